@@ -1,0 +1,68 @@
+#include "platform/Variant.h"
+
+#include "platform/ComError.h"
+
+#include <QDateTime>
+
+bool isNullValue(const QVariant& value) { return !value.isValid() || value.isNull(); }
+
+static QString dateTimeText(const QDateTime& dt) {
+  if (dt.time() == QTime(0, 0))
+    return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+  return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QString CStr(const QVariant& value) {
+  if (isNullValue(value))
+    RuntimeError::raise(RuntimeError::InvalidUseOfNull);
+  switch (static_cast<QMetaType::Type>(value.userType())) {
+  case QMetaType::QString:
+    return value.toString();
+  case QMetaType::Bool:
+    return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+  case QMetaType::Int:
+  case QMetaType::Short:
+  case QMetaType::Long:
+  case QMetaType::LongLong:
+    return QString::number(value.toLongLong());
+  case QMetaType::UInt:
+  case QMetaType::UShort:
+  case QMetaType::ULong:
+  case QMetaType::ULongLong:
+    return QString::number(value.toULongLong());
+  case QMetaType::Float:
+  case QMetaType::Double: {
+    QString text = QString::number(value.toDouble(), 'g', 15);
+    text.replace(QLatin1String("e+"), QLatin1String("E+")).replace(QLatin1String("e-"), QLatin1String("E-"));
+    return text;
+  }
+  case QMetaType::QDate:
+    return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+  case QMetaType::QDateTime:
+    return dateTimeText(value.toDateTime());
+  case QMetaType::QTime:
+    return value.toTime().toString(QStringLiteral("hh:mm:ss"));
+  case QMetaType::QByteArray:
+    RuntimeError::raise(RuntimeError::TypeMismatch);
+  default:
+    if (value.canConvert<QString>())
+      return value.toString();
+    RuntimeError::raise(RuntimeError::TypeMismatch);
+  }
+}
+
+QDateTime parseDateText(const QString& text) {
+  const QString t = text.trimmed();
+  for (const char* format : {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-ddThh:mm:ss", "yyyy-MM-dd hh:mm",
+                             "yyyy/MM/dd hh:mm:ss", "yyyy/MM/dd"}) {
+    const QDateTime dt = QDateTime::fromString(t, QLatin1String(format));
+    if (dt.isValid())
+      return dt;
+  }
+  for (const char* format : {"yyyy-MM-dd", "M/d/yyyy", "MM/dd/yyyy"}) {
+    const QDate d = QDate::fromString(t, QLatin1String(format));
+    if (d.isValid())
+      return QDateTime(d, QTime(0, 0));
+  }
+  return QDateTime();
+}

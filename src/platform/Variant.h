@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+/**
+ * The standard conversion of a field value to text: text as it is, whole
+ * numbers in decimal, real numbers with up to 15 significant digits, dates as
+ * yyyy-MM-dd (with hh:mm:ss when the time is not midnight), booleans as True or
+ * False. A null value raises 94 Invalid use of Null; a value that has no text
+ * form (binary data) raises 13 Type mismatch.
+ */
+QString CStr(const QVariant& value);
+
+/** True when the value is null (missing or SQL NULL). */
+bool isNullValue(const QVariant& value);
+
+/** Turns a date literal written by CStr (or in a close form) back into a date-time; invalid when it is none. */
+QDateTime parseDateText(const QString& text);
