@@ -1,0 +1,301 @@
+#include "sim/SimTable.h"
+
+#include "platform/ComError.h"
+#include "platform/Variant.h"
+#include "sim/SimJournal.h"
+
+#include <QDateTime>
+
+namespace {
+
+const int32_t InvalidArgument = -2147024809;
+
+[[noreturn]] void rejectClause() {
+  throw ComError(SimTable::InvalidSql, SimTable::invalidSqlText());
+}
+
+bool isNumericType(esriFieldType type) {
+  switch (type) {
+  case esriFieldTypeSmallInteger:
+  case esriFieldTypeInteger:
+  case esriFieldTypeSingle:
+  case esriFieldTypeDouble:
+  case esriFieldTypeOID:
+    return true;
+  default:
+    return false;
+  }
+}
+
+/** A parsed clause `FIELD = literal`; `field` is negative for the empty clause (all rows). */
+struct Condition {
+  int32_t field = -1;
+  esriFieldType type = esriFieldTypeString;
+  QString text;
+  QDateTime date;
+  double number = 0;
+
+  bool matches(const QVariant& value) const {
+    if (field < 0)
+      return true;
+    if (isNullValue(value))
+      return false;
+    if (type == esriFieldTypeString)
+      return value.toString() == text;
+    if (type == esriFieldTypeDate) {
+      const QDateTime dt = value.userType() == QMetaType::QDate
+                               ? QDateTime(value.toDate(), QTime(0, 0))
+                               : value.toDateTime();
+      return dt == date;
+    }
+    return value.toDouble() == number;
+  }
+};
+
+void skipBlanks(const QString& s, int& i) {
+  while (i < s.size() && s[i].isSpace())
+    ++i;
+}
+
+} // namespace
+
+// Parses against the table's fields; the clause forms are those the component builds.
+static Condition parseClause(const QString& clause, const std::vector<SimFieldSpec>& fields) {
+  Condition condition;
+  int i = 0;
+  skipBlanks(clause, i);
+  if (i == clause.size())
+    return condition;
+
+  const int nameStart = i;
+  while (i < clause.size() && (clause[i].isLetterOrNumber() || clause[i] == QLatin1Char('_')))
+    ++i;
+  const QString name = clause.mid(nameStart, i - nameStart);
+  if (name.isEmpty() || name[0].isDigit())
+    rejectClause();
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (fields[f].name.compare(name, Qt::CaseInsensitive) == 0) {
+      condition.field = static_cast<int32_t>(f);
+      condition.type = fields[f].type;
+      break;
+    }
+  }
+  if (condition.field < 0)
+    rejectClause();
+
+  skipBlanks(clause, i);
+  if (i >= clause.size() || clause[i] != QLatin1Char('='))
+    rejectClause();
+  ++i;
+  skipBlanks(clause, i);
+  if (i >= clause.size())
+    rejectClause();
+
+  const QChar first = clause[i];
+  if (first == QLatin1Char('\'')) {
+    if (condition.type != esriFieldTypeString)
+      rejectClause();
+    ++i;
+    bool closed = false;
+    while (i < clause.size()) {
+      if (clause[i] == QLatin1Char('\'')) {
+        if (i + 1 < clause.size() && clause[i + 1] == QLatin1Char('\'')) {
+          condition.text += QLatin1Char('\'');
+          i += 2;
+          continue;
+        }
+        ++i;
+        closed = true;
+        break;
+      }
+      condition.text += clause[i++];
+    }
+    if (!closed)
+      rejectClause();
+  } else if (first == QLatin1Char('#')) {
+    if (condition.type != esriFieldTypeDate)
+      rejectClause();
+    const int end = clause.indexOf(QLatin1Char('#'), i + 1);
+    if (end < 0)
+      rejectClause();
+    condition.date = parseDateText(clause.mid(i + 1, end - i - 1));
+    if (!condition.date.isValid())
+      rejectClause();
+    i = end + 1;
+  } else {
+    if (!isNumericType(condition.type))
+      rejectClause();
+    const int start = i;
+    while (i < clause.size() && !clause[i].isSpace())
+      ++i;
+    bool ok = false;
+    condition.number = clause.mid(start, i - start).toDouble(&ok);
+    if (!ok)
+      rejectClause();
+  }
+  skipBlanks(clause, i);
+  if (i != clause.size())
+    rejectClause();
+  return condition;
+}
+
+static QString whereOf(const Ref<IQueryFilter>& filter) {
+  return filter ? filter->WhereClause() : QString();
+}
+
+QString SimField::Name() {
+  SimJournal::enter("IField.Name");
+  return mSpec.name;
+}
+
+int32_t SimField::Type() {
+  SimJournal::enter("IField.Type");
+  return mSpec.type;
+}
+
+int32_t SimFields::FieldCount() {
+  SimJournal::enter("IFields.FieldCount");
+  return static_cast<int32_t>(mSpecs.size());
+}
+
+Ref<IField> SimFields::Field(int32_t index) {
+  SimJournal::enter("IFields.Field");
+  if (index < 0 || index >= static_cast<int32_t>(mSpecs.size()))
+    throw ComError(InvalidArgument, QStringLiteral("The parameter is incorrect."));
+  return std::make_shared<SimField>(mSpecs[static_cast<size_t>(index)]);
+}
+
+SimTable::SimTable(std::vector<SimFieldSpec> fields) : mFields(std::move(fields)) {}
+
+Ref<SimTable> SimTable::make(std::vector<SimFieldSpec> fields) {
+  fields.insert(fields.begin(), SimFieldSpec{QStringLiteral("OBJECTID"), esriFieldTypeOID});
+  return std::make_shared<SimTable>(std::move(fields));
+}
+
+int32_t SimTable::addRow(const QVariantList& values, const Ref<SimGeometry>& shape) {
+  return addRowWithOid(mNextOid, values, shape);
+}
+
+int32_t SimTable::addRowWithOid(int32_t oid, const QVariantList& values,
+                                const Ref<SimGeometry>& shape) {
+  Record record{oid, QVector<QVariant>(static_cast<int>(mFields.size())), shape};
+  int given = 0;
+  for (size_t f = 0; f < mFields.size(); ++f) {
+    if (mFields[f].type == esriFieldTypeOID)
+      record.values[static_cast<int>(f)] = oid;
+    else if (mFields[f].type == esriFieldTypeGeometry)
+      // A shape has no text form: turning it into text is a type mismatch.
+      record.values[static_cast<int>(f)] = shape ? QVariant(QByteArray("shape")) : QVariant();
+    else if (given < values.size())
+      record.values[static_cast<int>(f)] = values[given++];
+  }
+  mRecords.push_back(std::move(record));
+  mNextOid = std::max(mNextOid, oid + 1);
+  return oid;
+}
+
+QString SimTable::oidFieldName() const {
+  for (const SimFieldSpec& field : mFields)
+    if (field.type == esriFieldTypeOID)
+      return field.name;
+  return QString();
+}
+
+std::vector<int> SimTable::select(const QString& whereClause) const {
+  const Condition condition = parseClause(whereClause, mFields);
+  std::vector<int> result;
+  for (size_t r = 0; r < mRecords.size(); ++r) {
+    if (condition.field < 0 || condition.matches(mRecords[r].values[condition.field]))
+      result.push_back(static_cast<int>(r));
+  }
+  return result;
+}
+
+QVariant SimTable::value(int record, int32_t field) const {
+  const Record& row = mRecords[static_cast<size_t>(record)];
+  if (field < 0 || field >= row.values.size())
+    throw ComError(InvalidArgument, QStringLiteral("The parameter is incorrect."));
+  return row.values[field];
+}
+
+int32_t SimTable::fieldIndex(const QString& name) const {
+  for (size_t f = 0; f < mFields.size(); ++f)
+    if (mFields[f].name.compare(name, Qt::CaseInsensitive) == 0)
+      return static_cast<int32_t>(f);
+  return -1;
+}
+
+int32_t SimTable::FindField(const QString& name) {
+  SimJournal::enter("ITable.FindField");
+  return fieldIndex(name);
+}
+
+Ref<IFields> SimTable::Fields() {
+  SimJournal::enter("ITable.Fields");
+  return std::make_shared<SimFields>(mFields);
+}
+
+bool SimTable::HasOID() {
+  SimJournal::enter("ITable.HasOID");
+  return mHasOidOverride ? *mHasOidOverride : !oidFieldName().isEmpty();
+}
+
+int32_t SimTable::RowCount(const Ref<IQueryFilter>& filter) {
+  SimJournal::enter("ITable.RowCount");
+  return static_cast<int32_t>(select(whereOf(filter)).size());
+}
+
+Ref<ICursor> SimTable::Search(const Ref<IQueryFilter>& filter, bool) {
+  SimJournal::enter("ITable.Search");
+  std::vector<int> rows = select(whereOf(filter));
+  if (mOffersBulk)
+    return std::make_shared<SimBulkCursor>(shared_from_this(), std::move(rows));
+  return std::make_shared<SimCursor>(shared_from_this(), std::move(rows));
+}
+
+QVariant SimFeature::Value(int32_t index) {
+  SimJournal::enter("IRow.Value");
+  return mTable->value(mRecord, index);
+}
+
+int32_t SimFeature::OID() {
+  SimJournal::enter("IRow.OID");
+  return mTable->records()[static_cast<size_t>(mRecord)].oid;
+}
+
+Ref<IGeometry> SimFeature::Shape() {
+  SimJournal::enter("IFeature.Shape");
+  return mTable->records()[static_cast<size_t>(mRecord)].shape;
+}
+
+Ref<IRow> SimCursor::NextRow() {
+  SimJournal::enter("ICursor.NextRow");
+  if (mNext >= mRecords.size())
+    return nullptr;
+  return std::make_shared<SimFeature>(mTable, mRecords[mNext++]);
+}
+
+bool SimBulkCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) {
+  SimJournal::enter("IBulkValueCursor.NextValues");
+  values.clear();
+  while (mNext < mRecords.size() && values.size() < max)
+    values.append(mTable->value(mRecords[mNext++], fieldIndex));
+  return !values.isEmpty();
+}
+
+Ref<IFeature> SimFeatureCursor::NextFeature() {
+  SimJournal::enter("IFeatureCursor.NextFeature");
+  if (mNext >= mRecords.size())
+    return nullptr;
+  return std::make_shared<SimFeature>(mTable, mRecords[mNext++]);
+}
+
+bool SimFeatureClass::HasOID() {
+  SimJournal::enter("IFeatureClass.HasOID");
+  return mHasOidOverride ? *mHasOidOverride : !mTable->oidFieldName().isEmpty();
+}
+
+QString SimFeatureClass::OIDFieldName() {
+  SimJournal::enter("IFeatureClass.OIDFieldName");
+  return mTable->oidFieldName();
+}

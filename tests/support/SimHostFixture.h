@@ -1,0 +1,22 @@
+#pragma once
+
+#include "sim/SimHost.h"
+#include "support/Fixtures.h"
+
+/**
+ * A component test on a fresh simulated host: the application is installed
+ * (application reference and modeless frames), gApplication and gDocument
+ * point at it, and the call journal starts empty with no failures armed.
+ */
+class SimHostTest : public ComponentTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  /** The focus map. */
+  Ref<SimMap> map() const { return mApp->map(); }
+  /** The status bar's progress bar. */
+  Ref<SimStepProgressor> progressor() const { return mApp->progressor(); }
+
+  Ref<SimApplication> mApp;
+};
