@@ -247,6 +247,7 @@ int32_t SimTable::RowCount(const Ref<IQueryFilter>& filter) {
 
 Ref<ICursor> SimTable::Search(const Ref<IQueryFilter>& filter, bool) {
   SimJournal::enter("ITable.Search");
+  searches.append(whereOf(filter));
   std::vector<int> rows = select(whereOf(filter));
   if (mOffersBulk)
     return std::make_shared<SimBulkCursor>(shared_from_this(), std::move(rows));

@@ -101,6 +101,10 @@ private:
   int32_t mNextOid = 1;
   std::optional<bool> mHasOidOverride;
   bool mOffersBulk = true;
+
+public:
+  /** The where clause of each Search, in order (none counts as empty text). */
+  QStringList searches;
 };
 
 /** A row of a simulated table, which is a feature when its table is a feature class. */

@@ -4,7 +4,14 @@
 
 void SimHostTest::SetUp() {
   ComponentTest::SetUp();
+  restart();
+}
+
+void SimHostTest::restart() {
+  SimHost::uninstall();
   SimJournal::clear();
+  mMessages.texts.clear();
+  mPointer.history.clear();
   mApp = std::make_shared<SimApplication>();
   SimHost::install(mApp);
   gApplication = mApp;

@@ -2,6 +2,7 @@
 
 #include "sim/SimHost.h"
 #include "support/Fixtures.h"
+#include "support/QtPrinters.h"
 
 /**
  * A component test on a fresh simulated host: the application is installed
@@ -12,6 +13,9 @@ class SimHostTest : public ComponentTest {
 protected:
   void SetUp() override;
   void TearDown() override;
+
+  /** Starts again on a new simulated host: new application, empty journal, no messages. */
+  void restart();
 
   /** The focus map. */
   Ref<SimMap> map() const { return mApp->map(); }

@@ -1,0 +1,314 @@
+#include "mapdata/LarkhillGIS_ArcMap.h"
+
+#include "command/LarkhillGIS_Public.h"
+#include "errors/ErrorHandling.h"
+#include "platform/ComError.h"
+#include "platform/Services.h"
+#include "platform/Variant.h"
+
+#include <QStringList>
+#include <cmath>
+
+namespace {
+
+const QString Module = QStringLiteral("LarkhillGIS_ArcMap");
+
+/** Entries are handed to the list in batches of this size, so that a million values fill it fast.
+ */
+constexpr int ListBatch = 8192;
+
+/** Raises 91 Object variable not set for a host object that is none, as using it would. */
+template <class T> Ref<T> required(Ref<T> object) {
+  if (!object)
+    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  return object;
+}
+
+/** True when the text is empty once leading and trailing blanks are removed. */
+bool isBlank(const QString& text) {
+  for (QChar c : text)
+    if (c != QLatin1Char(' '))
+      return false;
+  return true;
+}
+
+/** Rounds to the nearest integer, a half to the even neighbour (2.5 gives 2, 3.5 gives 4). */
+int32_t roundHalfEven(double value) {
+  const double lower = std::floor(value);
+  const double fraction = value - lower;
+  double result = lower;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(lower, 2.0) != 0.0))
+    result = lower + 1.0;
+  if (result > 2147483647.0 || result < -2147483648.0)
+    RuntimeError::raise(RuntimeError::Overflow);
+  return static_cast<int32_t>(result);
+}
+
+/**
+ * Walks the feature layers of the focus map in map order: top-level feature
+ * layers, and the feature layers directly inside a top-level group. Groups
+ * inside groups are not entered; other kinds of layer are skipped.
+ */
+template <class Visit> void forEachFeatureLayer(Visit visit) {
+  const Ref<IMap> map = required(required(gDocument)->FocusMap());
+  const int32_t count = map->LayerCount();
+  for (int32_t i = 0; i < count; ++i) {
+    const Ref<ILayer> layer = map->Layer(i);
+    if (const auto group = QueryInterface<IGroupLayer>(layer)) {
+      const int16_t children = group->Count();
+      for (int16_t c = 0; c < children; ++c) {
+        if (const auto child = QueryInterface<IFeatureLayer>(group->Layer(c)))
+          visit(child);
+      }
+    } else if (const auto featureLayer = QueryInterface<IFeatureLayer>(layer)) {
+      visit(featureLayer);
+    }
+  }
+}
+
+/** Collects list entries and hands them to the list in batches. */
+class ListFiller {
+public:
+  explicit ListFiller(IListControl& list) : mList(list) { mPending.reserve(ListBatch); }
+  void append(const QString& text) {
+    mPending.append(text);
+    if (mPending.size() >= ListBatch)
+      flush();
+  }
+  /** Hands every pending entry to the list. */
+  void flush() {
+    if (mPending.isEmpty())
+      return;
+    mList.AddItems(mPending);
+    mPending.clear();
+  }
+
+private:
+  IListControl& mList;
+  QStringList mPending;
+};
+
+/** Reads one field's values row by row, or in bulk where the cursor offers it. */
+class ValueReader {
+public:
+  ValueReader(const Ref<ICursor>& cursor, int32_t field)
+      : mCursor(cursor), mBulk(QueryInterface<IBulkValueCursor>(cursor)), mField(field) {}
+
+  /** Moves to the next row; false at the end. */
+  bool advance() {
+    if (mBulk) {
+      if (++mNext < mValues.size())
+        return true;
+      mNext = 0;
+      return mBulk->NextValues(mField, ListBatch, mValues) && !mValues.isEmpty();
+    }
+    mRow = mCursor->NextRow();
+    return static_cast<bool>(mRow);
+  }
+  /** The current row's value of the field. */
+  QVariant value() { return mBulk ? mValues[mNext] : mRow->Value(mField); }
+
+private:
+  Ref<ICursor> mCursor;
+  Ref<IBulkValueCursor> mBulk;
+  int32_t mField;
+  Ref<IRow> mRow;
+  QVector<QVariant> mValues;
+  int mNext = 0;
+};
+
+} // namespace
+
+namespace LarkhillGIS_ArcMap {
+
+Ref<IFeatureLayer> FindLayer(const QString& name) {
+  Ref<IFeatureLayer> found;
+  try {
+    // The walk goes on after a match: the last layer of that name wins.
+    forEachFeatureLayer([&](const Ref<IFeatureLayer>& layer) {
+      if (layer->Name().compare(name, Qt::CaseInsensitive) == 0)
+        found = layer;
+    });
+  } catch (const ComError&) {
+    MsgBox(QStringLiteral("Error: Could not find layer ") + name);
+    return nullptr;
+  }
+  return found;
+}
+
+void LoadListWithMapLayers(IListControl& list) {
+  try {
+    list.Clear();
+    forEachFeatureLayer([&](const Ref<IFeatureLayer>& layer) { list.AddItem(layer->Name()); });
+  } catch (const ComError&) {
+    MsgBox(QStringLiteral("Error loading map layers"));
+  }
+}
+
+void LoadListWithLayerFields(IListControl& list, const Ref<ILayer>& layer) {
+  try {
+    list.Clear();
+    const auto featureLayer = required(QueryInterface<IFeatureLayer>(layer));
+    const Ref<IFields> fields = required(required(featureLayer->Table())->Fields());
+    const int32_t count = fields->FieldCount();
+    for (int32_t i = 0; i < count; ++i)
+      list.AddItem(required(fields->Field(i))->Name());
+  } catch (const ComError&) {
+    MsgBox(QStringLiteral("Error loading layer fields"));
+  }
+}
+
+void LoadListWithFieldValues(const QString& layerName, const QString& fieldName, IListControl& list,
+                             const Ref<IQueryFilter>& filter) {
+  // Outside the trap: without a progress bar there is nothing to hide, and the
+  // failure is the caller's to report.
+  const Ref<IStepProgressor> progressor =
+      required(required(required(gApplication)->StatusBar())->ProgressBar());
+
+  ListFiller filler(list);
+  try {
+    list.Clear();
+    if (isBlank(fieldName))
+      return;
+    if (fieldName.compare(QLatin1String("Shape"), Qt::CaseInsensitive) == 0) {
+      MsgBox(QStringLiteral("Shape field is not accessible"));
+      return;
+    }
+    const Ref<IFeatureLayer> layer = FindLayer(layerName);
+    if (!layer)
+      return;
+    const Ref<ITable> table = required(layer->Table());
+    const Ref<ICursor> cursor = required(table->Search(filter, false));
+    const int32_t field = table->FindField(fieldName);
+    if (field < 0) {
+      MsgBox(QStringLiteral("Can't find field: ") + fieldName);
+      return;
+    }
+
+    ValueReader reader(cursor, field);
+    bool haveRow = reader.advance();
+    const int32_t total = table->RowCount(nullptr);
+    const double tenth = static_cast<double>(total) / 10.0;
+    progressor->setMinRange(1);
+    progressor->setMaxRange(total);
+    progressor->setStepValue(roundHalfEven(tenth));
+    progressor->setPosition(1);
+    progressor->setMessage(QStringLiteral("Loading... "));
+    progressor->Show();
+
+    int32_t counter = 0;
+    while (haveRow) {
+      const QVariant value = reader.value();
+      // A null value is skipped like a blank one: one missing ID must not hide the rows after it.
+      if (!isNullValue(value)) {
+        const QString text = CStr(value);
+        if (!isBlank(text))
+          filler.append(text);
+      }
+      haveRow = reader.advance();
+      ++counter;
+      if (!(tenth > counter)) {
+        progressor->Step();
+        counter = 0;
+      }
+    }
+    filler.flush();
+    progressor->Hide();
+  } catch (const ComError& error) {
+    // The entries read before the failure stay in the list.
+    filler.flush();
+    try {
+      progressor->Hide();
+    } catch (const ComError&) {
+      // The report of the first failure matters more than a progress bar that will not hide.
+    }
+    ErrorHandling::ReportTrapped(QStringLiteral("LoadListWithFieldValues"), Module, error);
+  }
+}
+
+Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& fieldName,
+                                const QString& value) {
+  if (!layer || isBlank(fieldName) || isBlank(value))
+    return nullptr;
+  try {
+    const Ref<ITable> table = layer->Table();
+    if (!table)
+      return nullptr;
+    const Ref<IFields> fields = required(table->Fields());
+    const int32_t count = fields->FieldCount();
+    Ref<IField> matched;
+    for (int32_t i = 0; i < count; ++i) {
+      const Ref<IField> field = required(fields->Field(i));
+      if (field->Name().compare(fieldName, Qt::CaseInsensitive) == 0)
+        matched = field;
+    }
+    if (!matched)
+      return nullptr;
+
+    QString valueText = value;
+    switch (matched->Type()) {
+    case esriFieldTypeString:
+      // Doubled apostrophes keep the value one literal: O'BRIEN is found, and no
+      // entry can change what the query asks.
+      valueText = QLatin1Char('\'') +
+                  QString(value).replace(QLatin1String("'"), QLatin1String("''")) +
+                  QLatin1Char('\'');
+      break;
+    case esriFieldTypeDate:
+      valueText = QLatin1Char('#') + value + QLatin1Char('#');
+      break;
+    default:
+      break;
+    }
+
+    auto filter = std::make_shared<QueryFilter>();
+    filter->setWhereClause(fieldName + QStringLiteral(" = ") + valueText);
+    const Ref<IRow> row = required(table->Search(filter, true))->NextRow();
+    if (!row)
+      return nullptr;
+    if (!table->HasOID()) {
+      MsgBox(QStringLiteral("Table must have OID field."));
+      return nullptr;
+    }
+    const Ref<IFeatureClass> featureClass = required(layer->FeatureClass());
+    if (!featureClass->HasOID()) {
+      MsgBox(QStringLiteral("FeatureClass must have OID field."));
+      return nullptr;
+    }
+    auto byOid = std::make_shared<QueryFilter>();
+    byOid->setWhereClause(featureClass->OIDFieldName() + QStringLiteral(" = ") +
+                          QString::number(row->OID()));
+    return required(layer->Search(byOid, true))->NextFeature();
+  } catch (const ComError& error) {
+    ErrorHandling::ReportTrapped(QStringLiteral("GetFeatureByValue"), Module, error);
+    return nullptr;
+  }
+}
+
+void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio) {
+  if (!feature)
+    return;
+  try {
+    const double factor = ratio + 1.0;
+    if (!std::isfinite(factor))
+      RuntimeError::raise(RuntimeError::Overflow);
+
+    const Ref<IActiveView> activeView = required(required(gDocument)->ActiveView());
+    Ref<IActiveView> target = activeView;
+    // In a page layout the map with focus is zoomed, not the page.
+    if (QueryInterface<IPageLayout>(activeView)) {
+      target = QueryInterface<IActiveView>(required(activeView->FocusMap()));
+      if (!target)
+        RuntimeError::raise(RuntimeError::TypeMismatch);
+    }
+
+    const Ref<IEnvelope> envelope = required(required(feature->Shape())->Envelope());
+    envelope->Expand(factor, factor, true);
+    target->setExtent(envelope);
+    target->Refresh();
+  } catch (const ComError& error) {
+    ErrorHandling::ReportTrapped(QStringLiteral("ZoomToFeaturePlus"), Module, error);
+  }
+}
+
+} // namespace LarkhillGIS_ArcMap
