@@ -1,0 +1,67 @@
+// The host contract on the simulated host.
+#include "contract/HostContract.h"
+#include "sim/SimHost.h"
+
+namespace {
+
+Ref<ILayer> buildLayer(const HostContract::LayerSpec& spec) {
+  switch (spec.kind) {
+  case HostContract::LayerSpec::Group: {
+    auto group = SimGroupLayer::make(spec.name);
+    for (const auto& child : spec.children)
+      group->add(buildLayer(child));
+    return group;
+  }
+  case HostContract::LayerSpec::Feature: {
+    std::vector<SimFieldSpec> fields;
+    for (const auto& field : spec.fields)
+      fields.push_back({field.name, static_cast<esriFieldType>(field.type)});
+    auto layer = SimFeatureLayer::make(spec.name, fields);
+    for (const auto& row : spec.rows) {
+      const bool point = row.xMin == row.xMax && row.yMin == row.yMax;
+      layer->addRow(row.values, point
+                                    ? SimGeometry::point(row.xMin, row.yMin)
+                                    : SimGeometry::polygon(row.xMin, row.yMin, row.xMax, row.yMax));
+    }
+    return layer;
+  }
+  case HostContract::LayerSpec::Other:
+    break;
+  }
+  return SimOtherLayer::make(spec.name);
+}
+
+class SimFixture : public HostContract::Fixture {
+public:
+  explicit SimFixture(bool bulk) : mBulk(bulk) {}
+  Ref<IMxDocument> build(const std::vector<HostContract::LayerSpec>& layers) override {
+    SimJournal::clear();
+    for (const auto& spec : layers)
+      mApp->map()->add(buildLayer(spec));
+    if (!mBulk)
+      readRowByRow(mApp->map()->layers);
+    return mApp->document;
+  }
+
+private:
+  static void readRowByRow(const std::vector<Ref<ILayer>>& layers) {
+    for (const auto& layer : layers) {
+      if (auto feature = std::dynamic_pointer_cast<SimFeatureLayer>(layer))
+        feature->table->setOffersBulk(false);
+      if (auto group = std::dynamic_pointer_cast<SimGroupLayer>(layer))
+        readRowByRow(group->children);
+    }
+  }
+  bool mBulk;
+  Ref<SimApplication> mApp = std::make_shared<SimApplication>();
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Sim, HostContractTest,
+                         ::testing::Values(HostContract::FixtureFactory([] {
+                                             return std::make_unique<SimFixture>(true);
+                                           }),
+                                           HostContract::FixtureFactory([] {
+                                             return std::make_unique<SimFixture>(false);
+                                           })));
