@@ -9,8 +9,8 @@ SimFeatureLayer::SimFeatureLayer(QString name, Ref<SimTable> table)
     : name(std::move(name)), table(table),
       featureClass(table ? std::make_shared<SimFeatureClass>(table) : nullptr) {}
 
-Ref<SimFeatureLayer> SimFeatureLayer::make(const QString& name, std::vector<SimFieldSpec> fields) {
-  fields.insert(fields.begin(), SimFieldSpec{QStringLiteral("Shape"), esriFieldTypeGeometry});
+Ref<SimFeatureLayer> SimFeatureLayer::make(const QString& name, std::vector<SimFieldDef> fields) {
+  fields.insert(fields.begin(), SimFieldDef{QStringLiteral("Shape"), esriFieldTypeGeometry});
   return std::make_shared<SimFeatureLayer>(name, SimTable::make(std::move(fields)));
 }
 

@@ -15,7 +15,7 @@ public:
   SimFeatureLayer(QString name, Ref<SimTable> table);
 
   /** A layer named `name` whose table has OBJECTID, Shape and then `fields`. */
-  static Ref<SimFeatureLayer> make(const QString& name, std::vector<SimFieldSpec> fields);
+  static Ref<SimFeatureLayer> make(const QString& name, std::vector<SimFieldDef> fields);
 
   /** Appends a feature (values of the fields given to make, in order); returns its object id. */
   int32_t addRow(const QVariantList& values, const Ref<SimGeometry>& shape = nullptr) {

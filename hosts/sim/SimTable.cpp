@@ -60,7 +60,7 @@ void skipBlanks(const QString& s, int& i) {
 } // namespace
 
 // Parses against the table's fields; the clause forms are those the component builds.
-static Condition parseClause(const QString& clause, const std::vector<SimFieldSpec>& fields) {
+static Condition parseClause(const QString& clause, const std::vector<SimFieldDef>& fields) {
   Condition condition;
   int i = 0;
   skipBlanks(clause, i);
@@ -145,30 +145,30 @@ static QString whereOf(const Ref<IQueryFilter>& filter) {
 
 QString SimField::Name() {
   SimJournal::enter("IField.Name");
-  return mSpec.name;
+  return mDef.name;
 }
 
 int32_t SimField::Type() {
   SimJournal::enter("IField.Type");
-  return mSpec.type;
+  return mDef.type;
 }
 
 int32_t SimFields::FieldCount() {
   SimJournal::enter("IFields.FieldCount");
-  return static_cast<int32_t>(mSpecs.size());
+  return static_cast<int32_t>(mDefs.size());
 }
 
 Ref<IField> SimFields::Field(int32_t index) {
   SimJournal::enter("IFields.Field");
-  if (index < 0 || index >= static_cast<int32_t>(mSpecs.size()))
+  if (index < 0 || index >= static_cast<int32_t>(mDefs.size()))
     throw ComError(InvalidArgument, QStringLiteral("The parameter is incorrect."));
-  return std::make_shared<SimField>(mSpecs[static_cast<size_t>(index)]);
+  return std::make_shared<SimField>(mDefs[static_cast<size_t>(index)]);
 }
 
-SimTable::SimTable(std::vector<SimFieldSpec> fields) : mFields(std::move(fields)) {}
+SimTable::SimTable(std::vector<SimFieldDef> fields) : mFields(std::move(fields)) {}
 
-Ref<SimTable> SimTable::make(std::vector<SimFieldSpec> fields) {
-  fields.insert(fields.begin(), SimFieldSpec{QStringLiteral("OBJECTID"), esriFieldTypeOID});
+Ref<SimTable> SimTable::make(std::vector<SimFieldDef> fields) {
+  fields.insert(fields.begin(), SimFieldDef{QStringLiteral("OBJECTID"), esriFieldTypeOID});
   return std::make_shared<SimTable>(std::move(fields));
 }
 
@@ -195,7 +195,7 @@ int32_t SimTable::addRowWithOid(int32_t oid, const QVariantList& values,
 }
 
 QString SimTable::oidFieldName() const {
-  for (const SimFieldSpec& field : mFields)
+  for (const SimFieldDef& field : mFields)
     if (field.type == esriFieldTypeOID)
       return field.name;
   return QString();

@@ -10,7 +10,7 @@
 #include <vector>
 
 /** A field as tests describe it: a name and a type code. */
-struct SimFieldSpec {
+struct SimFieldDef {
   QString name;
   esriFieldType type;
 };
@@ -18,23 +18,23 @@ struct SimFieldSpec {
 /** One field of a simulated table. */
 class SimField : public IField {
 public:
-  explicit SimField(SimFieldSpec spec) : mSpec(std::move(spec)) {}
+  explicit SimField(SimFieldDef def) : mDef(std::move(def)) {}
   QString Name() override;
   int32_t Type() override;
 
 private:
-  SimFieldSpec mSpec;
+  SimFieldDef mDef;
 };
 
 /** The fields of a simulated table, in order. */
 class SimFields : public IFields {
 public:
-  explicit SimFields(std::vector<SimFieldSpec> specs) : mSpecs(std::move(specs)) {}
+  explicit SimFields(std::vector<SimFieldDef> defs) : mDefs(std::move(defs)) {}
   int32_t FieldCount() override;
   Ref<IField> Field(int32_t index) override;
 
 private:
-  std::vector<SimFieldSpec> mSpecs;
+  std::vector<SimFieldDef> mDefs;
 };
 
 /**
@@ -58,10 +58,10 @@ public:
     Ref<SimGeometry> shape;
   };
 
-  explicit SimTable(std::vector<SimFieldSpec> fields);
+  explicit SimTable(std::vector<SimFieldDef> fields);
 
   /** A table whose first field is the object id OBJECTID, then the given fields. */
-  static Ref<SimTable> make(std::vector<SimFieldSpec> fields);
+  static Ref<SimTable> make(std::vector<SimFieldDef> fields);
 
   /**
    * Appends a row: `values` gives the fields other than the object id and shape,
@@ -79,7 +79,7 @@ public:
   void setOffersBulk(bool offers) { mOffersBulk = offers; }
   /** The name of the object id field, or empty text. */
   QString oidFieldName() const;
-  const std::vector<SimFieldSpec>& fieldSpecs() const { return mFields; }
+  const std::vector<SimFieldDef>& fieldDefs() const { return mFields; }
   const std::vector<Record>& records() const { return mRecords; }
 
   /** The positions of the rows that match the clause, in table order; throws InvalidSql. */
@@ -96,7 +96,7 @@ public:
 private:
   int32_t fieldIndex(const QString& name) const;
 
-  std::vector<SimFieldSpec> mFields;
+  std::vector<SimFieldDef> mFields;
   std::vector<Record> mRecords;
   int32_t mNextOid = 1;
   std::optional<bool> mHasOidOverride;

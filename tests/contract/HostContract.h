@@ -26,7 +26,7 @@
 namespace HostContract {
 
 /** A field of a layer's table: its name and its type code (esriFieldType). */
-struct FieldSpec {
+struct FieldDef {
   QString name;
   int32_t type;
 };
@@ -37,7 +37,7 @@ struct FieldSpec {
  * of no width and height is a point; any other is a polygon (a rectangle is
  * fine) with exactly that bounding rectangle.
  */
-struct RowSpec {
+struct RowDef {
   QVariantList values;
   double xMin, yMin, xMax, yMax;
 };
@@ -48,13 +48,13 @@ struct RowSpec {
  * stored in this order. A group holds its children in order. Any other layer
  * is neither a group nor a feature layer (a raster, a table without shapes).
  */
-struct LayerSpec {
+struct LayerDef {
   enum Kind { Feature, Group, Other };
   Kind kind;
   QString name;
-  std::vector<FieldSpec> fields = {};
-  std::vector<RowSpec> rows = {};
-  std::vector<LayerSpec> children = {};
+  std::vector<FieldDef> fields = {};
+  std::vector<RowDef> rows = {};
+  std::vector<LayerDef> children = {};
 };
 
 /**
@@ -70,7 +70,7 @@ public:
    * Returns the document; it and everything reached through it stay valid while
    * the fixture lives.
    */
-  virtual Ref<IMxDocument> build(const std::vector<LayerSpec>& layers) = 0;
+  virtual Ref<IMxDocument> build(const std::vector<LayerDef>& layers) = 0;
 };
 
 using FixtureFactory = std::function<std::unique_ptr<Fixture>()>;
@@ -85,11 +85,11 @@ constexpr int ParcelRows = 8;
  * "Archive" with the feature layer "Old Parcels"; the top-level feature layer
  * "Roads"; and the other layer "Orthophoto".
  */
-inline std::vector<LayerSpec> standardMap() {
-  const std::vector<FieldSpec> parcelFields = {{QStringLiteral("PIN"), esriFieldTypeString},
-                                               {QStringLiteral("ZONE"), esriFieldTypeInteger},
-                                               {QStringLiteral("SOLD"), esriFieldTypeDate}};
-  const std::vector<RowSpec> parcelRows = {
+inline std::vector<LayerDef> standardMap() {
+  const std::vector<FieldDef> parcelFields = {{QStringLiteral("PIN"), esriFieldTypeString},
+                                              {QStringLiteral("ZONE"), esriFieldTypeInteger},
+                                              {QStringLiteral("SOLD"), esriFieldTypeDate}};
+  const std::vector<RowDef> parcelRows = {
       {{QStringLiteral("R-100"), 1, QDate(2020, 1, 5)}, 100, 200, 110, 220},
       {{QStringLiteral("R-200"), 2, QDate(2021, 6, 30)}, 120, 200, 130, 210},
       {{QVariant(), 3, QVariant()}, 140, 200, 150, 210},
@@ -100,24 +100,24 @@ inline std::vector<LayerSpec> standardMap() {
       {{QStringLiteral("R-400"), 8, QDate(2016, 8, 8)}, 150, 250, 150, 250},
   };
   return {
-      {LayerSpec::Group,
+      {LayerDef::Group,
        QStringLiteral("Cadastre"),
        {},
        {},
-       {{LayerSpec::Feature, QStringLiteral("Parcels"), parcelFields, parcelRows},
-        {LayerSpec::Group,
+       {{LayerDef::Feature, QStringLiteral("Parcels"), parcelFields, parcelRows},
+        {LayerDef::Group,
          QStringLiteral("Archive"),
          {},
          {},
-         {{LayerSpec::Feature,
+         {{LayerDef::Feature,
            QStringLiteral("Old Parcels"),
            {{QStringLiteral("PIN"), esriFieldTypeString}},
            {{{QStringLiteral("X-1")}, 0, 0, 5, 5}}}}}}},
-      {LayerSpec::Feature,
+      {LayerDef::Feature,
        QStringLiteral("Roads"),
        {{QStringLiteral("NAME"), esriFieldTypeString}},
        {{{QStringLiteral("Main St")}, 0, 0, 300, 10}}},
-      {LayerSpec::Other, QStringLiteral("Orthophoto")},
+      {LayerDef::Other, QStringLiteral("Orthophoto")},
   };
 }
 

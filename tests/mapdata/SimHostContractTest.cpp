@@ -4,20 +4,20 @@
 
 namespace {
 
-Ref<ILayer> buildLayer(const HostContract::LayerSpec& spec) {
-  switch (spec.kind) {
-  case HostContract::LayerSpec::Group: {
-    auto group = SimGroupLayer::make(spec.name);
-    for (const auto& child : spec.children)
+Ref<ILayer> buildLayer(const HostContract::LayerDef& def) {
+  switch (def.kind) {
+  case HostContract::LayerDef::Group: {
+    auto group = SimGroupLayer::make(def.name);
+    for (const auto& child : def.children)
       group->add(buildLayer(child));
     return group;
   }
-  case HostContract::LayerSpec::Feature: {
-    std::vector<SimFieldSpec> fields;
-    for (const auto& field : spec.fields)
+  case HostContract::LayerDef::Feature: {
+    std::vector<SimFieldDef> fields;
+    for (const auto& field : def.fields)
       fields.push_back({field.name, static_cast<esriFieldType>(field.type)});
-    auto layer = SimFeatureLayer::make(spec.name, fields);
-    for (const auto& row : spec.rows) {
+    auto layer = SimFeatureLayer::make(def.name, fields);
+    for (const auto& row : def.rows) {
       const bool point = row.xMin == row.xMax && row.yMin == row.yMax;
       layer->addRow(row.values, point
                                     ? SimGeometry::point(row.xMin, row.yMin)
@@ -25,19 +25,19 @@ Ref<ILayer> buildLayer(const HostContract::LayerSpec& spec) {
     }
     return layer;
   }
-  case HostContract::LayerSpec::Other:
+  case HostContract::LayerDef::Other:
     break;
   }
-  return SimOtherLayer::make(spec.name);
+  return SimOtherLayer::make(def.name);
 }
 
 class SimFixture : public HostContract::Fixture {
 public:
   explicit SimFixture(bool bulk) : mBulk(bulk) {}
-  Ref<IMxDocument> build(const std::vector<HostContract::LayerSpec>& layers) override {
+  Ref<IMxDocument> build(const std::vector<HostContract::LayerDef>& layers) override {
     SimJournal::clear();
-    for (const auto& spec : layers)
-      mApp->map()->add(buildLayer(spec));
+    for (const auto& def : layers)
+      mApp->map()->add(buildLayer(def));
     if (!mBulk)
       readRowByRow(mApp->map()->layers);
     return mApp->document;

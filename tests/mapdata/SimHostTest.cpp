@@ -178,7 +178,7 @@ TEST_F(SimTableTest, ObjectIdsContinueAfterOnesChosenByTheTest) {
   EXPECT_TRUE(table->HasOID());
   table->setHasOID(false);
   EXPECT_FALSE(table->HasOID());
-  EXPECT_FALSE(SimTable(std::vector<SimFieldSpec>{{"PIN", esriFieldTypeString}}).HasOID());
+  EXPECT_FALSE(SimTable(std::vector<SimFieldDef>{{"PIN", esriFieldTypeString}}).HasOID());
 }
 
 using SimJournalTest = SimHostTest;
