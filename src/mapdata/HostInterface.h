@@ -102,8 +102,9 @@ public:
 
 /**
  * A query filter, created by the component and read by the host. The where
- * clause is plain SQL of the forms `F = 'text'`, `F = 123`, `F = #date#`; an
- * empty clause means all rows.
+ * clause is plain SQL of the forms `F = 'text'` (an apostrophe inside the text
+ * written twice), `F = 123`, `F = #date#` and `OIDFIELD = 42`; an empty clause
+ * means all rows. A clause the data source cannot read makes the search fail.
  */
 class IQueryFilter : public virtual IUnknown {
 public:
@@ -129,8 +130,10 @@ private:
 class IBulkValueCursor : public virtual IUnknown {
 public:
   /**
-   * Reads up to `max` further values of the field the cursor was opened for into
-   * `values` (cleared first). Returns false at the end, when nothing was read.
+   * Reads the value at field position `fieldIndex` of up to `max` further rows
+   * into `values` (cleared first), moving the cursor past those rows as NextRow
+   * would; null values stay null. Returns false at the end, when nothing was
+   * read. A caller reads one cursor either this way or by NextRow, not both.
    */
   virtual bool NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) = 0;
 };
