@@ -1,19 +1,28 @@
 #include "command/WindowInterfaces.h"
-#include "platform/ComError.h"
+#include "config/frmConfig.h"
+#include "search/frmMain.h"
 
 namespace {
-// Stands in until the search and configuration windows are built: asking for a
-// window fails as a class that cannot be created does.
-class MissingWindows : public IWindowFactory {
+
+// The component's own windows. A search window is deleted once control is back
+// in the event loop: the last reference can go inside one of its own handlers
+// (Continue in the configuration window, opened from its "Configure").
+class ComponentWindows : public IWindowFactory {
 public:
   std::shared_ptr<ISearchWindow> createSearchWindow() override {
-    RuntimeError::raise(RuntimeError::CantCreateObject);
+    return std::shared_ptr<frmMain>(new frmMain, [](frmMain* window) {
+      window->hide();
+      if (window->parentWidget())
+        window->setParent(nullptr);
+      window->deleteLater();
+    });
   }
-  void showConfigWindowModal() override { RuntimeError::raise(RuntimeError::CantCreateObject); }
+  void showConfigWindowModal() override { frmConfig::showModalWindow(); }
 };
+
 } // namespace
 
 IWindowFactory& defaultWindowFactory() {
-  static MissingWindows sFactory;
+  static ComponentWindows sFactory;
   return sFactory;
 }

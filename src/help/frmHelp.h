@@ -1,0 +1,61 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+#include "platform/Form.h"
+
+#include <memory>
+#include <vector>
+
+class ClickLabel;
+class QFrame;
+
+/**
+ * The help window: a picture of the tool's usage and three links (the vendor's
+ * web site, an e-mail message to the vendor, the tool's update page). It lives
+ * in a modeless host frame; every press of the search window's "?" opens one
+ * more, and each stays until the user closes its frame.
+ */
+class frmHelp : public Form {
+  Q_OBJECT
+public:
+  frmHelp();
+  ~frmHelp() override;
+
+  /**
+   * The host frame, created on first use around the window (which loads it)
+   * and captioned with the product name and " - Help". Failures of the host
+   * pass to the caller.
+   */
+  Ref<IModelessFrame> Frame();
+
+  /**
+   * Creates one more help window, keeps it among the open ones and makes its
+   * frame visible. Help windows whose frames the user has closed are let go.
+   */
+  static std::shared_ptr<frmHelp> openNew();
+  /** The help windows kept open. */
+  static const std::vector<std::shared_ptr<frmHelp>>& openWindows();
+  /** Lets go of every help window (when the component is unloaded, and in tests). */
+  static void closeAll();
+
+  /** Opens the vendor's web site. */
+  void Label2_Click();
+  /** Opens a new e-mail message to the vendor. */
+  void Label3_Click();
+  /** Opens the tool's page for updates. */
+  void Label4_Click();
+
+  /** The help page picture (733x533). */
+  static const QPixmap& pagePicture();
+
+protected:
+  void Form_Load() override;
+  void paintEvent(QPaintEvent* event) override;
+
+private:
+  Ref<IModelessFrame> mFrame;
+  QFrame* Frame1 = nullptr;
+  ClickLabel* Label2 = nullptr;
+  ClickLabel* Label3 = nullptr;
+  ClickLabel* Label4 = nullptr;
+};

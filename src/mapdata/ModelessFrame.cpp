@@ -1,0 +1,11 @@
+#include "mapdata/ModelessFrame.h"
+
+#include "platform/ComError.h"
+
+Ref<IModelessFrame> createModelessFrame() {
+  Ref<IModelessFrame> frame =
+      QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
+  if (!frame)
+    RuntimeError::raise(RuntimeError::CantCreateObject);
+  return frame;
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+
+/** Creates a new modeless host frame by its ProgID; raises 429 when the host has none. */
+Ref<IModelessFrame> createModelessFrame();

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QColor>
+#include <QCursor>
+#include <QFont>
+#include <QPixmap>
+#include <QRect>
+#include <cstdint>
+
+class QWidget;
+
+/**
+ * The shared look of the component's windows: layouts in twips, colours in the
+ * classic &H00BBGGRR& form, the classic sans fonts, the pointing-hand pointer
+ * and the two pictures of the graphical buttons.
+ */
+namespace WindowLook {
+
+/** Twips per inch: layouts are given in 1/1440 inch. */
+constexpr int kTwipsPerInch = 1440;
+
+/** Pixels for a horizontal length in twips on the primary screen (15 twips a pixel at 96 dpi). */
+int twipsToPixelsX(int twips);
+/** Pixels for a vertical length in twips on the primary screen. */
+int twipsToPixelsY(int twips);
+/** A rectangle given in twips (left, top, width, height), in pixels. */
+QRect twipsRect(int left, int top, int width, int height);
+/** The screen's twips per pixel, horizontally and vertically. */
+double twipsPerPixelX();
+double twipsPerPixelY();
+
+/** The colour of a classic &H00BBGGRR& value. */
+QColor vbColor(uint32_t bbggrr);
+
+/** The back colour of the search and configuration windows, &H00C1B5AB&. */
+constexpr uint32_t kWindowBackColor = 0x00C1B5ABu;
+/** The dark red of frame captions, &H00000080&. */
+constexpr uint32_t kCaptionColor = 0x00000080u;
+
+/**
+ * The classic sans font at a point size; where the classic face is missing the
+ * nearest sans face is used at the same size.
+ */
+QFont sansFont(double pointSize, bool bold = false, bool underline = false);
+
+/** The 32x32 pointing hand with its hot spot at 10, 10. */
+const QCursor& handCursor();
+
+/** The face picture of the graphical buttons (337x55). */
+const QPixmap& buttonFace();
+/** The picture of a pressed graphical button (336x55). */
+const QPixmap& buttonPressed();
+
+/** Sets a widget's background colour (and makes the widget paint it). */
+void setBackColor(QWidget* widget, uint32_t bbggrr);
+/** Sets a widget's text colour. */
+void setForeColor(QWidget* widget, uint32_t bbggrr);
+
+/**
+ * Moves a top-level window so that its centre is the screen's centre, computed
+ * as the classic forms do: screen and window sizes in twips divided by the
+ * twips per pixel, halves rounded to the even number.
+ */
+QPoint centredPosition(const QSize& windowPixels);
+
+/** Rounds to the nearest whole number, halves to the even number. */
+int roundHalfEven(double value);
+
+} // namespace WindowLook
