@@ -181,6 +181,8 @@ Ref<IModelessFrame> frmMain::Frame() {
     frame->setCaption(gProductName);
   } catch (const ComError&) {
   }
+  // The search box has the keyboard focus when the window opens.
+  Text1->setFocus();
   return frame;
 }
 

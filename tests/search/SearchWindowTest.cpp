@@ -1,0 +1,357 @@
+#include "command/LarkhillGIS_Public.h"
+#include "help/frmHelp.h"
+#include "platform/GraphicButton.h"
+#include "platform/WindowLook.h"
+#include "search/ParcelListView.h"
+#include "search/SortedListModel.h"
+#include "search/frmMain.h"
+#include "support/WindowFixture.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTest>
+#include <cmath>
+
+namespace {
+
+const QString kReportFirstLine = QStringLiteral("We're sorry, an unexpected error has occurred.");
+
+QString moduleLine(const QString& report) {
+  for (const QString& line : report.split(QStringLiteral("\r\n")))
+    if (line.startsWith(QStringLiteral("MODULE: ")))
+      return line;
+  return QString();
+}
+
+} // namespace
+
+class SearchWindowTest : public WindowTest {
+protected:
+  // A configured search window over Parcels/PIN holding the values, loaded and shown.
+  frmMain* openWith(const QStringList& pins) {
+    mParcels = addParcels(QStringLiteral("Parcels"), pins);
+    writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+    frmMain* window = newSearchWindow();
+    window->Frame()->setVisible(true);
+    return window;
+  }
+  template <class T> T* child(frmMain* window, const char* name) {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_TRUE(found) << name;
+    return found;
+  }
+  QStringList listed(frmMain* window) {
+    QStringList rows;
+    for (int row = 0; row < window->listModel().count(); ++row)
+      rows.append(window->listModel().text(row));
+    return rows;
+  }
+  int selectedRow(frmMain* window) { return child<ParcelListView>(window, "List1")->selectedRow(); }
+  // The centre of the zoom last made, in map units.
+  QPointF lastZoomCentre() {
+    const SimEnvelope& extent = zooms().back();
+    return QPointF((extent.XMin() + extent.XMax()) / 2, (extent.YMin() + extent.YMax()) / 2);
+  }
+  void typeAndGo(frmMain* window, const QString& text) {
+    QLineEdit* box = child<QLineEdit>(window, "Text1");
+    box->setText(text);
+    QTest::mouseClick(child<GraphicButton>(window, "Command4"), Qt::LeftButton);
+  }
+  QPoint rowCentre(frmMain* window, int row) {
+    auto* list = child<ParcelListView>(window, "List1");
+    return list->visualRect(list->model()->index(row, 0)).center();
+  }
+  Ref<SimFeatureLayer> mParcels;
+};
+
+TEST_F(SearchWindowTest, LoadListsTheConfiguredValuesSortedWithVersionAndCentredFrame) {
+  frmMain* window = openWith({"30", "100", "2", "b7", "B10", "   ", "2"});
+  EXPECT_EQ(listed(window), QStringList({"100", "2", "2", "30", "B10", "b7"}));
+  EXPECT_EQ(gParcelLayerName, "Parcels");
+  EXPECT_EQ(gParcelIdField, "PIN");
+  EXPECT_EQ(child<QLabel>(window, "txtVersion")->text(), "v2.13");
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+
+  const auto frames = SimHost::frames();
+  ASSERT_EQ(frames.size(), 1u);
+  const Ref<SimModelessFrame> frame = frames.front();
+  EXPECT_EQ(frame->window(), window);
+  EXPECT_EQ(frame->Caption(), "LarkhillParcelSearch");
+  EXPECT_TRUE(frame->Visible());
+  // The load asked for the frame again: the same frame, created and moved once.
+  EXPECT_EQ(frame->calls.count("Create"), 1);
+  ASSERT_EQ(frame->moves.size(), 1);
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  const QRect move = frame->moves.front();
+  EXPECT_NEAR(move.left(), (screen.width() - window->width()) / 2.0, 0.5);
+  EXPECT_NEAR(move.top(), (screen.height() - window->height()) / 2.0, 0.5);
+  EXPECT_EQ(move.width(), 0);
+  EXPECT_EQ(move.height(), 0);
+  // The whole client area shows: 3870 x 4380 twips.
+  EXPECT_EQ(window->size(), QSize(WindowLook::twipsToPixelsX(3870), WindowLook::twipsToPixelsY(4380)));
+  EXPECT_GE(frame->widget()->width(), window->width());
+  EXPECT_GE(frame->widget()->height(), window->height());
+}
+
+// Rounds to the nearest whole number; a half goes to the even neighbour.
+int halfToEven(double value) {
+  const double below = std::floor(value);
+  const double fraction = value - below;
+  const int whole = int(below);
+  if (fraction > 0.5 || (fraction == 0.5 && whole % 2 != 0))
+    return whole + 1;
+  return whole;
+}
+
+TEST(WindowLook, CentringRoundsHalvesToEven) {
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  // An odd width or height leaves a half; halves go to the even neighbour.
+  for (const QSize window : {QSize(259, 293), QSize(261, 291), QSize(258, 292)}) {
+    const double left = screen.width() / 2.0 - window.width() / 2.0;
+    const double top = screen.height() / 2.0 - window.height() / 2.0;
+    const QPoint at = WindowLook::centredPosition(window);
+    EXPECT_EQ(at.x(), halfToEven(left));
+    EXPECT_EQ(at.y(), halfToEven(top));
+  }
+  EXPECT_EQ(WindowLook::roundHalfEven(2.5), 2);
+  EXPECT_EQ(WindowLook::roundHalfEven(3.5), 4);
+  EXPECT_EQ(WindowLook::roundHalfEven(-0.5), 0);
+}
+
+TEST_F(SearchWindowTest, ConfigurationsOtherThanTwoRecordsGiveAnEmptyListSilently) {
+  addParcels(QStringLiteral("Parcels"), {"1", "2"});
+  const QByteArray contents[] = {QByteArray(), QByteArray("\"Parcels\"\r\n"),
+                                 QByteArray("\"Parcels\"\r\n\"PIN\"\r\n\"X\"\r\n")};
+  for (const QByteArray& bytes : contents) {
+    writeConfigBytes(bytes);
+    frmMain* window = newSearchWindow();
+    window->Frame()->setVisible(true);
+    EXPECT_EQ(window->listModel().count(), 0) << bytes.toStdString();
+    EXPECT_EQ(child<QLabel>(window, "txtVersion")->text(), "v2.13");
+    EXPECT_EQ(mPointer.current, MousePointer::Default);
+  }
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join("|").toStdString();
+}
+
+TEST_F(SearchWindowTest, MissingConfigurationIsReportedByTheLoad) {
+  QFile::remove(configHostPath());
+  frmMain* window = newSearchWindow();
+  window->Frame();
+  ASSERT_EQ(mMessages.texts.size(), 1);
+  EXPECT_TRUE(mMessages.texts[0].startsWith(kReportFirstLine));
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: Form_Load frmMain ");
+  EXPECT_EQ(window->listModel().count(), 0);
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+}
+
+TEST_F(SearchWindowTest, FrameThatCannotBeCreatedIsReported) {
+  ComClasses::unregisterClass(HostClasses::ModelessFrame);
+  frmMain* window = newSearchWindow();
+  EXPECT_FALSE(window->Frame());
+  ASSERT_EQ(mMessages.texts.size(), 1);
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: Frame frmMain ");
+  EXPECT_TRUE(mMessages.texts[0].contains("ERROR NUMBER: 429"));
+}
+
+TEST_F(SearchWindowTest, FailingMoveStopsTheLoadBeforeTheList) {
+  addParcels(QStringLiteral("Parcels"), {"1"});
+  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+  SimJournal::failAlways(QStringLiteral("IWindowPosition.Move"), -2147467259, "Unspecified error");
+  frmMain* window = newSearchWindow();
+  window->Frame();
+  ASSERT_EQ(mMessages.texts.size(), 1);
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: Form_Load frmMain ");
+  EXPECT_TRUE(mMessages.texts[0].contains("ERROR NUMBER: -2147467259"));
+  EXPECT_EQ(window->listModel().count(), 0);
+  EXPECT_EQ(child<QLabel>(window, "txtVersion")->text(), "v2.05");
+}
+
+TEST_F(SearchWindowTest, GoSelectsTheFirstMatchFromTheTopAndZooms) {
+  frmMain* window = openWith({"B-7", "a-105", "A-10"});
+  ASSERT_EQ(listed(window), QStringList({"A-10", "a-105", "B-7"}));
+  typeAndGo(window, "a-10");
+  EXPECT_EQ(selectedRow(window), 0);
+  ASSERT_EQ(zooms().size(), 1u);
+  // A-10 is the third row added: its feature covers (20, 0) to (25, 5).
+  EXPECT_DOUBLE_EQ(lastZoomCentre().x(), 22.5);
+  EXPECT_DOUBLE_EQ(zooms().back().XMax() - zooms().back().XMin(), 6.0);
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+
+  // The same text again selects the same entry, and the map zooms again.
+  typeAndGo(window, "a-10");
+  EXPECT_EQ(selectedRow(window), 0);
+  EXPECT_EQ(zooms().size(), 2u);
+}
+
+TEST_F(SearchWindowTest, GoWithoutAMatchKeepsTheSelection) {
+  frmMain* window = openWith({"A-10", "a-105", "B-7"});
+  typeAndGo(window, "b-7");
+  ASSERT_EQ(selectedRow(window), 2);
+  const size_t zoomed = zooms().size();
+  for (const char* text : {"A-100", " A-10", "B-77", "X"}) {
+    mMessages.texts.clear();
+    typeAndGo(window, QString::fromLatin1(text));
+    EXPECT_EQ(mMessages.texts, QStringList({"No matching feature found"})) << text;
+    EXPECT_EQ(selectedRow(window), 2) << text;
+    EXPECT_EQ(mPointer.current, MousePointer::Default);
+  }
+  EXPECT_EQ(zooms().size(), zoomed);
+}
+
+TEST_F(SearchWindowTest, GoWithEmptyTextOrAnEmptyListSaysSo) {
+  frmMain* window = openWith({});
+  typeAndGo(window, "");
+  EXPECT_EQ(mMessages.texts, QStringList({"Please enter text to search for"}));
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+  typeAndGo(window, "A");
+  EXPECT_EQ(mMessages.texts.last(), "No matching feature found");
+  EXPECT_TRUE(zooms().empty());
+}
+
+TEST_F(SearchWindowTest, EnterInTheSearchBoxPressesGo) {
+  frmMain* window = openWith({"100", "200", "300"});
+  QLineEdit* box = child<QLineEdit>(window, "Text1");
+  QTest::keyClicks(box, "2");
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_EQ(selectedRow(window), 1);
+  EXPECT_EQ(zooms().size(), 1u);
+}
+
+TEST_F(SearchWindowTest, ClicksAndKeysOnTheListZoom) {
+  frmMain* window = openWith({"100", "200", "300"});
+  auto* list = child<ParcelListView>(window, "List1");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(window, 1));
+  EXPECT_EQ(selectedRow(window), 1);
+  ASSERT_EQ(zooms().size(), 1u);
+  EXPECT_DOUBLE_EQ(lastZoomCentre().x(), 12.5);
+
+  // A click on the entry already selected zooms again (the user panned away).
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(window, 1));
+  EXPECT_EQ(zooms().size(), 2u);
+
+  // Moving the selection with the keyboard zooms as a click does.
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(selectedRow(window), 2);
+  ASSERT_EQ(zooms().size(), 3u);
+  EXPECT_DOUBLE_EQ(lastZoomCentre().x(), 22.5);
+  QTest::keyClick(list, Qt::Key_Home);
+  EXPECT_EQ(selectedRow(window), 0);
+  EXPECT_EQ(zooms().size(), 4u);
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+}
+
+TEST_F(SearchWindowTest, FocusingTheListChoosesNothing) {
+  frmMain* window = openWith({"100", "200"});
+  auto* list = child<ParcelListView>(window, "List1");
+  QWidget* frameWindow = frameOf(window)->widget();
+  QApplication::setActiveWindow(frameWindow);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frameWindow));
+  list->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(list->hasFocus());
+  // The list has a current row now, but nothing is chosen.
+  EXPECT_TRUE(list->currentIndex().isValid());
+  EXPECT_EQ(selectedRow(window), -1);
+  EXPECT_TRUE(zooms().empty());
+}
+
+TEST_F(SearchWindowTest, EntryWithoutFeatureLeavesTheMap) {
+  frmMain* window = openWith({"100", "200"});
+  // The layer was edited after the load: 200 has no feature any more.
+  map()->layers.clear();
+  addParcels(QStringLiteral("Parcels"), {"100"});
+  typeAndGo(window, "200");
+  EXPECT_EQ(selectedRow(window), 1);
+  EXPECT_TRUE(zooms().empty());
+}
+
+TEST_F(SearchWindowTest, FailingZoomIsReportedByTheMapRoutine) {
+  frmMain* window = openWith({"100"});
+  SimJournal::failAlways(QStringLiteral("IMxDocument.ActiveView"), -2147467259, "Unspecified error");
+  typeAndGo(window, "1");
+  ASSERT_EQ(mMessages.texts.size(), 1);
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: ZoomToFeaturePlus LarkhillGIS_ArcMap ");
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+}
+
+TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
+  frmMain* window = openWith({"1"});
+  EXPECT_EQ(window->windowTitle(), "LarkhillParcelSearch");
+  EXPECT_EQ(child<QGroupBox>(window, "Frame1")->title(), "Parcel search:");
+  EXPECT_EQ(child<QLabel>(window, "Label11")->text(), " Search:");
+  EXPECT_EQ(child<QLabel>(window, "Label1")->text(), " Parcel ID:");
+  EXPECT_EQ(child<GraphicButton>(window, "Command4")->text(), "Go");
+  EXPECT_EQ(child<GraphicButton>(window, "btnHelp2")->text(), "?");
+  EXPECT_EQ(child<GraphicButton>(window, "btnHelp2")->toolTip(), "Help");
+  EXPECT_EQ(child<GraphicButton>(window, "Command1")->text(), "Configure");
+  EXPECT_EQ(child<GraphicButton>(window, "Command1")->toolTip(), "Configure the tool");
+  EXPECT_EQ(child<QLineEdit>(window, "Text1")->toolTip(), "Enter text and click Go to search the list");
+  EXPECT_EQ(child<ParcelListView>(window, "List1")->toolTip(), "Click to zoom to a parcel");
+  EXPECT_EQ(child<QLabel>(window, "Image2")->toolTip(),
+            "For more information, please visit www.larkhillgis.com or email info@larkhillgis.com");
+  EXPECT_EQ(child<QLabel>(window, "Image2")->pixmap()->size(), QSize(120, 50));
+  EXPECT_EQ(window->palette().color(QPalette::Window), QColor(171, 181, 193));
+  EXPECT_EQ(child<QGroupBox>(window, "Frame1")->palette().color(QPalette::WindowText),
+            QColor(128, 0, 0));
+  EXPECT_EQ(child<ParcelListView>(window, "List1")->palette().color(QPalette::Text),
+            QColor(0, 0, 255));
+  EXPECT_TRUE(child<ParcelListView>(window, "List1")->font().bold());
+  EXPECT_EQ(child<QLineEdit>(window, "Text1")->palette().color(QPalette::Base),
+            QColor(224, 224, 224));
+  EXPECT_EQ(child<QLabel>(window, "Label11")->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(child<GraphicButton>(window, "Command4")->geometry(),
+            WindowLook::twipsRect(2760, 555, 615, 345));
+
+  const QCursor hand = child<GraphicButton>(window, "Command1")->cursor();
+  EXPECT_EQ(hand.hotSpot(), QPoint(10, 10));
+  EXPECT_EQ(hand.pixmap().size(), QSize(32, 32));
+  EXPECT_EQ(child<ParcelListView>(window, "List1")->viewport()->cursor().hotSpot(), QPoint(10, 10));
+
+  // Text1 first, then Go, the list, "?" and Configure.
+  QWidget* expected[] = {child<QLineEdit>(window, "Text1"), child<GraphicButton>(window, "Command4"),
+                         child<ParcelListView>(window, "List1"),
+                         child<GraphicButton>(window, "btnHelp2"),
+                         child<GraphicButton>(window, "Command1")};
+  QWidget* frameWindow = frameOf(window)->widget();
+  QApplication::setActiveWindow(frameWindow);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frameWindow));
+  EXPECT_EQ(QApplication::focusWidget(), expected[0]);
+  for (int i = 0; i + 1 < 5; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), expected[i + 1]) << i;
+  }
+}
+
+TEST_F(SearchWindowTest, HelpButtonOpensOneMoreHelpWindowEachPress) {
+  frmMain* window = openWith({"1"});
+  for (int press = 1; press <= 3; ++press) {
+    QTest::mouseClick(child<GraphicButton>(window, "btnHelp2"), Qt::LeftButton);
+    ASSERT_EQ(frmHelp::openWindows().size(), size_t(press));
+  }
+  for (const auto& help : frmHelp::openWindows()) {
+    const Ref<SimModelessFrame> frame = frameOf(help.get());
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(frame->Visible());
+    EXPECT_EQ(frame->Caption(), "LarkhillParcelSearch - Help");
+  }
+  EXPECT_EQ(SimHost::frames().size(), 4u);
+  // The search window stays open beside them.
+  EXPECT_TRUE(frameOf(window)->Visible());
+}
+
+TEST_F(SearchWindowTest, LogoOpensTheWebSite) {
+  frmMain* window = openWith({"1"});
+  QTest::mouseClick(child<QLabel>(window, "Image2"), Qt::LeftButton);
+  ASSERT_EQ(mShell.calls.size(), 1u);
+  EXPECT_EQ(mShell.calls[0].owner, window);
+  EXPECT_EQ(mShell.calls[0].verb, "Open");
+  EXPECT_EQ(mShell.calls[0].file, "http://www.larkhillgis.com");
+  EXPECT_EQ(mShell.calls[0].parameters, "");
+  EXPECT_EQ(mShell.calls[0].directory, "");
+  EXPECT_EQ(mShell.calls[0].showCommand, 1);
+}

@@ -1,0 +1,206 @@
+#include "search/SortedListModel.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+QStringList shown(const SortedListModel& model) {
+  QStringList rows;
+  for (int row = 0; row < model.rowCount(); ++row)
+    rows.append(model.data(model.index(row)).toString());
+  return rows;
+}
+
+// The search as the window's users know it: from the top, the first entry
+// whose first n characters upper-cased equal the text upper-cased.
+int walkFromTop(const SortedListModel& model, const QString& text) {
+  const QString wanted = text.toUpper();
+  for (int row = 0; row < model.rowCount(); ++row)
+    if (model.data(model.index(row)).toString().left(text.size()).toUpper() == wanted)
+      return row;
+  return -1;
+}
+
+SortedListModel& filled(SortedListModel& model, const QStringList& entries) {
+  model.AddItems(entries);
+  return model;
+}
+
+} // namespace
+
+TEST(SortedListModel, OrdersTextIgnoringCaseNotNumbers) {
+  SortedListModel model;
+  model.AddItems({"30", "100", "2", "b7", "B10"});
+  EXPECT_EQ(shown(model), QStringList({"100", "2", "30", "B10", "b7"}));
+}
+
+TEST(SortedListModel, EachAddedEntryTakesItsPlaceOutsideABulkLoad) {
+  SortedListModel model;
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  for (const char* pin : {"30", "100", "2", "b7", "B10"})
+    model.AddItem(QString::fromLatin1(pin));
+  EXPECT_EQ(shown(model), QStringList({"100", "2", "30", "B10", "b7"}));
+  EXPECT_EQ(inserted.count(), 5);
+}
+
+TEST(SortedListModel, ABulkLoadSortsAndResetsOnceAtItsEnd) {
+  SortedListModel model;
+  model.AddItem("old");
+  QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  model.beginBulkLoad();
+  model.Clear();
+  for (int i = 999; i >= 0; --i)
+    model.AddItem(QString::number(i));
+  // Views keep what they were shown until the load ends.
+  EXPECT_EQ(model.rowCount(), 0);
+  model.endBulkLoad();
+  EXPECT_EQ(resets.count(), 2); // the clear and the end of the load
+  EXPECT_EQ(inserted.count(), 0);
+  ASSERT_EQ(model.rowCount(), 1000);
+  EXPECT_EQ(model.text(0), "0");
+  EXPECT_EQ(model.text(1), "1");
+  EXPECT_EQ(model.text(2), "10");
+  EXPECT_EQ(model.text(999), "999");
+}
+
+TEST(SortedListModel, HoldsMoreThanTheOldListBoxLimit) {
+  SortedListModel model;
+  QStringList pins;
+  for (int i = 0; i < 40000; ++i)
+    pins.append(QStringLiteral("P-%1").arg(i, 6, 10, QLatin1Char('0')));
+  model.AddItems(pins);
+  ASSERT_EQ(model.rowCount(), 40000);
+  EXPECT_EQ(model.text(32767), "P-032767");
+  EXPECT_EQ(model.text(39999), "P-039999");
+  EXPECT_EQ(model.findFirstMatch("p-0399"), 39900);
+}
+
+TEST(SortedListModel, EntriesEqualIgnoringCaseKeepAFixedOrder) {
+  // Whatever order they arrive in, equal entries show in one order: exact text, then arrival.
+  SortedListModel first, second, third;
+  filled(first, {"ab", "AB", "Ab", "aB", "AB"});
+  filled(second, {"AB", "aB", "AB", "ab", "Ab"});
+  for (const char* entry : {"aB", "AB", "ab", "Ab", "AB"})
+    third.AddItem(QString::fromLatin1(entry));
+  const QStringList expected({"AB", "AB", "Ab", "aB", "ab"});
+  EXPECT_EQ(shown(first), expected);
+  EXPECT_EQ(shown(second), expected);
+  EXPECT_EQ(shown(third), expected);
+}
+
+TEST(SortedListModel, ClearEmptiesTheList) {
+  SortedListModel model;
+  model.AddItems({"a", "b"});
+  model.Clear();
+  EXPECT_EQ(model.rowCount(), 0);
+  EXPECT_EQ(model.findFirstMatch("a"), -1);
+  model.AddItem("c");
+  EXPECT_EQ(shown(model), QStringList({"c"}));
+}
+
+TEST(SortedListModel, GoFindsTheFirstEntryFromTheTop) {
+  SortedListModel model;
+  model.AddItems({"A-10", "a-105", "B-7"});
+  ASSERT_EQ(shown(model), QStringList({"A-10", "a-105", "B-7"}));
+  EXPECT_EQ(model.findFirstMatch("a-10"), 0);
+  EXPECT_EQ(model.findFirstMatch("A-10"), 0);
+  EXPECT_EQ(model.findFirstMatch("a-105"), 1);
+  EXPECT_EQ(model.findFirstMatch("b"), 2);
+  EXPECT_EQ(model.findFirstMatch("A-100"), -1); // a-105 upper-cased begins A-105
+  EXPECT_EQ(model.findFirstMatch(" A-10"), -1); // no trimming
+  EXPECT_EQ(model.findFirstMatch("A-10 "), -1);
+  EXPECT_EQ(model.findFirstMatch("A-1055"), -1); // longer than every entry
+  EXPECT_EQ(model.findFirstMatch("C"), -1);
+  SortedListModel empty;
+  EXPECT_EQ(empty.findFirstMatch("A"), -1);
+}
+
+TEST(SortedListModel, GoAgreesWithTheWalkOnNonAsciiLetters) {
+  SortedListModel model;
+  // ß upper-cases to SS, ſ (long s) to S, ﬁ to FI: the key grows or shifts.
+  model.AddItems({"straße-1", "STRASSE-2", "ſtraw", "Straw", "ﬁeld", "FIELD", "Élan", "élan",
+                  "elan", QString::fromUtf8("\xF0\x90\x90\xA8-x")});
+  for (const char* text : {"s", "S", "ss", "straß", "STRASS", "straw", "ſ", "f", "fi", "ﬁ", "ﬁe",
+                           "É", "é", "e", "ß", "ẞ"})
+    EXPECT_EQ(model.findFirstMatch(QString::fromUtf8(text)),
+              walkFromTop(model, QString::fromUtf8(text)))
+        << text;
+  const QString deseret = QString::fromUtf8("\xF0\x90\x90\x80"); // capital of the entry's letter
+  EXPECT_EQ(model.findFirstMatch(deseret), walkFromTop(model, deseret));
+  EXPECT_GE(model.findFirstMatch(deseret), 0);
+  EXPECT_EQ(model.findFirstMatch(deseret.left(1)), walkFromTop(model, deseret.left(1)));
+}
+
+TEST(SortedListModel, GoAgreesWithTheWalkOnRandomLists) {
+  std::mt19937 random(20261207);
+  const QString alphabet = QString::fromUtf8("aAbBsS-019 ßſéÉıIiﬁǅǆ") +
+                           QString::fromUtf8("\xF0\x90\x90\xA8\xF0\x90\x90\x80");
+  // Characters, surrogate pairs kept whole.
+  QStringList letters;
+  for (int i = 0; i < alphabet.size(); ++i) {
+    if (alphabet[i].isHighSurrogate()) {
+      letters.append(alphabet.mid(i, 2));
+      ++i;
+    } else {
+      letters.append(alphabet.mid(i, 1));
+    }
+  }
+  auto randomText = [&](int maxLength) {
+    QString text;
+    const int length = int(random() % unsigned(maxLength + 1));
+    for (int i = 0; i < length; ++i)
+      text += letters[int(random() % unsigned(letters.size()))];
+    return text;
+  };
+  auto flipCase = [&](const QString& text) {
+    QString flipped;
+    for (QChar c : text)
+      flipped += (random() % 2) ? c.toUpper() : c.toLower();
+    return flipped;
+  };
+
+  int matches = 0, checks = 0;
+  for (int list = 0; list < 300; ++list) {
+    SortedListModel bulk, oneByOne;
+    QStringList entries;
+    const int size = int(random() % 60);
+    for (int i = 0; i < size; ++i) {
+      QString entry = randomText(6);
+      // Entries that differ only in case from one already there.
+      if (!entries.isEmpty() && random() % 4 == 0)
+        entry = flipCase(entries[int(random() % unsigned(entries.size()))]);
+      entries.append(entry);
+    }
+    bulk.AddItems(entries);
+    for (const QString& entry : entries)
+      oneByOne.AddItem(entry);
+    ASSERT_EQ(shown(bulk), shown(oneByOne));
+    for (int row = 1; row < bulk.rowCount(); ++row)
+      ASSERT_LE(bulk.text(row - 1).toUpper(), bulk.text(row).toUpper())
+          << "rows " << row - 1 << " and " << row;
+
+    for (int probe = 0; probe < 40; ++probe) {
+      QString text;
+      if (!entries.isEmpty() && random() % 3 != 0) {
+        const QString& from = entries[int(random() % unsigned(entries.size()))];
+        text = flipCase(from.left(int(random() % unsigned(from.size() + 2))));
+      } else {
+        text = randomText(3);
+      }
+      if (text.isEmpty())
+        continue;
+      const int expected = walkFromTop(bulk, text);
+      ASSERT_EQ(bulk.findFirstMatch(text), expected)
+          << "text " << text.toStdString() << " in " << entries.join('|').toStdString();
+      ASSERT_EQ(bulk.walkFirstMatch(text), expected);
+      ++checks;
+      matches += expected >= 0;
+    }
+  }
+  // The lists are built so that both outcomes occur often.
+  EXPECT_GT(matches, checks / 4);
+  EXPECT_LT(matches, checks);
+}
