@@ -92,7 +92,8 @@ TEST_F(SearchWindowTest, LoadListsTheConfiguredValuesSortedWithVersionAndCentred
   EXPECT_EQ(move.width(), 0);
   EXPECT_EQ(move.height(), 0);
   // The whole client area shows: 3870 x 4380 twips.
-  EXPECT_EQ(window->size(), QSize(WindowLook::twipsToPixelsX(3870), WindowLook::twipsToPixelsY(4380)));
+  EXPECT_EQ(window->size(),
+            QSize(WindowLook::twipsToPixelsX(3870), WindowLook::twipsToPixelsY(4380)));
   EXPECT_GE(frame->widget()->width(), window->width());
   EXPECT_GE(frame->widget()->height(), window->height());
 }
@@ -272,7 +273,8 @@ TEST_F(SearchWindowTest, EntryWithoutFeatureLeavesTheMap) {
 
 TEST_F(SearchWindowTest, FailingZoomIsReportedByTheMapRoutine) {
   frmMain* window = openWith({"100"});
-  SimJournal::failAlways(QStringLiteral("IMxDocument.ActiveView"), -2147467259, "Unspecified error");
+  SimJournal::failAlways(QStringLiteral("IMxDocument.ActiveView"), -2147467259,
+                         "Unspecified error");
   typeAndGo(window, "1");
   ASSERT_EQ(mMessages.texts.size(), 1);
   EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: ZoomToFeaturePlus LarkhillGIS_ArcMap ");
@@ -290,7 +292,8 @@ TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
   EXPECT_EQ(child<GraphicButton>(window, "btnHelp2")->toolTip(), "Help");
   EXPECT_EQ(child<GraphicButton>(window, "Command1")->text(), "Configure");
   EXPECT_EQ(child<GraphicButton>(window, "Command1")->toolTip(), "Configure the tool");
-  EXPECT_EQ(child<QLineEdit>(window, "Text1")->toolTip(), "Enter text and click Go to search the list");
+  EXPECT_EQ(child<QLineEdit>(window, "Text1")->toolTip(),
+            "Enter text and click Go to search the list");
   EXPECT_EQ(child<ParcelListView>(window, "List1")->toolTip(), "Click to zoom to a parcel");
   EXPECT_EQ(child<QLabel>(window, "Image2")->toolTip(),
             "For more information, please visit www.larkhillgis.com or email info@larkhillgis.com");
@@ -303,7 +306,8 @@ TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
   EXPECT_TRUE(child<ParcelListView>(window, "List1")->font().bold());
   EXPECT_EQ(child<QLineEdit>(window, "Text1")->palette().color(QPalette::Base),
             QColor(224, 224, 224));
-  EXPECT_EQ(child<QLabel>(window, "Label11")->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(child<QLabel>(window, "Label11")->palette().color(QPalette::WindowText),
+            QColor(Qt::white));
   EXPECT_EQ(child<GraphicButton>(window, "Command4")->geometry(),
             WindowLook::twipsRect(2760, 555, 615, 345));
 
@@ -313,10 +317,10 @@ TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
   EXPECT_EQ(child<ParcelListView>(window, "List1")->viewport()->cursor().hotSpot(), QPoint(10, 10));
 
   // Text1 first, then Go, the list, "?" and Configure.
-  QWidget* expected[] = {child<QLineEdit>(window, "Text1"), child<GraphicButton>(window, "Command4"),
-                         child<ParcelListView>(window, "List1"),
-                         child<GraphicButton>(window, "btnHelp2"),
-                         child<GraphicButton>(window, "Command1")};
+  QWidget* expected[] = {
+      child<QLineEdit>(window, "Text1"), child<GraphicButton>(window, "Command4"),
+      child<ParcelListView>(window, "List1"), child<GraphicButton>(window, "btnHelp2"),
+      child<GraphicButton>(window, "Command1")};
   QWidget* frameWindow = frameOf(window)->widget();
   QApplication::setActiveWindow(frameWindow);
   ASSERT_TRUE(QTest::qWaitForWindowActive(frameWindow));

@@ -38,7 +38,8 @@ void WindowTest::flushDeletes() {
 }
 
 QString WindowTest::configHostPath() const {
-  return driveFolder('C') + QStringLiteral("/Program Files/LarkhillGIS/LarkhillParcelSearch/config");
+  return driveFolder('C') +
+         QStringLiteral("/Program Files/LarkhillGIS/LarkhillParcelSearch/config");
 }
 
 void WindowTest::writeConfig(const QString& layer, const QString& field) {
@@ -50,7 +51,8 @@ void WindowTest::writeConfigBytes(const QByteArray& bytes) {
 }
 
 Ref<SimFeatureLayer> WindowTest::addParcels(const QString& name, const QStringList& pins) {
-  auto layer = map()->add(SimFeatureLayer::make(name, {{QStringLiteral("PIN"), esriFieldTypeString}}));
+  auto layer =
+      map()->add(SimFeatureLayer::make(name, {{QStringLiteral("PIN"), esriFieldTypeString}}));
   for (int i = 0; i < pins.size(); ++i)
     layer->addRow({pins[i]}, SimGeometry::polygon(10.0 * i, 0, 10.0 * i + 5, 5));
   return layer;

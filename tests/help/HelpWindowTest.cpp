@@ -1,0 +1,120 @@
+#include "command/LarkhillGIS_Public.h"
+#include "help/frmHelp.h"
+#include "platform/WindowLook.h"
+#include "support/WindowFixture.h"
+
+#include "platform/ComError.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QTest>
+
+class HelpWindowTest : public WindowTest {
+protected:
+  template <class T> T* child(QWidget* window, const char* name) {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_TRUE(found) << name;
+    return found;
+  }
+  void clickLink(frmHelp* window, const char* name) {
+    QTest::mouseClick(child<QLabel>(window, name), Qt::LeftButton);
+  }
+};
+
+TEST_F(HelpWindowTest, EachOpeningMakesAWindowInAFrameOfItsOwn) {
+  const auto first = frmHelp::openNew();
+  const auto second = frmHelp::openNew();
+  ASSERT_NE(first, second);
+  EXPECT_EQ(frmHelp::openWindows().size(), 2u);
+  for (const auto& window : {first, second}) {
+    const Ref<SimModelessFrame> frame = frameOf(window.get());
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(frame->Visible());
+    EXPECT_EQ(frame->Caption(), "LarkhillParcelSearch - Help");
+    EXPECT_EQ(frame->calls.count("Create"), 1);
+    EXPECT_EQ(window->Frame(), frame);
+  }
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+}
+
+TEST_F(HelpWindowTest, LinksOpenTheirAddressesAndLeaveTheWindowOpen) {
+  const auto window = frmHelp::openNew();
+  clickLink(window.get(), "Label2");
+  clickLink(window.get(), "Label3");
+  clickLink(window.get(), "Label4");
+  ASSERT_EQ(mShell.calls.size(), 3u);
+  EXPECT_EQ(mShell.calls[0].file, "http://www.larkhillgis.com");
+  EXPECT_EQ(mShell.calls[1].file, "mailto:info@larkhillgis.com");
+  EXPECT_EQ(mShell.calls[2].file,
+            "http://www.larkhillgis.com/Products/ArcGIS/LarkhillParcelSearch/index.htm");
+  for (const auto& call : mShell.calls) {
+    EXPECT_EQ(call.owner, window.get());
+    EXPECT_EQ(call.verb, "Open");
+    EXPECT_TRUE(call.parameters.isEmpty());
+    EXPECT_TRUE(call.directory.isEmpty());
+    EXPECT_EQ(call.showCommand, 1);
+  }
+  EXPECT_TRUE(frameOf(window.get())->Visible());
+}
+
+TEST_F(HelpWindowTest, UpdateAddressFollowsTheProductName) {
+  const auto window = frmHelp::openNew();
+  gProductName = QStringLiteral("OtherProduct");
+  clickLink(window.get(), "Label4");
+  ASSERT_EQ(mShell.calls.size(), 1u);
+  EXPECT_EQ(mShell.calls[0].file,
+            "http://www.larkhillgis.com/Products/ArcGIS/OtherProduct/index.htm");
+}
+
+TEST_F(HelpWindowTest, LayoutTextsAndPage) {
+  const auto window = frmHelp::openNew();
+  EXPECT_EQ(window->windowTitle(), "LarkhillParcelSearch - Help");
+  EXPECT_EQ(window->size(),
+            QSize(WindowLook::twipsToPixelsX(9285), WindowLook::twipsToPixelsY(7095)));
+  EXPECT_EQ(frmHelp::pagePicture().size(), QSize(733, 533));
+  auto* frame1 = child<QFrame>(window.get(), "Frame1");
+  EXPECT_EQ(frame1->geometry(), WindowLook::twipsRect(1980, 720, 4995, 315));
+  EXPECT_EQ(frame1->palette().color(QPalette::Window), QColor(Qt::white));
+  auto* site = child<QLabel>(window.get(), "Label2");
+  auto* mail = child<QLabel>(window.get(), "Label3");
+  auto* updates = child<QLabel>(window.get(), "Label4");
+  EXPECT_EQ(site->parentWidget(), frame1);
+  EXPECT_EQ(mail->parentWidget(), frame1);
+  EXPECT_EQ(site->text(), "www.larkhillgis.com");
+  EXPECT_EQ(site->toolTip(), "Visit us!");
+  EXPECT_EQ(mail->text(), "info@larkhillgis.com");
+  EXPECT_EQ(mail->toolTip(), "Email us!");
+  EXPECT_EQ(updates->text(), "Check for Updates");
+  EXPECT_EQ(updates->toolTip(), "Get the latest version");
+  EXPECT_TRUE(updates->alignment() & Qt::AlignRight);
+  for (QLabel* link : {site, mail, updates}) {
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_DOUBLE_EQ(link->font().pointSizeF(), 9.75);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+    EXPECT_EQ(link->cursor().hotSpot(), QPoint(10, 10));
+  }
+  // The page is drawn at its natural size from the top-left corner.
+  const QImage shown = window->grab().toImage();
+  const QImage page = frmHelp::pagePicture().toImage();
+  for (const QPoint at : {QPoint(20, 20), QPoint(300, 300), QPoint(600, 460)})
+    EXPECT_EQ(shown.pixelColor(at), page.pixelColor(at)) << at.x() << "," << at.y();
+}
+
+TEST_F(HelpWindowTest, ClosedHelpWindowsAreLetGoOfAtTheNextOpening) {
+  const auto first = frmHelp::openNew();
+  frameOf(first.get())->setVisible(false); // the user closed it
+  frmHelp::openNew();
+  EXPECT_EQ(frmHelp::openWindows().size(), 1u);
+  EXPECT_NE(frmHelp::openWindows().front(), first);
+}
+
+TEST_F(HelpWindowTest, FrameFailurePassesToTheCaller) {
+  ComClasses::unregisterClass(HostClasses::ModelessFrame);
+  frmHelp window;
+  try {
+    window.Frame();
+    FAIL() << "no failure";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), 429);
+  }
+}
