@@ -20,7 +20,9 @@ void createIfMissing(const QString& path) {
   }
 }
 
-QString pendingPath(const QString& path) { return path + QStringLiteral(".new"); }
+QString pendingPath(const QString& path) {
+  return path + QStringLiteral(".new");
+}
 
 void write(const QString& path, const QString& layerName, const QString& fieldName) {
   FileChannel::close(kChannel);
@@ -44,7 +46,8 @@ void write(const QString& path, const QString& layerName, const QString& fieldNa
     LarkhillGIS_IO::fDeleteFile(path);
     RuntimeError::raise(RuntimeError::PathFileAccessError);
   }
-  // rename() replaces the old file in one step: a crash leaves the old or the new file, never half of one.
+  // rename() replaces the old file in one step: a crash leaves the old or the new file, never half
+  // of one.
   if (std::rename(QFile::encodeName(hostPending).constData(),
                   QFile::encodeName(*hostTarget).constData()) != 0) {
     QFile::remove(hostPending);

@@ -56,7 +56,7 @@ frmConfig::frmConfig() {
   Frame1->setGeometry(twipsRect(120, 180, 6075, 2415));
   Frame1->setFont(sansFont(8.25, true));
   setBackColor(Frame1, kWindowBackColor);
-  setForeColor(Frame1, kCaptionColor);
+  setCaptionColor(Frame1, kCaptionColor);
   Frame1->setFocusPolicy(Qt::NoFocus);
 
   Label1 = boldLabel(QStringLiteral("Label1"), QStringLiteral("Parcel layer:"), Frame1);
@@ -70,8 +70,6 @@ frmConfig::frmConfig() {
     list->setFont(sansFont(8.25));
     list->setCursor(handCursor());
     list->viewport()->setCursor(handCursor());
-    QPalette palette = QApplication::palette();
-    list->setPalette(palette);
   };
   List1 = new ListBox(Frame1);
   setUpList(List1, QStringLiteral("List1"), twipsRect(180, 600, 2415, 1620));

@@ -90,9 +90,14 @@ const QPixmap& frmHelp::pagePicture() {
 }
 
 void frmHelp::paintEvent(QPaintEvent*) {
-  // The page at its natural size; what lies beyond the window is cut off.
+  // The page from the top-left corner, at its natural size on a 96 dpi screen
+  // and enlarged with the screen's dpi like the links laid over it; what lies
+  // beyond the window is cut off.
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
+  const double scale = pictureScale();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, scale != 1.0);
+  painter.scale(scale, scale);
   painter.drawPixmap(0, 0, pagePicture());
 }
 

@@ -85,6 +85,16 @@ void setForeColor(QWidget* widget, uint32_t bbggrr) {
   widget->setPalette(palette);
 }
 
+void setCaptionColor(QWidget* frame, uint32_t bbggrr) {
+  QPalette palette = frame->palette();
+  palette.setColor(QPalette::WindowText, vbColor(bbggrr));
+  frame->setPalette(palette);
+}
+
+double pictureScale() {
+  return 15.0 / twipsPerPixelX();
+}
+
 int roundHalfEven(double value) {
   return static_cast<int>(std::nearbyint(value));
 }

@@ -55,6 +55,15 @@ const QPixmap& buttonPressed();
 void setBackColor(QWidget* widget, uint32_t bbggrr);
 /** Sets a widget's text colour. */
 void setForeColor(QWidget* widget, uint32_t bbggrr);
+/** Sets the colour of a frame's caption only, so that the controls inside keep their own colours.
+ */
+void setCaptionColor(QWidget* frame, uint32_t bbggrr);
+
+/**
+ * How much larger than its pixels a picture drawn for 96 dpi (15 twips a pixel)
+ * is shown, so that it keeps its place under controls laid out in twips.
+ */
+double pictureScale();
 
 /**
  * Moves a top-level window so that its centre is the screen's centre, computed

@@ -72,7 +72,7 @@ frmMain::frmMain() {
   Frame1->setGeometry(twipsRect(120, 120, 3615, 3255));
   Frame1->setFont(sansFont(8.25, true));
   setBackColor(Frame1, kWindowBackColor);
-  setForeColor(Frame1, kCaptionColor);
+  setCaptionColor(Frame1, kCaptionColor);
 
   Label11 = transparentLabel(QStringLiteral(" Search:"), kWhite, Frame1);
   Label11->setObjectName(QStringLiteral("Label11"));
