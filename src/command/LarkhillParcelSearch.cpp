@@ -106,7 +106,11 @@ void LarkhillParcelSearch::OnClick() {
     if (gConfigured) {
       if (!gSearchWindow)
         RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-      gSearchWindow->Frame()->setVisible(true);
+      // A window whose frame could not be made has reported it and gives none.
+      const Ref<IModelessFrame> frame = gSearchWindow->Frame();
+      if (!frame)
+        RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+      frame->setVisible(true);
       return;
     }
     MsgBox(QStringLiteral("Tool is not configured.\r\nConfiguration window will now load."));

@@ -198,3 +198,13 @@ TEST_F(FlowTest, HelpButtonOpensOneMoreHelpWindowEachPress) {
     EXPECT_EQ(frameOf(help.get())->Caption(), "LarkhillParcelSearch - Help");
   EXPECT_TRUE(frameOf(window)->Visible());
 }
+
+TEST_F(FlowTest, ConfiguredClickWithoutFramesReportsInsteadOfCrashing) {
+  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+  ComClasses::unregisterClass(HostClasses::ModelessFrame);
+  mCommand->OnClick();
+  ASSERT_EQ(mMessages.texts.size(), 2);
+  EXPECT_TRUE(mMessages.texts[0].contains("MODULE: Frame frmMain \r\n"));
+  EXPECT_EQ(mMessages.texts[1], "Error: ICommand_OnClick()");
+  EXPECT_TRUE(gConfigured);
+}
