@@ -161,30 +161,33 @@ bool SortedListModel::less(uint32_t a, uint32_t b) const {
 }
 
 void SortedListModel::sortAll() {
-  // Sorting on the first eight key units held beside the index keeps most
-  // comparisons in cache; only ties look at the entries themselves.
+  // Sorting on the first sixteen key units held beside the index keeps almost
+  // every comparison in cache (parcel IDs seldom share sixteen leading
+  // characters); only ties look at the entries themselves.
+  constexpr uint32_t kWords = 4, kUnitsPerWord = 4;
   struct Item {
-    uint64_t high, low;
+    uint64_t words[kWords];
     uint32_t entry;
   };
   std::vector<Item> items(mEntries.size());
   for (size_t i = 0; i < mEntries.size(); ++i) {
     const Entry& entry = mEntries[i];
-    uint64_t high = 0, low = 0;
-    for (uint32_t k = 0; k < 8; ++k) {
-      const uint64_t unit = k < entry.keyLength ? keyUnit(entry, k) : 0;
-      if (k < 4)
-        high |= unit << (48 - 16 * k);
-      else
-        low |= unit << (48 - 16 * (k - 4));
+    Item& item = items[i];
+    for (uint32_t w = 0; w < kWords; ++w) {
+      uint64_t word = 0;
+      for (uint32_t k = 0; k < kUnitsPerWord; ++k) {
+        const uint32_t position = w * kUnitsPerWord + k;
+        const uint64_t unit = position < entry.keyLength ? keyUnit(entry, position) : 0;
+        word |= unit << (48 - 16 * k);
+      }
+      item.words[w] = word;
     }
-    items[i] = {high, low, uint32_t(i)};
+    item.entry = uint32_t(i);
   }
   std::sort(items.begin(), items.end(), [this](const Item& a, const Item& b) {
-    if (a.high != b.high)
-      return a.high < b.high;
-    if (a.low != b.low)
-      return a.low < b.low;
+    for (uint32_t w = 0; w < kWords; ++w)
+      if (a.words[w] != b.words[w])
+        return a.words[w] < b.words[w];
     return less(a.entry, b.entry);
   });
   mOrder.resize(items.size());
