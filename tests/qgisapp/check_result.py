@@ -1,0 +1,69 @@
+"""Checks what the QGIS run saw against what the parcels make certain.
+
+    check_result.py <result.json> <config-file> <count> <prefix>
+"""
+import json
+import math
+import sys
+
+
+def parcel_square(n, count):
+    side = max(1, math.ceil(math.sqrt(count)))
+    x = ((n - 1) % side) * 100.0
+    y = ((n - 1) // side) * 100.0
+    return x, y, x + 90.0, y + 90.0
+
+
+def main():
+    result_path, config_path, count, prefix = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+    seen = json.load(open(result_path))
+    failures = []
+
+    def expect(what, ok):
+        print(("ok: " if ok else "FAIL: ") + what)
+        if not ok:
+            failures.append(what)
+
+    ids = sorted("%03d-%04d" % (n // 10000, n % 10000) for n in range(1, count + 1))
+    wanted = next(i for i in ids if i.lower().startswith(prefix.lower()))
+    n = int(wanted[:3]) * 10000 + int(wanted[4:])
+
+    expect("the run finished", seen.get("done") is True)
+    expect("button on the toolbar LarkhillGIS", seen.get("toolbar") == "LarkhillGIS")
+    expect("toolbar shown", seen.get("toolbar_visible") is True)
+    expect("tooltip", seen.get("tooltip") == "LarkhillParcelSearch - Zoom to a parcel")
+    expect("button picture", seen.get("icon") is True)
+    expect("first press says the tool is not configured",
+           seen.get("messages", [""])[:1] == ["Tool is not configured.\r\nConfiguration window will now load."])
+    expect("no other message", len(seen.get("messages", [])) == 1)
+    expect("configuration lists the feature layers, grouped one included",
+           seen.get("config_layers") == ["Parcels", "Parcels copy"])
+    expect("configuration lists every field", seen.get("config_fields") == ["fid", "parcel_id", "parcel_no", "owner"]
+           or seen.get("config_fields") == ["fid", "geom", "parcel_id", "parcel_no", "owner"])
+    expect("search window lists every parcel", seen.get("list_count") == count)
+    expect("list is sorted", seen.get("list_first") == ids[:5])
+    expect("search window is a tool window over QGIS", seen.get("frame_is_tool_window") is True
+           and seen.get("frame_parent_is_main_window") is True)
+    expect("Go selects %s" % wanted, seen.get("selected") == wanted)
+
+    x0, y0, x1, y1 = parcel_square(n, count)
+    cx, cy = (x0 + x1) / 2, (y0 + y1) / 2
+    w, h = (x1 - x0) * 1.2, (y1 - y0) * 1.2
+    e = seen.get("extent_after") or [0, 0, 0, 0]
+    ew, eh = e[2] - e[0], e[3] - e[1]
+    # The canvas keeps its own proportions: the extent is the asked one widened
+    # in one direction, about the same centre.
+    expect("extent centred on the parcel", abs((e[0] + e[2]) / 2 - cx) < 0.01 and abs((e[1] + e[3]) / 2 - cy) < 0.01)
+    expect("extent holds the parcel with its margin", ew >= w - 0.01 and eh >= h - 0.01)
+    expect("extent no larger than the margin asks", min(abs(ew - w), abs(eh - h)) < 0.01 * max(w, h))
+
+    data = open(config_path, "rb").read()
+    expect("configuration file holds layer and field", data == b'"Parcels"\r\n"parcel_id"\r\n')
+    expect("screenshot saved", bool(seen.get("screenshot")))
+    if failures:
+        print("steps seen:\n  " + "\n  ".join(seen.get("steps", [])))
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()

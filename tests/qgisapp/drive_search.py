@@ -1,0 +1,187 @@
+"""Drives the parcel search inside a running QGIS, as a user would.
+
+QGIS runs this file at start-up (--code). It waits for the plugin's button,
+presses it, answers the "not configured" message, picks the layer and field
+in the configuration window, presses "Continue", types the start of a parcel
+ID in the search window, presses "Go", waits for the map to be redrawn and
+saves a screenshot. What it saw goes to the JSON file named by
+LARKHILL_RESULT; QGIS then quits. A watchdog ends the run after
+LARKHILL_TIMEOUT seconds with what was seen so far.
+"""
+import json
+import os
+import time
+
+from qgis.PyQt.QtCore import Qt, QTimer
+from qgis.PyQt.QtTest import QTest
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QLineEdit, QListView, QListWidget,
+                                 QMessageBox, QToolBar, QWidget)
+from qgis.utils import iface
+
+RESULT = os.environ["LARKHILL_RESULT"]
+SHOT = os.environ["LARKHILL_SHOT"]
+LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
+FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
+PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
+TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
+
+seen = {"steps": [], "messages": [], "done": False}
+started = time.time()
+
+
+def note(step):
+    seen["steps"].append("%.1fs %s" % (time.time() - started, step))
+
+
+def finish(code):
+    seen["done"] = code == 0
+    seen["elapsed"] = time.time() - started
+    with open(RESULT, "w") as out:
+        json.dump(seen, out, indent=2)
+    QApplication.instance().exit(code)
+
+
+def visible_widget(name):
+    for top in QApplication.topLevelWidgets():
+        if top.objectName() == name and top.isVisible():
+            return top
+        for w in top.findChildren(QWidget, name):
+            if w.isVisible():
+                return w
+    return None
+
+
+def answer_messages():
+    box = QApplication.activeModalWidget()
+    if isinstance(box, QMessageBox) and box.isVisible():
+        seen["messages"].append(box.text())
+        note("message: " + box.text().replace("\r\n", " | "))
+        box.button(QMessageBox.Ok).click()
+
+
+def extent_of(canvas):
+    e = canvas.extent()
+    return [e.xMinimum(), e.yMinimum(), e.xMaximum(), e.yMaximum()]
+
+
+def select_text(listbox, text):
+    for row in range(listbox.count()):
+        if listbox.item(row).text() == text:
+            listbox.setCurrentRow(row)
+            return True
+    return False
+
+
+class Driver:
+    """One step at a time, each waiting on what the user would wait for."""
+
+    def __init__(self):
+        self.step = self.find_button
+        self.timer = QTimer()
+        self.timer.timeout.connect(self.tick)
+        self.timer.start(100)
+        self.action = None
+        self.before = None
+
+    def tick(self):
+        if time.time() - started > TIMEOUT:
+            note("watchdog: gave up waiting in " + self.step.__name__)
+            self.timer.stop()
+            finish(3)
+            return
+        answer_messages()
+        try:
+            self.step()
+        except Exception as error:  # a broken step must still end QGIS
+            note("driver failure in %s: %r" % (self.step.__name__, error))
+            self.timer.stop()
+            finish(4)
+
+    def find_button(self):
+        for bar in iface.mainWindow().findChildren(QToolBar):
+            for action in bar.actions():
+                if action.text() == "LarkhillParcelSearch":
+                    self.action = action
+                    seen["toolbar"] = bar.windowTitle()
+                    seen["toolbar_visible"] = bar.isVisible()
+                    seen["tooltip"] = action.toolTip()
+                    seen["icon"] = not action.icon().isNull()
+        layers = [l.name() for l in iface.mapCanvas().layers()]
+        if self.action and LAYER in layers and not iface.mapCanvas().isDrawing():
+            seen["canvas_layers"] = layers
+            self.before = extent_of(iface.mapCanvas())
+            seen["extent_before"] = self.before
+            note("button found on toolbar " + seen["toolbar"])
+            self.step = self.wait_config
+            # Pressing runs modal loops; it must not run inside this tick.
+            QTimer.singleShot(0, self.action.trigger)
+
+    def wait_config(self):
+        config = visible_widget("frmConfig")
+        if not config:
+            return
+        layers = config.findChild(QListWidget, "List1")
+        fields = config.findChild(QListWidget, "List2")
+        seen["config_layers"] = [layers.item(i).text() for i in range(layers.count())]
+        if not select_text(layers, LAYER):
+            note("layer %s not offered" % LAYER)
+            finish(5)
+            return
+        seen["config_fields"] = [fields.item(i).text() for i in range(fields.count())]
+        if not select_text(fields, FIELD):
+            note("field %s not offered" % FIELD)
+            finish(5)
+            return
+        note("configuration: %s / %s" % (LAYER, FIELD))
+        self.step = self.wait_search
+        button = config.findChild(QAbstractButton, "Command1")
+        QTimer.singleShot(0, button.click)
+
+    def wait_search(self):
+        search = visible_widget("frmMain")
+        if not search:
+            return
+        entries = search.findChild(QListView, "List1")
+        model = entries.model()
+        if model is None or model.rowCount() == 0:
+            return
+        seen["list_count"] = model.rowCount()
+        seen["list_first"] = [model.index(i, 0).data() for i in range(min(5, model.rowCount()))]
+        frame = search.window()
+        seen["frame_caption"] = frame.windowTitle()
+        seen["frame_is_tool_window"] = (frame.windowFlags() & Qt.WindowType_Mask) == Qt.Tool
+        seen["frame_parent_is_main_window"] = frame.parentWidget() is iface.mainWindow()
+        note("search window lists %d values" % model.rowCount())
+        text = search.findChild(QLineEdit, "Text1")
+        text.setFocus()
+        QTest.keyClicks(text, PREFIX)
+        self.search = search
+        self.entries = entries
+        self.step = self.wait_zoom
+        QTimer.singleShot(0, search.findChild(QAbstractButton, "Command4").click)
+
+    def wait_zoom(self):
+        canvas = iface.mapCanvas()
+        extent = extent_of(canvas)
+        if extent == self.before or canvas.isDrawing():
+            return
+        current = self.entries.currentIndex()
+        seen["selected"] = current.data() if current.isValid() else None
+        seen["extent_after"] = extent
+        seen["canvas_size"] = [canvas.width(), canvas.height()]
+        note("zoomed to " + str(extent))
+        self.step = self.wait_painted
+        self.painted_at = time.time()
+
+    def wait_painted(self):
+        # Give the canvas a moment to paint the new extent before the picture.
+        if time.time() - self.painted_at < 1.5 or iface.mapCanvas().isDrawing():
+            return
+        screen = QApplication.primaryScreen()
+        seen["screenshot"] = SHOT if screen.grabWindow(0).save(SHOT) else None
+        note("screenshot saved")
+        self.timer.stop()
+        finish(0)
+
+
+driver = Driver()

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The parcel search in the real QGIS application, under a virtual X server.
+#
+#   run_qgis_app_test.sh <plugin-folder> <output-folder>
+#
+# QGIS starts with a fresh profile that enables the plugin from
+# <plugin-folder>, on a project with 500 parcels; drive_search.py presses the
+# button and goes through configuration, listing, "Go" and the zoom; then the
+# canvas extent and the configuration file are checked. The screenshot is
+# <output-folder>/qgis-parcel-search.png, the run's notes result.json and
+# qgis.log beside it.
+set -euo pipefail
+HERE=$(cd "$(dirname "$0")" && pwd)
+PLUGINS=$(cd "${1:?plugin folder}" && pwd)
+OUT=${2:?output folder}
+COUNT=500
+PREFIX=000-042
+PY=/usr/bin/python3
+mkdir -p "$OUT"
+OUT=$(cd "$OUT" && pwd)
+rm -f "$OUT/result.json" "$OUT/qgis-parcel-search.png"
+
+WORK=$(mktemp -d /tmp/larkhill-qgisapp.XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
+export HOME=$WORK/home XDG_DATA_HOME=$WORK/data XDG_CONFIG_HOME=$WORK/config XDG_CACHE_HOME=$WORK/cache
+export XDG_RUNTIME_DIR=$WORK/runtime
+mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+QT_QPA_PLATFORM=offscreen "$PY" "$HERE/make_project.py" "$WORK/project" "$COUNT" 2>"$WORK/make_project.log" || {
+  cat "$WORK/make_project.log" >&2
+  exit 1
+}
+
+PROFILE=$WORK/profiles/default/QGIS
+mkdir -p "$PROFILE"
+cat >"$PROFILE/QGIS3.ini" <<INI
+[Plugins]
+liblarkhillparcelsearchplugin=true
+
+[plugins]
+searchPathsForPlugins=$PLUGINS
+
+[qgis]
+checkVersion=false
+showTips=false
+INI
+
+export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.png LARKHILL_PREFIX=$PREFIX
+export LARKHILL_TIMEOUT=150
+set +e
+timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
+  qgis --profiles-path "$WORK/profiles" --nologo --noversioncheck \
+  --code "$HERE/drive_search.py" "$WORK/project/parcels.qgs" >"$OUT/qgis.log" 2>&1
+status=$?
+set -e
+echo "QGIS ended with status $status"
+if [ ! -f "$OUT/result.json" ]; then
+  echo "FAIL: QGIS ended before the scripted search wrote its notes; last lines of its log:"
+  tail -30 "$OUT/qgis.log"
+  exit 1
+fi
+cat "$OUT/result.json" | "$PY" -c 'import json,sys; print("\n".join(json.load(sys.stdin)["steps"]))'
+"$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX"
+if [ "$status" -ne 0 ]; then
+  echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
+  exit 1
+fi
+echo "Screenshot: $OUT/qgis-parcel-search.png"
