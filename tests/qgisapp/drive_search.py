@@ -98,6 +98,12 @@ class Driver:
             finish(4)
 
     def find_button(self):
+        if time.time() - started > 40:
+            seen["toolbars"] = [b.windowTitle() for b in iface.mainWindow().findChildren(QToolBar)]
+            note("no LarkhillParcelSearch button on any toolbar")
+            self.timer.stop()
+            finish(6)
+            return
         for bar in iface.mainWindow().findChildren(QToolBar):
             for action in bar.actions():
                 if action.text() == "LarkhillParcelSearch":

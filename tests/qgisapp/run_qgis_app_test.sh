@@ -50,7 +50,7 @@ export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.pn
 export LARKHILL_TIMEOUT=150
 set +e
 timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
-  qgis --profiles-path "$WORK/profiles" --nologo --noversioncheck \
+  qgis --profiles-path "$WORK" --nologo --noversioncheck \
   --code "$HERE/drive_search.py" "$WORK/project/parcels.qgs" >"$OUT/qgis.log" 2>&1
 status=$?
 set -e
