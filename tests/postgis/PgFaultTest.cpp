@@ -1,0 +1,206 @@
+// The parcel search when its database goes away: the server stopped while the
+// list loads and before a click, a wrong connection and a missing table.
+#include "PgQgisHost.h"
+#include "PgServer.h"
+
+#include "command/LarkhillGIS_Public.h"
+#include "errors/ErrorHandling.h"
+#include "mapdata/LarkhillGIS_ArcMap.h"
+#include "mapdata/RecordingList.h"
+#include "support/Fixtures.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <functional>
+#include <qgsvectorlayer.h>
+
+namespace {
+
+// 20,000 parcels: the list is read in several fetches from the server, so a
+// server that stops after the first tenth is noticed while reading.
+constexpr int kBigParcels = 20000;
+
+/** The host's progress bar, calling `onStep` at its first step. */
+class SteppingBar : public IStatusBar,
+                    public IStepProgressor,
+                    public std::enable_shared_from_this<SteppingBar> {
+public:
+  SteppingBar(Ref<IStepProgressor> inner, std::function<void()> onStep)
+      : mInner(std::move(inner)), mOnStep(std::move(onStep)) {}
+  Ref<IStepProgressor> ProgressBar() override { return shared_from_this(); }
+  void setMinRange(int32_t v) override { mInner->setMinRange(v); }
+  void setMaxRange(int32_t v) override { mInner->setMaxRange(v); }
+  void setStepValue(int32_t v) override { mInner->setStepValue(v); }
+  void setPosition(int32_t v) override { mInner->setPosition(v); }
+  void setMessage(const QString& m) override { mInner->setMessage(m); }
+  void Show() override { mInner->Show(); }
+  void Hide() override {
+    ++hides;
+    mInner->Hide();
+  }
+  void Step() override {
+    mInner->Step();
+    if (mOnStep) {
+      auto once = std::move(mOnStep);
+      mOnStep = nullptr;
+      once();
+    }
+  }
+  int hides = 0;
+
+private:
+  Ref<IStepProgressor> mInner;
+  std::function<void()> mOnStep;
+};
+
+/** The QGIS application with its status bar's progress bar watched. */
+class WatchedApplication : public IApplication {
+public:
+  WatchedApplication(Ref<IApplication> inner, Ref<SteppingBar> bar)
+      : mInner(std::move(inner)), bar(std::move(bar)) {}
+  Ref<IMxDocument> Document() override { return mInner->Document(); }
+  Ref<IStatusBar> StatusBar() override { return bar; }
+
+private:
+  Ref<IApplication> mInner;
+
+public:
+  Ref<SteppingBar> bar;
+};
+
+QString locationOf(const QString& procedure) {
+  return ErrorHandling::LocationText(procedure, QStringLiteral("LarkhillGIS_ArcMap"));
+}
+
+} // namespace
+
+class PgFaultTest : public ComponentTest {
+protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    mHost = std::make_unique<PgQgisHost>();
+    mLayer = mHost->addLayer(PgServer::layerSource(QStringLiteral("parcels_big")),
+                             QStringLiteral("Parcels"));
+    ASSERT_TRUE(mLayer->isValid());
+  }
+  void TearDown() override {
+    // Whatever happened, the next test finds the server up.
+    if (mServerDown)
+      PgServer::up();
+    gApplication.reset();
+    mHost.reset();
+    ComponentTest::TearDown();
+  }
+  void serverDown() {
+    PgServer::down();
+    mServerDown = true;
+  }
+  void serverUp() {
+    PgServer::up();
+    mServerDown = false;
+  }
+  /** True when exactly one message was shown and it is the error report of `procedure`. */
+  ::testing::AssertionResult reportedBy(const QString& procedure) {
+    if (mMessages.texts.size() != 1)
+      return ::testing::AssertionFailure()
+             << mMessages.texts.size()
+             << " messages: " << mMessages.texts.join(" | ").toStdString();
+    if (!mMessages.texts[0].contains(locationOf(procedure)))
+      return ::testing::AssertionFailure() << "not the report of " << procedure.toStdString()
+                                           << ": " << mMessages.texts[0].toStdString();
+    return ::testing::AssertionSuccess();
+  }
+
+  std::unique_ptr<PgQgisHost> mHost;
+  QgsVectorLayer* mLayer = nullptr;
+  bool mServerDown = false;
+};
+
+TEST_F(PgFaultTest, ServerStoppedWhileTheListLoadsEndsInTheReportAndKeepsWhatWasRead) {
+  auto bar = std::make_shared<SteppingBar>(mHost->application->StatusBar()->ProgressBar(),
+                                           [this] { serverDown(); });
+  gApplication = std::make_shared<WatchedApplication>(mHost->application, bar);
+
+  RecordingList list;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
+                                              QStringLiteral("parcel_id"), list, nullptr);
+  EXPECT_TRUE(mServerDown);
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
+  EXPECT_GT(list.items.size(), 0);
+  EXPECT_LT(list.items.size(), kBigParcels);
+  EXPECT_GE(bar->hides, 1);
+  ASSERT_TRUE(mHost->progressBar());
+  EXPECT_FALSE(mHost->progressBar()->isVisible());
+
+  // Back up, the same layer lists everything again.
+  serverUp();
+  mMessages.texts.clear();
+  gApplication = mHost->application;
+  RecordingList again;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
+                                              QStringLiteral("parcel_id"), again, nullptr);
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+  EXPECT_EQ(again.items.size(), kBigParcels);
+}
+
+TEST_F(PgFaultTest, ServerStoppedBeforeAClickEndsInTheReportAndTheNextClickWorks) {
+  auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
+  ASSERT_TRUE(layer);
+  ASSERT_TRUE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
+                                                    QStringLiteral("000-0042")));
+
+  serverDown();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
+                                                     QStringLiteral("000-0043")));
+  EXPECT_LT(clock.elapsed(), 20000);
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
+
+  serverUp();
+  mMessages.texts.clear();
+  auto feature = LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
+                                                       QStringLiteral("000-0043"));
+  ASSERT_TRUE(feature) << mMessages.texts.join(" | ").toStdString();
+  LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
+
+TEST_F(PgFaultTest, AWrongConnectionOrAMissingTableFailsQuicklyAndIsNeverListed) {
+  QString connection = PgServer::conninfo();
+  connection.replace(QRegularExpression(QStringLiteral("port=\\d+")), QStringLiteral("port=1"));
+  // An address that never answers: only the connect timeout ends the attempt.
+  QString silent = PgServer::conninfo();
+  silent.replace(QRegularExpression(QStringLiteral("host=\\S+")),
+                 QStringLiteral("host=10.255.255.1"));
+  silent.replace(QRegularExpression(QStringLiteral("connect_timeout=\\d+")),
+                 QStringLiteral("connect_timeout=2"));
+
+  QElapsedTimer clock;
+  clock.start();
+  auto* refused =
+      mHost->addLayer(PgServer::layerSource(QStringLiteral("parcels_big"), true, connection),
+                      QStringLiteral("Refused"));
+  auto* missing = mHost->addLayer(PgServer::layerSource(QStringLiteral("no_such_table")),
+                                  QStringLiteral("Missing"));
+  EXPECT_LT(clock.elapsed(), 10000);
+  clock.restart();
+  auto* unanswered =
+      mHost->addLayer(PgServer::layerSource(QStringLiteral("parcels_big"), true, silent),
+                      QStringLiteral("Unanswered"));
+  EXPECT_LT(clock.elapsed(), 15000);
+  EXPECT_FALSE(refused->isValid());
+  EXPECT_FALSE(missing->isValid());
+  EXPECT_FALSE(unanswered->isValid());
+
+  // The component sees only the layer that works.
+  RecordingList layers;
+  LarkhillGIS_ArcMap::LoadListWithMapLayers(layers);
+  EXPECT_EQ(layers.items, QStringList{QStringLiteral("Parcels")});
+  RecordingList values;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Missing"),
+                                              QStringLiteral("parcel_id"), values, nullptr);
+  EXPECT_TRUE(values.items.isEmpty());
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}

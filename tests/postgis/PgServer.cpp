@@ -1,0 +1,87 @@
+#include "PgServer.h"
+
+#include <QFile>
+#include <QProcess>
+#include <libpq-fe.h>
+#include <qgsdatasourceuri.h>
+#include <stdexcept>
+
+namespace PgServer {
+
+namespace {
+
+QString stateDir() {
+  const QString dir = qEnvironmentVariable("LARKHILL_PG_STATE");
+  if (dir.isEmpty())
+    throw std::runtime_error("LARKHILL_PG_STATE is not set: run the database tests through ctest");
+  return dir;
+}
+
+void pause(const char* what) {
+  const QString script = qEnvironmentVariable("LARKHILL_TOOLS") + QStringLiteral("/pg-pause.sh");
+  QProcess process;
+  process.start(script, {stateDir(), QString::fromLatin1(what)});
+  if (!process.waitForFinished(90000) || process.exitCode() != 0)
+    throw std::runtime_error(("pg-pause.sh " + std::string(what) + " failed: ")
+                                 .append(process.readAllStandardError().constData()));
+}
+
+} // namespace
+
+QString conninfo() {
+  QFile file(stateDir() + QStringLiteral("/conninfo"));
+  if (!file.open(QIODevice::ReadOnly))
+    throw std::runtime_error("the database server's conninfo is missing; did its set-up run?");
+  return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+QString exec(const QString& sql) {
+  PGconn* conn = PQconnectdb(conninfo().toUtf8().constData());
+  QString error;
+  if (PQstatus(conn) != CONNECTION_OK) {
+    error = QString::fromUtf8(PQerrorMessage(conn));
+  } else {
+    PGresult* result = PQexec(conn, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+      error = QString::fromUtf8(PQresultErrorMessage(result));
+    PQclear(result);
+  }
+  PQfinish(conn);
+  return error;
+}
+
+QStringList column(const QString& sql) {
+  PGconn* conn = PQconnectdb(conninfo().toUtf8().constData());
+  QStringList values;
+  if (PQstatus(conn) == CONNECTION_OK) {
+    PGresult* result = PQexec(conn, sql.toUtf8().constData());
+    if (PQresultStatus(result) == PGRES_TUPLES_OK)
+      for (int row = 0; row < PQntuples(result); ++row)
+        values.append(QString::fromUtf8(PQgetvalue(result, row, 0)));
+    PQclear(result);
+  }
+  PQfinish(conn);
+  return values;
+}
+
+void down() {
+  pause("down");
+}
+
+void up() {
+  pause("up");
+}
+
+QString layerSource(const QString& table, bool geometry, const QString& connection) {
+  QgsDataSourceUri uri(connection.isEmpty() ? conninfo() : connection);
+  uri.setDataSource(QStringLiteral("public"), table, geometry ? QStringLiteral("geom") : QString(),
+                    QString(), QStringLiteral("fid"));
+  if (geometry) {
+    uri.setSrid(QStringLiteral("3857"));
+    uri.setWkbType(QgsWkbTypes::Polygon);
+  }
+  return uri.uri(false);
+}
+
+} // namespace PgServer
