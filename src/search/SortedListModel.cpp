@@ -28,7 +28,8 @@ int SortedListModel::rowCount(const QModelIndex& parent) const {
 QVariant SortedListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= count())
     return QVariant();
-  if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+  // No tooltip of its own per entry: the list's tooltip explains what a click does.
+  if (role == Qt::DisplayRole)
     return text(index.row());
   return QVariant();
 }

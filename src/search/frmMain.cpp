@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -280,6 +281,17 @@ void frmMain::btnHelp2_Click() {
   } catch (const ComError& error) {
     ErrorHandling::ReportTrapped(QStringLiteral("btnHelp2_Click"), kModule, error);
   }
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+  // Enter on a focused button presses it, as on the classic desktop.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+      button->click();
+      return;
+    }
+  }
+  Form::keyPressEvent(event);
 }
 
 void frmMain::Image2_Click() {

@@ -48,6 +48,7 @@ public:
 
 protected:
   void Form_Load() override;
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   Ref<IModelessFrame> mFrame;

@@ -214,13 +214,26 @@ TEST_F(SearchWindowTest, GoWithEmptyTextOrAnEmptyListSaysSo) {
   EXPECT_TRUE(zooms().empty());
 }
 
-TEST_F(SearchWindowTest, EnterInTheSearchBoxPressesGo) {
+TEST_F(SearchWindowTest, EnterInTheSearchBoxPressesGoAndOnAButtonPressesIt) {
   frmMain* window = openWith({"100", "200", "300"});
   QLineEdit* box = child<QLineEdit>(window, "Text1");
   QTest::keyClicks(box, "2");
   QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(selectedRow(window), 1);
   EXPECT_EQ(zooms().size(), 1u);
+  QWidget* frameWindow = frameOf(window)->widget();
+  QApplication::setActiveWindow(frameWindow);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frameWindow));
+  child<GraphicButton>(window, "btnHelp2")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(frmHelp::openWindows().size(), 1u);
+}
+
+TEST_F(SearchWindowTest, EntriesShowTheListTooltip) {
+  frmMain* window = openWith({"100"});
+  const QModelIndex first = window->listModel().index(0);
+  EXPECT_FALSE(window->listModel().data(first, Qt::ToolTipRole).isValid());
+  EXPECT_EQ(window->listModel().data(first, Qt::DisplayRole).toString(), "100");
 }
 
 TEST_F(SearchWindowTest, ClicksAndKeysOnTheListZoom) {

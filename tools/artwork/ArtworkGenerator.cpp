@@ -152,12 +152,15 @@ void drawSearchWindow(QPainter& painter, const QRect& area) {
   painter.setPen(QColor(60, 60, 60));
   painter.setBrush(kBack);
   painter.drawRect(0, 18, w - 1, h - 19);
-  painter.setPen(kCaption);
-  painter.setFont(sans(7, true));
-  painter.drawText(QRect(10, 22, w, 14), Qt::AlignVCenter, QStringLiteral("Parcel search:"));
   painter.setPen(QColor(230, 230, 230));
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(6, 30, w - 13, h - 80);
+  painter.setFont(sans(7, true));
+  const QRect caption = painter.boundingRect(QRect(10, 22, w, 14), Qt::AlignVCenter,
+                                             QStringLiteral("Parcel search:"));
+  painter.fillRect(caption.adjusted(-2, 0, 2, 0), kBack);
+  painter.setPen(kCaption);
+  painter.drawText(caption, Qt::AlignVCenter, QStringLiteral("Parcel search:"));
   painter.setPen(Qt::white);
   painter.setFont(sans(6.5));
   painter.drawText(QRect(12, 38, 80, 12), Qt::AlignVCenter, QStringLiteral(" Search:"));
