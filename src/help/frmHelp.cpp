@@ -150,8 +150,9 @@ std::shared_ptr<frmHelp> frmHelp::openNew() {
       help->setParent(nullptr);
     help->deleteLater();
   });
-  open.push_back(window);
+  // Kept only once its frame shows: a window whose frame failed is let go.
   window->Frame()->setVisible(true);
+  open.push_back(window);
   return window;
 }
 

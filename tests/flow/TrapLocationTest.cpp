@@ -8,6 +8,7 @@
 #include "platform/ListBox.h"
 #include "search/ParcelListView.h"
 #include "search/SortedListModel.h"
+#include "help/frmHelp.h"
 #include "search/frmMain.h"
 #include "support/WindowFixture.h"
 
@@ -100,4 +101,13 @@ TEST_F(TrapLocationTest, ConfigurationWindowLoadAndContinue) {
   EXPECT_EQ(moduleLines(mMessages.texts), QStringList({"MODULE: Command1_Click frmConfig "}));
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(mFailing.current, MousePointer::Default);
+}
+
+TEST_F(TrapLocationTest, HelpWindowWithoutAFrameIsReportedByTheButton) {
+  frmMain* window = newSearchWindow();
+  window->Frame()->setVisible(true);
+  SimJournal::failAlways(QStringLiteral("IModelessFrame.Create"), -2147467259, "Unspecified error");
+  QTest::mouseClick(window->findChild<GraphicButton*>(QStringLiteral("btnHelp2")), Qt::LeftButton);
+  EXPECT_EQ(moduleLines(mMessages.texts), QStringList({"MODULE: btnHelp2_Click frmMain "}));
+  EXPECT_TRUE(mMessages.texts[0].contains("ERROR NUMBER: -2147467259\r\n"));
 }

@@ -119,6 +119,14 @@ TEST_F(HelpWindowTest, ClosedHelpWindowsAreLetGoOfAtTheNextOpening) {
   EXPECT_NE(frmHelp::openWindows().front(), first);
 }
 
+TEST_F(HelpWindowTest, WindowWhoseFrameFailsIsNotKept) {
+  frmHelp::openNew();
+  SimJournal::failAlways(QStringLiteral("IModelessFrame.setVisible"), -2147467259,
+                         "Unspecified error");
+  EXPECT_THROW(frmHelp::openNew(), ComError);
+  EXPECT_EQ(frmHelp::openWindows().size(), 1u);
+}
+
 TEST_F(HelpWindowTest, FrameFailurePassesToTheCaller) {
   ComClasses::unregisterClass(HostClasses::ModelessFrame);
   frmHelp window;
