@@ -249,6 +249,8 @@ Ref<ICursor> SimTable::Search(const Ref<IQueryFilter>& filter, bool) {
   SimJournal::enter("ITable.Search");
   searches.append(whereOf(filter));
   std::vector<int> rows = select(whereOf(filter));
+  if (mOffersBulk && mOffersText)
+    return std::make_shared<SimTextCursor>(shared_from_this(), std::move(rows));
   if (mOffersBulk)
     return std::make_shared<SimBulkCursor>(shared_from_this(), std::move(rows));
   return std::make_shared<SimCursor>(shared_from_this(), std::move(rows));
@@ -282,6 +284,28 @@ bool SimBulkCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant
   while (mNext < mRecords.size() && values.size() < max)
     values.append(mTable->value(mRecords[mNext++], fieldIndex));
   return !values.isEmpty();
+}
+
+bool SimTextCursor::HasTextValues(int32_t fieldIndex) {
+  SimJournal::enter("IBulkTextCursor.HasTextValues");
+  const auto& fields = mTable->fieldDefs();
+  return fieldIndex >= 0 && size_t(fieldIndex) < fields.size() &&
+         fields[size_t(fieldIndex)].type == esriFieldTypeString;
+}
+
+bool SimTextCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
+  SimJournal::enter("IBulkTextCursor.NextTexts");
+  texts.clear();
+  while (mNext < mRecords.size() && texts.size() < max) {
+    const QVariant value = mTable->value(mRecords[mNext++], fieldIndex);
+    if (isNullValue(value)) {
+      texts.appendNull();
+    } else {
+      const QByteArray bytes = CStr(value).toUtf8();
+      texts.append(bytes.constData(), size_t(bytes.size()));
+    }
+  }
+  return !texts.isEmpty();
 }
 
 Ref<IFeature> SimFeatureCursor::NextFeature() {

@@ -77,6 +77,8 @@ public:
   void setHasOID(bool hasOid) { mHasOidOverride = hasOid; }
   /** Whether cursors offer IBulkValueCursor (on by default). */
   void setOffersBulk(bool offers) { mOffersBulk = offers; }
+  /** Whether bulk cursors also hand out text fields as UTF-8 (IBulkTextCursor; off by default). */
+  void setOffersText(bool offers) { mOffersText = offers; }
   /** The name of the object id field, or empty text. */
   QString oidFieldName() const;
   const std::vector<SimFieldDef>& fieldDefs() const { return mFields; }
@@ -101,6 +103,7 @@ private:
   int32_t mNextOid = 1;
   std::optional<bool> mHasOidOverride;
   bool mOffersBulk = true;
+  bool mOffersText = false;
 
 public:
   /** The where clause of each Search, in order (none counts as empty text). */
@@ -138,6 +141,14 @@ class SimBulkCursor : public SimCursor, public IBulkValueCursor {
 public:
   using SimCursor::SimCursor;
   bool NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) override;
+};
+
+/** A bulk cursor that also hands out the values of text fields as UTF-8. */
+class SimTextCursor : public SimBulkCursor, public IBulkTextCursor {
+public:
+  using SimBulkCursor::SimBulkCursor;
+  bool HasTextValues(int32_t fieldIndex) override;
+  bool NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) override;
 };
 
 /** Features of a layer search, read forward. */

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mapdata/TextBatch.h"
 #include "platform/Com.h"
 
 #include <QString>
@@ -136,6 +137,24 @@ public:
    * read. A caller reads one cursor either this way or by NextRow, not both.
    */
   virtual bool NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) = 0;
+};
+
+/**
+ * Hands out the values of a text field in bulk as UTF-8, without a QVariant or
+ * QString for each. A cursor offers it beside IBulkValueCursor when it can read
+ * a text column directly; the texts are exactly what the standard conversion to
+ * text would make of the values, and null values stay null.
+ */
+class IBulkTextCursor : public virtual IUnknown {
+public:
+  /** True when the field at this position holds text, so NextTexts can read it. */
+  virtual bool HasTextValues(int32_t fieldIndex) = 0;
+  /**
+   * Reads the texts of up to `max` further rows into `texts` (cleared first),
+   * moving the cursor as NextValues would. Returns false at the end, when
+   * nothing was read. Only for a field where HasTextValues is true.
+   */
+  virtual bool NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) = 0;
 };
 
 /** A table: fields, rows and searches. */

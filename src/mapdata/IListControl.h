@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mapdata/TextBatch.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,5 +23,17 @@ public:
   virtual void AddItems(const QStringList& texts) {
     for (const QString& text : texts)
       AddItem(text);
+  }
+  /**
+   * Appends every value of the batch, in order (the batch holds no nulls); the
+   * same as AddItems with the values as text. Lists that keep their entries as
+   * UTF-8 override it to take them without converting.
+   */
+  virtual void AddTexts(const TextBatch& texts) {
+    QStringList list;
+    list.reserve(texts.size());
+    for (int i = 0; i < texts.size(); ++i)
+      list.append(texts.toQString(i));
+    AddItems(list);
   }
 };

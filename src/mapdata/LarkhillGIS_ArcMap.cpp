@@ -8,6 +8,7 @@
 
 #include <QStringList>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -66,36 +67,71 @@ template <class Visit> void forEachFeatureLayer(Visit visit) {
   }
 }
 
+/** True when UTF-8 text is empty or only blanks. */
+bool isBlank(std::string_view text) {
+  for (const char c : text)
+    if (c != ' ')
+      return false;
+  return true;
+}
+
 /** Collects list entries and hands them to the list in batches. */
 class ListFiller {
 public:
-  explicit ListFiller(IListControl& list) : mList(list) { mPending.reserve(ListBatch); }
+  explicit ListFiller(IListControl& list) : mList(list) {}
   void append(const QString& text) {
+    if (mPending.isEmpty())
+      mPending.reserve(ListBatch);
     mPending.append(text);
     if (mPending.size() >= ListBatch)
       flush();
   }
+  /** The same for text given as UTF-8. */
+  void append(std::string_view text) {
+    mPendingTexts.append(text);
+    if (mPendingTexts.size() >= ListBatch)
+      flush();
+  }
   /** Hands every pending entry to the list. */
   void flush() {
-    if (mPending.isEmpty())
-      return;
-    mList.AddItems(mPending);
-    mPending.clear();
+    if (!mPending.isEmpty()) {
+      mList.AddItems(mPending);
+      mPending.clear();
+    }
+    if (!mPendingTexts.isEmpty()) {
+      mList.AddTexts(mPendingTexts);
+      mPendingTexts.clear();
+    }
   }
 
 private:
   IListControl& mList;
   QStringList mPending;
+  TextBatch mPendingTexts;
 };
 
-/** Reads one field's values row by row, or in bulk where the cursor offers it. */
+/**
+ * Reads one field's values row by row, or in bulk where the cursor offers it:
+ * as UTF-8 text when the field holds text and the cursor can hand it out so,
+ * otherwise as values.
+ */
 class ValueReader {
 public:
   ValueReader(const Ref<ICursor>& cursor, int32_t field)
-      : mCursor(cursor), mBulk(QueryInterface<IBulkValueCursor>(cursor)), mField(field) {}
+      : mCursor(cursor), mBulk(QueryInterface<IBulkValueCursor>(cursor)), mField(field) {
+    const auto texts = QueryInterface<IBulkTextCursor>(cursor);
+    if (texts && texts->HasTextValues(field))
+      mTexts = texts;
+  }
 
   /** Moves to the next row; false at the end. */
   bool advance() {
+    if (mTexts) {
+      if (++mNext < mTextBatch.size())
+        return true;
+      mNext = 0;
+      return mTexts->NextTexts(mField, ListBatch, mTextBatch) && !mTextBatch.isEmpty();
+    }
     if (mBulk) {
       if (++mNext < mValues.size())
         return true;
@@ -105,15 +141,21 @@ public:
     mRow = mCursor->NextRow();
     return static_cast<bool>(mRow);
   }
+  /** True when the values come as text (read them with isNull and text). */
+  bool asText() const { return static_cast<bool>(mTexts); }
+  bool isNull() const { return mTextBatch.isNull(mNext); }
+  std::string_view text() const { return mTextBatch.text(mNext); }
   /** The current row's value of the field. */
   QVariant value() { return mBulk ? mValues[mNext] : mRow->Value(mField); }
 
 private:
   Ref<ICursor> mCursor;
   Ref<IBulkValueCursor> mBulk;
+  Ref<IBulkTextCursor> mTexts;
   int32_t mField;
   Ref<IRow> mRow;
   QVector<QVariant> mValues;
+  TextBatch mTextBatch;
   int mNext = 0;
 };
 
@@ -198,12 +240,17 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
 
     int32_t counter = 0;
     while (haveRow) {
-      const QVariant value = reader.value();
       // A null value is skipped like a blank one: one missing ID must not hide the rows after it.
-      if (!isNullValue(value)) {
-        const QString text = CStr(value);
-        if (!isBlank(text))
-          filler.append(text);
+      if (reader.asText()) {
+        if (!reader.isNull() && !isBlank(reader.text()))
+          filler.append(reader.text());
+      } else {
+        const QVariant value = reader.value();
+        if (!isNullValue(value)) {
+          const QString text = CStr(value);
+          if (!isBlank(text))
+            filler.append(text);
+        }
       }
       haveRow = reader.advance();
       ++counter;

@@ -3,6 +3,7 @@
 #include "platform/ComError.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -10,11 +11,26 @@ inline char16_t foldAscii(char16_t unit) {
   return (unit >= u'a' && unit <= u'z') ? char16_t(unit - (u'a' - u'A')) : unit;
 }
 
+inline uint8_t foldByte(uint8_t byte) {
+  return (byte >= 'a' && byte <= 'z') ? uint8_t(byte - ('a' - 'A')) : byte;
+}
+
 bool isAscii(const QString& text) {
   for (const QChar c : text)
     if (c.unicode() >= 0x80)
       return false;
   return true;
+}
+
+bool isAscii(const char* bytes, size_t length) {
+  for (size_t i = 0; i < length; ++i)
+    if (static_cast<uint8_t>(bytes[i]) >= 0x80)
+      return false;
+  return true;
+}
+
+std::u16string units(const QString& text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
 }
 
 } // namespace
@@ -37,51 +53,66 @@ QVariant SortedListModel::data(const QModelIndex& index, int role) const {
 QString SortedListModel::text(int row) const {
   if (row < 0 || row >= count())
     return QString();
-  return entryText(mEntries[mOrder[size_t(row)]]);
+  return entryText(mOrder[size_t(row)]);
 }
 
-QString SortedListModel::entryText(const Entry& entry) const {
-  return QString(reinterpret_cast<const QChar*>(mText.data() + entry.offset), int(entry.length));
+QString SortedListModel::entryText(uint32_t entry) const {
+  if (isWide(entry)) {
+    const std::u16string& text = wide(entry).text;
+    return QString(reinterpret_cast<const QChar*>(text.data()), int(text.size()));
+  }
+  return QString::fromLatin1(asciiBytes(entry), int(asciiLength(entry)));
+}
+
+const SortedListModel::Wide& SortedListModel::wide(uint32_t entry) const {
+  const auto found = std::lower_bound(mWide.begin(), mWide.end(), entry,
+                                      [](const Wide& w, uint32_t e) { return w.entry < e; });
+  return *found;
+}
+
+uint32_t SortedListModel::keyLength(uint32_t entry) const {
+  return isWide(entry) ? uint32_t(wide(entry).key.size()) : asciiLength(entry);
+}
+
+char16_t SortedListModel::keyUnit(uint32_t entry, uint32_t position) const {
+  return isWide(entry) ? wide(entry).key[position]
+                       : char16_t(foldByte(uint8_t(asciiBytes(entry)[position])));
+}
+
+size_t SortedListModel::memoryUsed() const {
+  size_t bytes = mBytes.capacity() + mEnds.capacity() * sizeof(uint32_t) +
+                 mOrder.capacity() * sizeof(uint32_t) + mWide.capacity() * sizeof(Wide);
+  for (const Wide& w : mWide)
+    bytes += (w.text.capacity() + w.key.capacity()) * sizeof(char16_t);
+  return bytes;
 }
 
 void SortedListModel::Clear() {
   beginResetModel();
-  mText.clear();
-  mKeys.clear();
-  mEntries.clear();
-  mOrder.clear();
-  mText.shrink_to_fit();
-  mKeys.shrink_to_fit();
-  mEntries.shrink_to_fit();
-  mOrder.shrink_to_fit();
+  std::vector<char>().swap(mBytes);
+  std::vector<uint32_t>().swap(mEnds);
+  std::vector<Wide>().swap(mWide);
+  std::vector<uint32_t>().swap(mOrder);
   endResetModel();
 }
 
-void SortedListModel::append(const QString& text) {
-  const size_t length = size_t(text.size());
-  if (mText.size() + length > kAsciiKey || mEntries.size() >= size_t(INT32_MAX))
+void SortedListModel::appendAscii(const char* bytes, size_t length) {
+  if (mBytes.size() + length > kEndMask || mEnds.size() >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
-  Entry entry{uint32_t(mText.size()), uint32_t(length), kAsciiKey, uint32_t(length)};
-  const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
-  mText.insert(mText.end(), units, units + length);
-  if (!isAscii(text)) {
-    // Full Unicode upper-casing may change the length (a sharp s becomes SS).
-    const QString key = text.toUpper();
-    if (mKeys.size() + size_t(key.size()) >= kAsciiKey)
-      RuntimeError::raise(RuntimeError::Overflow);
-    entry.keyOffset = uint32_t(mKeys.size());
-    entry.keyLength = uint32_t(key.size());
-    const char16_t* keyUnits = reinterpret_cast<const char16_t*>(key.utf16());
-    mKeys.insert(mKeys.end(), keyUnits, keyUnits + key.size());
-  }
-  mEntries.push_back(entry);
+  mBytes.insert(mBytes.end(), bytes, bytes + length);
+  mEnds.push_back(uint32_t(mBytes.size()));
 }
 
-void SortedListModel::AddItem(const QString& text) {
-  append(text);
-  if (mBulk)
-    return;
-  const uint32_t added = uint32_t(mEntries.size() - 1);
+void SortedListModel::appendWide(const QString& text) {
+  if (mEnds.size() >= size_t(INT32_MAX))
+    RuntimeError::raise(RuntimeError::Overflow);
+  // Full Unicode upper-casing may change the length (a sharp s becomes SS).
+  mWide.push_back(Wide{uint32_t(mEnds.size()), units(text), units(text.toUpper())});
+  mEnds.push_back(uint32_t(mBytes.size()) | kWideFlag);
+}
+
+void SortedListModel::placeLast() {
+  const uint32_t added = uint32_t(mEnds.size() - 1);
   const auto place = std::upper_bound(mOrder.begin(), mOrder.end(), added,
                                       [this](uint32_t a, uint32_t b) { return less(a, b); });
   const int row = int(place - mOrder.begin());
@@ -90,18 +121,46 @@ void SortedListModel::AddItem(const QString& text) {
   endInsertRows();
 }
 
+void SortedListModel::AddItem(const QString& text) {
+  if (isAscii(text)) {
+    const size_t length = size_t(text.size());
+    if (mBytes.size() + length > kEndMask || mEnds.size() >= size_t(INT32_MAX))
+      RuntimeError::raise(RuntimeError::Overflow);
+    const QChar* units = text.constData();
+    for (size_t i = 0; i < length; ++i)
+      mBytes.push_back(char(units[i].unicode()));
+    mEnds.push_back(uint32_t(mBytes.size()));
+  } else
+    appendWide(text);
+  if (!mBulk)
+    placeLast();
+}
+
 void SortedListModel::AddItems(const QStringList& texts) {
   if (texts.isEmpty())
     return;
-  if (mBulk) {
-    for (const QString& text : texts)
-      append(text);
-    return;
-  }
+  const bool inLoad = mBulk;
   beginBulkLoad();
   for (const QString& text : texts)
-    append(text);
-  endBulkLoad();
+    AddItem(text);
+  if (!inLoad)
+    endBulkLoad();
+}
+
+void SortedListModel::AddTexts(const TextBatch& texts) {
+  if (texts.isEmpty())
+    return;
+  const bool inLoad = mBulk;
+  beginBulkLoad();
+  for (int i = 0; i < texts.size(); ++i) {
+    const std::string_view bytes = texts.text(i);
+    if (isAscii(bytes.data(), bytes.size()))
+      appendAscii(bytes.data(), bytes.size());
+    else
+      appendWide(texts.toQString(i));
+  }
+  if (!inLoad)
+    endBulkLoad();
 }
 
 void SortedListModel::beginBulkLoad() {
@@ -117,82 +176,111 @@ void SortedListModel::endBulkLoad() {
   endResetModel();
 }
 
-char16_t SortedListModel::keyUnit(const Entry& entry, uint32_t position) const {
-  return entry.keyOffset == kAsciiKey ? foldAscii(mText[entry.offset + position])
-                                      : mKeys[entry.keyOffset + position];
-}
-
-int SortedListModel::compareKeys(const Entry& a, const Entry& b) const {
-  const uint32_t common = std::min(a.keyLength, b.keyLength);
+int SortedListModel::compareKeys(uint32_t a, uint32_t b) const {
+  if (!isWide(a) && !isWide(b)) {
+    const uint8_t* pa = reinterpret_cast<const uint8_t*>(asciiBytes(a));
+    const uint8_t* pb = reinterpret_cast<const uint8_t*>(asciiBytes(b));
+    const uint32_t la = asciiLength(a), lb = asciiLength(b);
+    const uint32_t common = std::min(la, lb);
+    for (uint32_t i = 0; i < common; ++i) {
+      const uint8_t ua = foldByte(pa[i]), ub = foldByte(pb[i]);
+      if (ua != ub)
+        return ua < ub ? -1 : 1;
+    }
+    return la == lb ? 0 : (la < lb ? -1 : 1);
+  }
+  const uint32_t la = keyLength(a), lb = keyLength(b);
+  const uint32_t common = std::min(la, lb);
   for (uint32_t i = 0; i < common; ++i) {
     const char16_t ua = keyUnit(a, i), ub = keyUnit(b, i);
     if (ua != ub)
       return ua < ub ? -1 : 1;
   }
-  return a.keyLength == b.keyLength ? 0 : (a.keyLength < b.keyLength ? -1 : 1);
+  return la == lb ? 0 : (la < lb ? -1 : 1);
 }
 
-int SortedListModel::compareKeyTo(const Entry& entry, const char16_t* units, int length) const {
-  const uint32_t common = std::min(entry.keyLength, uint32_t(length));
+int SortedListModel::compareKeyTo(uint32_t entry, const char16_t* units, int length) const {
+  const uint32_t entryLength = keyLength(entry);
+  const uint32_t common = std::min(entryLength, uint32_t(length));
   for (uint32_t i = 0; i < common; ++i) {
     const char16_t unit = keyUnit(entry, i);
     if (unit != units[i])
       return unit < units[i] ? -1 : 1;
   }
-  return entry.keyLength == uint32_t(length) ? 0 : (entry.keyLength < uint32_t(length) ? -1 : 1);
+  return entryLength == uint32_t(length) ? 0 : (entryLength < uint32_t(length) ? -1 : 1);
 }
 
 bool SortedListModel::less(uint32_t a, uint32_t b) const {
-  const Entry& ea = mEntries[a];
-  const Entry& eb = mEntries[b];
-  const int byKey = compareKeys(ea, eb);
+  const int byKey = compareKeys(a, b);
   if (byKey != 0)
     return byKey < 0;
-  // Equal ignoring case: exact text first, then the order of adding, so the
-  // order never depends on the sort algorithm.
-  const uint32_t common = std::min(ea.length, eb.length);
-  for (uint32_t i = 0; i < common; ++i) {
-    const char16_t ua = mText[ea.offset + i], ub = mText[eb.offset + i];
-    if (ua != ub)
-      return ua < ub;
+  // Equal ignoring case: exact text first (by UTF-16 units), then the order of
+  // adding, so the order never depends on the sort algorithm.
+  if (!isWide(a) && !isWide(b)) {
+    const uint32_t la = asciiLength(a), lb = asciiLength(b);
+    const int byText = std::memcmp(asciiBytes(a), asciiBytes(b), std::min(la, lb));
+    if (byText != 0)
+      return byText < 0;
+    if (la != lb)
+      return la < lb;
+    return a < b;
   }
-  if (ea.length != eb.length)
-    return ea.length < eb.length;
+  const QString ta = entryText(a), tb = entryText(b);
+  const int common = std::min(ta.size(), tb.size());
+  for (int i = 0; i < common; ++i)
+    if (ta[i] != tb[i])
+      return ta[i].unicode() < tb[i].unicode();
+  if (ta.size() != tb.size())
+    return ta.size() < tb.size();
   return a < b;
 }
 
 void SortedListModel::sortAll() {
-  // Sorting on the first sixteen key units held beside the index keeps almost
-  // every comparison in cache (parcel IDs seldom share sixteen leading
-  // characters); only ties look at the entries themselves.
-  constexpr uint32_t kWords = 4, kUnitsPerWord = 4;
+  // Sorting on the first sixteen key units, one byte each, held beside the
+  // index keeps almost every comparison in cache (parcel IDs seldom share
+  // sixteen leading characters); only ties look at the entries themselves. A
+  // unit beyond ASCII becomes 0x80 with every byte after it, so that two
+  // prefixes differ only where the keys' order is already decided.
   struct Item {
-    uint64_t words[kWords];
+    uint64_t high, low;
     uint32_t entry;
   };
-  std::vector<Item> items(mEntries.size());
-  for (size_t i = 0; i < mEntries.size(); ++i) {
-    const Entry& entry = mEntries[i];
-    Item& item = items[i];
-    for (uint32_t w = 0; w < kWords; ++w) {
-      uint64_t word = 0;
-      for (uint32_t k = 0; k < kUnitsPerWord; ++k) {
-        const uint32_t position = w * kUnitsPerWord + k;
-        const uint64_t unit = position < entry.keyLength ? keyUnit(entry, position) : 0;
-        word |= unit << (48 - 16 * k);
+  const uint32_t count = uint32_t(mEnds.size());
+  std::vector<Item> items(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t prefix[16] = {};
+    if (!isWide(i)) {
+      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(asciiBytes(i));
+      const uint32_t length = std::min<uint32_t>(asciiLength(i), 16);
+      for (uint32_t k = 0; k < length; ++k)
+        prefix[k] = foldByte(bytes[k]);
+    } else {
+      const std::u16string& key = wide(i).key;
+      const uint32_t length = std::min<uint32_t>(uint32_t(key.size()), 16);
+      for (uint32_t k = 0; k < length; ++k) {
+        if (key[k] >= 0x80) {
+          std::fill(prefix + k, prefix + 16, uint8_t(0x80));
+          break;
+        }
+        prefix[k] = uint8_t(key[k]);
       }
-      item.words[w] = word;
     }
-    item.entry = uint32_t(i);
+    uint64_t high = 0, low = 0;
+    for (int k = 0; k < 8; ++k) {
+      high = (high << 8) | prefix[k];
+      low = (low << 8) | prefix[8 + k];
+    }
+    items[i] = Item{high, low, i};
   }
   std::sort(items.begin(), items.end(), [this](const Item& a, const Item& b) {
-    for (uint32_t w = 0; w < kWords; ++w)
-      if (a.words[w] != b.words[w])
-        return a.words[w] < b.words[w];
+    if (a.high != b.high)
+      return a.high < b.high;
+    if (a.low != b.low)
+      return a.low < b.low;
     return less(a.entry, b.entry);
   });
-  mOrder.resize(items.size());
-  for (size_t i = 0; i < items.size(); ++i)
+  mOrder.resize(count);
+  for (uint32_t i = 0; i < count; ++i)
     mOrder[i] = items[i].entry;
 }
 
@@ -219,12 +307,12 @@ int SortedListModel::findFirstMatch(const QString& text) const {
   // for the first entry that matches by the rule itself: a run may hold
   // entries that do not match, when upper-casing changed a length.
   auto row = std::lower_bound(mOrder.begin(), mOrder.end(), 0u, [&](uint32_t entry, uint32_t) {
-    return compareKeyTo(mEntries[entry], units, length) < 0;
+    return compareKeyTo(entry, units, length) < 0;
   });
   const bool lengthKept = length == text.size();
   for (; row != mOrder.end(); ++row) {
-    const Entry& entry = mEntries[*row];
-    if (entry.keyLength < uint32_t(length))
+    const uint32_t entry = *row;
+    if (keyLength(entry) < uint32_t(length))
       break;
     bool inRun = true;
     for (int i = 0; i < length && inRun; ++i)
@@ -233,7 +321,7 @@ int SortedListModel::findFirstMatch(const QString& text) const {
       break;
     // An ASCII entry at least as long as the text matches whenever its key
     // starts with the text and the text kept its length when upper-cased.
-    if (lengthKept && entry.keyOffset == kAsciiKey && entry.length >= uint32_t(text.size()))
+    if (lengthKept && !isWide(entry) && asciiLength(entry) >= uint32_t(text.size()))
       return int(row - mOrder.begin());
     if (entryMatches(entryText(entry), text, upperText))
       return int(row - mOrder.begin());

@@ -4,17 +4,20 @@
 
 #include <QAbstractListModel>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 /**
  * The entries of a sorted list box, for a view to show: ascending text order
- * ignoring letter case, any number of entries. Entries are kept compactly (one
- * buffer of UTF-16 text for all of them) and the order is an index array.
+ * ignoring letter case, any number of entries. Entries are kept compactly: the
+ * ASCII ones (nearly every parcel ID) as bytes in one buffer with one end
+ * offset each, the others with their UTF-16 text and upper-cased key beside;
+ * the order is an index array.
  *
- * Order: entries compare by their upper-cased text, code unit by code unit
- * (ASCII entries fold a-z on the fly, others keep a key made by full Unicode
- * upper-casing); entries equal in that key keep a fixed order, by their exact
- * text and then by the order in which they were added.
+ * Order: entries compare by their upper-cased text, UTF-16 code unit by code
+ * unit (ASCII entries fold a-z on the fly, others keep a key made by full
+ * Unicode upper-casing); entries equal in that key keep a fixed order, by their
+ * exact text and then by the order in which they were added.
  *
  * Outside a bulk load each added entry takes its place at once. Inside a bulk
  * load (beginBulkLoad ... endBulkLoad) entries are only collected, and the list
@@ -31,6 +34,7 @@ public:
   void Clear() override;
   void AddItem(const QString& text) override;
   void AddItems(const QStringList& texts) override;
+  void AddTexts(const TextBatch& texts) override;
 
   /** Starts collecting entries without sorting or telling views. */
   void beginBulkLoad();
@@ -57,26 +61,39 @@ public:
   /** The match rule of both searches, for one entry. */
   static bool entryMatches(const QString& entry, const QString& text, const QString& upperText);
 
-private:
-  struct Entry {
-    uint32_t offset;    // first unit in mText
-    uint32_t length;    // units of text
-    uint32_t keyOffset; // first unit in mKeys, or kAsciiKey when the key folds from the text
-    uint32_t keyLength; // units of key
-  };
-  static constexpr uint32_t kAsciiKey = 0xFFFFFFFFu;
+  /** Bytes held for the entries, with the spare room of their buffers. */
+  size_t memoryUsed() const;
 
-  void append(const QString& text);
+private:
+  /** An entry that is not all ASCII: its text and its upper-cased key. */
+  struct Wide {
+    uint32_t entry;
+    std::u16string text;
+    std::u16string key;
+  };
+  static constexpr uint32_t kWideFlag = 0x80000000u;
+  static constexpr uint32_t kEndMask = 0x7FFFFFFFu;
+
+  void appendAscii(const char* bytes, size_t length);
+  void appendWide(const QString& text);
+  void placeLast();
   void sortAll();
   bool less(uint32_t a, uint32_t b) const;
-  int compareKeys(const Entry& a, const Entry& b) const;
-  int compareKeyTo(const Entry& entry, const char16_t* units, int length) const;
-  char16_t keyUnit(const Entry& entry, uint32_t position) const;
-  QString entryText(const Entry& entry) const;
 
-  std::vector<char16_t> mText;
-  std::vector<char16_t> mKeys;
-  std::vector<Entry> mEntries;
+  bool isWide(uint32_t entry) const { return (mEnds[entry] & kWideFlag) != 0; }
+  uint32_t begin(uint32_t entry) const { return entry == 0 ? 0 : (mEnds[entry - 1] & kEndMask); }
+  uint32_t asciiLength(uint32_t entry) const { return (mEnds[entry] & kEndMask) - begin(entry); }
+  const char* asciiBytes(uint32_t entry) const { return mBytes.data() + begin(entry); }
+  const Wide& wide(uint32_t entry) const;
+  uint32_t keyLength(uint32_t entry) const;
+  char16_t keyUnit(uint32_t entry, uint32_t position) const;
+  int compareKeys(uint32_t a, uint32_t b) const;
+  int compareKeyTo(uint32_t entry, const char16_t* units, int length) const;
+  QString entryText(uint32_t entry) const;
+
+  std::vector<char> mBytes;     // the ASCII entries' text, one after another
+  std::vector<uint32_t> mEnds;  // per entry: end offset in mBytes, kWideFlag for a wide entry
+  std::vector<Wide> mWide;      // the wide entries, in the order they were added
   std::vector<uint32_t> mOrder; // row -> entry
   bool mBulk = false;
 };

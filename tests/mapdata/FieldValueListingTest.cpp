@@ -222,3 +222,67 @@ TEST_F(FieldValueListingTest, WithoutAProgressBarTheFailureIsTheCallers) {
   }
   EXPECT_TRUE(mMessages.texts.isEmpty());
 }
+
+TEST_F(FieldValueListingTest, TextReadAsUtf8ListsExactlyWhatTheValuesWould) {
+  // Blanks, nulls, blanks around values, letters beyond ASCII and a whole
+  // number stored in a text field, over more than one batch.
+  QVariantList pins;
+  for (int i = 1; i <= 9000; ++i) {
+    switch (i % 7) {
+    case 0:
+      pins.append(QVariant());
+      break;
+    case 1:
+      pins.append(QStringLiteral("   "));
+      break;
+    case 2:
+      pins.append(QStringLiteral(" R-%1 ").arg(i));
+      break;
+    case 3:
+      pins.append(QString::fromUtf8("Å-%1-ß").arg(i));
+      break;
+    case 4:
+      pins.append(i);
+      break;
+    default:
+      pins.append(QStringLiteral("P%1").arg(i));
+      break;
+    }
+  }
+  parcelsWith(pins);
+  load();
+  const QStringList byValue = mList.items;
+  const QStringList progressByValue = progressor()->calls;
+  EXPECT_EQ(byValue.size(), 9000 - 1285 - 1286); // less the nulls and the blanks
+  EXPECT_EQ(SimJournal::callCount("IBulkTextCursor.NextTexts"), 0);
+
+  fresh();
+  parcelsWith(pins)->table->setOffersText(true);
+  load();
+  EXPECT_EQ(mList.items, byValue);
+  EXPECT_EQ(progressor()->calls, progressByValue);
+  EXPECT_EQ(SimJournal::callCount("IBulkTextCursor.NextTexts"), 3);
+  EXPECT_EQ(SimJournal::callCount("IBulkValueCursor.NextValues"), 0);
+  EXPECT_EQ(mList.bulkAdds, 1) << "kept values are handed over in batches of 8192";
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+}
+
+TEST_F(FieldValueListingTest, OnlyTextFieldsAreReadAsUtf8) {
+  auto layer = parcelsWith({"A", "B", "C"});
+  layer->table->setOffersText(true);
+  load("ZONE");
+  EXPECT_EQ(mList.items, QStringList({"1", "1", "1"}));
+  EXPECT_EQ(SimJournal::callCount("IBulkTextCursor.NextTexts"), 0);
+  EXPECT_GE(SimJournal::callCount("IBulkValueCursor.NextValues"), 1);
+}
+
+TEST_F(FieldValueListingTest, AFailingTextReadEndsInTheReportKeepingEntriesBeforeIt) {
+  parcelsNumbered(10000)->table->setOffersText(true);
+  SimJournal::failOn("IBulkTextCursor.NextTexts", 2, -2147217900, "Read failed");
+  load();
+  EXPECT_EQ(mList.items.size(), 8192);
+  EXPECT_EQ(mList.items.last(), "P8192");
+  EXPECT_FALSE(progressor()->visible);
+  EXPECT_EQ(mMessages.texts,
+            QStringList({mapdataReport("LoadListWithFieldValues", -2147217900, "Read failed")}));
+}

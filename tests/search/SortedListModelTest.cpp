@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -203,4 +204,110 @@ TEST(SortedListModel, GoAgreesWithTheWalkOnRandomLists) {
   // The lists are built so that both outcomes occur often.
   EXPECT_GT(matches, checks / 4);
   EXPECT_LT(matches, checks);
+}
+
+namespace {
+
+// The documented order: upper-cased text by UTF-16 units, then the exact text,
+// then the order of adding.
+QStringList referenceOrder(const QStringList& entries) {
+  std::vector<int> order(size_t(entries.size()));
+  for (int i = 0; i < entries.size(); ++i)
+    order[size_t(i)] = i;
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    const QString ua = entries[a].toUpper(), ub = entries[b].toUpper();
+    if (ua != ub)
+      return ua < ub;
+    if (entries[a] != entries[b])
+      return entries[a] < entries[b];
+    return a < b;
+  });
+  QStringList rows;
+  for (int i : order)
+    rows.append(entries[i]);
+  return rows;
+}
+
+TextBatch utf8Batch(const QList<QByteArray>& values) {
+  TextBatch batch;
+  for (const QByteArray& value : values)
+    batch.append(value.constData(), size_t(value.size()));
+  return batch;
+}
+
+} // namespace
+
+TEST(SortedListModel, LongEntriesSharingTheirStartSortByTheWholeKey) {
+  // Sixteen shared characters and more, with letters beyond ASCII before,
+  // inside and after the first sixteen, and a NUL that must not end an entry.
+  const QString head = QStringLiteral("14-100-200-300-4");
+  QStringList entries;
+  for (const QString& tail :
+       {QStringLiteral("00-b"), QStringLiteral("00-A"), QStringLiteral("00-a"), QStringLiteral(""),
+        QStringLiteral("0"), QString::fromUtf8("0ß"), QString::fromUtf8("0SS"),
+        QString::fromUtf8("0é"), QString::fromUtf8("0É"), QString::fromUtf8("0\xEF\xBF\xBD"),
+        QString::fromUtf8("0\xF0\x90\x90\xA8"), QString(QChar(0)) + "x"})
+    entries.append(head + tail);
+  for (const char* other : {"14-100-200-ß00-40", "14-100-200-SS00-40", "14-100-200-é00-4",
+                            "14-100-200-E00-4", "14-100-200-F00-4", "ß", "SS", "st"})
+    entries.append(QString::fromUtf8(other));
+  entries.append(entries.mid(0, 5)); // duplicates, added later
+
+  SortedListModel bulk, oneByOne;
+  bulk.AddItems(entries);
+  for (const QString& entry : entries)
+    oneByOne.AddItem(entry);
+  const QStringList expected = referenceOrder(entries);
+  EXPECT_EQ(shown(bulk), expected);
+  EXPECT_EQ(shown(oneByOne), expected);
+  for (int i = 0; i < entries.size(); ++i) {
+    const QString text = entries[i].left(17 + i % 3);
+    EXPECT_EQ(bulk.findFirstMatch(text), walkFromTop(bulk, text)) << i;
+  }
+}
+
+TEST(SortedListModel, TextsGivenAsUtf8AreTheEntriesTheirTextMakes) {
+  std::mt19937 random(7);
+  const QStringList pieces = {"a",
+                              "B",
+                              "-",
+                              "0",
+                              "9",
+                              QString::fromUtf8("ß"),
+                              QString::fromUtf8("É"),
+                              QString::fromUtf8("\xF0\x90\x90\xA8"),
+                              "  "};
+  QList<QByteArray> values;
+  for (int i = 0; i < 400; ++i) {
+    QString text;
+    const int length = int(random() % 24);
+    for (int k = 0; k < length; ++k)
+      text += pieces[int(random() % unsigned(pieces.size()))];
+    values.append(text.toUtf8());
+  }
+  // Bytes that are not UTF-8 become what the text conversion makes of them.
+  values.append(QByteArray("12-\xFF\xFE-3"));
+  values.append(QByteArray("12-\xC3"));
+
+  QStringList asText;
+  for (const QByteArray& value : values)
+    asText.append(QString::fromUtf8(value));
+
+  SortedListModel byTexts, byItems;
+  byTexts.beginBulkLoad();
+  byTexts.AddTexts(utf8Batch(values.mid(0, 200)));
+  byTexts.AddTexts(utf8Batch(values.mid(200)));
+  EXPECT_EQ(byTexts.rowCount(), 0) << "nothing is shown before the load ends";
+  byTexts.endBulkLoad();
+  byItems.AddItems(asText);
+  EXPECT_EQ(shown(byTexts), referenceOrder(asText));
+  EXPECT_EQ(shown(byTexts), shown(byItems));
+
+  // Outside a load a batch of texts is sorted in at once.
+  SortedListModel direct;
+  QSignalSpy resets(&direct, &QAbstractItemModel::modelReset);
+  direct.AddTexts(utf8Batch({"b7", "B10", "30"}));
+  direct.AddTexts(utf8Batch({"100", "2"}));
+  EXPECT_EQ(shown(direct), QStringList({"100", "2", "30", "B10", "b7"}));
+  EXPECT_EQ(resets.count(), 2);
 }

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/**
+ * Many text values in one buffer, as UTF-8, each of them possibly null. A host
+ * fills it from a column of text without making a QString or QVariant for each
+ * value; a list takes its entries from it in the same way.
+ */
+class TextBatch {
+public:
+  void clear() {
+    mBytes.clear();
+    mEnds.clear();
+    mNull.clear();
+  }
+  void reserve(size_t values, size_t bytes) {
+    mEnds.reserve(values);
+    mNull.reserve(values);
+    mBytes.reserve(bytes);
+  }
+  /** Appends one text value, given as UTF-8. */
+  void append(const char* data, size_t size) {
+    mBytes.append(data, size);
+    mEnds.push_back(uint32_t(mBytes.size()));
+    mNull.push_back(0);
+  }
+  void append(std::string_view text) { append(text.data(), text.size()); }
+  /** Appends a null value. */
+  void appendNull() {
+    mEnds.push_back(uint32_t(mBytes.size()));
+    mNull.push_back(1);
+  }
+
+  int size() const { return int(mEnds.size()); }
+  bool isEmpty() const { return mEnds.empty(); }
+  bool isNull(int index) const { return mNull[size_t(index)] != 0; }
+  /** The UTF-8 bytes of a value (empty for a null value). */
+  std::string_view text(int index) const {
+    const uint32_t begin = index == 0 ? 0 : mEnds[size_t(index) - 1];
+    return std::string_view(mBytes.data() + begin, mEnds[size_t(index)] - begin);
+  }
+  QString toQString(int index) const {
+    const std::string_view bytes = text(index);
+    return QString::fromUtf8(bytes.data(), int(bytes.size()));
+  }
+  /** The bytes of every value, one after another. */
+  size_t byteCount() const { return mBytes.size(); }
+
+private:
+  std::string mBytes;
+  std::vector<uint32_t> mEnds;
+  std::vector<uint8_t> mNull;
+};
