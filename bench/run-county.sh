@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The county benchmark in one command (./run bench county): makes 10k, 100k
+# and 1M parcels as GeoPackage and shapefile (once; they are kept in
+# <build>/county-data), a copy of the largest GeoPackage with an attribute
+# index on PIN, and 1M parcels in a throw-away PostGIS server when one can be
+# started; then measures the search list, "Go" and the click to zoom against
+# their baselines in one run, prints the table and writes it to
+# bench/results/county.md.
+#
+#   bench/run-county.sh <build folder> [--sizes 10000,100000,1000000] [--reps 5] [--no-pg]
+set -euo pipefail
+BUILD=${1:?usage: run-county.sh <build folder> [--sizes a,b,c] [--reps n] [--no-pg]}
+shift
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "$BUILD" && pwd)
+SIZES=10000,100000,1000000
+REPS=5
+PG=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sizes) SIZES=$2; shift ;;
+    --reps) REPS=$2; shift ;;
+    --no-pg) PG=0 ;;
+    *) echo "run-county: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+for program in county-data county-bench; do
+  if [ ! -x "$BUILD/bench/county/$program" ]; then
+    echo "run-county: $BUILD/bench/county/$program is not built (it needs the QGIS host)" >&2
+    exit 1
+  fi
+done
+
+DATA=$BUILD/county-data
+mkdir -p "$DATA"
+LARGEST=0
+for size in ${SIZES//,/ }; do
+  [ "$size" -gt "$LARGEST" ] && LARGEST=$size
+  if [ ! -f "$DATA/parcels-$size.gpkg" ] || [ ! -f "$DATA/parcels-$size.shp" ]; then
+    echo "Making $size parcels..."
+    "$BUILD/bench/county/county-data" "$DATA" "$size"
+  fi
+done
+if [ ! -f "$DATA/parcels-$LARGEST-indexed.gpkg" ]; then
+  cp "$DATA/parcels-$LARGEST.gpkg" "$DATA/parcels-$LARGEST-indexed.gpkg.part"
+  ogrinfo -q "$DATA/parcels-$LARGEST-indexed.gpkg.part" -sql "CREATE INDEX parcels_pin ON Parcels(PIN)" >/dev/null
+  mv "$DATA/parcels-$LARGEST-indexed.gpkg.part" "$DATA/parcels-$LARGEST-indexed.gpkg"
+fi
+
+ARGS=(--data "$DATA" --sizes "$SIZES" --reps "$REPS" --out "$ROOT/bench/results/county.md")
+PGSTATE=$BUILD/county-pg
+if [ "$PG" -eq 1 ]; then
+  if "$ROOT/tools/pg-start.sh" "$PGSTATE" >/dev/null 2>&1; then
+    trap '"$ROOT/tools/pg-stop.sh" "$PGSTATE" >/dev/null 2>&1 || true' EXIT
+    echo "Loading $LARGEST parcels into PostGIS..."
+    "$ROOT/tools/pg-load-parcels.sh" "$PGSTATE" parcels "$LARGEST" --index
+    ARGS+=(--pg "$(cat "$PGSTATE/conninfo")" --pg-table parcels --pg-field parcel_id)
+  else
+    echo "run-county: no PostGIS server could be started; the database rows are left out" >&2
+  fi
+fi
+
+mkdir -p "$ROOT/bench/results"
+echo "Machine: $(nproc) cores, $(uname -sr); $(date -u '+%Y-%m-%d %H:%M UTC')"
+"$BUILD/bench/county/county-bench" "${ARGS[@]}"
+{
+  echo
+  echo "Made by \`./run bench county\` ($(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))."
+} >>"$ROOT/bench/results/county.md"
+echo "Written to bench/results/county.md"
