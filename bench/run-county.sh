@@ -45,9 +45,9 @@ for size in ${SIZES//,/ }; do
   fi
 done
 if [ ! -f "$DATA/parcels-$LARGEST-indexed.gpkg" ]; then
-  cp "$DATA/parcels-$LARGEST.gpkg" "$DATA/parcels-$LARGEST-indexed.gpkg.part"
-  ogrinfo -q "$DATA/parcels-$LARGEST-indexed.gpkg.part" -sql "CREATE INDEX parcels_pin ON Parcels(PIN)" >/dev/null
-  mv "$DATA/parcels-$LARGEST-indexed.gpkg.part" "$DATA/parcels-$LARGEST-indexed.gpkg"
+  cp "$DATA/parcels-$LARGEST.gpkg" "$DATA/parcels-$LARGEST-indexed.part.gpkg"
+  ogrinfo -q "$DATA/parcels-$LARGEST-indexed.part.gpkg" -sql "CREATE INDEX parcels_pin ON Parcels(PIN)" >/dev/null
+  mv "$DATA/parcels-$LARGEST-indexed.part.gpkg" "$DATA/parcels-$LARGEST-indexed.gpkg"
 fi
 
 ARGS=(--data "$DATA" --sizes "$SIZES" --reps "$REPS" --out "$ROOT/bench/results/county.md")

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <malloc.h>
 #include <functional>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -220,6 +221,25 @@ int main(int argc, char** argv) {
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
   GDALAllRegister();
+  if (argc == 3 && std::string(argv[1]) == "--memory") {
+    long long figures[4] = {};
+    {
+      Host host;
+      host.open(QString::fromUtf8(argv[2]), QStringLiteral("ogr"));
+      malloc_trim(0);
+      resetPeak();
+      const long long before = statusValue("VmRSS");
+      SortedListModel model;
+      host.loadList(model, QStringLiteral("PIN"));
+      figures[0] = model.count();
+      figures[1] = statusValue("VmHWM") - before;
+      figures[2] = statusValue("VmRSS") - before;
+      figures[3] = static_cast<long long>(model.memoryUsed());
+    }
+    std::printf("%lld %lld %lld %lld", figures[0], figures[1], figures[2], figures[3]);
+    QgsApplication::exitQgis();
+    return 0;
+  }
 
   QString data, out, pg, pgTable = QStringLiteral("parcels"), pgField = QStringLiteral("parcel_id");
   std::vector<long long> sizes = {10000, 100000, 1000000};
@@ -261,152 +281,154 @@ int main(int argc, char** argv) {
   };
   auto ratio = [](double ours, double baseline) { return fmt("%.2fx", ours / baseline); };
 
-  Host host;
-  const long long largest = *std::max_element(sizes.begin(), sizes.end());
-  std::unique_ptr<SortedListModel> largestList;
+  {
+    Host host;
+    const long long largest = *std::max_element(sizes.begin(), sizes.end());
+    std::unique_ptr<SortedListModel> largestList;
 
-  // (a) Click to list shown, files.
-  for (const char* format : {"gpkg", "shp"}) {
-    for (long long size : sizes) {
-      const std::string path =
-          data.toStdString() + "/parcels-" + std::to_string(size) + "." + format;
-      host.open(QString::fromStdString(path), QStringLiteral("ogr"));
-      const int n = size >= 1000000 ? std::max(3, reps / 2) : reps;
+    // (a) Click to list shown, files.
+    for (const char* format : {"gpkg", "shp"}) {
+      for (long long size : sizes) {
+        const std::string path =
+            data.toStdString() + "/parcels-" + std::to_string(size) + "." + format;
+        host.open(QString::fromStdString(path), QStringLiteral("ogr"));
+        const int n = size >= 1000000 ? std::max(3, reps / 2) : reps;
+        std::vector<double> oursTimes, baseTimes;
+        std::vector<std::string> baseline;
+        bool agree = true;
+        for (int i = 0; i < n; ++i) {
+          auto start = Clock::now();
+          baseline = ogrReadAndSort(path, "PIN");
+          baseTimes.push_back(seconds(start));
+          auto model = std::make_unique<SortedListModel>();
+          start = Clock::now();
+          host.loadList(*model, QStringLiteral("PIN"));
+          oursTimes.push_back(seconds(start));
+          agree = agree && sameList(*model, baseline);
+          if (size == largest && std::string(format) == "gpkg")
+            largestList = std::move(model);
+        }
+        const double ours = median(oursTimes), base = median(baseTimes);
+        report({std::string("(a) list ") + format + " " + std::to_string(size) +
+                    (agree ? "" : " (LISTS DIFFER)"),
+                ms(ours), ms(base), ratio(ours, base),
+                size == 1000000 && std::string(format) == "gpkg" ? "<= 1.5x" : ""});
+      }
+    }
+
+    // (a) Click to list shown, database.
+    if (!pg.isEmpty()) {
+      host.open(
+          QStringLiteral(
+              "%1 sslmode=disable key='fid' srid=3857 type=Polygon checkPrimaryKeyUnicity='0' "
+              "table=\"public\".\"%2\" (geom)")
+              .arg(pg, pgTable),
+          QStringLiteral("postgres"));
       std::vector<double> oursTimes, baseTimes;
       std::vector<std::string> baseline;
       bool agree = true;
-      for (int i = 0; i < n; ++i) {
+      long long count = 0;
+      for (int i = 0; i < std::max(3, reps / 2); ++i) {
         auto start = Clock::now();
-        baseline = ogrReadAndSort(path, "PIN");
+        baseline = psqlCopyAndSort(pg, pgTable, pgField);
         baseTimes.push_back(seconds(start));
-        auto model = std::make_unique<SortedListModel>();
+        SortedListModel model;
         start = Clock::now();
-        host.loadList(*model, QStringLiteral("PIN"));
+        host.loadList(model, pgField);
         oursTimes.push_back(seconds(start));
-        agree = agree && sameList(*model, baseline);
-        if (size == largest && std::string(format) == "gpkg")
-          largestList = std::move(model);
+        agree = agree && sameList(model, baseline);
+        count = model.count();
       }
       const double ours = median(oursTimes), base = median(baseTimes);
-      report({std::string("(a) list ") + format + " " + std::to_string(size) +
-                  (agree ? "" : " (LISTS DIFFER)"),
-              ms(ours), ms(base), ratio(ours, base),
-              size == 1000000 && std::string(format) == "gpkg" ? "<= 1.5x" : ""});
+      report({"(a) list PostGIS " + std::to_string(count) + (agree ? "" : " (LISTS DIFFER)"),
+              ms(ours), ms(base) + " copy", ratio(ours, base), "<= 2x"});
     }
-  }
 
-  // (a) Click to list shown, database.
-  if (!pg.isEmpty()) {
-    host.open(QStringLiteral(
-                  "%1 sslmode=disable key='fid' srid=3857 type=Polygon checkPrimaryKeyUnicity='0' "
-                  "table=\"public\".\"%2\" (geom)")
-                  .arg(pg, pgTable),
-              QStringLiteral("postgres"));
-    std::vector<double> oursTimes, baseTimes;
-    std::vector<std::string> baseline;
-    bool agree = true;
-    long long count = 0;
-    for (int i = 0; i < std::max(3, reps / 2); ++i) {
-      auto start = Clock::now();
-      baseline = psqlCopyAndSort(pg, pgTable, pgField);
-      baseTimes.push_back(seconds(start));
-      SortedListModel model;
-      start = Clock::now();
-      host.loadList(model, pgField);
-      oursTimes.push_back(seconds(start));
-      agree = agree && sameList(model, baseline);
-      count = model.count();
+    // (b) "Go" at the largest size: binary search against the walk from the top.
+    if (largestList) {
+      const SortedListModel& model = *largestList;
+      const int count = model.count();
+      const QStringList texts = {model.text(count / 100).left(5), model.text(count / 2).left(8),
+                                 model.text(count - 2).toLower(), QStringLiteral("zz-no-such")};
+      for (const QString& text : texts) {
+        int found = -1, walked = -1;
+        const double go = medianTime(9,
+                                     [&] {
+                                       for (int i = 0; i < 100; ++i)
+                                         found = model.findFirstMatch(text);
+                                     }) /
+                          100.0;
+        const double walk = medianTime(3, [&] { walked = model.walkFirstMatch(text); });
+        report({"(b) Go \"" + text.toStdString() + "\" at " + std::to_string(count) + " -> row " +
+                    std::to_string(found) + (found == walked ? " (same)" : " (WALK DIFFERS)"),
+                us(go), ms(walk) + " walk", fmt("%.0fx faster", walk / go), "< 1 ms, >= 1000x"});
+      }
     }
-    const double ours = median(oursTimes), base = median(baseTimes);
-    report({"(a) list PostGIS " + std::to_string(count) + (agree ? "" : " (LISTS DIFFER)"),
-            ms(ours), ms(base) + " copy", ratio(ours, base), "<= 2x"});
-  }
 
-  // (b) "Go" at the largest size: binary search against the walk from the top.
-  if (largestList) {
-    const SortedListModel& model = *largestList;
-    const int count = model.count();
-    const QStringList texts = {model.text(count / 100).left(5), model.text(count / 2).left(8),
-                               model.text(count - 2).toLower(), QStringLiteral("zz-no-such")};
-    for (const QString& text : texts) {
-      int found = -1, walked = -1;
-      const double go = medianTime(9,
-                                   [&] {
-                                     for (int i = 0; i < 100; ++i)
-                                       found = model.findFirstMatch(text);
-                                   }) /
-                        100.0;
-      const double walk = medianTime(3, [&] { walked = model.walkFirstMatch(text); });
-      report({"(b) Go \"" + text.toStdString() + "\" at " + std::to_string(count) + " -> row " +
-                  std::to_string(found) + (found == walked ? " (same)" : " (WALK DIFFERS)"),
-              us(go), ms(walk) + " walk", fmt("%.0fx faster", walk / go), "< 1 ms, >= 1000x"});
-    }
-  }
-
-  // (c) Click to zoom: FindLayer, GetFeatureByValue, ZoomToFeaturePlus.
-  if (largestList) {
-    std::vector<QString> ids;
-    std::mt19937 random(42);
-    for (int i = 0; i < 15; ++i)
-      ids.push_back(largestList->text(int(random() % unsigned(largestList->count()))));
-    const std::string base = data.toStdString() + "/parcels-" + std::to_string(largest);
-    auto zoomAll = [&](const char* what, const std::string& path, double qgisIndexed) {
-      host.open(QString::fromStdString(path), QStringLiteral("ogr"));
-      std::vector<double> times;
-      bool moved = true;
+    // (c) Click to zoom: FindLayer, GetFeatureByValue, ZoomToFeaturePlus.
+    if (largestList) {
+      std::vector<QString> ids;
+      std::mt19937 random(42);
+      for (int i = 0; i < 15; ++i)
+        ids.push_back(largestList->text(int(random() % unsigned(largestList->count()))));
+      const std::string base = data.toStdString() + "/parcels-" + std::to_string(largest);
+      auto zoomAll = [&](const char* what, const std::string& path, double qgisIndexed) {
+        host.open(QString::fromStdString(path), QStringLiteral("ogr"));
+        std::vector<double> times;
+        bool moved = true;
+        for (const QString& id : ids) {
+          const auto start = Clock::now();
+          const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
+          const Ref<IFeature> feature =
+              LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("PIN"), id);
+          LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
+          times.push_back(seconds(start));
+          moved = moved && feature;
+        }
+        const double ours = median(times);
+        report({std::string("(c) click to zoom, ") + what + (moved ? "" : " (NOT FOUND)"), ms(ours),
+                ms(qgisIndexed) + " QGIS", ratio(ours, qgisIndexed),
+                std::string(what).find("with index") != std::string::npos ? "<= 2x" : ""});
+      };
+      // QGIS's own request for the same IDs on the indexed file.
+      QgsVectorLayer* indexed =
+          host.open(QString::fromStdString(base + "-indexed.gpkg"), QStringLiteral("ogr"));
+      std::vector<double> qgisTimes;
       for (const QString& id : ids) {
         const auto start = Clock::now();
-        const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
-        const Ref<IFeature> feature =
-            LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("PIN"), id);
-        LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
-        times.push_back(seconds(start));
-        moved = moved && feature;
+        QgsFeature feature;
+        indexed
+            ->getFeatures(QgsFeatureRequest().setFilterExpression(
+                QgsExpression::createFieldEqualityExpression(QStringLiteral("PIN"), id)))
+            .nextFeature(feature);
+        qgisTimes.push_back(seconds(start));
       }
-      const double ours = median(times);
-      report({std::string("(c) click to zoom, ") + what + (moved ? "" : " (NOT FOUND)"), ms(ours),
-              ms(qgisIndexed) + " QGIS", ratio(ours, qgisIndexed),
-              std::string(what).find("with index") != std::string::npos ? "<= 2x" : ""});
-    };
-    // QGIS's own request for the same IDs on the indexed file.
-    QgsVectorLayer* indexed =
-        host.open(QString::fromStdString(base + "-indexed.gpkg"), QStringLiteral("ogr"));
-    std::vector<double> qgisTimes;
-    for (const QString& id : ids) {
-      const auto start = Clock::now();
-      QgsFeature feature;
-      indexed
-          ->getFeatures(QgsFeatureRequest().setFilterExpression(
-              QgsExpression::createFieldEqualityExpression(QStringLiteral("PIN"), id)))
-          .nextFeature(feature);
-      qgisTimes.push_back(seconds(start));
+      const double qgis = median(qgisTimes);
+      zoomAll("gpkg with index", base + "-indexed.gpkg", qgis);
+      zoomAll("gpkg without index", base + ".gpkg", qgis);
+      zoomAll("shp without index", base + ".shp", qgis);
     }
-    const double qgis = median(qgisTimes);
-    zoomAll("gpkg with index", base + "-indexed.gpkg", qgis);
-    zoomAll("gpkg without index", base + ".gpkg", qgis);
-    zoomAll("shp without index", base + ".shp", qgis);
-  }
 
-  // (d) Memory of the list at the largest size, over the process before the load.
-  {
-    const std::string path = data.toStdString() + "/parcels-" + std::to_string(largest) + ".gpkg";
-    host.open(QString::fromStdString(path), QStringLiteral("ogr"));
-    largestList.reset();
+    // (d) Memory of the list at the largest size, over the process before the
+    // load: measured in a process of its own that has loaded nothing before.
     {
-      // Warm: the data source's own caches are not the list's.
-      SortedListModel warm;
-      host.loadList(warm, QStringLiteral("PIN"));
+      QProcess child;
+      child.start(
+          QCoreApplication::applicationFilePath(),
+          {QStringLiteral("--memory"), data + "/parcels-" + QString::number(largest) + ".gpkg"});
+      child.waitForFinished(-1);
+      const QStringList figures = QString::fromUtf8(child.readAllStandardOutput()).split(' ');
+      if (figures.size() == 4) {
+        const double count = figures[0].toDouble();
+        report({"(d) peak memory of the load, per entry, " + figures[0].toStdString(),
+                fmt("%.1f B", figures[1].toDouble() / count),
+                fmt("%.1f B held after", figures[2].toDouble() / count),
+                fmt("%.1f B list", figures[3].toDouble() / count), "<= 80 B"});
+      } else {
+        std::fprintf(stderr, "the memory measurement failed: %s\n",
+                     child.readAllStandardError().constData());
+      }
     }
-    resetPeak();
-    const long long before = statusValue("VmRSS");
-    SortedListModel model;
-    host.loadList(model, QStringLiteral("PIN"));
-    const long long peak = statusValue("VmHWM");
-    const long long after = statusValue("VmRSS");
-    const double perEntry = double(peak - before) / model.count();
-    report({"(d) peak memory of the load, per entry, " + std::to_string(model.count()),
-            fmt("%.1f B", perEntry), fmt("%.1f B held", double(after - before) / model.count()),
-            fmt("%.1f B list", double(model.memoryUsed()) / model.count()), "<= 80 B"});
   }
 
   if (!out.isEmpty()) {
