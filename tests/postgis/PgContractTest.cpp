@@ -40,7 +40,7 @@ QString sqlValue(const QVariant& value) {
 
 // A rectangle, or for a rectangle of no size a polygon whose corners all lie
 // on the point, so that one polygon column holds both.
-QString sqlShape(const HostContract::RowSpec& row) {
+QString sqlShape(const HostContract::RowDef& row) {
   return QStringLiteral("ST_GeomFromText('POLYGON((%1 %2,%1 %4,%3 %4,%3 %2,%1 %2))', 3857)")
       .arg(row.xMin)
       .arg(row.yMin)
@@ -57,7 +57,7 @@ public:
       PgServer::exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(table));
   }
 
-  Ref<IMxDocument> build(const std::vector<HostContract::LayerSpec>& layers) override {
+  Ref<IMxDocument> build(const std::vector<HostContract::LayerDef>& layers) override {
     mHost = std::make_unique<PgQgisHost>();
     for (const auto& spec : layers)
       add(spec, QString());
@@ -65,8 +65,8 @@ public:
   }
 
 private:
-  void add(const HostContract::LayerSpec& spec, const QString& group) {
-    if (spec.kind == HostContract::LayerSpec::Group) {
+  void add(const HostContract::LayerDef& spec, const QString& group) {
+    if (spec.kind == HostContract::LayerDef::Group) {
       // Groups nest in the layer tree; the contract's map is two levels deep at most.
       if (group.isEmpty()) {
         mHost->project.layerTreeRoot()->addGroup(spec.name);
@@ -80,7 +80,7 @@ private:
     static int sTable = 0;
     const QString table = QStringLiteral("contract_%1").arg(++sTable);
     mTables.append(table);
-    const bool feature = spec.kind == HostContract::LayerSpec::Feature;
+    const bool feature = spec.kind == HostContract::LayerDef::Feature;
     QStringList columns = {QStringLiteral("fid serial PRIMARY KEY")};
     if (feature)
       columns.append(QStringLiteral("geom geometry(Polygon, 3857)"));
