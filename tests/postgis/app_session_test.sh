@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The whole parcel search on PostGIS through the map application's scripted
+# session: configure, list, "Go", click an entry, zoom; a text and an integer
+# ID, on the table with the btree ID index and on the one without. Then
+# projects whose layer has a wrong connection or a missing table: the
+# application says so, in bounded time, and the search still works on the
+# layers that open.
+#
+#   app_session_test.sh <larkhill-map>
+set -uo pipefail
+MAP=${1:?usage: app_session_test.sh <larkhill-map>}
+: "${LARKHILL_PG_STATE:?}"
+HERE=$(cd "$(dirname "$0")" && pwd)
+PY=/usr/bin/python3
+WORK=$(mktemp -d /tmp/larkhill-pgapp.XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
+CONN=$(cat "$LARKHILL_PG_STATE/conninfo")
+fails=0
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+
+make_project() { # <file> <conninfo> <name>=<table>...
+  QT_QPA_PLATFORM=offscreen "$PY" "$HERE/make_pg_project.py" "$@" 2>"$WORK/make.log" || {
+    cat "$WORK/make.log"
+    exit 1
+  }
+}
+make_project "$WORK/parcels.qgs" "$CONN" "Parcels=parcels_idx" "Parcels without index=parcels_noidx"
+
+# The extent "ZOOM" reports for parcel n of the 2,000 (45 a row, 90 m squares
+# 100 m apart) with the search window's margin.
+extent_of() {
+  local n=$1 x y
+  x=$((((n - 1) % 45) * 100))
+  y=$((((n - 1) / 45) * 100))
+  printf '(%d.00, %d.00) - (%d.00, %d.00)' $((x - 9)) $((y - 9)) $((x + 99)) $((y + 99))
+}
+
+# session <name> <project> <script text>: runs the map application on the
+# project with a fresh configuration; the transcript is $WORK/<name>.out.
+session() {
+  local name=$1 project=$2
+  mkdir -p "$WORK/$name"
+  printf '%s\n' "$3" >"$WORK/$name.script"
+  local start end
+  start=$(date +%s)
+  XDG_DATA_HOME=$WORK/$name/data XDG_CONFIG_HOME=$WORK/$name/config QT_QPA_PLATFORM=offscreen \
+    timeout -k 5 120 "$MAP" --script "$WORK/$name.script" "$project" >"$WORK/$name.out" 2>"$WORK/$name.err"
+  status=$?
+  end=$(date +%s)
+  seconds=$((end - start))
+  if [ "$status" -ne 0 ]; then
+    fail "$name: the application ended with status $status"
+    sed 's/^/    /' "$WORK/$name.out" "$WORK/$name.err" | tail -30
+  fi
+}
+
+expect_line() { # <name> <text>
+  grep -qF -- "$2" "$WORK/$1.out" || fail "$1: no line with: $2"
+}
+
+story() { # <name> <layer> <field> <typed> <go n> <picked entry> <picked n>
+  local name=$1 layer=$2 field=$3 typed=$4 go=$5 picked=$6 pickedn=$7 before=$fails
+  session "$name" "$WORK/parcels.qgs" "press LarkhillParcelSearch
+pick frmConfig/List1 $layer
+pick frmConfig/List2 $field
+click frmConfig/Command1
+type frmMain/Text1 $typed
+click frmMain/Command4
+pick frmMain/List1 $picked"
+  expect_line "$name" "MESSAGE BOX: Tool is not configured."
+  expect_line "$name" "(LarkhillParcelSearch): 2000 entries, selected: none"
+  expect_line "$name" "ZOOM: extent set to $(extent_of "$go");"
+  expect_line "$name" "ZOOM: extent set to $(extent_of "$pickedn");"
+  expect_line "$name" "End of script."
+  [ "$(grep -c '^MESSAGE BOX' "$WORK/$name.out")" -eq 1 ] || fail "$name: more than the one expected message"
+  local config="$WORK/$name/data/LarkhillGIS/LarkhillParcelSearch/config"
+  [ "$(cat "$config" 2>/dev/null)" = "$(printf '"%s"\r\n"%s"\r' "$layer" "$field")" ] ||
+    fail "$name: the configuration file does not hold $layer / $field"
+  [ "$fails" -eq "$before" ] && echo "ok: $name (${seconds}s)"
+}
+
+# Text IDs sort as text: "000-123" first matches 000-1230. Integer IDs list as
+# their text too: "123" is itself an entry.
+story text-indexed "Parcels" parcel_id 000-123 1230 000-0042 42
+story text-unindexed "Parcels without index" parcel_id 000-123 1230 000-0042 42
+story integer-indexed "Parcels" parcel_no 123 123 1999 1999
+story integer-unindexed "Parcels without index" parcel_no 123 123 1999 1999
+
+# A layer the application cannot open: a refused connection and a missing
+# table. Each is named in a clear message, quickly; the other layer still works.
+BAD=$(echo "$CONN" | sed 's/port=[0-9]*/port=1/')
+make_project "$WORK/refused.qgs" "$BAD" "Refused=parcels_idx"
+make_project "$WORK/missing.qgs" "$CONN" "Parcels=parcels_idx" "Missing=no_such_table"
+for name in refused missing; do
+  before=$fails
+  session "$name" "$WORK/$name.qgs" "press LarkhillParcelSearch"
+  layer=$([ "$name" = refused ] && echo Refused || echo Missing)
+  grep -q "$layer" "$WORK/$name.out" "$WORK/$name.err" || fail "$name: nothing tells the user that layer $layer cannot be opened"
+  [ "$seconds" -lt 60 ] || fail "$name: took $seconds s"
+  [ "$fails" -eq "$before" ] && echo "ok: $name (${seconds}s)"
+done
+expect_line missing "LIST frmConfig/List1 (LarkhillParcelSearch - Configure): 1 entries"
+
+[ "$fails" -eq 0 ] || exit 1
+echo "All scripted database sessions passed."
