@@ -9,13 +9,15 @@ project with a layer that cannot be opened.
 import sys
 
 from qgis.core import (QgsApplication, QgsCoordinateReferenceSystem, QgsDataSourceUri, QgsProject,
-                       QgsVectorLayer, QgsWkbTypes)
+                       QgsSettings, QgsVectorLayer, QgsWkbTypes)
 
 
 def main():
     path, conninfo = sys.argv[1], sys.argv[2]
     app = QgsApplication([], False)
     app.initQgis()
+    # A layer that cannot be reached is only written down: do not wait long on it.
+    QgsSettings().setValue("PostgreSQL/default_timeout", 2, QgsSettings.Providers)
     project = QgsProject.instance()
     project.setCrs(QgsCoordinateReferenceSystem("EPSG:3857"))
     for pair in sys.argv[3:]:
@@ -25,9 +27,8 @@ def main():
         uri.setSrid("3857")
         uri.setWkbType(QgsWkbTypes.Polygon)
         layer = QgsVectorLayer(uri.uri(False), name, "postgres")
-        if not layer.isValid():
-            # Kept all the same: the project then names a layer that cannot be read.
-            layer = QgsVectorLayer(uri.uri(False), name, "postgres", QgsVectorLayer.LayerOptions(loadDefaultStyle=False))
+        # Kept also when it does not open: the project then names a layer
+        # that cannot be read.
         project.addMapLayer(layer)
     if not project.write(path):
         raise SystemExit("cannot write " + path)
