@@ -48,6 +48,8 @@ def main():
     expect("list is sorted", seen.get("list_first") == ids[:5])
     expect("search window is a tool window over QGIS", seen.get("frame_is_tool_window") is True
            and seen.get("frame_parent_is_main_window") is True)
+    expect("progress shown in QGIS's status bar", seen.get("progress_in_status_bar") is True)
+    expect("progress bar hidden after the list loaded", seen.get("progress_hidden_after") is True)
     expect("Go selects %s" % wanted, seen.get("selected") == wanted)
 
     x0, y0, x1, y1 = parcel_square(n, count)

@@ -15,7 +15,7 @@ import time
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
 from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QLineEdit, QListView, QListWidget,
-                                 QMessageBox, QToolBar, QWidget)
+                                 QMessageBox, QProgressBar, QToolBar, QWidget)
 from qgis.utils import iface
 
 RESULT = os.environ["LARKHILL_RESULT"]
@@ -157,6 +157,10 @@ class Driver:
         seen["frame_caption"] = frame.windowTitle()
         seen["frame_is_tool_window"] = (frame.windowFlags() & Qt.WindowType_Mask) == Qt.Tool
         seen["frame_parent_is_main_window"] = frame.parentWidget() is iface.mainWindow()
+        # The list's progress went to QGIS's own status bar and is gone now.
+        bars = iface.mainWindow().statusBar().findChildren(QProgressBar, "larkhillProgress")
+        seen["progress_in_status_bar"] = len(bars) == 1
+        seen["progress_hidden_after"] = all(not b.isVisible() for b in bars)
         note("search window lists %d values" % model.rowCount())
         text = search.findChild(QLineEdit, "Text1")
         text.setFocus()
