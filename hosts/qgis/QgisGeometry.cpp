@@ -1,0 +1,24 @@
+#include "qgis/QgisGeometry.h"
+
+#include "qgis/QgisErrors.h"
+
+void QgisEnvelope::Expand(double dx, double dy, bool asRatio) {
+  if (asRatio) {
+    const QgsPointXY centre = mRectangle.center();
+    const double halfWidth = mRectangle.width() * dx / 2.0;
+    const double halfHeight = mRectangle.height() * dy / 2.0;
+    // A negative ratio turns the rectangle over; keep it as the numbers say and
+    // let the view decide what to show.
+    mRectangle = QgsRectangle(centre.x() - halfWidth, centre.y() - halfHeight, centre.x() + halfWidth,
+                              centre.y() + halfHeight, false);
+  } else {
+    mRectangle = QgsRectangle(mRectangle.xMinimum() - dx, mRectangle.yMinimum() - dy,
+                              mRectangle.xMaximum() + dx, mRectangle.yMaximum() + dy, false);
+  }
+}
+
+Ref<IEnvelope> QgisGeometry::Envelope() {
+  if (mGeometry.isNull() || mGeometry.isEmpty())
+    QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
+  return std::make_shared<QgisEnvelope>(mGeometry.boundingBox(), mCrs);
+}

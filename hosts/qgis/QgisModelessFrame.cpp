@@ -1,0 +1,71 @@
+#include "qgis/QgisModelessFrame.h"
+
+#include "platform/ComError.h"
+#include "platform/Form.h"
+#include "qgis/QgisErrors.h"
+
+#include <QVBoxLayout>
+
+namespace {
+// The size the form asks for: the one it set itself, or else its layout's.
+QSize preferredSize(const QWidget* form) {
+  const QSize own = form->testAttribute(Qt::WA_Resized) ? form->size() : form->sizeHint();
+  return own.expandedTo(form->minimumSize()).expandedTo(QSize(40, 20));
+}
+} // namespace
+
+QgisModelessFrame::QgisModelessFrame(QWidget* owner) : mWindow(new QWidget(owner, Qt::Tool)) {
+  mWindow->setObjectName(QStringLiteral("larkhillFrame"));
+  auto* layout = new QVBoxLayout(mWindow);
+  layout->setContentsMargins(0, 0, 0, 0);
+}
+
+QgisModelessFrame::~QgisModelessFrame() {
+  if (mForm && mWindow && mForm->parentWidget() == mWindow) {
+    mForm->hide();
+    mForm->setParent(nullptr);
+  }
+  delete mWindow;
+}
+
+QWidget* QgisModelessFrame::frame() {
+  if (!mWindow)
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The frame's window has been closed."));
+  return mWindow;
+}
+
+void QgisModelessFrame::Create(Form* window) {
+  if (!window)
+    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  QWidget* host = frame();
+  mForm = window;
+  window->setParent(host);
+  host->layout()->addWidget(window);
+  window->show();
+  window->Load();
+  host->resize(preferredSize(window));
+}
+
+QString QgisModelessFrame::Caption() { return frame()->windowTitle(); }
+
+void QgisModelessFrame::setCaption(const QString& caption) { frame()->setWindowTitle(caption); }
+
+bool QgisModelessFrame::Visible() { return frame()->isVisible(); }
+
+void QgisModelessFrame::setVisible(bool visible) {
+  QWidget* host = frame();
+  if (visible) {
+    host->show();
+    host->raise();
+    host->activateWindow();
+  } else {
+    host->hide();
+  }
+}
+
+void QgisModelessFrame::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
+  QWidget* host = frame();
+  host->move(left, top);
+  if (width > 0 && height > 0)
+    host->resize(width, height);
+}

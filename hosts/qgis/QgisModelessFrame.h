@@ -1,0 +1,34 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+
+#include <QPointer>
+#include <QWidget>
+
+/**
+ * A modeless frame: a tool window over the host's main window that holds one
+ * of the component's forms. The frame does not own the form: when the frame
+ * goes, the form is taken out of it first.
+ */
+class QgisModelessFrame : public IModelessFrame, public IWindowPosition {
+public:
+  /** A frame over `owner` (none: a free window). */
+  explicit QgisModelessFrame(QWidget* owner);
+  ~QgisModelessFrame() override;
+
+  /** Puts the form into the frame, sizes the frame to it and loads the form. */
+  void Create(Form* window) override;
+  QString Caption() override;
+  void setCaption(const QString& caption) override;
+  bool Visible() override;
+  void setVisible(bool visible) override;
+  void Move(int32_t left, int32_t top, int32_t width, int32_t height) override;
+
+  /** The frame's window (object name "larkhillFrame"). */
+  QWidget* window() const { return mWindow; }
+
+private:
+  QWidget* frame();
+  QPointer<QWidget> mWindow;
+  QPointer<QWidget> mForm;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+
+#include <QPointer>
+
+class QProgressBar;
+class QStatusBar;
+
+/**
+ * A main window's status bar and its progress bar. The progress bar (object
+ * name "larkhillProgress") is added to the status bar on first use; `Show`
+ * shows it with the message, `Hide` hides both. Each change is painted at
+ * once, as the work that reports progress does not return to the event loop.
+ */
+class QgisStatusBar : public IStatusBar,
+                      public IStepProgressor,
+                      public std::enable_shared_from_this<QgisStatusBar> {
+public:
+  explicit QgisStatusBar(QStatusBar* statusBar) : mStatusBar(statusBar) {}
+
+  /** The progress bar: the status bar object itself (it must be held by a Ref). */
+  Ref<IStepProgressor> ProgressBar() override;
+
+  void setMinRange(int32_t value) override;
+  void setMaxRange(int32_t value) override;
+  void setStepValue(int32_t value) override { mStep = value; }
+  void setPosition(int32_t value) override;
+  void setMessage(const QString& message) override;
+  void Show() override;
+  void Step() override;
+  void Hide() override;
+
+private:
+  QStatusBar* statusBar();
+  QProgressBar* progress();
+  void paint();
+
+  QPointer<QStatusBar> mStatusBar;
+  QPointer<QProgressBar> mProgress;
+  int32_t mMin = 0;
+  int32_t mMax = 100;
+  int32_t mStep = 1;
+  int32_t mPosition = 0;
+  QString mMessage;
+  bool mShown = false;
+};

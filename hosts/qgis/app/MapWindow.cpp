@@ -1,0 +1,170 @@
+#include "MapWindow.h"
+
+#include "command/ICommand.h"
+#include "platform/ComError.h"
+#include "platform/PictureHandles.h"
+#include "qgis/QgisApplication.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QToolBar>
+#include <gdal.h>
+#include <qgslayertree.h>
+#include <qgslayertreemapcanvasbridge.h>
+#include <qgslayertreemodel.h>
+#include <qgslayertreeview.h>
+#include <qgsmapcanvas.h>
+#include <qgsproject.h>
+#include <qgsvectorlayer.h>
+
+MapWindow::MapWindow(QgsProject* project, QWidget* parent) : QMainWindow(parent), mProject(project) {
+  setObjectName(QStringLiteral("mapWindow"));
+  setWindowTitle(QStringLiteral("Larkhill Map"));
+  resize(1100, 760);
+
+  mCanvas = new QgsMapCanvas(this);
+  mCanvas->setObjectName(QStringLiteral("mapCanvas"));
+  mCanvas->setCanvasColor(Qt::white);
+  setCentralWidget(mCanvas);
+
+  auto* model = new QgsLayerTreeModel(mProject->layerTreeRoot(), this);
+  model->setFlag(QgsLayerTreeModel::AllowNodeChangeVisibility);
+  model->setFlag(QgsLayerTreeModel::AllowNodeReorder);
+  model->setFlag(QgsLayerTreeModel::ShowLegendAsTree);
+  mLayerTree = new QgsLayerTreeView(this);
+  mLayerTree->setObjectName(QStringLiteral("layerTree"));
+  mLayerTree->setModel(model);
+  auto* dock = new QDockWidget(QStringLiteral("Layers"), this);
+  dock->setObjectName(QStringLiteral("layersDock"));
+  dock->setWidget(mLayerTree);
+  addDockWidget(Qt::LeftDockWidgetArea, dock);
+  mBridge = new QgsLayerTreeMapCanvasBridge(mProject->layerTreeRoot(), mCanvas, this);
+
+  statusBar()->setObjectName(QStringLiteral("statusBar"));
+  statusBar()->showMessage(QStringLiteral("Ready"));
+  mApplication = std::make_shared<QgisApplication>(mProject, mCanvas, statusBar());
+}
+
+MapWindow::~MapWindow() = default;
+
+QStringList MapWindow::registeredCommands() { return {QStringLiteral("LarkhillGIS.LarkhillParcelSearch")}; }
+
+void MapWindow::addCommands(const QStringList& progIds, QStringList& problems) {
+  for (const QString& progId : progIds) {
+    Ref<ICommand> command;
+    try {
+      command = QueryInterface<ICommand>(ComClasses::createObject(progId));
+    } catch (const ComError& e) {
+      problems << QStringLiteral("%1: %2").arg(progId, e.description());
+      continue;
+    }
+    if (!command) {
+      problems << QStringLiteral("%1 is not a command").arg(progId);
+      continue;
+    }
+    const QString category = command->Category();
+    auto* toolbar = findChild<QToolBar*>(category);
+    if (!toolbar) {
+      toolbar = addToolBar(category);
+      toolbar->setObjectName(category);
+    }
+    auto* action = new QAction(command->Caption(), this);
+    action->setObjectName(command->Name());
+    action->setToolTip(command->Tooltip());
+    action->setStatusTip(command->Message());
+    const QImage picture = PictureHandles::picture(command->Bitmap());
+    if (!picture.isNull())
+      action->setIcon(QIcon(QPixmap::fromImage(picture)));
+    std::weak_ptr<ICommand> weak = command;
+    connect(action, &QAction::triggered, this, [weak] {
+      if (auto target = weak.lock())
+        target->OnClick();
+    });
+    toolbar->addAction(action);
+    command->OnCreate(mApplication);
+    mCommands.push_back(command);
+  }
+}
+
+bool MapWindow::openDataFile(const QString& path, QString& error) {
+  const QFileInfo info(path);
+  if (!info.exists()) {
+    error = QStringLiteral("%1: no such file").arg(path);
+    return false;
+  }
+  const QString absolute = info.absoluteFilePath();
+  if (info.suffix().compare(QLatin1String("shp"), Qt::CaseInsensitive) == 0) {
+    auto* layer = new QgsVectorLayer(absolute, info.completeBaseName(), QStringLiteral("ogr"));
+    if (!layer->isValid()) {
+      error = QStringLiteral("%1: %2").arg(path, layer->error().summary());
+      delete layer;
+      return false;
+    }
+    mProject->addMapLayer(layer);
+    return true;
+  }
+  // Every layer of the data set, in its order, the first one on top.
+  GDALDatasetH dataset = GDALOpenEx(QFile::encodeName(absolute).constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
+                                    nullptr, nullptr, nullptr);
+  if (!dataset) {
+    error = QStringLiteral("%1: not a vector data set GDAL can read").arg(path);
+    return false;
+  }
+  QStringList names;
+  for (int i = 0; i < GDALDatasetGetLayerCount(dataset); ++i)
+    names << QString::fromUtf8(OGR_L_GetName(GDALDatasetGetLayer(dataset, i)));
+  GDALClose(dataset);
+  QgsLayerTreeGroup* root = mProject->layerTreeRoot();
+  int position = 0;
+  for (const QString& name : names) {
+    auto* layer = new QgsVectorLayer(QStringLiteral("%1|layername=%2").arg(absolute, name), name,
+                                     QStringLiteral("ogr"));
+    if (!layer->isValid()) {
+      error = QStringLiteral("%1, layer %2: %3").arg(path, name, layer->error().summary());
+      delete layer;
+      return false;
+    }
+    mProject->addMapLayer(layer, false);
+    root->insertLayer(position++, layer);
+  }
+  return true;
+}
+
+bool MapWindow::openFiles(const QStringList& paths, QString& error) {
+  bool ok = true;
+  for (const QString& path : paths) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("qgs") || suffix == QLatin1String("qgz")) {
+      if (!mProject->read(path)) {
+        error = QStringLiteral("%1: %2").arg(path, mProject->error());
+        ok = false;
+        break;
+      }
+    } else if (!openDataFile(path, error)) {
+      ok = false;
+      break;
+    }
+  }
+  if (mProject->crs().isValid()) {
+    mCanvas->setDestinationCrs(mProject->crs());
+  } else {
+    for (QgsMapLayer* layer : mProject->layerTreeRoot()->layerOrder())
+      if (layer && layer->isValid() && layer->crs().isValid()) {
+        mProject->setCrs(layer->crs());
+        mCanvas->setDestinationCrs(layer->crs());
+        break;
+      }
+  }
+  const QString title = mProject->title().isEmpty() ? QFileInfo(paths.value(0)).fileName() : mProject->title();
+  setWindowTitle(title.isEmpty() ? QStringLiteral("Larkhill Map") : QStringLiteral("%1 - Larkhill Map").arg(title));
+  zoomToAll();
+  return ok;
+}
+
+void MapWindow::zoomToAll() {
+  mCanvas->setLayers(mProject->layerTreeRoot()->checkedLayers());
+  mCanvas->zoomToFullExtent();
+  mCanvas->refresh();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+class ICommand;
+class QgisApplication;
+class QgsLayerTreeMapCanvasBridge;
+class QgsLayerTreeView;
+class QgsMapCanvas;
+class QgsProject;
+
+/**
+ * The map application's main window: the map canvas, a layer tree that shows
+ * groups, one toolbar per command category with every registered command, and
+ * a status bar. The commands see the window through the QGIS host adapters.
+ */
+class MapWindow : public QMainWindow {
+  Q_OBJECT
+public:
+  /** A window over `project` (which the caller keeps). */
+  explicit MapWindow(QgsProject* project, QWidget* parent = nullptr);
+  ~MapWindow() override;
+
+  /**
+   * Opens GeoPackages (every layer), shapefiles and project files (.qgs, .qgz),
+   * in order, and zooms to the whole map. Returns false and sets `error` when a
+   * file cannot be opened; what opened before it stays.
+   */
+  bool openFiles(const QStringList& paths, QString& error);
+
+  /**
+   * Creates each command by its ProgID, puts it on the toolbar of its category
+   * and hands it the application once. Commands that cannot be created are
+   * skipped with a note in `problems`.
+   */
+  void addCommands(const QStringList& progIds, QStringList& problems);
+
+  QgsMapCanvas* canvas() const { return mCanvas; }
+  const Ref<QgisApplication>& application() const { return mApplication; }
+
+  /** The ProgIDs of the commands the application offers. */
+  static QStringList registeredCommands();
+
+private:
+  bool openDataFile(const QString& path, QString& error);
+  void zoomToAll();
+
+  QgsProject* mProject;
+  QgsMapCanvas* mCanvas;
+  QgsLayerTreeView* mLayerTree;
+  QgsLayerTreeMapCanvasBridge* mBridge;
+  Ref<QgisApplication> mApplication;
+  std::vector<Ref<ICommand>> mCommands;
+};

@@ -1,0 +1,382 @@
+#include "ScriptSession.h"
+
+#include "MapWindow.h"
+#include "qgis/QgisLayers.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <qgsmapcanvas.h>
+#include <stdexcept>
+
+namespace {
+
+struct StepFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+QString rectangleText(const QgsRectangle& r) {
+  return QStringLiteral("(%1, %2) - (%3, %4)")
+      .arg(r.xMinimum(), 0, 'f', 2)
+      .arg(r.yMinimum(), 0, 'f', 2)
+      .arg(r.xMaximum(), 0, 'f', 2)
+      .arg(r.yMaximum(), 0, 'f', 2);
+}
+
+// The visible windows, the modal one first, then the most recently shown.
+QList<QWidget*> searchOrder() {
+  QList<QWidget*> windows;
+  if (QWidget* modal = QApplication::activeModalWidget())
+    windows << modal;
+  if (QWidget* active = QApplication::activeWindow())
+    if (!windows.contains(active))
+      windows << active;
+  const QWidgetList all = QApplication::topLevelWidgets();
+  for (auto it = all.rbegin(); it != all.rend(); ++it)
+    if ((*it)->isVisible() && !windows.contains(*it))
+      windows << *it;
+  return windows;
+}
+
+bool hasAncestorNamed(QWidget* widget, const QString& name) {
+  for (QWidget* w = widget->parentWidget(); w; w = w->parentWidget())
+    if (w->objectName() == name || w->windowTitle() == name)
+      return true;
+  return false;
+}
+
+QString windowCaption(const QWidget* window) {
+  return window->windowTitle().isEmpty() ? QStringLiteral("(%1)").arg(window->objectName()) : window->windowTitle();
+}
+
+} // namespace
+
+ScriptSession::ScriptSession(MapWindow* window, QTextStream& out, QString screenshotDir)
+    : mWindow(window), mOut(out), mScreenshotDir(std::move(screenshotDir)) {
+  installMessageBoxService(this);
+  qApp->installEventFilter(this);
+  QgisMap::setZoomListener([this](const QgsRectangle& asked, const QgsRectangle& shown) {
+    mOut << "ZOOM: extent set to " << rectangleText(asked) << "; the map shows " << rectangleText(shown) << '\n';
+    mOut.flush();
+  });
+  if (!mScreenshotDir.isEmpty())
+    QDir().mkpath(mScreenshotDir);
+}
+
+ScriptSession::~ScriptSession() {
+  QgisMap::setZoomListener(nullptr);
+  qApp->removeEventFilter(this);
+  installMessageBoxService(nullptr);
+}
+
+bool ScriptSession::load(const QString& path, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
+  }
+  static const QStringList verbs = {QStringLiteral("press"), QStringLiteral("pick"),  QStringLiteral("type"),
+                                    QStringLiteral("key"),   QStringLiteral("click"), QStringLiteral("close"),
+                                    QStringLiteral("wait"),  QStringLiteral("screenshot"), QStringLiteral("echo")};
+  static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"), QStringLiteral("key")};
+  QTextStream in(&file);
+  in.setCodec("UTF-8");
+  int line = 0;
+  while (!in.atEnd()) {
+    const QString raw = in.readLine();
+    ++line;
+    const QString text = raw.trimmed();
+    if (text.isEmpty() || text.startsWith(QLatin1Char('#')))
+      continue;
+    Step step;
+    step.line = line;
+    const int firstBlank = text.indexOf(QLatin1Char(' '));
+    step.verb = (firstBlank < 0 ? text : text.left(firstBlank)).toLower();
+    const QString rest = firstBlank < 0 ? QString() : text.mid(firstBlank + 1).trimmed();
+    if (!verbs.contains(step.verb)) {
+      error = QStringLiteral("%1 line %2: unknown step \"%3\"").arg(path).arg(line).arg(step.verb);
+      return false;
+    }
+    if (needArgument.contains(step.verb)) {
+      // "<verb> <target> <argument>": the argument is the rest of the line after
+      // one blank, so that typed text keeps its own blanks.
+      const QString body = raw.mid(raw.indexOf(text.left(1)));
+      int pos = firstBlank < 0 ? body.size() : firstBlank;
+      while (pos < body.size() && body[pos] == QLatin1Char(' '))
+        ++pos;
+      const int targetStart = pos;
+      while (pos < body.size() && body[pos] != QLatin1Char(' '))
+        ++pos;
+      step.target = body.mid(targetStart, pos - targetStart);
+      step.argument = pos < body.size() ? body.mid(pos + 1) : QString();
+      if (step.verb != QLatin1String("type")) {
+        step.argument = step.argument.trimmed();
+        if (step.argument.isEmpty()) {
+          error = QStringLiteral("%1 line %2: \"%3\" needs a widget and a value").arg(path).arg(line).arg(step.verb);
+          return false;
+        }
+      }
+    } else {
+      step.target = rest;
+    }
+    if (step.verb != QLatin1String("echo") && step.verb != QLatin1String("screenshot") && step.target.isEmpty()) {
+      error = QStringLiteral("%1 line %2: \"%3\" needs a name").arg(path).arg(line).arg(step.verb);
+      return false;
+    }
+    mSteps << step;
+  }
+  return true;
+}
+
+void ScriptSession::start() { QTimer::singleShot(0, this, &ScriptSession::runNext); }
+
+void ScriptSession::show(const QString& text) {
+  QStringList lines = text.split(QStringLiteral("\r\n"));
+  mOut << "MESSAGE BOX: " << lines.takeFirst() << '\n';
+  for (const QString& line : lines)
+    mOut << "             " << line << '\n';
+  mOut << "  (answered OK)\n";
+  mOut.flush();
+}
+
+bool ScriptSession::eventFilter(QObject* watched, QEvent* event) {
+  if (!mFinished && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget->isWindow() && !widget->inherits("QMenu") && !widget->inherits("QToolTip") &&
+        widget->windowType() != Qt::ToolTip && widget->windowType() != Qt::Popup) {
+      // Spontaneous events come from the window system (minimising); the script reports what the program did.
+      if (!event->spontaneous()) {
+        mOut << (event->type() == QEvent::Show ? "WINDOW SHOWN: " : "WINDOW HIDDEN: ") << windowCaption(widget)
+             << '\n';
+        mOut.flush();
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void ScriptSession::runNext() {
+  if (mFinished)
+    return;
+  if (mNext >= mSteps.size()) {
+    finish(0);
+    return;
+  }
+  const Step step = mSteps[mNext++];
+  mOut << "\n> " << step.verb;
+  if (!step.target.isEmpty())
+    mOut << ' ' << step.target;
+  if (!step.argument.isNull())
+    mOut << " \"" << step.argument << '"';
+  mOut << '\n';
+  mOut.flush();
+  // The step may open a modal window whose loop runs until a later step closes
+  // it: the report and the next step are queued behind it, so they run inside
+  // that loop and the transcript keeps its order.
+  QTimer::singleShot(0, this, [this, step] {
+    try {
+      perform(step);
+    } catch (const StepFailure& failure) {
+      mOut << "SCRIPT ERROR (line " << step.line << "): " << failure.what() << '\n';
+      finish(1);
+    }
+  });
+  QTimer::singleShot(0, this, [this, step] {
+    if (mFinished)
+      return;
+    afterStep(step);
+    runNext();
+  });
+}
+
+void ScriptSession::failStep(const QString& reason) { throw StepFailure(reason.toStdString()); }
+
+QWidget* ScriptSession::findWidget(const QString& name) const {
+  const int slash = name.lastIndexOf(QLatin1Char('/'));
+  const QString scope = slash < 0 ? QString() : name.left(slash);
+  const QString leaf = slash < 0 ? name : name.mid(slash + 1);
+  for (QWidget* window : searchOrder()) {
+    QList<QWidget*> candidates = window->findChildren<QWidget*>(leaf);
+    if (window->objectName() == leaf)
+      candidates.prepend(window);
+    for (QWidget* widget : candidates)
+      if (widget->isVisible() && (scope.isEmpty() || hasAncestorNamed(widget, scope)))
+        return widget;
+  }
+  return nullptr;
+}
+
+QString ScriptSession::entryText(const QAbstractItemView* view) const {
+  const QModelIndex current = view->currentIndex();
+  const bool selected = view->selectionModel() && current.isValid() && view->selectionModel()->isSelected(current);
+  return selected ? QStringLiteral("\"%1\"").arg(current.data().toString()) : QStringLiteral("none");
+}
+
+void ScriptSession::perform(const Step& step) {
+  if (step.verb == QLatin1String("echo")) {
+    mOut << step.target << '\n';
+  } else if (step.verb == QLatin1String("wait")) {
+    QElapsedTimer timer;
+    timer.start();
+    const int ms = step.target.toInt();
+    while (timer.elapsed() < ms)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+  } else if (step.verb == QLatin1String("screenshot")) {
+    saveScreenshot(step.target.isEmpty() ? QStringLiteral("shot") : step.target);
+  } else if (step.verb == QLatin1String("press")) {
+    for (QToolBar* toolbar : mWindow->findChildren<QToolBar*>())
+      for (QAction* action : toolbar->actions())
+        if (action->objectName() == step.target ||
+            action->text().compare(step.target, Qt::CaseInsensitive) == 0) {
+          action->trigger();
+          return;
+        }
+    failStep(QStringLiteral("no command \"%1\" on the toolbars").arg(step.target));
+  } else if (step.verb == QLatin1String("close")) {
+    for (QWidget* window : searchOrder())
+      if (window->windowTitle() == step.target || window->objectName() == step.target) {
+        window->close();
+        return;
+      }
+    failStep(QStringLiteral("no open window \"%1\"").arg(step.target));
+  } else {
+    QWidget* widget = findWidget(step.target);
+    if (!widget)
+      failStep(QStringLiteral("no visible widget named \"%1\"").arg(step.target));
+    if (step.verb == QLatin1String("click")) {
+      auto* button = qobject_cast<QAbstractButton*>(widget);
+      if (!button)
+        failStep(QStringLiteral("\"%1\" is not a button").arg(step.target));
+      if (!button->isEnabled())
+        failStep(QStringLiteral("\"%1\" is disabled").arg(step.target));
+      QTest::mouseClick(button, Qt::LeftButton);
+    } else if (step.verb == QLatin1String("type")) {
+      auto* edit = qobject_cast<QLineEdit*>(widget);
+      if (!edit)
+        failStep(QStringLiteral("\"%1\" is not a text box").arg(step.target));
+      edit->setFocus();
+      edit->selectAll();
+      QTest::keyClick(edit, Qt::Key_Backspace);
+      QTest::keyClicks(edit, step.argument);
+    } else if (step.verb == QLatin1String("key")) {
+      static const QHash<QString, Qt::Key> keys = {{QStringLiteral("enter"), Qt::Key_Return},
+                                                   {QStringLiteral("return"), Qt::Key_Return},
+                                                   {QStringLiteral("escape"), Qt::Key_Escape},
+                                                   {QStringLiteral("tab"), Qt::Key_Tab},
+                                                   {QStringLiteral("down"), Qt::Key_Down},
+                                                   {QStringLiteral("up"), Qt::Key_Up}};
+      const auto key = keys.find(step.argument.toLower());
+      if (key == keys.end())
+        failStep(QStringLiteral("unknown key \"%1\"").arg(step.argument));
+      widget->setFocus();
+      QTest::keyClick(widget, key.value());
+    } else if (step.verb == QLatin1String("pick")) {
+      if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        const int index = combo->findText(step.argument);
+        if (index < 0)
+          failStep(QStringLiteral("\"%1\" has no entry \"%2\"").arg(step.target, step.argument));
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+        return;
+      }
+      auto* view = qobject_cast<QAbstractItemView*>(widget);
+      if (!view || !view->model())
+        failStep(QStringLiteral("\"%1\" is not a list").arg(step.target));
+      const QModelIndexList found = view->model()->match(view->model()->index(0, 0, view->rootIndex()),
+                                                         Qt::DisplayRole, step.argument, 1,
+                                                         Qt::MatchExactly | Qt::MatchCaseSensitive);
+      if (found.isEmpty())
+        failStep(QStringLiteral("\"%1\" has no entry \"%2\"").arg(step.target, step.argument));
+      view->scrollTo(found.first());
+      const QRect area = view->visualRect(found.first());
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, area.center());
+    }
+  }
+}
+
+void ScriptSession::afterStep(const Step&) {
+  reportLists();
+  if (!mScreenshotDir.isEmpty())
+    saveScreenshot(QStringLiteral("step"));
+  mOut.flush();
+}
+
+void ScriptSession::reportLists() {
+  for (QWidget* window : searchOrder())
+    for (QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
+      if (!view->isVisible() || view->objectName().isEmpty() || !view->model() || view->objectName() == QLatin1String("layerTree"))
+        continue;
+      const QString name = QStringLiteral("%1/%2").arg(window->objectName(), view->objectName());
+      const QString state = QStringLiteral("%1 entries, selected: %2")
+                                .arg(view->model()->rowCount(view->rootIndex()))
+                                .arg(entryText(view));
+      if (mListStates.value(name) != state) {
+        mListStates[name] = state;
+        mOut << "LIST " << name << " (" << windowCaption(window) << "): " << state << '\n';
+      }
+    }
+}
+
+void ScriptSession::waitForMap() {
+  QgsMapCanvas* canvas = mWindow->canvas();
+  QElapsedTimer timer;
+  timer.start();
+  // The canvas starts a render shortly after a change; wait for it to start and end.
+  while (timer.elapsed() < 3000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (canvas->isDrawing())
+      canvas->waitWhileRendering();
+    else if (timer.elapsed() > 150)
+      break;
+  }
+  QApplication::processEvents();
+}
+
+void ScriptSession::saveScreenshot(const QString& name) {
+  waitForMap();
+  QImage image = mWindow->grab().toImage();
+  QPainter painter(&image);
+  const QPoint origin = mWindow->mapToGlobal(QPoint(0, 0));
+  // Windows over the main window are drawn where they stand, inside the picture.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window == mWindow || !window->isVisible())
+      continue;
+    const QPixmap pixmap = window->grab();
+    QPoint at = window->mapToGlobal(QPoint(0, 0)) - origin;
+    at.setX(std::clamp(at.x(), 0, std::max(0, image.width() - pixmap.width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, image.height() - pixmap.height())));
+    painter.fillRect(QRect(at - QPoint(1, 1), pixmap.size() + QSize(2, 2)), Qt::darkGray);
+    painter.drawPixmap(at, pixmap);
+  }
+  painter.end();
+  const QString path = QDir(mScreenshotDir.isEmpty() ? QStringLiteral(".") : mScreenshotDir)
+                           .filePath(QStringLiteral("%1-%2.png").arg(++mShot, 2, 10, QLatin1Char('0')).arg(name));
+  if (image.save(path))
+    mOut << "SCREENSHOT: " << path << '\n';
+  else
+    mOut << "SCREENSHOT FAILED: " << path << '\n';
+}
+
+void ScriptSession::finish(int exitCode) {
+  if (mFinished)
+    return;
+  mOut << (exitCode == 0 ? "\nEnd of script.\n" : "\nScript stopped.\n");
+  mOut.flush();
+  mFinished = true;
+  // Modal windows run loops of their own: hiding every window ends them.
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->isVisible())
+      window->hide();
+  QApplication::exit(exitCode);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/Services.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTextStream>
+
+class MapWindow;
+class QAbstractItemView;
+
+/**
+ * A scripted session: reads a script of steps and drives the real widgets by
+ * their object names, printing a transcript of what a person would see:
+ * each message box's text (every box is answered with OK), each window shown
+ * or hidden with its caption, each list's entry count and selected entry, and
+ * the extent each zoom set. With a screenshot folder it saves a PNG of the
+ * main window (with the windows over it) after each step.
+ *
+ * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
+ * pick the widget inside a window or widget of that name):
+ *   press <command caption or name>    presses a toolbar command
+ *   pick <list> <entry text>           clicks the entry of a list or combo box
+ *   type <text box> <text>             replaces the box's text, typed key by key
+ *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
+ *   click <button>                     clicks a button
+ *   close <window caption>             closes a window
+ *   wait <milliseconds>                lets the application run
+ *   screenshot <name>                  saves a PNG now
+ *   echo <text>                        prints the text
+ */
+class ScriptSession : public QObject, public IMessageBoxService {
+  Q_OBJECT
+public:
+  ScriptSession(MapWindow* window, QTextStream& out, QString screenshotDir);
+  ~ScriptSession() override;
+
+  /** Reads the script; false (with the reason in `error`) when it cannot be read or a step is unknown. */
+  bool load(const QString& path, QString& error);
+  /** Starts the steps once the event loop runs; the application quits after the last (exit code 1 on a failed step). */
+  void start();
+
+  void show(const QString& text) override;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  struct Step {
+    int line;
+    QString verb;
+    QString target;
+    QString argument;
+  };
+
+  void runNext();
+  void perform(const Step& step);
+  void afterStep(const Step& step);
+  void finish(int exitCode);
+  void reportLists();
+  void saveScreenshot(const QString& name);
+  void waitForMap();
+  QWidget* findWidget(const QString& name) const;
+  [[noreturn]] void failStep(const QString& reason);
+  QString entryText(const QAbstractItemView* view) const;
+
+  MapWindow* mWindow;
+  QTextStream& mOut;
+  QString mScreenshotDir;
+  QList<Step> mSteps;
+  int mNext = 0;
+  int mShot = 0;
+  bool mFinished = false;
+  QHash<QString, QString> mListStates;
+};

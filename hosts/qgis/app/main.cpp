@@ -1,0 +1,132 @@
+// The standalone map application: a QGIS map window with the parcel search
+// command on its toolbar.
+//
+//   larkhill-map [FILE...]                         open GeoPackages, shapefiles, projects
+//   larkhill-map --script SCRIPT [--screenshot DIR] [FILE...]
+//                                                  run a scripted session (works without a display)
+//
+// With no file it opens the sample town (sample/town.qgs), generating it first
+// when the sample generator is at hand.
+#include "MapWindow.h"
+#include "ScriptSession.h"
+#include "qgis/QgisApplication.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+#include <qgsapplication.h>
+#include <qgsproject.h>
+
+namespace {
+
+bool haveDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+/** The sample project: ./sample/town.qgs, else the one in the source tree; generated when missing. */
+QString sampleProject(QTextStream& err) {
+  const QStringList candidates = {QDir::current().filePath(QStringLiteral("sample/town.qgs")),
+                                  QStringLiteral(LARKHILL_SOURCE_DIR "/sample/town.qgs")};
+  for (const QString& path : candidates)
+    if (QFileInfo::exists(path))
+      return path;
+  const QString generator =
+      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../../tools/larkhill-sample"));
+  if (!QFileInfo(generator).isExecutable())
+    return QString();
+  const QString folder = QDir::current().filePath(QStringLiteral("sample"));
+  err << "Making the sample town in " << folder << " ...\n";
+  err.flush();
+  if (QProcess::execute(generator, {folder}) != 0)
+    return QString();
+  return QDir(folder).filePath(QStringLiteral("town.qgs"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  bool scripted = false;
+  for (int i = 1; i < argc; ++i)
+    if (qstrcmp(argv[i], "--script") == 0)
+      scripted = true;
+  if (!haveDisplay()) {
+    if (!scripted) {
+      std::fprintf(stderr, "larkhill-map: there is no display (DISPLAY is not set).\n"
+                           "Run a scripted session instead: larkhill-map --script FILE [--screenshot DIR]\n");
+      return 3;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+
+  QgsApplication app(argc, argv, true);
+  QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
+  QgsApplication::initQgis();
+  QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("A map window with the parcel search command."));
+  parser.addHelpOption();
+  QCommandLineOption scriptOption(QStringLiteral("script"), QStringLiteral("Run the steps of a script file."),
+                                  QStringLiteral("file"));
+  QCommandLineOption shotOption(QStringLiteral("screenshot"), QStringLiteral("Save a PNG after each step into a folder."),
+                                QStringLiteral("folder"));
+  parser.addOption(scriptOption);
+  parser.addOption(shotOption);
+  parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("GeoPackages, shapefiles, .qgs/.qgz projects."));
+  parser.process(app);
+
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  QStringList files = parser.positionalArguments();
+  if (files.isEmpty()) {
+    const QString sample = sampleProject(err);
+    if (sample.isEmpty()) {
+      err << "larkhill-map: no files given and no sample found; run ./run app, or build the target larkhill-sample.\n";
+      return 2;
+    }
+    files << sample;
+  }
+
+  QgsProject* project = QgsProject::instance();
+  int status = 0;
+  {
+    MapWindow window(project);
+    QgisHost::install(window.application(), &window);
+    // A scripted session answers message boxes from the start, the commands' own included.
+    std::unique_ptr<ScriptSession> session;
+    QString error;
+    if (parser.isSet(scriptOption)) {
+      session = std::make_unique<ScriptSession>(&window, out, parser.value(shotOption));
+      if (!session->load(parser.value(scriptOption), error)) {
+        err << "larkhill-map: " << error << '\n';
+        status = 2;
+      }
+    }
+    if (status == 0 && !window.openFiles(files, error)) {
+      err << "larkhill-map: " << error << '\n';
+      status = 2;
+    }
+    err.flush();
+    if (status == 0) {
+      QStringList problems;
+      window.addCommands(MapWindow::registeredCommands(), problems);
+      for (const QString& problem : problems)
+        err << "larkhill-map: command not available: " << problem << '\n';
+      err.flush();
+      window.show();
+      if (session)
+        session->start();
+      status = app.exec();
+    }
+    session.reset();
+    QgisHost::uninstall();
+  }
+  project->clear();
+  QgsApplication::exitQgis();
+  return status;
+}
