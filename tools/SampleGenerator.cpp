@@ -51,14 +51,18 @@ constexpr int kBlockRows = 2;
 constexpr long long kBuildingCap = 20000;
 constexpr long long kAddressCap = 20000;
 
-const char* const kFirst[] = {"JOHN", "MARY", "ROBERT", "PATRICIA", "JAMES", "LINDA", "DAVID", "SUSAN",
-                              "WILLIAM", "KAREN", "THOMAS", "NANCY", "DANIEL", "LISA", "PAUL", "BETTY"};
-const char* const kLast[] = {"SMITH",  "JOHNSON", "WILLIAMS", "BROWN",  "JONES",  "MILLER", "DAVIS", "GARCIA",
-                             "WILSON", "ANDERSON", "TAYLOR",  "MOORE",  "MARTIN", "LEE",    "CLARK", "WALKER"};
-const char* const kStreets[] = {"MAIN ST", "ELM ST",   "OAK AVE",    "MAPLE DR",  "CEDAR LN", "PINE ST",
-                                "HILL RD", "RIVER RD", "CHURCH ST",  "MILL RD",   "PARK AVE", "SCHOOL ST",
-                                "LAKE DR", "FOREST AVE", "SPRING ST", "WASHINGTON ST"};
-const char* const kLandUse[] = {"RESIDENTIAL", "RESIDENTIAL", "RESIDENTIAL", "COMMERCIAL", "AGRICULTURAL", "VACANT"};
+const char* const kFirst[] = {"JOHN",   "MARY",  "ROBERT",  "PATRICIA", "JAMES",  "LINDA",
+                              "DAVID",  "SUSAN", "WILLIAM", "KAREN",    "THOMAS", "NANCY",
+                              "DANIEL", "LISA",  "PAUL",    "BETTY"};
+const char* const kLast[] = {"SMITH",  "JOHNSON", "WILLIAMS", "BROWN",    "JONES",  "MILLER",
+                             "DAVIS",  "GARCIA",  "WILSON",   "ANDERSON", "TAYLOR", "MOORE",
+                             "MARTIN", "LEE",     "CLARK",    "WALKER"};
+const char* const kStreets[] = {"MAIN ST",   "ELM ST",     "OAK AVE",   "MAPLE DR",
+                                "CEDAR LN",  "PINE ST",    "HILL RD",   "RIVER RD",
+                                "CHURCH ST", "MILL RD",    "PARK AVE",  "SCHOOL ST",
+                                "LAKE DR",   "FOREST AVE", "SPRING ST", "WASHINGTON ST"};
+const char* const kLandUse[] = {"RESIDENTIAL", "RESIDENTIAL",  "RESIDENTIAL",
+                                "COMMERCIAL",  "AGRICULTURAL", "VACANT"};
 
 [[noreturn]] void fail(const std::string& what) {
   std::fprintf(stderr, "larkhill-sample: %s: %s\n", what.c_str(), CPLGetLastErrorMsg());
@@ -66,8 +70,9 @@ const char* const kLandUse[] = {"RESIDENTIAL", "RESIDENTIAL", "RESIDENTIAL", "CO
 }
 
 void usage() {
-  std::fprintf(stderr, "usage: larkhill-sample [--count N] [--int-id] [--no-index] [--no-shapefile] "
-                       "[--no-project] [--seed S] OUTDIR\n");
+  std::fprintf(stderr,
+               "usage: larkhill-sample [--count N] [--int-id] [--no-index] [--no-shapefile] "
+               "[--no-project] [--seed S] OUTDIR\n");
   std::exit(2);
 }
 
@@ -128,19 +133,21 @@ OGRPolygon rectangle(double x0, double y0, double x1, double y1) {
 const char* textParcelId(long long n, std::mt19937& rng, char* buffer, size_t size) {
   if (n == 17)
     return "L'ANSE-0042";
-  if (n % 997 == 500)
+  if (n % 997 == 13)
     return nullptr;
-  if (n % 1499 == 700)
+  if (n % 1499 == 29)
     return "";
-  if (n % 2003 == 900)
+  if (n % 2003 == 41)
     return "   ";
   const int form = n % 20;
   if (form < 12)
-    std::snprintf(buffer, size, "%02lld-%03lld-%04lld", 1 + (n / 100000) % 99, (n / 100) % 1000, n % 10000);
+    std::snprintf(buffer, size, "%02lld-%03lld-%04lld", 1 + (n / 100000) % 99, (n / 100) % 1000,
+                  n % 10000);
   else if (form < 17)
     std::snprintf(buffer, size, "R%07lld", n);
   else
-    std::snprintf(buffer, size, "%03lld.%02lld-%lld-%lld", (n / 1000) % 1000, (n / 10) % 100, n % 10, n % 7);
+    std::snprintf(buffer, size, "%03lld.%02lld-%lld-%lld", (n / 1000) % 1000, (n / 10) % 100,
+                  n % 10, n % 7);
   // Split parcels carry a lower-case letter; some old records were keyed in lower case.
   if (n % 53 == 3) {
     const size_t len = std::strlen(buffer);
@@ -154,9 +161,10 @@ const char* textParcelId(long long n, std::mt19937& rng, char* buffer, size_t si
   return buffer;
 }
 
-OGRLayer* createLayer(GDALDataset* ds, const char* name, OGRwkbGeometryType type, const OGRSpatialReference* srs,
-                      char** options = nullptr) {
-  OGRLayer* layer = ds->CreateLayer(name, type == wkbNone ? nullptr : const_cast<OGRSpatialReference*>(srs), type, options);
+OGRLayer* createLayer(GDALDataset* ds, const char* name, OGRwkbGeometryType type,
+                      const OGRSpatialReference* srs, char** options = nullptr) {
+  OGRLayer* layer = ds->CreateLayer(
+      name, type == wkbNone ? nullptr : const_cast<OGRSpatialReference*>(srs), type, options);
   if (!layer)
     fail(std::string("cannot create layer ") + name);
   return layer;
@@ -176,7 +184,8 @@ void createFeature(OGRLayer* layer, OGRFeature* feature) {
 }
 
 /** Writes the parcels (and the per-parcel points and buildings) into one dataset. */
-void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& srs, bool withExtras) {
+void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& srs,
+                  bool withExtras) {
   char** layerOptions = nullptr;
   const bool gpkg = EQUAL(ds->GetDriver()->GetDescription(), "GPKG");
   if (gpkg)
@@ -203,10 +212,12 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
 
   std::mt19937 rng(o.seed);
   const long long blocks = (o.count + kBlockCols * kBlockRows - 1) / (kBlockCols * kBlockRows);
-  const long long blocksPerRow = std::max<long long>(1, static_cast<long long>(std::ceil(std::sqrt(blocks * 0.3))));
+  const long long blocksPerRow =
+      std::max<long long>(1, static_cast<long long>(std::ceil(std::sqrt(blocks * 0.3))));
   OGRFeature parcel(parcels->GetLayerDefn());
   std::unique_ptr<OGRFeature> point(points ? new OGRFeature(points->GetLayerDefn()) : nullptr);
-  std::unique_ptr<OGRFeature> building(buildings ? new OGRFeature(buildings->GetLayerDefn()) : nullptr);
+  std::unique_ptr<OGRFeature> building(buildings ? new OGRFeature(buildings->GetLayerDefn())
+                                                 : nullptr);
   char id[64];
   char owner[96];
   char address[96];
@@ -222,7 +233,7 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
     parcelCorner(n, blocksPerRow, x, y);
     parcel.SetFID(OGRNullFID);
     if (o.integerId) {
-      if (n % 997 == 500)
+      if (n % 997 == 13)
         parcel.SetFieldNull(0);
       else
         parcel.SetField(0, static_cast<GIntBig>(100000 + n * 3));
@@ -244,7 +255,8 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
                       1 + static_cast<int>(rng() % 28));
     parcel.SetField(4, kParcelW * kParcelH / 4046.8564224);
     parcel.SetField(5, kLandUse[rng() % 6]);
-    parcel.SetGeometry(&static_cast<const OGRGeometry&>(rectangle(x, y, x + kParcelW, y + kParcelH)));
+    parcel.SetGeometry(
+        &static_cast<const OGRGeometry&>(rectangle(x, y, x + kParcelW, y + kParcelH)));
     createFeature(parcels, &parcel);
 
     if (point && n < kAddressCap) {
@@ -295,7 +307,11 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
     line.addPoint(kOriginX - kRoad, kOriginY + r * blockH - kRoad / 2);
     line.addPoint(kOriginX + blocksPerRow * blockW, kOriginY + r * blockH - kRoad / 2);
     road.SetFID(OGRNullFID);
-    road.SetField(0, (std::to_string(r + 1) + (r == 0 ? "ST ST" : r == 1 ? "ND ST" : r == 2 ? "RD ST" : "TH ST")).c_str());
+    road.SetField(0, (std::to_string(r + 1) + (r == 0   ? "ST ST"
+                                               : r == 1 ? "ND ST"
+                                               : r == 2 ? "RD ST"
+                                                        : "TH ST"))
+                         .c_str());
     road.SetGeometry(&line);
     createFeature(roads, &road);
   }
@@ -348,13 +364,15 @@ GDALDataset* createDataset(const char* driverName, const QString& path) {
   if (!driver)
     fail(std::string("no GDAL driver ") + driverName);
   QFile::remove(path);
-  GDALDataset* ds = driver->Create(QFile::encodeName(path).constData(), 0, 0, 0, GDT_Unknown, nullptr);
+  GDALDataset* ds =
+      driver->Create(QFile::encodeName(path).constData(), 0, 0, 0, GDT_Unknown, nullptr);
   if (!ds)
     fail("cannot create " + path.toStdString());
   return ds;
 }
 
-QgsVectorLayer* addLayer(QgsProject& project, QgsLayerTreeGroup* group, const QString& uri, const QString& name) {
+QgsVectorLayer* addLayer(QgsProject& project, QgsLayerTreeGroup* group, const QString& uri,
+                         const QString& name) {
   auto* layer = new QgsVectorLayer(uri, name, QStringLiteral("ogr"));
   if (!layer->isValid())
     fail("QGIS cannot read " + uri.toStdString());
@@ -370,7 +388,8 @@ void writeProject(const Options& o, const QString& gpkg) {
   QgsLayerTreeGroup* root = project.layerTreeRoot();
   QgsLayerTreeGroup* cadastre = root->addGroup(QStringLiteral("Cadastre"));
   const QString base = QStringLiteral("%1|layername=").arg(gpkg);
-  addLayer(project, cadastre, base + QStringLiteral("address_points"), QStringLiteral("Address Points"));
+  addLayer(project, cadastre, base + QStringLiteral("address_points"),
+           QStringLiteral("Address Points"));
   addLayer(project, cadastre, base + QStringLiteral("parcels"), QStringLiteral("Parcels"));
   addLayer(project, cadastre, base + QStringLiteral("buildings"), QStringLiteral("Buildings"));
   addLayer(project, cadastre, base + QStringLiteral("roads"), QStringLiteral("Roads"));
@@ -404,7 +423,8 @@ int main(int argc, char** argv) {
   if (o.shapefile) {
     const QString shp = QDir(o.outDir).absoluteFilePath(QStringLiteral("parcels.shp"));
     for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".idx", ".ind", ".idm"})
-      QFile::remove(QDir(o.outDir).absoluteFilePath(QStringLiteral("parcels") + QLatin1String(ext)));
+      QFile::remove(
+          QDir(o.outDir).absoluteFilePath(QStringLiteral("parcels") + QLatin1String(ext)));
     std::unique_ptr<GDALDataset> ds(createDataset("ESRI Shapefile", shp));
     writeParcels(ds.get(), o, srs, false);
   }
@@ -418,7 +438,8 @@ int main(int argc, char** argv) {
     writeProject(o, gpkg);
     QgsApplication::exitQgis();
   }
-  std::printf("larkhill-sample: %lld parcels (%s ID%s) in %s, %.1f s\n", o.count, o.integerId ? "integer" : "text",
-              o.index ? ", indexed" : ", no index", QFile::encodeName(o.outDir).constData(), timer.elapsed() / 1000.0);
+  std::printf("larkhill-sample: %lld parcels (%s ID%s) in %s, %.1f s\n", o.count,
+              o.integerId ? "integer" : "text", o.index ? ", indexed" : ", no index",
+              QFile::encodeName(o.outDir).constData(), timer.elapsed() / 1000.0);
   return 0;
 }

@@ -3,5 +3,7 @@
 #include "platform/ComError.h"
 
 namespace QgisErrors {
-void raise(int32_t number, const QString& text) { throw ComError(number, text); }
+void raise(int32_t number, const QString& text) {
+  throw ComError(number, text);
+}
 } // namespace QgisErrors

@@ -9,8 +9,8 @@ void QgisEnvelope::Expand(double dx, double dy, bool asRatio) {
     const double halfHeight = mRectangle.height() * dy / 2.0;
     // A negative ratio turns the rectangle over; keep it as the numbers say and
     // let the view decide what to show.
-    mRectangle = QgsRectangle(centre.x() - halfWidth, centre.y() - halfHeight, centre.x() + halfWidth,
-                              centre.y() + halfHeight, false);
+    mRectangle = QgsRectangle(centre.x() - halfWidth, centre.y() - halfHeight,
+                              centre.x() + halfWidth, centre.y() + halfHeight, false);
   } else {
     mRectangle = QgsRectangle(mRectangle.xMinimum() - dx, mRectangle.yMinimum() - dy,
                               mRectangle.xMaximum() + dx, mRectangle.yMaximum() + dy, false);

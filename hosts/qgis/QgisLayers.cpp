@@ -30,18 +30,22 @@ Ref<ILayer> QgisLayers::wrap(QgsLayerTreeNode* node) {
       return std::make_shared<QgisFeatureLayer>(layerNode->name(), vector);
     return std::make_shared<QgisOtherLayer>(layerNode->name());
   }
-  QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("The layer tree holds an unknown kind of node."));
+  QgisErrors::raise(QgisErrors::InvalidArgument,
+                    QStringLiteral("The layer tree holds an unknown kind of node."));
 }
 
 // ---------------------------------------------------------------------------
 
 QgsLayerTreeGroup* QgisGroupLayer::group() {
   if (!mGroup)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The group has been removed from the map."));
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+                      QStringLiteral("The group has been removed from the map."));
   return mGroup;
 }
 
-QString QgisGroupLayer::Name() { return group()->name(); }
+QString QgisGroupLayer::Name() {
+  return group()->name();
+}
 
 int16_t QgisGroupLayer::Count() {
   const int count = group()->children().size();
@@ -53,7 +57,8 @@ int16_t QgisGroupLayer::Count() {
 Ref<ILayer> QgisGroupLayer::Layer(int16_t index) {
   const QList<QgsLayerTreeNode*> children = group()->children();
   if (index < 0 || index >= children.size())
-    QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("There is no layer at position %1.").arg(index));
+    QgisErrors::raise(QgisErrors::InvalidArgument,
+                      QStringLiteral("There is no layer at position %1.").arg(index));
   return QgisLayers::wrap(children[index]);
 }
 
@@ -62,7 +67,9 @@ Ref<ILayer> QgisGroupLayer::Layer(int16_t index) {
 QgisFeatureLayer::QgisFeatureLayer(QString name, QgsVectorLayer* layer)
     : mName(std::move(name)), mTable(std::make_shared<QgisLayerTable>(layer)) {}
 
-QgsVectorLayer* QgisFeatureLayer::layer() const { return mTable->layer(); }
+QgsVectorLayer* QgisFeatureLayer::layer() const {
+  return mTable->layer();
+}
 
 Ref<IFeatureClass> QgisFeatureLayer::FeatureClass() {
   mTable->layer();
@@ -71,7 +78,8 @@ Ref<IFeatureClass> QgisFeatureLayer::FeatureClass() {
 
 Ref<IFeatureCursor> QgisFeatureLayer::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
-  const QgsFeatureRequest request = mTable->request(filter ? filter->WhereClause() : QString(), needed);
+  const QgsFeatureRequest request =
+      mTable->request(filter ? filter->WhereClause() : QString(), needed);
   mTable->layer();
   return std::make_shared<QgisCursor>(mTable, request, needed, true);
 }
@@ -85,7 +93,8 @@ Ref<ITable> QgisFeatureLayer::Table() {
 
 QgsLayerTreeGroup* QgisMap::root() {
   if (!mRoot)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The project has been closed."));
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+                      QStringLiteral("The project has been closed."));
   return mRoot;
 }
 
@@ -95,12 +104,15 @@ QgsMapCanvas* QgisMap::canvas() {
   return mCanvas;
 }
 
-int32_t QgisMap::LayerCount() { return root()->children().size(); }
+int32_t QgisMap::LayerCount() {
+  return root()->children().size();
+}
 
 Ref<ILayer> QgisMap::Layer(int32_t index) {
   const QList<QgsLayerTreeNode*> children = root()->children();
   if (index < 0 || index >= children.size())
-    QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("There is no layer at position %1.").arg(index));
+    QgisErrors::raise(QgisErrors::InvalidArgument,
+                      QStringLiteral("There is no layer at position %1.").arg(index));
   return QgisLayers::wrap(children[index]);
 }
 
@@ -118,7 +130,8 @@ void QgisMap::setExtent(const Ref<IEnvelope>& extent) {
   const auto* own = dynamic_cast<const QgisEnvelope*>(extent.get());
   if (own && own->crs().isValid() && viewCrs.isValid() && own->crs() != viewCrs) {
     try {
-      const QgsCoordinateTransform transform(own->crs(), viewCrs, view->mapSettings().transformContext());
+      const QgsCoordinateTransform transform(own->crs(), viewCrs,
+                                             view->mapSettings().transformContext());
       if (rectangle.width() == 0 && rectangle.height() == 0) {
         const QgsPointXY point = transform.transform(rectangle.center());
         rectangle = QgsRectangle(point, point);
@@ -135,17 +148,22 @@ void QgisMap::setExtent(const Ref<IEnvelope>& extent) {
   if (width == 0 || height == 0) {
     double side = std::max(width, height);
     if (side == 0)
-      side = 100.0 * QgsUnitTypes::fromUnitToUnitFactor(QgsUnitTypes::DistanceMeters, view->mapUnits());
+      side = 100.0 *
+             QgsUnitTypes::fromUnitToUnitFactor(QgsUnitTypes::DistanceMeters, view->mapUnits());
     const QgsPointXY centre = rectangle.center();
-    rectangle = QgsRectangle(centre.x() - side / 2, centre.y() - side / 2, centre.x() + side / 2, centre.y() + side / 2);
+    rectangle = QgsRectangle(centre.x() - side / 2, centre.y() - side / 2, centre.x() + side / 2,
+                             centre.y() + side / 2);
   }
   view->setExtent(rectangle);
   if (zoomListener())
     zoomListener()(asked, view->extent());
 }
 
-void QgisMap::Refresh() { canvas()->refresh(); }
+void QgisMap::Refresh() {
+  canvas()->refresh();
+}
 
-void QgisMap::setZoomListener(std::function<void(const QgsRectangle&, const QgsRectangle&)> listener) {
+void QgisMap::setZoomListener(
+    std::function<void(const QgsRectangle&, const QgsRectangle&)> listener) {
   zoomListener() = std::move(listener);
 }

@@ -84,8 +84,10 @@ public:
   void Refresh() override;
   Ref<IMap> FocusMap() override { return shared_from_this(); }
 
-  /** Called after each extent the map has set, with the rectangle asked for and the canvas's extent. */
-  static void setZoomListener(std::function<void(const QgsRectangle& asked, const QgsRectangle& shown)> listener);
+  /** Called after each extent the map has set, with the rectangle asked for and the canvas's
+   * extent. */
+  static void setZoomListener(
+      std::function<void(const QgsRectangle& asked, const QgsRectangle& shown)> listener);
 
 private:
   QgsLayerTreeGroup* root();

@@ -30,7 +30,8 @@ QgisModelessFrame::~QgisModelessFrame() {
 
 QWidget* QgisModelessFrame::frame() {
   if (!mWindow)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The frame's window has been closed."));
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+                      QStringLiteral("The frame's window has been closed."));
   return mWindow;
 }
 
@@ -46,11 +47,17 @@ void QgisModelessFrame::Create(Form* window) {
   host->resize(preferredSize(window));
 }
 
-QString QgisModelessFrame::Caption() { return frame()->windowTitle(); }
+QString QgisModelessFrame::Caption() {
+  return frame()->windowTitle();
+}
 
-void QgisModelessFrame::setCaption(const QString& caption) { frame()->setWindowTitle(caption); }
+void QgisModelessFrame::setCaption(const QString& caption) {
+  frame()->setWindowTitle(caption);
+}
 
-bool QgisModelessFrame::Visible() { return frame()->isVisible(); }
+bool QgisModelessFrame::Visible() {
+  return frame()->isVisible();
+}
 
 void QgisModelessFrame::setVisible(bool visible) {
   QWidget* host = frame();

@@ -8,7 +8,8 @@
 
 QStatusBar* QgisStatusBar::statusBar() {
   if (!mStatusBar)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The status bar has been closed."));
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+                      QStringLiteral("The status bar has been closed."));
   return mStatusBar;
 }
 

@@ -38,7 +38,8 @@ int32_t typeCode(QVariant::Type type) {
 }
 
 bool isWholeNumberType(QVariant::Type type) {
-  return type == QVariant::Int || type == QVariant::UInt || type == QVariant::LongLong || type == QVariant::ULongLong;
+  return type == QVariant::Int || type == QVariant::UInt || type == QVariant::LongLong ||
+         type == QVariant::ULongLong;
 }
 
 class QgisField : public IField {
@@ -58,7 +59,8 @@ public:
   int32_t FieldCount() override { return mFields.size(); }
   Ref<IField> Field(int32_t index) override {
     if (index < 0 || index >= mFields.size())
-      QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("There is no field at position %1.").arg(index));
+      QgisErrors::raise(QgisErrors::InvalidArgument,
+                        QStringLiteral("There is no field at position %1.").arg(index));
     return std::make_shared<QgisField>(mFields[index].name, mFields[index].type);
   }
 
@@ -66,7 +68,9 @@ private:
   QVector<QgisLayerTable::HostField> mFields;
 };
 
-QString whereClauseOf(const Ref<IQueryFilter>& filter) { return filter ? filter->WhereClause() : QString(); }
+QString whereClauseOf(const Ref<IQueryFilter>& filter) {
+  return filter ? filter->WhereClause() : QString();
+}
 
 } // namespace
 
@@ -83,7 +87,8 @@ QgisLayerTable::QgisLayerTable(QgsVectorLayer* layer) : mLayer(layer) {
   }
   // A GeoPackage's key is the feature id; providers that do not say so still
   // call it "fid" as the first attribute.
-  if (keyAttribute < 0 && attributes.size() > 0 && attributes.at(0).name().compare(QLatin1String("fid"), Qt::CaseInsensitive) == 0 &&
+  if (keyAttribute < 0 && attributes.size() > 0 &&
+      attributes.at(0).name().compare(QLatin1String("fid"), Qt::CaseInsensitive) == 0 &&
       isWholeNumberType(attributes.at(0).type()) && layer->providerType() == QLatin1String("ogr"))
     keyAttribute = 0;
 
@@ -93,12 +98,14 @@ QgisLayerTable::QgisLayerTable(QgsVectorLayer* layer) : mLayer(layer) {
     if (i == keyAttribute) {
       mFields.append({HostField::Kind::Oid, i, attributes.at(i).name(), esriFieldTypeOID});
       if (layer->isSpatial())
-        mFields.append({HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
+        mFields.append(
+            {HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
       continue;
     }
     if (i == 0 && keyAttribute < 0 && layer->isSpatial())
       mFields.append({HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
-    mFields.append({HostField::Kind::Attribute, i, attributes.at(i).name(), typeCode(attributes.at(i).type())});
+    mFields.append({HostField::Kind::Attribute, i, attributes.at(i).name(),
+                    typeCode(attributes.at(i).type())});
   }
   if (attributes.isEmpty() && layer->isSpatial())
     mFields.append({HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
@@ -110,7 +117,8 @@ QgisLayerTable::QgisLayerTable(QgsVectorLayer* layer) : mLayer(layer) {
 
 QgsVectorLayer* QgisLayerTable::layer() const {
   if (!mLayer)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The layer has been removed from the map."));
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+                      QStringLiteral("The layer has been removed from the map."));
   if (!mLayer->isValid())
     QgisErrors::raise(QgisErrors::DataSourceUnavailable,
                       QStringLiteral("The data source of layer %1 is not available: %2")
@@ -132,20 +140,24 @@ int32_t QgisLayerTable::toOid(QgsFeatureId id) {
   return static_cast<int32_t>(id);
 }
 
-QgsFeatureRequest QgisLayerTable::request(const QString& clause, QgsAttributeList& neededAttributes) const {
+QgsFeatureRequest QgisLayerTable::request(const QString& clause,
+                                          QgsAttributeList& neededAttributes) const {
   neededAttributes.clear();
   const WhereClause where = WhereClause::parse(clause);
   if (where.all())
     return QgsFeatureRequest();
   const int position = find(where.fieldName);
   if (position < 0)
-    QgisErrors::raise(QgisErrors::FieldNotFound,
-                      QStringLiteral("Attribute column not found [%1] in: %2").arg(where.fieldName, clause));
+    QgisErrors::raise(
+        QgisErrors::FieldNotFound,
+        QStringLiteral("Attribute column not found [%1] in: %2").arg(where.fieldName, clause));
   const HostField& field = mFields[position];
   auto mismatch = [&clause]() {
-    QgisErrors::raise(QgisErrors::InvalidSql,
-                      QStringLiteral("An invalid SQL statement was used: %1 (the value does not fit the field's type)")
-                          .arg(clause));
+    QgisErrors::raise(
+        QgisErrors::InvalidSql,
+        QStringLiteral(
+            "An invalid SQL statement was used: %1 (the value does not fit the field's type)")
+            .arg(clause));
   };
 
   if (field.kind == HostField::Kind::Oid) {
@@ -171,7 +183,8 @@ QgsFeatureRequest QgisLayerTable::request(const QString& clause, QgsAttributeLis
         expression = QStringLiteral("FALSE");
         break;
       }
-      expression = QgsExpression::createFieldEqualityExpression(attribute.name(), where.text.toLongLong());
+      expression =
+          QgsExpression::createFieldEqualityExpression(attribute.name(), where.text.toLongLong());
     } else if (type == QVariant::Double) {
       expression = QgsExpression::createFieldEqualityExpression(attribute.name(), where.number);
     } else {
@@ -216,8 +229,9 @@ QgsFeatureRequest QgisLayerTable::request(const QString& clause, QgsAttributeLis
 
 // ---------------------------------------------------------------------------
 
-QgisRow::QgisRow(std::shared_ptr<QgisLayerTable> table, const QgsFeature& feature, const QgsAttributeList& fetched,
-                 bool hasGeometry, std::weak_ptr<QgisCursor> cursor)
+QgisRow::QgisRow(std::shared_ptr<QgisLayerTable> table, const QgsFeature& feature,
+                 const QgsAttributeList& fetched, bool hasGeometry,
+                 std::weak_ptr<QgisCursor> cursor)
     : mTable(std::move(table)), mFeature(feature), mFetched(fetched.begin(), fetched.end()),
       mHasGeometry(hasGeometry), mCursor(std::move(cursor)) {}
 
@@ -238,7 +252,8 @@ void QgisRow::fetchMissing(bool geometry) {
 QVariant QgisRow::Value(int32_t index) {
   const auto& fields = mTable->fields();
   if (index < 0 || index >= fields.size())
-    QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("There is no field at position %1.").arg(index));
+    QgisErrors::raise(QgisErrors::InvalidArgument,
+                      QStringLiteral("There is no field at position %1.").arg(index));
   const QgisLayerTable::HostField& field = fields[index];
   switch (field.kind) {
   case QgisLayerTable::HostField::Kind::Oid:
@@ -261,7 +276,9 @@ QVariant QgisRow::Value(int32_t index) {
   return QVariant();
 }
 
-int32_t QgisRow::OID() { return QgisLayerTable::toOid(mFeature.id()); }
+int32_t QgisRow::OID() {
+  return QgisLayerTable::toOid(mFeature.id());
+}
 
 Ref<IGeometry> QgisRow::Shape() {
   if (!mHasGeometry) {
@@ -276,7 +293,8 @@ Ref<IGeometry> QgisRow::Shape() {
 
 QgisCursor::QgisCursor(std::shared_ptr<QgisLayerTable> table, const QgsFeatureRequest& request,
                        const QgsAttributeList& attributes, bool withGeometry)
-    : mTable(std::move(table)), mRequest(request), mAttributes(attributes), mWithGeometry(withGeometry) {}
+    : mTable(std::move(table)), mRequest(request), mAttributes(attributes),
+      mWithGeometry(withGeometry) {}
 
 void QgisCursor::open() {
   QgsFeatureRequest request(mRequest);
@@ -316,15 +334,20 @@ Ref<QgisRow> QgisCursor::next() {
   return std::make_shared<QgisRow>(mTable, feature, mAttributes, mWithGeometry, weak_from_this());
 }
 
-Ref<IRow> QgisCursor::NextRow() { return next(); }
+Ref<IRow> QgisCursor::NextRow() {
+  return next();
+}
 
-Ref<IFeature> QgisCursor::NextFeature() { return next(); }
+Ref<IFeature> QgisCursor::NextFeature() {
+  return next();
+}
 
 bool QgisCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) {
   values.clear();
   const auto& fields = mTable->fields();
   if (fieldIndex < 0 || fieldIndex >= fields.size())
-    QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("There is no field at position %1.").arg(fieldIndex));
+    QgisErrors::raise(QgisErrors::InvalidArgument,
+                      QStringLiteral("There is no field at position %1.").arg(fieldIndex));
   const QgisLayerTable::HostField& field = fields[fieldIndex];
   if (field.kind == QgisLayerTable::HostField::Kind::Attribute)
     want(field.attribute, false);
@@ -353,9 +376,13 @@ bool QgisCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& 
 
 // ---------------------------------------------------------------------------
 
-int32_t QgisTable::FindField(const QString& name) { return mTable->find(name); }
+int32_t QgisTable::FindField(const QString& name) {
+  return mTable->find(name);
+}
 
-Ref<IFields> QgisTable::Fields() { return std::make_shared<QgisFields>(mTable->fields()); }
+Ref<IFields> QgisTable::Fields() {
+  return std::make_shared<QgisFields>(mTable->fields());
+}
 
 int32_t QgisTable::RowCount(const Ref<IQueryFilter>& filter) {
   QgsVectorLayer* layer = mTable->layer();
@@ -386,4 +413,6 @@ Ref<ICursor> QgisTable::Search(const Ref<IQueryFilter>& filter, bool) {
   return std::make_shared<QgisCursor>(mTable, request, needed, false);
 }
 
-QString QgisFeatureClass::OIDFieldName() { return mTable->fields()[mTable->oidPosition()].name; }
+QString QgisFeatureClass::OIDFieldName() {
+  return mTable->fields()[mTable->oidPosition()].name;
+}

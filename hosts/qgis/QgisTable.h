@@ -69,10 +69,11 @@ class QgisCursor;
  */
 class QgisRow : public IFeature {
 public:
-  QgisRow(std::shared_ptr<QgisLayerTable> table, const QgsFeature& feature, const QgsAttributeList& fetched,
-          bool hasGeometry, std::weak_ptr<QgisCursor> cursor);
+  QgisRow(std::shared_ptr<QgisLayerTable> table, const QgsFeature& feature,
+          const QgsAttributeList& fetched, bool hasGeometry, std::weak_ptr<QgisCursor> cursor);
 
-  /** The value at a host field position; the object id for the OID field, WKB bytes for the shape. */
+  /** The value at a host field position; the object id for the OID field, WKB bytes for the shape.
+   */
   QVariant Value(int32_t index) override;
   int32_t OID() override;
   Ref<IGeometry> Shape() override;
@@ -92,7 +93,9 @@ private:
  * so far and, for a table search, no geometry. It also reads one field's
  * values in bulk.
  */
-class QgisCursor : public ICursor, public IFeatureCursor, public IBulkValueCursor,
+class QgisCursor : public ICursor,
+                   public IFeatureCursor,
+                   public IBulkValueCursor,
                    public std::enable_shared_from_this<QgisCursor> {
 public:
   QgisCursor(std::shared_ptr<QgisLayerTable> table, const QgsFeatureRequest& request,

@@ -6,8 +6,9 @@
 namespace {
 
 [[noreturn]] void invalid(const QString& clause, const QString& reason) {
-  QgisErrors::raise(QgisErrors::InvalidSql,
-                    QStringLiteral("An invalid SQL statement was used: %1 (%2)").arg(clause, reason));
+  QgisErrors::raise(
+      QgisErrors::InvalidSql,
+      QStringLiteral("An invalid SQL statement was used: %1 (%2)").arg(clause, reason));
 }
 
 class Reader {

@@ -19,7 +19,8 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
-MapWindow::MapWindow(QgsProject* project, QWidget* parent) : QMainWindow(parent), mProject(project) {
+MapWindow::MapWindow(QgsProject* project, QWidget* parent)
+    : QMainWindow(parent), mProject(project) {
   setObjectName(QStringLiteral("mapWindow"));
   setWindowTitle(QStringLiteral("Larkhill Map"));
   resize(1100, 760);
@@ -49,7 +50,9 @@ MapWindow::MapWindow(QgsProject* project, QWidget* parent) : QMainWindow(parent)
 
 MapWindow::~MapWindow() = default;
 
-QStringList MapWindow::registeredCommands() { return {QStringLiteral("LarkhillGIS.LarkhillParcelSearch")}; }
+QStringList MapWindow::registeredCommands() {
+  return {QStringLiteral("LarkhillGIS.LarkhillParcelSearch")};
+}
 
 void MapWindow::addCommands(const QStringList& progIds, QStringList& problems) {
   for (const QString& progId : progIds) {
@@ -106,8 +109,8 @@ bool MapWindow::openDataFile(const QString& path, QString& error) {
     return true;
   }
   // Every layer of the data set, in its order, the first one on top.
-  GDALDatasetH dataset = GDALOpenEx(QFile::encodeName(absolute).constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
-                                    nullptr, nullptr, nullptr);
+  GDALDatasetH dataset = GDALOpenEx(QFile::encodeName(absolute).constData(),
+                                    GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
   if (!dataset) {
     error = QStringLiteral("%1: not a vector data set GDAL can read").arg(path);
     return false;
@@ -157,8 +160,10 @@ bool MapWindow::openFiles(const QStringList& paths, QString& error) {
         break;
       }
   }
-  const QString title = mProject->title().isEmpty() ? QFileInfo(paths.value(0)).fileName() : mProject->title();
-  setWindowTitle(title.isEmpty() ? QStringLiteral("Larkhill Map") : QStringLiteral("%1 - Larkhill Map").arg(title));
+  const QString title =
+      mProject->title().isEmpty() ? QFileInfo(paths.value(0)).fileName() : mProject->title();
+  setWindowTitle(title.isEmpty() ? QStringLiteral("Larkhill Map")
+                                 : QStringLiteral("%1 - Larkhill Map").arg(title));
   zoomToAll();
   return ok;
 }

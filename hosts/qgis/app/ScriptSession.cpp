@@ -57,7 +57,8 @@ bool hasAncestorNamed(QWidget* widget, const QString& name) {
 }
 
 QString windowCaption(const QWidget* window) {
-  return window->windowTitle().isEmpty() ? QStringLiteral("(%1)").arg(window->objectName()) : window->windowTitle();
+  return window->windowTitle().isEmpty() ? QStringLiteral("(%1)").arg(window->objectName())
+                                         : window->windowTitle();
 }
 
 } // namespace
@@ -67,7 +68,8 @@ ScriptSession::ScriptSession(MapWindow* window, QTextStream& out, QString screen
   installMessageBoxService(this);
   qApp->installEventFilter(this);
   QgisMap::setZoomListener([this](const QgsRectangle& asked, const QgsRectangle& shown) {
-    mOut << "ZOOM: extent set to " << rectangleText(asked) << "; the map shows " << rectangleText(shown) << '\n';
+    mOut << "ZOOM: extent set to " << rectangleText(asked) << "; the map shows "
+         << rectangleText(shown) << '\n';
     mOut.flush();
   });
   if (!mScreenshotDir.isEmpty())
@@ -86,10 +88,12 @@ bool ScriptSession::load(const QString& path, QString& error) {
     error = QStringLiteral("%1: %2").arg(path, file.errorString());
     return false;
   }
-  static const QStringList verbs = {QStringLiteral("press"), QStringLiteral("pick"),  QStringLiteral("type"),
-                                    QStringLiteral("key"),   QStringLiteral("click"), QStringLiteral("close"),
-                                    QStringLiteral("wait"),  QStringLiteral("screenshot"), QStringLiteral("echo")};
-  static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"), QStringLiteral("key")};
+  static const QStringList verbs = {
+      QStringLiteral("press"), QStringLiteral("pick"),       QStringLiteral("type"),
+      QStringLiteral("key"),   QStringLiteral("click"),      QStringLiteral("close"),
+      QStringLiteral("wait"),  QStringLiteral("screenshot"), QStringLiteral("echo")};
+  static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
+                                           QStringLiteral("key")};
   QTextStream in(&file);
   in.setCodec("UTF-8");
   int line = 0;
@@ -123,14 +127,18 @@ bool ScriptSession::load(const QString& path, QString& error) {
       if (step.verb != QLatin1String("type")) {
         step.argument = step.argument.trimmed();
         if (step.argument.isEmpty()) {
-          error = QStringLiteral("%1 line %2: \"%3\" needs a widget and a value").arg(path).arg(line).arg(step.verb);
+          error = QStringLiteral("%1 line %2: \"%3\" needs a widget and a value")
+                      .arg(path)
+                      .arg(line)
+                      .arg(step.verb);
           return false;
         }
       }
     } else {
       step.target = rest;
     }
-    if (step.verb != QLatin1String("echo") && step.verb != QLatin1String("screenshot") && step.target.isEmpty()) {
+    if (step.verb != QLatin1String("echo") && step.verb != QLatin1String("screenshot") &&
+        step.target.isEmpty()) {
       error = QStringLiteral("%1 line %2: \"%3\" needs a name").arg(path).arg(line).arg(step.verb);
       return false;
     }
@@ -139,7 +147,9 @@ bool ScriptSession::load(const QString& path, QString& error) {
   return true;
 }
 
-void ScriptSession::start() { QTimer::singleShot(0, this, &ScriptSession::runNext); }
+void ScriptSession::start() {
+  QTimer::singleShot(0, this, &ScriptSession::runNext);
+}
 
 void ScriptSession::show(const QString& text) {
   QStringList lines = text.split(QStringLiteral("\r\n"));
@@ -153,12 +163,14 @@ void ScriptSession::show(const QString& text) {
 bool ScriptSession::eventFilter(QObject* watched, QEvent* event) {
   if (!mFinished && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget->isWindow() && !widget->inherits("QMenu") && !widget->inherits("QToolTip") &&
-        widget->windowType() != Qt::ToolTip && widget->windowType() != Qt::Popup) {
-      // Spontaneous events come from the window system (minimising); the script reports what the program did.
+    if (widget && widget->isWindow() && !widget->inherits("QMenu") &&
+        !widget->inherits("QToolTip") && widget->windowType() != Qt::ToolTip &&
+        widget->windowType() != Qt::Popup) {
+      // Spontaneous events come from the window system (minimising); the script reports what the
+      // program did.
       if (!event->spontaneous()) {
-        mOut << (event->type() == QEvent::Show ? "WINDOW SHOWN: " : "WINDOW HIDDEN: ") << windowCaption(widget)
-             << '\n';
+        mOut << (event->type() == QEvent::Show ? "WINDOW SHOWN: " : "WINDOW HIDDEN: ")
+             << windowCaption(widget) << '\n';
         mOut.flush();
       }
     }
@@ -200,7 +212,9 @@ void ScriptSession::runNext() {
   });
 }
 
-void ScriptSession::failStep(const QString& reason) { throw StepFailure(reason.toStdString()); }
+void ScriptSession::failStep(const QString& reason) {
+  throw StepFailure(reason.toStdString());
+}
 
 QWidget* ScriptSession::findWidget(const QString& name) const {
   const int slash = name.lastIndexOf(QLatin1Char('/'));
@@ -219,8 +233,10 @@ QWidget* ScriptSession::findWidget(const QString& name) const {
 
 QString ScriptSession::entryText(const QAbstractItemView* view) const {
   const QModelIndex current = view->currentIndex();
-  const bool selected = view->selectionModel() && current.isValid() && view->selectionModel()->isSelected(current);
-  return selected ? QStringLiteral("\"%1\"").arg(current.data().toString()) : QStringLiteral("none");
+  const bool selected =
+      view->selectionModel() && current.isValid() && view->selectionModel()->isSelected(current);
+  return selected ? QStringLiteral("\"%1\"").arg(current.data().toString())
+                  : QStringLiteral("none");
 }
 
 void ScriptSession::perform(const Step& step) {
@@ -270,12 +286,10 @@ void ScriptSession::perform(const Step& step) {
       QTest::keyClick(edit, Qt::Key_Backspace);
       QTest::keyClicks(edit, step.argument);
     } else if (step.verb == QLatin1String("key")) {
-      static const QHash<QString, Qt::Key> keys = {{QStringLiteral("enter"), Qt::Key_Return},
-                                                   {QStringLiteral("return"), Qt::Key_Return},
-                                                   {QStringLiteral("escape"), Qt::Key_Escape},
-                                                   {QStringLiteral("tab"), Qt::Key_Tab},
-                                                   {QStringLiteral("down"), Qt::Key_Down},
-                                                   {QStringLiteral("up"), Qt::Key_Up}};
+      static const QHash<QString, Qt::Key> keys = {
+          {QStringLiteral("enter"), Qt::Key_Return},  {QStringLiteral("return"), Qt::Key_Return},
+          {QStringLiteral("escape"), Qt::Key_Escape}, {QStringLiteral("tab"), Qt::Key_Tab},
+          {QStringLiteral("down"), Qt::Key_Down},     {QStringLiteral("up"), Qt::Key_Up}};
       const auto key = keys.find(step.argument.toLower());
       if (key == keys.end())
         failStep(QStringLiteral("unknown key \"%1\"").arg(step.argument));
@@ -293,9 +307,9 @@ void ScriptSession::perform(const Step& step) {
       auto* view = qobject_cast<QAbstractItemView*>(widget);
       if (!view || !view->model())
         failStep(QStringLiteral("\"%1\" is not a list").arg(step.target));
-      const QModelIndexList found = view->model()->match(view->model()->index(0, 0, view->rootIndex()),
-                                                         Qt::DisplayRole, step.argument, 1,
-                                                         Qt::MatchExactly | Qt::MatchCaseSensitive);
+      const QModelIndexList found =
+          view->model()->match(view->model()->index(0, 0, view->rootIndex()), Qt::DisplayRole,
+                               step.argument, 1, Qt::MatchExactly | Qt::MatchCaseSensitive);
       if (found.isEmpty())
         failStep(QStringLiteral("\"%1\" has no entry \"%2\"").arg(step.target, step.argument));
       view->scrollTo(found.first());
@@ -315,7 +329,8 @@ void ScriptSession::afterStep(const Step&) {
 void ScriptSession::reportLists() {
   for (QWidget* window : searchOrder())
     for (QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
-      if (!view->isVisible() || view->objectName().isEmpty() || !view->model() || view->objectName() == QLatin1String("layerTree"))
+      if (!view->isVisible() || view->objectName().isEmpty() || !view->model() ||
+          view->objectName() == QLatin1String("layerTree"))
         continue;
       const QString name = QStringLiteral("%1/%2").arg(window->objectName(), view->objectName());
       const QString state = QStringLiteral("%1 entries, selected: %2")
@@ -360,8 +375,9 @@ void ScriptSession::saveScreenshot(const QString& name) {
     painter.drawPixmap(at, pixmap);
   }
   painter.end();
-  const QString path = QDir(mScreenshotDir.isEmpty() ? QStringLiteral(".") : mScreenshotDir)
-                           .filePath(QStringLiteral("%1-%2.png").arg(++mShot, 2, 10, QLatin1Char('0')).arg(name));
+  const QString path =
+      QDir(mScreenshotDir.isEmpty() ? QStringLiteral(".") : mScreenshotDir)
+          .filePath(QStringLiteral("%1-%2.png").arg(++mShot, 2, 10, QLatin1Char('0')).arg(name));
   if (image.save(path))
     mOut << "SCREENSHOT: " << path << '\n';
   else

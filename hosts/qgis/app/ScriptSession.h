@@ -36,9 +36,11 @@ public:
   ScriptSession(MapWindow* window, QTextStream& out, QString screenshotDir);
   ~ScriptSession() override;
 
-  /** Reads the script; false (with the reason in `error`) when it cannot be read or a step is unknown. */
+  /** Reads the script; false (with the reason in `error`) when it cannot be read or a step is
+   * unknown. */
   bool load(const QString& path, QString& error);
-  /** Starts the steps once the event loop runs; the application quits after the last (exit code 1 on a failed step). */
+  /** Starts the steps once the event loop runs; the application quits after the last (exit code 1
+   * on a failed step). */
   void start();
 
   void show(const QString& text) override;

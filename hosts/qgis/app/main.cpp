@@ -24,19 +24,21 @@
 namespace {
 
 bool haveDisplay() {
-  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-/** The sample project: ./sample/town.qgs, else the one in the source tree; generated when missing. */
+/** The sample project: ./sample/town.qgs, else the one in the source tree; generated when missing.
+ */
 QString sampleProject(QTextStream& err) {
   const QStringList candidates = {QDir::current().filePath(QStringLiteral("sample/town.qgs")),
                                   QStringLiteral(LARKHILL_SOURCE_DIR "/sample/town.qgs")};
   for (const QString& path : candidates)
     if (QFileInfo::exists(path))
       return path;
-  const QString generator =
-      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../../tools/larkhill-sample"));
+  const QString generator = QDir(QCoreApplication::applicationDirPath())
+                                .filePath(QStringLiteral("../../tools/larkhill-sample"));
   if (!QFileInfo(generator).isExecutable())
     return QString();
   const QString folder = QDir::current().filePath(QStringLiteral("sample"));
@@ -56,8 +58,10 @@ int main(int argc, char** argv) {
       scripted = true;
   if (!haveDisplay()) {
     if (!scripted) {
-      std::fprintf(stderr, "larkhill-map: there is no display (DISPLAY is not set).\n"
-                           "Run a scripted session instead: larkhill-map --script FILE [--screenshot DIR]\n");
+      std::fprintf(
+          stderr,
+          "larkhill-map: there is no display (DISPLAY is not set).\n"
+          "Run a scripted session instead: larkhill-map --script FILE [--screenshot DIR]\n");
       return 3;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -71,13 +75,16 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("A map window with the parcel search command."));
   parser.addHelpOption();
-  QCommandLineOption scriptOption(QStringLiteral("script"), QStringLiteral("Run the steps of a script file."),
+  QCommandLineOption scriptOption(QStringLiteral("script"),
+                                  QStringLiteral("Run the steps of a script file."),
                                   QStringLiteral("file"));
-  QCommandLineOption shotOption(QStringLiteral("screenshot"), QStringLiteral("Save a PNG after each step into a folder."),
+  QCommandLineOption shotOption(QStringLiteral("screenshot"),
+                                QStringLiteral("Save a PNG after each step into a folder."),
                                 QStringLiteral("folder"));
   parser.addOption(scriptOption);
   parser.addOption(shotOption);
-  parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("GeoPackages, shapefiles, .qgs/.qgz projects."));
+  parser.addPositionalArgument(QStringLiteral("files"),
+                               QStringLiteral("GeoPackages, shapefiles, .qgs/.qgz projects."));
   parser.process(app);
 
   QTextStream out(stdout);
@@ -86,7 +93,8 @@ int main(int argc, char** argv) {
   if (files.isEmpty()) {
     const QString sample = sampleProject(err);
     if (sample.isEmpty()) {
-      err << "larkhill-map: no files given and no sample found; run ./run app, or build the target larkhill-sample.\n";
+      err << "larkhill-map: no files given and no sample found; run ./run app, or build the target "
+             "larkhill-sample.\n";
       return 2;
     }
     files << sample;

@@ -1,0 +1,170 @@
+// The QGIS host's view, status bar, frames and application object.
+#include "QgisTestData.h"
+#include "QgisTestHost.h"
+#include "platform/ComError.h"
+#include "platform/Form.h"
+#include "qgis/QgisGeometry.h"
+#include "qgis/QgisLayers.h"
+#include "qgis/QgisModelessFrame.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QgsCoordinateReferenceSystem kUtm(QStringLiteral("EPSG:26917"));
+
+class CountingForm : public Form {
+public:
+  int loads = 0;
+
+protected:
+  void Form_Load() override {
+    ++loads;
+    setFixedSize(300, 200);
+  }
+};
+
+class QgisFrameworkTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    host.canvas->setDestinationCrs(kUtm);
+    host.window.show();
+  }
+  QgisTestHost host;
+};
+
+} // namespace
+
+TEST_F(QgisFrameworkTest, TheActiveViewZoomsTheCanvas) {
+  const Ref<IActiveView> view = host.application->Document()->ActiveView();
+  ASSERT_TRUE(view);
+  EXPECT_FALSE(QueryInterface<IPageLayout>(view));
+  auto box = std::make_shared<QgisEnvelope>(QgsRectangle(612000, 4312000, 612030, 4312040), kUtm);
+  box->Expand(1.2, 1.2, true);
+  view->setExtent(box);
+  view->Refresh();
+  // The canvas keeps its aspect ratio: it shows at least the rectangle, centred on it.
+  const QgsRectangle shown = host.canvas->extent();
+  EXPECT_TRUE(shown.contains(QgsRectangle(611997, 4311996, 612033, 4312044)));
+  EXPECT_NEAR(shown.center().x(), 612015, 0.01);
+  EXPECT_NEAR(shown.center().y(), 4312020, 0.01);
+  EXPECT_LT(shown.height(), 48 * 1.5);
+  const Ref<IEnvelope> read = view->Extent();
+  EXPECT_NEAR(read->XMin(), shown.xMinimum(), 1e-6);
+  EXPECT_TRUE(QueryInterface<IMap>(view->FocusMap()));
+}
+
+TEST_F(QgisFrameworkTest, APointZoomsToASmallAreaAroundIt) {
+  const Ref<IActiveView> view = host.application->Document()->ActiveView();
+  view->setExtent(
+      std::make_shared<QgisEnvelope>(QgsRectangle(612500, 4313000, 612500, 4313000), kUtm));
+  const QgsRectangle shown = host.canvas->extent();
+  EXPECT_NEAR(shown.center().x(), 612500, 0.01);
+  EXPECT_NEAR(shown.center().y(), 4313000, 0.01);
+  // About a hundred metres across: a street's length, not a pin-prick or the county.
+  EXPECT_GE(std::min(shown.width(), shown.height()), 99.0);
+  EXPECT_LE(std::min(shown.width(), shown.height()), 101.0);
+}
+
+TEST_F(QgisFrameworkTest, AnExtentInAnotherSystemIsTransformed) {
+  const Ref<IActiveView> view = host.application->Document()->ActiveView();
+  // About 612000 E, 4312000 N in zone 17N.
+  const QgsCoordinateReferenceSystem wgs84(QStringLiteral("EPSG:4326"));
+  const QgsCoordinateTransform toWgs(kUtm, wgs84, host.canvas->mapSettings().transformContext());
+  const QgsRectangle geographic =
+      toWgs.transformBoundingBox(QgsRectangle(612000, 4312000, 612300, 4312400));
+  view->setExtent(std::make_shared<QgisEnvelope>(geographic, wgs84));
+  const QgsRectangle shown = host.canvas->extent();
+  EXPECT_NEAR(shown.center().x(), 612150, 5.0);
+  EXPECT_NEAR(shown.center().y(), 4312200, 5.0);
+}
+
+TEST_F(QgisFrameworkTest, TheStatusBarShowsProgress) {
+  const Ref<IStepProgressor> progress = host.application->StatusBar()->ProgressBar();
+  ASSERT_TRUE(progress);
+  auto* bar = host.window.statusBar()->findChild<QProgressBar*>(QStringLiteral("larkhillProgress"));
+  ASSERT_TRUE(bar);
+  EXPECT_FALSE(bar->isVisible());
+  progress->setMinRange(1);
+  progress->setMaxRange(100);
+  progress->setStepValue(10);
+  progress->setPosition(1);
+  progress->setMessage(QStringLiteral("Loading... "));
+  progress->Show();
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(host.window.statusBar()->currentMessage(), QStringLiteral("Loading... "));
+  EXPECT_EQ(bar->minimum(), 1);
+  EXPECT_EQ(bar->maximum(), 100);
+  progress->Step();
+  progress->Step();
+  EXPECT_EQ(bar->value(), 21);
+  for (int i = 0; i < 20; ++i)
+    progress->Step();
+  EXPECT_EQ(bar->value(), 100);
+  progress->Hide();
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_TRUE(host.window.statusBar()->currentMessage().isEmpty());
+  // An empty table: a range of 1 to 0 and a step of 0 must not fail.
+  progress->setMinRange(1);
+  progress->setMaxRange(0);
+  progress->setStepValue(0);
+  progress->Show();
+  progress->Step();
+  progress->Hide();
+  EXPECT_EQ(bar->value(), 1);
+}
+
+TEST_F(QgisFrameworkTest, AFrameHoldsAndLoadsAFormWithoutOwningIt) {
+  QPointer<CountingForm> form = new CountingForm;
+  {
+    QgisModelessFrame frame(&host.window);
+    frame.Create(form);
+    EXPECT_EQ(form->loads, 1);
+    EXPECT_EQ(form->parentWidget(), frame.window());
+    EXPECT_TRUE(frame.window()->isWindow());
+    EXPECT_EQ(frame.window()->parentWidget(), &host.window);
+    EXPECT_TRUE(frame.window()->windowFlags().testFlag(Qt::Tool));
+    frame.setCaption(QStringLiteral("LarkhillParcelSearch v2.13"));
+    EXPECT_EQ(frame.Caption(), QStringLiteral("LarkhillParcelSearch v2.13"));
+    EXPECT_FALSE(frame.Visible());
+    frame.setVisible(true);
+    EXPECT_TRUE(frame.Visible());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_GE(frame.window()->width(), 300);
+    const QSize size = frame.window()->size();
+    frame.Move(40, 50, 0, 0);
+    EXPECT_EQ(frame.window()->pos(), QPoint(40, 50));
+    EXPECT_EQ(frame.window()->size(), size);
+    frame.setVisible(false);
+    EXPECT_FALSE(frame.Visible());
+  }
+  ASSERT_TRUE(form);
+  EXPECT_EQ(form->parentWidget(), nullptr);
+  delete form;
+}
+
+TEST_F(QgisFrameworkTest, TheHostClassesAreCreatedByProgId) {
+  QgisHost::install(host.application, &host.window);
+  const auto app = QueryInterface<IApplication>(ComClasses::createObject(HostClasses::AppRef));
+  EXPECT_EQ(app, host.application);
+  const auto frame =
+      QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
+  ASSERT_TRUE(frame);
+  EXPECT_TRUE(QueryInterface<IWindowPosition>(frame));
+  QgisHost::uninstall();
+  EXPECT_THROW(ComClasses::createObject(HostClasses::ModelessFrame), ComError);
+}
+
+TEST_F(QgisFrameworkTest, TheDocumentIsAlwaysTheOpenProject) {
+  const Ref<IApplication> app = host.application;
+  EXPECT_EQ(app->Document()->FocusMap()->LayerCount(), 0);
+  host.readProject(QDir(QgisTestData::town(300)).filePath(QStringLiteral("town.qgs")));
+  EXPECT_EQ(app->Document()->FocusMap()->LayerCount(), 2);
+  host.project.clear();
+  EXPECT_EQ(app->Document()->FocusMap()->LayerCount(), 0);
+}

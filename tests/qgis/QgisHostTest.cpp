@@ -1,0 +1,377 @@
+// The QGIS host adapters on generated GeoPackage and shapefile towns.
+#include "QgisTestData.h"
+#include "QgisTestHost.h"
+#include "platform/ComError.h"
+#include "platform/Variant.h"
+#include "qgis/QgisErrors.h"
+#include "qgis/QgisGeometry.h"
+#include "qgis/QgisLayers.h"
+#include "qgis/WhereClause.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <qgsfeatureiterator.h>
+#include <qgsvectorlayer.h>
+
+namespace {
+
+Ref<IQueryFilter> where(const QString& clause) {
+  auto filter = std::make_shared<QueryFilter>();
+  filter->setWhereClause(clause);
+  return filter;
+}
+
+QStringList fieldNames(const Ref<ITable>& table) {
+  QStringList names;
+  const Ref<IFields> fields = table->Fields();
+  for (int32_t i = 0; i < fields->FieldCount(); ++i)
+    names << fields->Field(i)->Name();
+  return names;
+}
+
+QList<int32_t> fieldTypes(const Ref<ITable>& table) {
+  QList<int32_t> types;
+  const Ref<IFields> fields = table->Fields();
+  for (int32_t i = 0; i < fields->FieldCount(); ++i)
+    types << fields->Field(i)->Type();
+  return types;
+}
+
+QStringList values(const Ref<ITable>& table, const QString& clause, const QString& field) {
+  QStringList result;
+  const int32_t position = table->FindField(field);
+  const Ref<ICursor> cursor = table->Search(where(clause), false);
+  while (const Ref<IRow> row = cursor->NextRow())
+    result << (isNullValue(row->Value(position)) ? QStringLiteral("<null>")
+                                                 : CStr(row->Value(position)));
+  return result;
+}
+
+int32_t errorNumber(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ComError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+class QgisHostTest : public ::testing::Test {
+protected:
+  static QString gpkg() {
+    return QDir(QgisTestData::town(300)).filePath(QStringLiteral("town.gpkg"));
+  }
+  static QString shapefile() {
+    return QDir(QgisTestData::town(300)).filePath(QStringLiteral("parcels.shp"));
+  }
+
+  QgisTestHost host;
+};
+
+} // namespace
+
+TEST(WhereClauseTest, ReadsTheFormsTheComponentWrites) {
+  WhereClause text = WhereClause::parse(QStringLiteral("PARCEL_ID = 'L''ANSE-0042'"));
+  EXPECT_EQ(text.fieldName, QStringLiteral("PARCEL_ID"));
+  EXPECT_EQ(text.literal, WhereClause::Literal::Text);
+  EXPECT_EQ(text.text, QStringLiteral("L'ANSE-0042"));
+
+  WhereClause blanks = WhereClause::parse(QStringLiteral("PARCEL_ID = '  12-0 '"));
+  EXPECT_EQ(blanks.text, QStringLiteral("  12-0 "));
+
+  WhereClause number = WhereClause::parse(QStringLiteral("  fid=42 "));
+  EXPECT_EQ(number.literal, WhereClause::Literal::Number);
+  EXPECT_TRUE(number.wholeNumber);
+  EXPECT_EQ(number.text, QStringLiteral("42"));
+
+  WhereClause real = WhereClause::parse(QStringLiteral("ACRES = -0.25"));
+  EXPECT_FALSE(real.wholeNumber);
+  EXPECT_DOUBLE_EQ(real.number, -0.25);
+
+  WhereClause date = WhereClause::parse(QStringLiteral("SALE_DATE = #2001-02-03#"));
+  EXPECT_EQ(date.literal, WhereClause::Literal::Date);
+  EXPECT_EQ(date.date.date(), QDate(2001, 2, 3));
+
+  EXPECT_TRUE(WhereClause::parse(QStringLiteral("   ")).all());
+  EXPECT_EQ(WhereClause::parse(QStringLiteral("\"Parcel Id\" = 'x'")).fieldName,
+            QStringLiteral("Parcel Id"));
+}
+
+TEST(WhereClauseTest, RejectsWhatADataSourceWouldReject) {
+  for (const char* clause :
+       {"PARCEL_ID = 'L'ANSE-0042'", "PARCEL_ID = 'open", "PARCEL_ID 'x'", "= 'x'",
+        "PARCEL_ID = 12a", "SALE_DATE = #not a date#", "SALE_DATE = #2001-02-03",
+        "PARCEL_ID = 'a' OR 1 = 1", "PARCEL_ID ="}) {
+    EXPECT_EQ(errorNumber([&] { WhereClause::parse(QString::fromUtf8(clause)); }),
+              QgisErrors::InvalidSql)
+        << clause;
+  }
+}
+
+TEST(QgisEnvelopeTest, ExpandsAboutTheCentre) {
+  QgisEnvelope envelope(QgsRectangle(100, 200, 110, 220), QgsCoordinateReferenceSystem());
+  envelope.Expand(1.2, 1.2, true);
+  EXPECT_NEAR(envelope.XMin(), 99, 1e-9);
+  EXPECT_NEAR(envelope.YMin(), 198, 1e-9);
+  EXPECT_NEAR(envelope.XMax(), 111, 1e-9);
+  EXPECT_NEAR(envelope.YMax(), 222, 1e-9);
+  envelope.Expand(5, 1, false);
+  EXPECT_NEAR(envelope.XMin(), 94, 1e-9);
+  EXPECT_NEAR(envelope.YMax(), 223, 1e-9);
+}
+
+TEST_F(QgisHostTest, TheLayerTreeIsTheFocusMap) {
+  host.readProject(QDir(QgisTestData::town(300)).filePath(QStringLiteral("town.qgs")));
+  const Ref<IMap> map = host.map();
+  ASSERT_EQ(map->LayerCount(), 2);
+  const Ref<ILayer> cadastre = map->Layer(0);
+  EXPECT_EQ(cadastre->Name(), QStringLiteral("Cadastre"));
+  const auto group = QueryInterface<ICompositeLayer>(cadastre);
+  ASSERT_TRUE(group);
+  EXPECT_TRUE(QueryInterface<IGroupLayer>(cadastre));
+  EXPECT_FALSE(QueryInterface<IFeatureLayer>(cadastre));
+  QStringList children;
+  for (int16_t i = 0; i < group->Count(); ++i)
+    children << group->Layer(i)->Name() +
+                    (QueryInterface<IFeatureLayer>(group->Layer(i)) ? QStringLiteral(":feature")
+                     : QueryInterface<IGroupLayer>(group->Layer(i)) ? QStringLiteral(":group")
+                                                                    : QStringLiteral(":other"));
+  EXPECT_EQ(children, (QStringList{"Address Points:feature", "Parcels:feature", "Buildings:feature",
+                                   "Roads:feature", "Utilities:group"}));
+  // A table without geometry is a layer of another kind.
+  const Ref<ILayer> owners = map->Layer(1);
+  EXPECT_EQ(owners->Name(), QStringLiteral("Owners"));
+  EXPECT_FALSE(QueryInterface<IFeatureLayer>(owners));
+  EXPECT_FALSE(QueryInterface<ICompositeLayer>(owners));
+  EXPECT_LT(errorNumber([&] { map->Layer(2); }), 0);
+  EXPECT_LT(errorNumber([&] { group->Layer(5); }), 0);
+}
+
+TEST_F(QgisHostTest, AnInvalidLayerIsAnotherKindOfLayer) {
+  // A project whose parcels file is gone when it opens.
+  const QString folder = QDir(QgisTestData::town(300)).filePath(QStringLiteral("copy-missing"));
+  QDir().mkpath(folder);
+  const QString source = QDir(QgisTestData::town(300)).filePath(QStringLiteral("town.qgs"));
+  QFile::remove(folder + QStringLiteral("/town.qgs"));
+  ASSERT_TRUE(QFile::copy(source, folder + QStringLiteral("/town.qgs")));
+  host.readProject(folder + QStringLiteral("/town.qgs"));
+  const auto group = QueryInterface<ICompositeLayer>(host.map()->Layer(0));
+  ASSERT_TRUE(group);
+  ASSERT_EQ(group->Count(), 5);
+  EXPECT_EQ(group->Layer(1)->Name(), QStringLiteral("Parcels"));
+  EXPECT_FALSE(QueryInterface<IFeatureLayer>(group->Layer(1)));
+  EXPECT_FALSE(host.featureLayer(QStringLiteral("Parcels")));
+}
+
+TEST_F(QgisHostTest, FieldsHaveTheObjectIdAndShapeFirst) {
+  host.addLayer(gpkg() + QStringLiteral("|layername=parcels"), QStringLiteral("Parcels"));
+  host.addLayer(shapefile(), QStringLiteral("ParcelsShp"));
+  const QStringList attributes = {"PARCEL_ID", "OWNER", "ADDRESS",
+                                  "SALE_DATE", "ACRES", "LAND_USE"};
+  const QList<int32_t> types = {6, 7, 4, 4, 4, 5, 3, 4};
+
+  const Ref<IFeatureLayer> geopackage = host.featureLayer(QStringLiteral("parcels"));
+  ASSERT_TRUE(geopackage);
+  EXPECT_EQ(fieldNames(geopackage->Table()), (QStringList{"fid", "Shape"} + attributes));
+  EXPECT_EQ(fieldTypes(geopackage->Table()), types);
+  EXPECT_EQ(geopackage->FeatureClass()->OIDFieldName(), QStringLiteral("fid"));
+  EXPECT_TRUE(geopackage->Table()->HasOID());
+
+  // Shapefiles have no key column: the feature id stands in as "FID".
+  const Ref<IFeatureLayer> shp = host.featureLayer(QStringLiteral("ParcelsShp"));
+  ASSERT_TRUE(shp);
+  EXPECT_EQ(fieldNames(shp->Table()), (QStringList{"FID", "Shape"} + attributes));
+  EXPECT_EQ(fieldTypes(shp->Table()), types);
+  EXPECT_EQ(shp->FeatureClass()->OIDFieldName(), QStringLiteral("FID"));
+
+  EXPECT_EQ(shp->Table()->FindField(QStringLiteral("parcel_id")), 2);
+  EXPECT_EQ(shp->Table()->FindField(QStringLiteral("shape")), 1);
+  EXPECT_EQ(shp->Table()->FindField(QStringLiteral("PARCEL_ID ")), -1);
+}
+
+TEST_F(QgisHostTest, WhereClausesFindTheSameRowsInBothFormats) {
+  host.addLayer(gpkg() + QStringLiteral("|layername=parcels"), QStringLiteral("Parcels"));
+  host.addLayer(shapefile(), QStringLiteral("ParcelsShp"));
+  for (const QString& name : {QStringLiteral("Parcels"), QStringLiteral("ParcelsShp")}) {
+    SCOPED_TRACE(name.toStdString());
+    const Ref<ITable> table = host.featureLayer(name)->Table();
+    EXPECT_EQ(values(table, QStringLiteral("PARCEL_ID = 'R0000012'"), QStringLiteral("PARCEL_ID")),
+              QStringList{"R0000012"});
+    EXPECT_EQ(
+        values(table, QStringLiteral("parcel_id = 'L''ANSE-0042'"), QStringLiteral("OWNER")).size(),
+        1);
+    EXPECT_TRUE(values(table, QStringLiteral("PARCEL_ID = 'r0000012'"), QStringLiteral("PARCEL_ID"))
+                    .isEmpty());
+    EXPECT_TRUE(
+        values(table, QStringLiteral("PARCEL_ID = 'no such parcel'"), QStringLiteral("PARCEL_ID"))
+            .isEmpty());
+    EXPECT_EQ(table->RowCount(nullptr), 300);
+    EXPECT_EQ(table->RowCount(where(QString())), 300);
+    EXPECT_EQ(table->RowCount(where(QStringLiteral("LAND_USE = 'VACANT'"))),
+              values(table, QString(), QStringLiteral("LAND_USE")).count(QStringLiteral("VACANT")));
+
+    // The apostrophe left as it is cannot be read, as a data source would refuse it.
+    EXPECT_EQ(errorNumber(
+                  [&] { table->Search(where(QStringLiteral("PARCEL_ID = 'L'ANSE-0042'")), true); }),
+              QgisErrors::InvalidSql);
+    EXPECT_EQ(errorNumber([&] { table->Search(where(QStringLiteral("NO_FIELD = 'x'")), true); }),
+              QgisErrors::FieldNotFound);
+    EXPECT_EQ(errorNumber([&] { table->Search(where(QStringLiteral("PARCEL_ID = 12")), true); }),
+              QgisErrors::InvalidSql);
+
+    // Dates compare as dates, whatever form the literal has.
+    const QStringList dates = values(table, QString(), QStringLiteral("SALE_DATE"));
+    const QString first = dates.value(1);
+    ASSERT_NE(first, QStringLiteral("<null>"));
+    const int expected = dates.count(first);
+    const QDate d = QDate::fromString(first, Qt::ISODate);
+    EXPECT_EQ(
+        values(table, QStringLiteral("SALE_DATE = #%1#").arg(first), QStringLiteral("SALE_DATE"))
+            .size(),
+        expected);
+    EXPECT_EQ(values(table,
+                     QStringLiteral("SALE_DATE = #%1#").arg(d.toString(QStringLiteral("M/d/yyyy"))),
+                     QStringLiteral("SALE_DATE"))
+                  .size(),
+              expected);
+  }
+}
+
+TEST_F(QgisHostTest, AnObjectIdClauseReadsOneFeatureById) {
+  host.addLayer(gpkg() + QStringLiteral("|layername=parcels"), QStringLiteral("Parcels"));
+  host.addLayer(shapefile(), QStringLiteral("ParcelsShp"));
+  for (const QString& name : {QStringLiteral("Parcels"), QStringLiteral("ParcelsShp")}) {
+    SCOPED_TRACE(name.toStdString());
+    const Ref<IFeatureLayer> layer = host.featureLayer(name);
+    const Ref<ITable> table = layer->Table();
+    const Ref<IRow> row =
+        table->Search(where(QStringLiteral("PARCEL_ID = 'R0000012'")), true)->NextRow();
+    ASSERT_TRUE(row);
+    const QString clause =
+        QStringLiteral("%1 = %2").arg(layer->FeatureClass()->OIDFieldName()).arg(row->OID());
+    const Ref<IFeatureCursor> features = layer->Search(where(clause), true);
+    const Ref<IFeature> feature = features->NextFeature();
+    ASSERT_TRUE(feature);
+    EXPECT_EQ(feature->OID(), row->OID());
+    EXPECT_EQ(CStr(feature->Value(table->FindField(QStringLiteral("PARCEL_ID")))),
+              QStringLiteral("R0000012"));
+    EXPECT_FALSE(features->NextFeature());
+    // A parcel is 30 m by 40 m.
+    const Ref<IEnvelope> box = feature->Shape()->Envelope();
+    EXPECT_NEAR(box->XMax() - box->XMin(), 30.0, 1e-6);
+    EXPECT_NEAR(box->YMax() - box->YMin(), 40.0, 1e-6);
+    EXPECT_FALSE(
+        layer
+            ->Search(where(layer->FeatureClass()->OIDFieldName() + QStringLiteral(" = 999999")),
+                     true)
+            ->NextFeature());
+    EXPECT_EQ(errorNumber([&] {
+                layer->Search(
+                    where(layer->FeatureClass()->OIDFieldName() + QStringLiteral(" = '3'")), true);
+              }),
+              QgisErrors::InvalidSql);
+  }
+}
+
+TEST_F(QgisHostTest, RowsReadFieldsTheSearchDidNotFetch) {
+  QgsVectorLayer* raw =
+      host.addLayer(gpkg() + QStringLiteral("|layername=parcels"), QStringLiteral("Parcels"));
+  const Ref<ITable> table = host.featureLayer(QStringLiteral("Parcels"))->Table();
+  // The reference: every feature with every attribute, straight from QGIS.
+  QList<QgsFeature> expected;
+  QgsFeatureIterator it = raw->getFeatures();
+  QgsFeature f;
+  while (it.nextFeature(f))
+    expected << f;
+  ASSERT_EQ(expected.size(), 300);
+
+  const int32_t id = table->FindField(QStringLiteral("PARCEL_ID"));
+  const int32_t owner = table->FindField(QStringLiteral("OWNER"));
+  const int32_t shape = table->FindField(QStringLiteral("Shape"));
+  const int ownerAttribute = raw->fields().indexOf(QStringLiteral("OWNER"));
+  const int idAttribute = raw->fields().indexOf(QStringLiteral("PARCEL_ID"));
+  const Ref<ICursor> cursor = table->Search(nullptr, false);
+  int n = 0;
+  while (const Ref<IRow> row = cursor->NextRow()) {
+    ASSERT_LT(n, expected.size());
+    EXPECT_EQ(row->OID(), expected[n].id()) << n;
+    // The owner is first asked for on the 3rd row, the shape on the 10th: the
+    // rows after them must still come in order, with the right values.
+    if (n >= 2)
+      EXPECT_EQ(row->Value(owner), expected[n].attribute(ownerAttribute)) << n;
+    if (n == 9)
+      EXPECT_FALSE(row->Value(shape).toByteArray().isEmpty());
+    EXPECT_EQ(row->Value(id), expected[n].attribute(idAttribute)) << n;
+    ++n;
+  }
+  EXPECT_EQ(n, 300);
+  // The town has one null ID, one empty and one of blanks.
+  const QStringList ids = values(table, QString(), QStringLiteral("PARCEL_ID"));
+  EXPECT_EQ(ids.count(QStringLiteral("<null>")), 1);
+  EXPECT_EQ(ids.count(QString()), 1);
+  EXPECT_EQ(ids.count(QStringLiteral("   ")), 1);
+}
+
+TEST_F(QgisHostTest, BulkValuesMatchRowByRowValues) {
+  host.addLayer(shapefile(), QStringLiteral("ParcelsShp"));
+  const Ref<ITable> table = host.featureLayer(QStringLiteral("ParcelsShp"))->Table();
+  const int32_t id = table->FindField(QStringLiteral("PARCEL_ID"));
+  QVector<QVariant> rowByRow;
+  const Ref<ICursor> rows = table->Search(nullptr, false);
+  while (const Ref<IRow> row = rows->NextRow())
+    rowByRow << row->Value(id);
+
+  const Ref<ICursor> cursor = table->Search(nullptr, false);
+  QVector<QVariant> bulk;
+  // The first row is read as a row, the rest in bulk, as a list fill does.
+  bulk << cursor->NextRow()->Value(id);
+  const auto reader = QueryInterface<IBulkValueCursor>(cursor);
+  ASSERT_TRUE(reader);
+  QVector<QVariant> chunk;
+  while (reader->NextValues(id, 64, chunk)) {
+    EXPECT_LE(chunk.size(), 64);
+    bulk += chunk;
+  }
+  EXPECT_TRUE(chunk.isEmpty());
+  EXPECT_EQ(bulk.size(), 300);
+  EXPECT_EQ(bulk, rowByRow);
+}
+
+TEST_F(QgisHostTest, IntegerIdsWithAndWithoutAnIndex) {
+  for (const QStringList& options :
+       {QStringList{"--int-id"}, QStringList{"--int-id", "--no-index"}}) {
+    SCOPED_TRACE(options.join(' ').toStdString());
+    QgisTestHost local;
+    const QString folder = QgisTestData::town(300, options);
+    local.addLayer(QDir(folder).filePath(QStringLiteral("town.gpkg")) +
+                       QStringLiteral("|layername=parcels"),
+                   QStringLiteral("Parcels"));
+    local.addLayer(QDir(folder).filePath(QStringLiteral("parcels.shp")),
+                   QStringLiteral("ParcelsShp"));
+    for (const QString& name : {QStringLiteral("Parcels"), QStringLiteral("ParcelsShp")}) {
+      const Ref<ITable> table = local.featureLayer(name)->Table();
+      EXPECT_EQ(fieldTypes(table).value(2), esriFieldTypeInteger);
+      EXPECT_EQ(values(table, QStringLiteral("PARCEL_ID = 100036"), QStringLiteral("PARCEL_ID")),
+                QStringList{"100036"});
+      EXPECT_TRUE(values(table, QStringLiteral("PARCEL_ID = 100037"), QStringLiteral("PARCEL_ID"))
+                      .isEmpty());
+      EXPECT_TRUE(values(table, QStringLiteral("PARCEL_ID = 100036.5"), QStringLiteral("PARCEL_ID"))
+                      .isEmpty());
+      EXPECT_EQ(
+          errorNumber([&] { table->Search(where(QStringLiteral("PARCEL_ID = '100036'")), true); }),
+          QgisErrors::InvalidSql);
+    }
+    EXPECT_EQ(QFile::exists(QDir(folder).filePath(QStringLiteral("parcels.ind"))),
+              !options.contains("--no-index"));
+  }
+}
+
+TEST_F(QgisHostTest, ARemovedLayerFailsWithAHostError) {
+  QgsVectorLayer* raw = host.addLayer(shapefile(), QStringLiteral("ParcelsShp"));
+  const Ref<IFeatureLayer> layer = host.featureLayer(QStringLiteral("ParcelsShp"));
+  const Ref<ITable> table = layer->Table();
+  host.project.removeMapLayer(raw);
+  EXPECT_EQ(errorNumber([&] { table->RowCount(nullptr); }), QgisErrors::DataSourceUnavailable);
+  EXPECT_EQ(errorNumber([&] { layer->Search(nullptr, true); }), QgisErrors::DataSourceUnavailable);
+}
