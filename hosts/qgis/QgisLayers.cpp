@@ -26,7 +26,7 @@ Ref<ILayer> QgisLayers::wrap(QgsLayerTreeNode* node) {
   if (QgsLayerTree::isLayer(node)) {
     QgsLayerTreeLayer* layerNode = QgsLayerTree::toLayer(node);
     auto* vector = qobject_cast<QgsVectorLayer*>(layerNode->layer());
-    if (vector && vector->isValid() && vector->isSpatial())
+    if (vector && vector->isValid() && vector->wkbType() != QgsWkbTypes::NoGeometry)
       return std::make_shared<QgisFeatureLayer>(layerNode->name(), vector);
     return std::make_shared<QgisOtherLayer>(layerNode->name());
   }

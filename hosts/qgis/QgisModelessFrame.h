@@ -29,6 +29,7 @@ public:
 
 private:
   QWidget* frame();
+  std::shared_ptr<bool> mAlive;
   QPointer<QWidget> mWindow;
   QPointer<QWidget> mForm;
 };

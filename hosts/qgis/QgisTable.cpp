@@ -78,6 +78,8 @@ QString whereClauseOf(const Ref<IQueryFilter>& filter) {
 
 QgisLayerTable::QgisLayerTable(QgsVectorLayer* layer) : mLayer(layer) {
   const QgsFields attributes = layer->fields();
+  // Any geometry column counts, also one of mixed or unknown kind that QGIS does not draw.
+  const bool hasShape = layer->wkbType() != QgsWkbTypes::NoGeometry;
   int keyAttribute = -1;
   if (QgsVectorDataProvider* provider = layer->dataProvider()) {
     const QgsAttributeList keys = provider->pkAttributeIndexes();
@@ -97,17 +99,17 @@ QgisLayerTable::QgisLayerTable(QgsVectorLayer* layer) : mLayer(layer) {
   for (int i = 0; i < attributes.size(); ++i) {
     if (i == keyAttribute) {
       mFields.append({HostField::Kind::Oid, i, attributes.at(i).name(), esriFieldTypeOID});
-      if (layer->isSpatial())
+      if (hasShape)
         mFields.append(
             {HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
       continue;
     }
-    if (i == 0 && keyAttribute < 0 && layer->isSpatial())
+    if (i == 0 && keyAttribute < 0 && hasShape)
       mFields.append({HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
     mFields.append({HostField::Kind::Attribute, i, attributes.at(i).name(),
                     typeCode(attributes.at(i).type())});
   }
-  if (attributes.isEmpty() && layer->isSpatial())
+  if (attributes.isEmpty() && hasShape)
     mFields.append({HostField::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
   for (int i = 0; i < mFields.size(); ++i)
     if (mFields[i].kind == HostField::Kind::Oid)

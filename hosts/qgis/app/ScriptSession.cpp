@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -327,12 +328,22 @@ void ScriptSession::afterStep(const Step&) {
 }
 
 void ScriptSession::reportLists() {
-  for (QWidget* window : searchOrder())
-    for (QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
-      if (!view->isVisible() || view->objectName().isEmpty() || !view->model() ||
-          view->objectName() == QLatin1String("layerTree"))
+  QSet<QAbstractItemView*> seen;
+  for (QWidget* top : searchOrder())
+    for (QAbstractItemView* view : top->findChildren<QAbstractItemView*>()) {
+      if (seen.contains(view) || !view->isVisible() || view->objectName().isEmpty() ||
+          !view->model() || view->objectName() == QLatin1String("layerTree"))
         continue;
-      const QString name = QStringLiteral("%1/%2").arg(window->objectName(), view->objectName());
+      seen.insert(view);
+      // Named after the form that holds it, which may sit inside a host frame.
+      QWidget* window = view->window();
+      QString owner = window->objectName();
+      for (QWidget* w = view->parentWidget(); w; w = w->parentWidget())
+        if (w->inherits("Form")) {
+          owner = w->objectName();
+          break;
+        }
+      const QString name = QStringLiteral("%1/%2").arg(owner, view->objectName());
       const QString state = QStringLiteral("%1 entries, selected: %2")
                                 .arg(view->model()->rowCount(view->rootIndex()))
                                 .arg(entryText(view));

@@ -9,12 +9,14 @@
 // when the sample generator is at hand.
 #include "MapWindow.h"
 #include "ScriptSession.h"
+#include "command/LarkhillGIS_Public.h"
 #include "qgis/QgisApplication.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
@@ -66,6 +68,11 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
+  // A scripted session starts unconfigured and leaves the user's own
+  // configuration alone: the tool's data folder is a temporary one.
+  QTemporaryDir scriptData;
+  if (scripted && qEnvironmentVariableIsEmpty("LARKHILL_SCRIPT_KEEP_CONFIG"))
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scriptData.path()));
 
   QgsApplication app(argc, argv, true);
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
@@ -132,6 +139,8 @@ int main(int argc, char** argv) {
       status = app.exec();
     }
     session.reset();
+    // The component unloads before the window that holds its frames goes.
+    LarkhillGIS_Public::resetSharedState();
     QgisHost::uninstall();
   }
   project->clear();

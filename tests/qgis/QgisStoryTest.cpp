@@ -1,0 +1,225 @@
+// The whole story through the map application: a scripted session configures
+// the tool, lists the IDs, finds one with Go, clicks another and zooms, on
+// generated GeoPackage and shapefile towns with text and integer IDs, with
+// and without an attribute index.
+#include "QgisTestData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <qgsfeatureiterator.h>
+#include <qgsvectorlayer.h>
+
+namespace {
+
+struct Session {
+  int exitCode = -1;
+  QString transcript;
+};
+
+/** Runs the map application on the files with a script; `dataHome` keeps the configuration between
+ * runs. */
+Session runScript(const QString& script, const QStringList& files, const QString& dataHome,
+                  bool keepConfig) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("story.script"));
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(script.toUtf8());
+  file.close();
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+  if (keepConfig)
+    env.insert(QStringLiteral("LARKHILL_SCRIPT_KEEP_CONFIG"), QStringLiteral("1"));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(LARKHILL_MAP_APP),
+                QStringList{QStringLiteral("--script"), path} + files);
+  Session session;
+  if (!process.waitForFinished(120000)) {
+    process.kill();
+    process.waitForFinished();
+  }
+  session.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  session.transcript = QString::fromUtf8(process.readAllStandardOutput());
+  return session;
+}
+
+/** The text between the step line starting with `step` and the next step. */
+QString afterStep(const QString& transcript, const QString& step) {
+  const int at = transcript.indexOf(QStringLiteral("\n> ") + step);
+  if (at < 0)
+    return QString();
+  const int end = transcript.indexOf(QStringLiteral("\n> "), at + 3);
+  return transcript.mid(at, end < 0 ? -1 : end - at);
+}
+
+QString selectedEntry(const QString& text) {
+  const QRegularExpression re(
+      QStringLiteral("LIST frmMain/List1 \\([^)]*\\): \\d+ entries, selected: \"([^\"]*)\""));
+  QString last;
+  auto it = re.globalMatch(text);
+  while (it.hasNext())
+    last = it.next().captured(1);
+  return last;
+}
+
+QgsRectangle zoomed(const QString& text) {
+  const QRegularExpression re(QStringLiteral(
+      "ZOOM: extent set to \\(([-\\d.]+), ([-\\d.]+)\\) - \\(([-\\d.]+), ([-\\d.]+)\\)"));
+  const auto match = re.match(text);
+  if (!match.hasMatch())
+    return QgsRectangle();
+  return QgsRectangle(match.captured(1).toDouble(), match.captured(2).toDouble(),
+                      match.captured(3).toDouble(), match.captured(4).toDouble());
+}
+
+/** The parcel's rectangle enlarged 1.2 times, read straight from the file. */
+QgsRectangle expectedZoom(const QString& uri, const QString& id) {
+  QgsVectorLayer layer(uri, QStringLiteral("check"), QStringLiteral("ogr"));
+  QgsFeature feature;
+  QgsFeatureIterator it = layer.getFeatures();
+  while (it.nextFeature(feature))
+    if (!feature.attribute(QStringLiteral("PARCEL_ID")).isNull() &&
+        feature.attribute(QStringLiteral("PARCEL_ID")).toString() == id) {
+      QgsRectangle box = feature.geometry().boundingBox();
+      box.scale(1.2);
+      return box;
+    }
+  return QgsRectangle();
+}
+
+struct StoryCase {
+  const char* name;
+  bool shapefile;
+  QStringList options;
+  QString typed;
+  QString clicked;
+  int entries;
+};
+
+class QgisStoryTest : public ::testing::TestWithParam<StoryCase> {};
+
+TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
+  const StoryCase& c = GetParam();
+  const QString folder = QgisTestData::town(300, c.options);
+  const QString file = QDir(folder).filePath(c.shapefile ? QStringLiteral("parcels.shp")
+                                                         : QStringLiteral("town.gpkg"));
+  const QString layer = QStringLiteral("parcels");
+  const QString uri = c.shapefile ? file : file + QStringLiteral("|layername=parcels");
+  QTemporaryDir data;
+  const QString script = QStringLiteral("press LarkhillParcelSearch\n"
+                                        "pick frmConfig/List1 %1\n"
+                                        "pick frmConfig/List2 PARCEL_ID\n"
+                                        "click frmConfig/Command1\n"
+                                        "type frmMain/Text1 %2\n"
+                                        "click frmMain/Command4\n"
+                                        "pick frmMain/List1 %3\n")
+                             .arg(layer, c.typed, c.clicked);
+  const Session session = runScript(script, {file}, data.path(), false);
+  const std::string transcript = session.transcript.toStdString();
+  ASSERT_EQ(session.exitCode, 0) << transcript;
+
+  // Not configured: the two-line message, then the configuration window.
+  const QString first = afterStep(session.transcript, QStringLiteral("press"));
+  EXPECT_TRUE(first.contains(QStringLiteral("MESSAGE BOX: Tool is not configured.\n"
+                                            "             Configuration window will now load.")))
+      << transcript;
+  EXPECT_TRUE(first.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch - Configure")))
+      << transcript;
+
+  // Continue: the search window lists every non-blank ID.
+  const QString configured =
+      afterStep(session.transcript, QStringLiteral("click frmConfig/Command1"));
+  EXPECT_TRUE(
+      configured.contains(QStringLiteral("WINDOW HIDDEN: LarkhillParcelSearch - Configure")))
+      << transcript;
+  EXPECT_TRUE(configured.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+      << transcript;
+  EXPECT_TRUE(configured.contains(
+      QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): %1 entries").arg(c.entries)))
+      << transcript;
+
+  // Go selects an entry that begins with the typed text (any letter case) and zooms to it.
+  const QString go = afterStep(session.transcript, QStringLiteral("click frmMain/Command4"));
+  const QString found = selectedEntry(go);
+  EXPECT_TRUE(found.startsWith(c.typed, Qt::CaseInsensitive)) << transcript;
+  const QgsRectangle goZoom = zoomed(go);
+  const QgsRectangle goExpected = expectedZoom(uri, found);
+  EXPECT_FALSE(goExpected.isEmpty()) << found.toStdString();
+  EXPECT_NEAR(goZoom.xMinimum(), goExpected.xMinimum(), 0.01) << transcript;
+  EXPECT_NEAR(goZoom.yMaximum(), goExpected.yMaximum(), 0.01) << transcript;
+
+  // A click on another entry zooms to that parcel.
+  const QString click = afterStep(session.transcript, QStringLiteral("pick frmMain/List1"));
+  EXPECT_EQ(selectedEntry(click), c.clicked) << transcript;
+  const QgsRectangle clickZoom = zoomed(click);
+  const QgsRectangle clickExpected = expectedZoom(uri, c.clicked);
+  EXPECT_NEAR(clickZoom.xMinimum(), clickExpected.xMinimum(), 0.01) << transcript;
+  EXPECT_NEAR(clickZoom.yMinimum(), clickExpected.yMinimum(), 0.01) << transcript;
+  EXPECT_NEAR(clickZoom.xMaximum(), clickExpected.xMaximum(), 0.01) << transcript;
+  EXPECT_NEAR(clickZoom.yMaximum(), clickExpected.yMaximum(), 0.01) << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Towns, QgisStoryTest,
+    ::testing::Values(
+        StoryCase{"GeoPackageTextIndexed", false, {}, "r00001", "R0000014", 297},
+        StoryCase{"ShapefileTextIndexed", true, {}, "01-000-00", "R0000012", 297},
+        StoryCase{
+            "GeoPackageIntegerNoIndex", false, {"--int-id", "--no-index"}, "1003", "100036", 299},
+        StoryCase{
+            "ShapefileIntegerNoIndex", true, {"--int-id", "--no-index"}, "1006", "100036", 299},
+        StoryCase{"GeoPackageTextNoIndex", false, {"--no-index"}, "R000003", "01-000-0005", 297},
+        StoryCase{"ShapefileIntegerIndexed", true, {"--int-id"}, "10089", "100036", 299}),
+    [](const ::testing::TestParamInfo<StoryCase>& info) { return std::string(info.param.name); });
+
+TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplicationGoesOn) {
+  // Configure the tool on the sample project, then open a copy whose data file is missing.
+  const QString folder = QgisTestData::town(300);
+  QTemporaryDir data;
+  const QString project = QDir(folder).filePath(QStringLiteral("town.qgs"));
+  Session configure = runScript(QStringLiteral("press LarkhillParcelSearch\n"
+                                               "pick frmConfig/List1 Parcels\n"
+                                               "pick frmConfig/List2 PARCEL_ID\n"
+                                               "click frmConfig/Command1\n"),
+                                {project}, data.path(), true);
+  ASSERT_EQ(configure.exitCode, 0) << configure.transcript.toStdString();
+  ASSERT_TRUE(configure.transcript.contains(
+      QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): 297 entries")))
+      << configure.transcript.toStdString();
+
+  QTemporaryDir moved;
+  const QString copy = moved.filePath(QStringLiteral("town.qgs"));
+  ASSERT_TRUE(QFile::copy(project, copy));
+  Session missing = runScript(QStringLiteral("press LarkhillParcelSearch\n"
+                                             "type frmMain/Text1 R\n"
+                                             "click frmMain/Command4\n"
+                                             "click frmMain/Command1\n"),
+                              {copy}, data.path(), true);
+  const std::string transcript = missing.transcript.toStdString();
+  ASSERT_EQ(missing.exitCode, 0) << transcript;
+  const QString opened = afterStep(missing.transcript, QStringLiteral("press"));
+  EXPECT_TRUE(opened.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+      << transcript;
+  EXPECT_TRUE(
+      opened.contains(QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): 0 entries")))
+      << transcript;
+  EXPECT_FALSE(opened.contains(QStringLiteral("MESSAGE BOX"))) << transcript;
+  EXPECT_FALSE(missing.transcript.contains(QStringLiteral("ZOOM:"))) << transcript;
+  // The configuration window still opens and lists no invalid layer.
+  const QString configure2 =
+      afterStep(missing.transcript, QStringLiteral("click frmMain/Command1"));
+  EXPECT_TRUE(configure2.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch - Configure")))
+      << transcript;
+  EXPECT_TRUE(configure2.contains(
+      QStringLiteral("LIST frmConfig/List1 (LarkhillParcelSearch - Configure): 0 entries")))
+      << transcript;
+}
+
+} // namespace
