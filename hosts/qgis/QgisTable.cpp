@@ -242,7 +242,10 @@ void QgisRow::fetchMissing(bool geometry) {
   if (!geometry && !mHasGeometry)
     request.setFlags(QgsFeatureRequest::NoGeometry);
   QgsFeature fresh;
-  if (!mTable->layer()->getFeatures(request).nextFeature(fresh))
+  const ReadFailureWatch watch;
+  const bool found = mTable->layer()->getFeatures(request).nextFeature(fresh);
+  watch.check();
+  if (!found)
     QgisErrors::raise(QgisErrors::DataSourceUnavailable,
                       QStringLiteral("Feature %1 can no longer be read.").arg(mFeature.id()));
   mFeature = fresh;
@@ -299,6 +302,7 @@ QgisCursor::QgisCursor(std::shared_ptr<QgisLayerTable> table, const QgsFeatureRe
       mWithGeometry(withGeometry) {}
 
 void QgisCursor::open() {
+  mWatch = std::make_unique<ReadFailureWatch>();
   QgsFeatureRequest request(mRequest);
   request.setSubsetOfAttributes(mAttributes);
   request.setFlags(mWithGeometry ? QgsFeatureRequest::NoFlags : QgsFeatureRequest::NoGeometry);
@@ -330,10 +334,20 @@ Ref<QgisRow> QgisCursor::next() {
   if (!mOpened)
     open();
   QgsFeature feature;
-  if (!mIterator.nextFeature(feature))
+  if (!fetch(feature))
     return nullptr;
   ++mReturned;
   return std::make_shared<QgisRow>(mTable, feature, mAttributes, mWithGeometry, weak_from_this());
+}
+
+bool QgisCursor::fetch(QgsFeature& feature) {
+  if (mIterator.nextFeature(feature)) {
+    // A provider that reconnected and read on has recovered from what it reported.
+    mWatch->forget();
+    return true;
+  }
+  mWatch->check();
+  return false;
 }
 
 Ref<IRow> QgisCursor::NextRow() {
@@ -359,7 +373,7 @@ bool QgisCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& 
     open();
   values.reserve(max);
   QgsFeature feature;
-  while (values.size() < max && mIterator.nextFeature(feature)) {
+  while (values.size() < max && fetch(feature)) {
     ++mReturned;
     switch (field.kind) {
     case QgisLayerTable::HostField::Kind::Oid:
@@ -398,10 +412,12 @@ int32_t QgisTable::RowCount(const Ref<IQueryFilter>& filter) {
     request.setSubsetOfAttributes(needed);
     request.setFlags(QgsFeatureRequest::NoGeometry);
     count = 0;
+    const ReadFailureWatch watch;
     QgsFeatureIterator it = layer->getFeatures(request);
     QgsFeature feature;
     while (it.nextFeature(feature))
       ++count;
+    watch.check();
   }
   if (count > std::numeric_limits<int32_t>::max())
     RuntimeError::raise(RuntimeError::Overflow);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
+#include "qgis/ReadFailureWatch.h"
 
 #include <QPointer>
 #include <QSet>
@@ -111,6 +112,8 @@ public:
 private:
   void open();
   Ref<QgisRow> next();
+  /** Reads the next feature; at the end, raises ComError when the read broke off. */
+  bool fetch(QgsFeature& feature);
 
   std::shared_ptr<QgisLayerTable> mTable;
   QgsFeatureRequest mRequest;
@@ -119,6 +122,8 @@ private:
   QgsFeatureIterator mIterator;
   bool mOpened = false;
   qint64 mReturned = 0;
+  /** Notices a read that a database provider broke off and ended as though complete. */
+  std::unique_ptr<ReadFailureWatch> mWatch;
 };
 
 /** A layer's attribute table. */
