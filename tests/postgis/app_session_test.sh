@@ -47,7 +47,7 @@ session() {
   printf '%s\n' "$3" >"$WORK/$name.script"
   local start end
   start=$(date +%s)
-  XDG_DATA_HOME=$WORK/$name/data XDG_CONFIG_HOME=$WORK/$name/config QT_QPA_PLATFORM=offscreen \
+  XDG_DATA_HOME=$WORK/$name/data XDG_CONFIG_HOME=$WORK/$name/config QT_QPA_PLATFORM=offscreen LARKHILL_SCRIPT_KEEP_CONFIG=1 \
     timeout -k 5 120 "$MAP" --script "$WORK/$name.script" "$project" >"$WORK/$name.out" 2>"$WORK/$name.err"
   status=$?
   end=$(date +%s)

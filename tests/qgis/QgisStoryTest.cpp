@@ -204,6 +204,11 @@ TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplica
                               {copy}, data.path(), true);
   const std::string transcript = missing.transcript.toStdString();
   ASSERT_EQ(missing.exitCode, 0) << transcript;
+  // Opening the project names the layers it could not open, before any step.
+  const QString start = missing.transcript.left(missing.transcript.indexOf(QStringLiteral("\n> ")));
+  EXPECT_TRUE(start.contains(
+      QStringLiteral("Layer \"Parcels\" cannot be opened: its data source is not available")))
+      << transcript;
   const QString opened = afterStep(missing.transcript, QStringLiteral("press"));
   EXPECT_TRUE(opened.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
       << transcript;

@@ -3,6 +3,7 @@
 #include "command/ICommand.h"
 #include "platform/ComError.h"
 #include "platform/PictureHandles.h"
+#include "platform/Services.h"
 #include "qgis/QgisApplication.h"
 
 #include <QAction>
@@ -160,12 +161,32 @@ bool MapWindow::openFiles(const QStringList& paths, QString& error) {
         break;
       }
   }
+  reportUnopenedLayers();
   const QString title =
       mProject->title().isEmpty() ? QFileInfo(paths.value(0)).fileName() : mProject->title();
   setWindowTitle(title.isEmpty() ? QStringLiteral("Larkhill Map")
                                  : QStringLiteral("%1 - Larkhill Map").arg(title));
   zoomToAll();
   return ok;
+}
+
+void MapWindow::reportUnopenedLayers() {
+  QStringList lines;
+  for (QgsLayerTreeLayer* node : mProject->layerTreeRoot()->findLayers())
+    if (QgsMapLayer* layer = node->layer(); layer && !layer->isValid()) {
+      lines << QStringLiteral(
+                   "Layer \"%1\" cannot be opened: its data source is not available (%2)")
+                   .arg(layer->name(), layer->publicSource());
+    }
+  // One message a layer, as long as that stays readable.
+  if (lines.size() <= 5) {
+    for (const QString& line : lines)
+      MsgBox(line);
+  } else {
+    MsgBox(QStringLiteral("%1 layers cannot be opened:\r\n%2")
+               .arg(lines.size())
+               .arg(lines.join(QStringLiteral("\r\n"))));
+  }
 }
 
 void MapWindow::zoomToAll() {

@@ -27,7 +27,9 @@ public:
   /**
    * Opens GeoPackages (every layer), shapefiles and project files (.qgs, .qgz),
    * in order, and zooms to the whole map. Returns false and sets `error` when a
-   * file cannot be opened; what opened before it stays.
+   * file cannot be opened; what opened before it stays. Layers of a project
+   * that cannot be opened (a missing file, a database that does not answer)
+   * are named in a message each; the map opens without them.
    */
   bool openFiles(const QStringList& paths, QString& error);
 
@@ -47,6 +49,8 @@ public:
 private:
   bool openDataFile(const QString& path, QString& error);
   void zoomToAll();
+  /** Names each layer of the project that could not be opened, with the reason, in a message. */
+  void reportUnopenedLayers();
 
   QgsProject* mProject;
   QgsMapCanvas* mCanvas;

@@ -22,6 +22,7 @@
 #include <memory>
 #include <qgsapplication.h>
 #include <qgsproject.h>
+#include <qgssettings.h>
 
 namespace {
 
@@ -78,6 +79,12 @@ int main(int argc, char** argv) {
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
   QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
+  // A database that takes the connection and never answers holds the opening
+  // project up for as long as a connection attempt may take: 10 seconds,
+  // unless the user chose otherwise.
+  QgsSettings settings;
+  if (!settings.contains(QStringLiteral("PostgreSQL/default_timeout"), QgsSettings::Providers))
+    settings.setValue(QStringLiteral("PostgreSQL/default_timeout"), 10, QgsSettings::Providers);
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("A map window with the parcel search command."));
