@@ -1,6 +1,7 @@
 #include "qgis/QgisTable.h"
 
 #include "platform/ComError.h"
+#include "platform/Variant.h"
 #include "qgis/QgisErrors.h"
 #include "qgis/QgisGeometry.h"
 #include "qgis/WhereClause.h"
@@ -388,6 +389,54 @@ bool QgisCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& 
     }
   }
   return !values.isEmpty();
+}
+
+bool QgisCursor::HasTextValues(int32_t fieldIndex) {
+  const auto& fields = mTable->fields();
+  return fieldIndex >= 0 && fieldIndex < fields.size() &&
+         fields[fieldIndex].kind == QgisLayerTable::HostField::Kind::Attribute &&
+         mTable->layer()->fields().at(fields[fieldIndex].attribute).type() == QVariant::String;
+}
+
+bool QgisCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
+  texts.clear();
+  if (!HasTextValues(fieldIndex))
+    QgisErrors::raise(
+        QgisErrors::InvalidArgument,
+        QStringLiteral("The field at position %1 does not hold text.").arg(fieldIndex));
+  const int attribute = mTable->fields()[fieldIndex].attribute;
+  want(attribute, false);
+  if (!mOpened)
+    open();
+  texts.reserve(size_t(max), size_t(max) * 12);
+  std::string bytes;
+  QgsFeature feature;
+  while (texts.size() < max && fetch(feature)) {
+    ++mReturned;
+    const QVariant value = feature.attribute(attribute);
+    if (isNullValue(value)) {
+      texts.appendNull();
+      continue;
+    }
+    // Most IDs are ASCII: their bytes are copied without a UTF-8 conversion.
+    const QString text = value.toString();
+    bytes.clear();
+    bool ascii = true;
+    for (const QChar c : text) {
+      if (c.unicode() >= 0x80) {
+        ascii = false;
+        break;
+      }
+      bytes.push_back(char(c.unicode()));
+    }
+    if (ascii) {
+      texts.append(bytes.data(), bytes.size());
+    } else {
+      const QByteArray utf8 = text.toUtf8();
+      texts.append(utf8.constData(), size_t(utf8.size()));
+    }
+  }
+  return !texts.isEmpty();
 }
 
 // ---------------------------------------------------------------------------

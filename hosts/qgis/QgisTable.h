@@ -97,6 +97,7 @@ private:
 class QgisCursor : public ICursor,
                    public IFeatureCursor,
                    public IBulkValueCursor,
+                   public IBulkTextCursor,
                    public std::enable_shared_from_this<QgisCursor> {
 public:
   QgisCursor(std::shared_ptr<QgisLayerTable> table, const QgsFeatureRequest& request,
@@ -105,6 +106,9 @@ public:
   Ref<IRow> NextRow() override;
   Ref<IFeature> NextFeature() override;
   bool NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) override;
+  /** True for an attribute of text type. */
+  bool HasTextValues(int32_t fieldIndex) override;
+  bool NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) override;
 
   /** Makes the rows after the current one carry this attribute (and the shape, when asked). */
   void want(int attribute, bool geometry);

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <qgsfeatureiterator.h>
+#include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 
 namespace {
@@ -374,4 +375,42 @@ TEST_F(QgisHostTest, ARemovedLayerFailsWithAHostError) {
   host.project.removeMapLayer(raw);
   EXPECT_EQ(errorNumber([&] { table->RowCount(nullptr); }), QgisErrors::DataSourceUnavailable);
   EXPECT_EQ(errorNumber([&] { layer->Search(nullptr, true); }), QgisErrors::DataSourceUnavailable);
+}
+
+TEST_F(QgisHostTest, TextsInBulkAreTheConvertedValues) {
+  auto* layer =
+      new QgsVectorLayer(QStringLiteral("Point?crs=EPSG:26917&field=PIN:string&field=N:integer"),
+                         QStringLiteral("Memory"), QStringLiteral("memory"));
+  ASSERT_TRUE(layer->isValid());
+  QgsFeatureList features;
+  const QVariantList pins = {QStringLiteral("R-1"),      QVariant(QVariant::String),
+                             QStringLiteral("  "),       QStringLiteral("Zoë-7"),
+                             QStringLiteral("Ørsted 2"), QStringLiteral("r-1")};
+  for (int i = 0; i < pins.size(); ++i) {
+    QgsFeature f(layer->fields());
+    f.setAttribute(0, pins[i]);
+    f.setAttribute(1, i);
+    f.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(i, i)));
+    features << f;
+  }
+  ASSERT_TRUE(layer->dataProvider()->addFeatures(features));
+  host.project.addMapLayer(layer);
+  const Ref<ITable> table = host.featureLayer(QStringLiteral("Memory"))->Table();
+  const int32_t pin = table->FindField(QStringLiteral("PIN"));
+  const auto cursor = QueryInterface<IBulkTextCursor>(table->Search(nullptr, false));
+  ASSERT_TRUE(cursor);
+  EXPECT_TRUE(cursor->HasTextValues(pin));
+  EXPECT_FALSE(cursor->HasTextValues(table->FindField(QStringLiteral("N"))));
+  EXPECT_FALSE(cursor->HasTextValues(table->FindField(QStringLiteral("FID"))));
+  EXPECT_FALSE(cursor->HasTextValues(table->FindField(QStringLiteral("Shape"))));
+  QStringList read;
+  TextBatch batch;
+  while (cursor->NextTexts(pin, 4, batch)) {
+    EXPECT_LE(batch.size(), 4);
+    for (int i = 0; i < batch.size(); ++i)
+      read << (batch.isNull(i) ? QStringLiteral("<null>") : batch.toQString(i));
+  }
+  EXPECT_EQ(read, values(table, QString(), QStringLiteral("PIN")));
+  EXPECT_EQ(read.value(3), QStringLiteral("Zoë-7"));
+  EXPECT_EQ(read.size(), 6);
 }
