@@ -411,6 +411,8 @@ int main(int argc, char** argv) {
     fail("cannot create " + o.outDir.toStdString());
   GDALAllRegister();
   CPLSetConfigOption("OGR_SQLITE_SYNCHRONOUS", "OFF");
+  CPLSetConfigOption("OGR_SQLITE_JOURNAL", "OFF");
+  CPLSetConfigOption("OGR_SQLITE_CACHE", "256");
   OGRSpatialReference srs;
   srs.importFromEPSG(26917);
   srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
