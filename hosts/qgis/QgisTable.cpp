@@ -342,10 +342,20 @@ Ref<QgisRow> QgisCursor::next() {
 }
 
 bool QgisCursor::fetch(QgsFeature& feature) {
-  if (mIterator.nextFeature(feature)) {
-    // A provider that reconnected and read on has recovered from what it reported.
-    mWatch->forget();
-    return true;
+  // After a database server restart the provider first takes a pooled
+  // connection that the restart broke: it resets that connection and ends the
+  // read empty. Before any row has been handed out the search is simply run
+  // again, so the first click after the server is back finds its parcel.
+  constexpr int kRetries = 2;
+  for (int attempt = 0;; ++attempt) {
+    if (mIterator.nextFeature(feature)) {
+      // A provider that reconnected and read on has recovered from what it reported.
+      mWatch->forget();
+      return true;
+    }
+    if (mWatch->failure().isEmpty() || mReturned > 0 || attempt >= kRetries)
+      break;
+    open();
   }
   mWatch->check();
   return false;

@@ -4,16 +4,23 @@
 #include "PgServer.h"
 
 #include "command/LarkhillGIS_Public.h"
+#include "command/WindowInterfaces.h"
+#include "config/ConfigFile.h"
 #include "errors/ErrorHandling.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "mapdata/RecordingList.h"
+#include "search/SortedListModel.h"
+#include "search/frmMain.h"
 #include "support/Fixtures.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <functional>
+#include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
 /** The bound the tests' QGIS puts on each connection attempt (PgMain.cpp). */
@@ -212,4 +219,82 @@ TEST_F(PgFaultTest, AWrongConnectionOrAMissingTableFailsQuicklyAndIsNeverListed)
                                               QStringLiteral("parcel_id"), values, nullptr);
   EXPECT_TRUE(values.items.isEmpty());
   EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
+
+// The same faults as the user meets them: in the search window over the map.
+class PgSearchWindowFaultTest : public PgFaultTest {
+protected:
+  void SetUp() override {
+    PgFaultTest::SetUp();
+    useDrivesWithProgramFiles(QStringLiteral("C"), QStringLiteral("C"));
+    ASSERT_EQ(LarkhillGIS_Public::fSetupInstallFolder(QStringLiteral("LarkhillGIS"),
+                                                      QStringLiteral("LarkhillParcelSearch"),
+                                                      QStringLiteral("config"), QString()),
+              1);
+    ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("parcel_id"));
+    QgisHost::install(mHost->application, &mHost->window);
+    mHost->window.show();
+  }
+  void TearDown() override {
+    // The windows sit in frames over the host's window: they go first.
+    LarkhillGIS_Public::resetSharedState();
+    QgisHost::uninstall();
+    PgFaultTest::TearDown();
+  }
+  /** Opens the search window as a configured click does; returns it. */
+  frmMain* openSearchWindow() {
+    gSearchWindow = windowFactory().createSearchWindow();
+    gSearchWindow->Frame()->setVisible(true);
+    return dynamic_cast<frmMain*>(gSearchWindow.get());
+  }
+  /** Types the text into the search box and presses "Go". */
+  static void go(frmMain* window, const QString& text) {
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    auto* button = window->findChild<QAbstractButton*>(QStringLiteral("Command4"));
+    ASSERT_TRUE(box && button);
+    box->setText(text);
+    button->click();
+  }
+};
+
+TEST_F(PgSearchWindowFaultTest, AServerThatStopsWhileListingThenBeforeAClickLeavesAUsableWindow) {
+  auto bar = std::make_shared<SteppingBar>(mHost->application->StatusBar()->ProgressBar(),
+                                           [this] { serverDown(); });
+  gApplication = std::make_shared<WatchedApplication>(mHost->application, bar);
+
+  // The server stops after the first tenth of the list.
+  frmMain* window = openSearchWindow();
+  ASSERT_TRUE(window);
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
+  const int kept = window->listModel().count();
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, kBigParcels);
+  EXPECT_TRUE(gSearchWindow->Frame()->Visible());
+  ASSERT_TRUE(mHost->progressBar());
+  EXPECT_FALSE(mHost->progressBar()->isVisible());
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+
+  // Still down: "Go" on a kept entry reports the failed lookup; the map stays put.
+  const QString entry = window->listModel().text(kept / 2);
+  const QgsRectangle before = mHost->canvas->extent();
+  mMessages.texts.clear();
+  go(window, entry);
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
+  EXPECT_EQ(mHost->canvas->extent(), before);
+  EXPECT_TRUE(gSearchWindow->Frame()->Visible());
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+
+  // Back up: the same "Go" zooms to the parcel.
+  serverUp();
+  mMessages.texts.clear();
+  go(window, entry);
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+  const QStringList fid =
+      PgServer::column(QStringLiteral("SELECT ST_XMin(geom) + 45 || ' ' || ST_YMin(geom) + 45 FROM "
+                                      "parcels_big WHERE parcel_id = '%1'")
+                           .arg(entry));
+  ASSERT_EQ(fid.size(), 1);
+  const QStringList centre = fid[0].split(QLatin1Char(' '));
+  EXPECT_NEAR(mHost->canvas->extent().center().x(), centre[0].toDouble(), 1e-3);
+  EXPECT_NEAR(mHost->canvas->extent().center().y(), centre[1].toDouble(), 1e-3);
 }
