@@ -2,6 +2,7 @@
 
 #include "platform/ComError.h"
 #include "platform/Variant.h"
+#include "qgis/DirectColumnReader.h"
 #include "qgis/QgisErrors.h"
 #include "qgis/QgisGeometry.h"
 #include "qgis/WhereClause.h"
@@ -302,6 +303,8 @@ QgisCursor::QgisCursor(std::shared_ptr<QgisLayerTable> table, const QgsFeatureRe
     : mTable(std::move(table)), mRequest(request), mAttributes(attributes),
       mWithGeometry(withGeometry) {}
 
+QgisCursor::~QgisCursor() = default;
+
 void QgisCursor::open() {
   mWatch = std::make_unique<ReadFailureWatch>();
   QgsFeatureRequest request(mRequest);
@@ -415,6 +418,18 @@ bool QgisCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
         QgisErrors::InvalidArgument,
         QStringLiteral("The field at position %1 does not hold text.").arg(fieldIndex));
   const int attribute = mTable->fields()[fieldIndex].attribute;
+  if (!mDirectTried) {
+    mDirectTried = true;
+    // Only a read of every row from the start can go around QGIS.
+    if (!mOpened && mReturned == 0 && mRequest.filterType() == QgsFeatureRequest::FilterNone &&
+        mRequest.filterRect().isNull())
+      mDirect = DirectColumnReader::open(mTable->layer(), attribute);
+  }
+  if (mDirect) {
+    const bool read = mDirect->next(max, texts);
+    mReturned += texts.size();
+    return read;
+  }
   want(attribute, false);
   if (!mOpened)
     open();

@@ -62,6 +62,7 @@ private:
 };
 
 class QgisCursor;
+class DirectColumnReader;
 
 /**
  * A row, which for a layer with geometry is also its feature. Attributes and
@@ -102,12 +103,17 @@ class QgisCursor : public ICursor,
 public:
   QgisCursor(std::shared_ptr<QgisLayerTable> table, const QgsFeatureRequest& request,
              const QgsAttributeList& attributes, bool withGeometry);
+  ~QgisCursor() override;
 
   Ref<IRow> NextRow() override;
   Ref<IFeature> NextFeature() override;
   bool NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) override;
   /** True for an attribute of text type. */
   bool HasTextValues(int32_t fieldIndex) override;
+  /**
+   * A whole-table read of a file or PostgreSQL table without unsaved edits goes
+   * straight to the data source; any other read goes through QGIS's iteration.
+   */
   bool NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) override;
 
   /** Makes the rows after the current one carry this attribute (and the shape, when asked). */
@@ -126,6 +132,8 @@ private:
   QgsFeatureIterator mIterator;
   bool mOpened = false;
   qint64 mReturned = 0;
+  std::unique_ptr<DirectColumnReader> mDirect;
+  bool mDirectTried = false;
   /** Notices a read that a database provider broke off and ended as though complete. */
   std::unique_ptr<ReadFailureWatch> mWatch;
 };

@@ -1,0 +1,152 @@
+#include "qgis/PgColumnReader.h"
+
+#include "qgis/QgisErrors.h"
+
+#include <cstring>
+#include <libpq-fe.h>
+#include <qgsdatasourceuri.h>
+#include <qgsvectordataprovider.h>
+#include <qgsvectorlayer.h>
+
+namespace {
+
+QString quotedIdentifier(QString name) {
+  return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+         QLatin1Char('"');
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+} // namespace
+
+PgColumnReader::~PgColumnReader() {
+  if (mConnection)
+    PQfinish(mConnection);
+}
+
+std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int attribute) {
+  const QgsField field = layer->fields().at(attribute);
+  const QString type = field.typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
+      type != QLatin1String("bpchar") && type != QLatin1String("char"))
+    return nullptr;
+  const QgsDataSourceUri uri(layer->dataProvider()->dataSourceUri());
+  if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.table().startsWith(QLatin1Char('(')))
+    return nullptr;
+
+  std::unique_ptr<PgColumnReader> reader(new PgColumnReader());
+  reader->mConnection = PQconnectdb(uri.connectionInfo(true).toUtf8().constData());
+  if (PQstatus(reader->mConnection) != CONNECTION_OK ||
+      PQsetClientEncoding(reader->mConnection, "UTF8") != 0)
+    return nullptr;
+  const QString table = uri.schema().isEmpty()
+                            ? quotedIdentifier(uri.table())
+                            : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
+  const QString copy = QStringLiteral("COPY (SELECT %1 FROM %2) TO STDOUT")
+                           .arg(quotedIdentifier(field.name()), table);
+  PGresult* result = PQexec(reader->mConnection, copy.toUtf8().constData());
+  const bool copying = PQresultStatus(result) == PGRES_COPY_OUT;
+  PQclear(result);
+  if (!copying)
+    return nullptr;
+  return reader;
+}
+
+void PgColumnReader::fail() {
+  const QString message = QString::fromUtf8(PQerrorMessage(mConnection)).trimmed();
+  QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+                    QStringLiteral("The database stopped sending the column: %1").arg(message));
+}
+
+void PgColumnReader::appendCopyText(const char* line, size_t size, TextBatch& texts) {
+  if (size == 2 && line[0] == '\\' && line[1] == 'N') {
+    texts.appendNull();
+    return;
+  }
+  if (!std::memchr(line, '\\', size)) {
+    texts.append(line, size);
+    return;
+  }
+  std::string value;
+  value.reserve(size);
+  for (size_t i = 0; i < size; ++i) {
+    if (line[i] != '\\' || i + 1 == size) {
+      value += line[i];
+      continue;
+    }
+    const char c = line[++i];
+    switch (c) {
+    case 'b':
+      value += '\b';
+      break;
+    case 'f':
+      value += '\f';
+      break;
+    case 'n':
+      value += '\n';
+      break;
+    case 'r':
+      value += '\r';
+      break;
+    case 't':
+      value += '\t';
+      break;
+    case 'v':
+      value += '\v';
+      break;
+    case 'x': {
+      int code = 0, digits = 0;
+      while (digits < 2 && i + 1 < size && hexValue(line[i + 1]) >= 0) {
+        code = code * 16 + hexValue(line[++i]);
+        ++digits;
+      }
+      value += digits ? char(code) : 'x';
+      break;
+    }
+    default:
+      if (c >= '0' && c <= '7') {
+        int code = c - '0', digits = 1;
+        while (digits < 3 && i + 1 < size && line[i + 1] >= '0' && line[i + 1] <= '7') {
+          code = code * 8 + (line[++i] - '0');
+          ++digits;
+        }
+        value += char(code);
+      } else {
+        value += c; // \\ and any other character stand for themselves
+      }
+    }
+  }
+  texts.append(value);
+}
+
+bool PgColumnReader::next(int max, TextBatch& texts) {
+  texts.clear();
+  while (!mDone && texts.size() < max) {
+    char* line = nullptr;
+    const int size = PQgetCopyData(mConnection, &line, 0);
+    if (size == -1) {
+      mDone = true;
+      PGresult* result = PQgetResult(mConnection);
+      const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+      PQclear(result);
+      if (!ok)
+        fail();
+      break;
+    }
+    if (size < 0)
+      fail();
+    // Each row is one field and its line end.
+    const size_t length = size > 0 && line[size - 1] == '\n' ? size_t(size - 1) : size_t(size);
+    appendCopyText(line, length, texts);
+    PQfreemem(line);
+  }
+  return !texts.isEmpty();
+}

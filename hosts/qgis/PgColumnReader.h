@@ -1,0 +1,39 @@
+#pragma once
+
+#include "qgis/DirectColumnReader.h"
+
+struct pg_conn;
+
+/**
+ * Reads one text column of a PostgreSQL table with COPY ... TO STDOUT over a
+ * connection of its own (the layer's connection settings, client encoding
+ * UTF-8, as QGIS reads it): the values arrive as one stream of text without a
+ * query per batch or a feature per row. Only plain text columns (text,
+ * varchar, char) of a table or view named by schema and table are read so;
+ * their COPY text is exactly the value QGIS shows.
+ */
+class PgColumnReader : public DirectColumnReader {
+public:
+  ~PgColumnReader() override;
+  PgColumnReader(const PgColumnReader&) = delete;
+  PgColumnReader& operator=(const PgColumnReader&) = delete;
+
+  /** A reader of the layer's attribute at this index, or none (see DirectColumnReader::open). */
+  static std::unique_ptr<PgColumnReader> open(QgsVectorLayer* layer, int attribute);
+
+  bool next(int max, TextBatch& texts) override;
+
+  /**
+   * Appends one line of COPY's text format (without its line end) to the
+   * batch: \N is null, backslash escapes are undone.
+   */
+  static void appendCopyText(const char* line, size_t size, TextBatch& texts);
+
+private:
+  PgColumnReader() = default;
+  [[noreturn]] void fail();
+
+  pg_conn* mConnection = nullptr;
+  bool mDone = false;
+  std::string mUnescaped;
+};

@@ -1,0 +1,152 @@
+// A text column of a database table read in bulk: straight from the server
+// with COPY where QGIS would show the same texts, through QGIS otherwise.
+#include "PgQgisHost.h"
+#include "PgServer.h"
+
+#include "command/LarkhillGIS_Public.h"
+#include "mapdata/LarkhillGIS_ArcMap.h"
+#include "platform/ComError.h"
+#include "qgis/DirectColumnReader.h"
+#include "qgis/QgisErrors.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <optional>
+#include <set>
+#include <qgsvectorlayer.h>
+
+namespace {
+
+using Texts = std::vector<std::optional<std::string>>;
+
+class PgBulkTextTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // Values COPY writes with escapes: tab, line ends, backslashes; and
+    // blanks, nulls, letters beyond ASCII, an apostrophe.
+    const QString error = PgServer::exec(QStringLiteral(
+        "DROP TABLE IF EXISTS bulk_text; "
+        "CREATE TABLE bulk_text (fid integer PRIMARY KEY, pin text, code varchar(12), n integer, "
+        "geom geometry(Polygon, 3857)); "
+        "INSERT INTO bulk_text VALUES "
+        "(1, '12-034-0056', 'A', 1), (2, NULL, NULL, 2), (3, '', 'B', 3), (4, '  ', 'C', 4), "
+        "(5, E'tab\\there', 'D', 5), (6, E'two\\nlines\\r', 'E', 6), (7, E'back\\\\slash\\\\N', "
+        "'F', 7), (8, '\\N', 'G', 8), (9, 'Åß-9', 'H', 9), (10, 'O''BRIEN', 'I', 10), "
+        "(11, ' r-7 ', 'J', 11); "
+        "UPDATE bulk_text SET geom = ST_MakeEnvelope(n * 100, 0, n * 100 + 90, 90, 3857)"));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    mLayer = mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_text")),
+                            QStringLiteral("Parcels"));
+    ASSERT_TRUE(mLayer && mLayer->isValid());
+  }
+
+  Texts byTexts(const QString& field) {
+    const Ref<ITable> table = tableOf();
+    if (!table)
+      return {};
+    const auto cursor = QueryInterface<IBulkTextCursor>(table->Search(nullptr, false));
+    EXPECT_TRUE(cursor);
+    const int32_t index = table->FindField(field);
+    EXPECT_TRUE(cursor->HasTextValues(index));
+    Texts texts;
+    TextBatch batch;
+    while (cursor->NextTexts(index, 4, batch))
+      for (int i = 0; i < batch.size(); ++i)
+        texts.push_back(batch.isNull(i) ? std::nullopt
+                                        : std::optional<std::string>(std::string(batch.text(i))));
+    return texts;
+  }
+  Texts byRows(const QString& field) {
+    const Ref<ITable> table = tableOf();
+    if (!table)
+      return {};
+    const Ref<ICursor> cursor = table->Search(nullptr, false);
+    const int32_t index = table->FindField(field);
+    Texts texts;
+    while (const Ref<IRow> row = cursor->NextRow()) {
+      const QVariant value = row->Value(index);
+      texts.push_back(value.isNull() ? std::nullopt
+                                     : std::optional<std::string>(value.toString().toStdString()));
+    }
+    return texts;
+  }
+  Ref<ITable> tableOf() {
+    const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
+    EXPECT_TRUE(layer);
+    return layer ? layer->Table() : nullptr;
+  }
+  static std::multiset<std::optional<std::string>> unordered(const Texts& texts) {
+    return {texts.begin(), texts.end()};
+  }
+
+  void TearDown() override {
+    if (mServerDown)
+      PgServer::up();
+  }
+
+  PgQgisHost mHost;
+  QgsVectorLayer* mLayer = nullptr;
+  bool mServerDown = false;
+};
+
+} // namespace
+
+TEST_F(PgBulkTextTest, ATableIsCopiedStraightWithTheTextsQgisGives) {
+  EXPECT_TRUE(DirectColumnReader::open(mLayer, mLayer->fields().indexOf("pin")));
+  EXPECT_TRUE(DirectColumnReader::open(mLayer, mLayer->fields().indexOf("code")));
+  const Texts expected = {"12-034-0056",  std::nullopt,     "",    "  ",   "tab\there",
+                          "two\nlines\r", "back\\slash\\N", "\\N", "Åß-9", "O'BRIEN",
+                          " r-7 "};
+  // The server may hand rows out in any order; the list sorts them anyway.
+  EXPECT_EQ(unordered(byTexts("pin")), unordered(expected));
+  EXPECT_EQ(unordered(byRows("pin")), unordered(expected));
+  EXPECT_EQ(unordered(byTexts("code")), unordered(byRows("code")));
+}
+
+TEST_F(PgBulkTextTest, EditsAndSubsetFiltersAreReadThroughQgis) {
+  ASSERT_TRUE(mLayer->setSubsetString(QStringLiteral("n >= 9")));
+  EXPECT_FALSE(DirectColumnReader::open(mLayer, mLayer->fields().indexOf("pin")));
+  const Texts subset = {"Åß-9", "O'BRIEN", " r-7 "};
+  EXPECT_EQ(unordered(byTexts("pin")), unordered(subset));
+
+  ASSERT_TRUE(mLayer->setSubsetString(QString()));
+  ASSERT_TRUE(mLayer->startEditing());
+  ASSERT_TRUE(mLayer->changeAttributeValue(1, mLayer->fields().indexOf("pin"), "EDITED"));
+  EXPECT_FALSE(DirectColumnReader::open(mLayer, mLayer->fields().indexOf("pin")));
+  const Texts edited = byTexts("pin");
+  EXPECT_EQ(std::count(edited.begin(), edited.end(), std::optional<std::string>("EDITED")), 1);
+  EXPECT_EQ(unordered(edited), unordered(byRows("pin")));
+  mLayer->rollBack();
+}
+
+TEST_F(PgBulkTextTest, AServerThatStopsDuringTheCopyIsAFailureNotAShortList) {
+  // More text than the connection can hold in its buffers.
+  const QString error = PgServer::exec(
+      QStringLiteral("DROP TABLE IF EXISTS bulk_many; "
+                     "CREATE TABLE bulk_many AS SELECT n AS fid, repeat('x', 40) || n AS pin, "
+                     "ST_MakeEnvelope(n, 0, n + 1, 1, 3857)::geometry(Polygon, 3857) AS geom "
+                     "FROM generate_series(1, 600000) AS n; "
+                     "ALTER TABLE bulk_many ADD PRIMARY KEY (fid)"));
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  QgsVectorLayer* many =
+      mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_many")), QStringLiteral("Many"));
+  ASSERT_TRUE(many && many->isValid());
+  ASSERT_TRUE(DirectColumnReader::open(many, many->fields().indexOf("pin")));
+
+  const Ref<ITable> table = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Many"))->Table();
+  const auto cursor = QueryInterface<IBulkTextCursor>(table->Search(nullptr, false));
+  const int32_t pin = table->FindField(QStringLiteral("pin"));
+  TextBatch batch;
+  ASSERT_TRUE(cursor->NextTexts(pin, 8192, batch));
+  int read = batch.size();
+  PgServer::down();
+  mServerDown = true;
+  try {
+    while (cursor->NextTexts(pin, 8192, batch))
+      read += batch.size();
+    ADD_FAILURE() << "the read ended as though complete after " << read << " rows";
+  } catch (const ComError& failure) {
+    EXPECT_EQ(failure.number(), QgisErrors::DataSourceUnavailable);
+    EXPECT_LT(read, 600000);
+  }
+}
