@@ -38,7 +38,9 @@ public:
     SimJournal::clear();
     for (const auto& def : layers)
       mApp->map()->add(buildLayer(def));
-    if (!mBulk)
+    if (mBulk)
+      offerTexts(mApp->map()->layers);
+    else
       readRowByRow(mApp->map()->layers);
     return mApp->document;
   }
@@ -50,6 +52,14 @@ private:
         feature->table->setOffersBulk(false);
       if (auto group = std::dynamic_pointer_cast<SimGroupLayer>(layer))
         readRowByRow(group->children);
+    }
+  }
+  static void offerTexts(const std::vector<Ref<ILayer>>& layers) {
+    for (const auto& layer : layers) {
+      if (auto feature = std::dynamic_pointer_cast<SimFeatureLayer>(layer))
+        feature->table->setOffersText(true);
+      if (auto group = std::dynamic_pointer_cast<SimGroupLayer>(layer))
+        offerTexts(group->children);
     }
   }
   bool mBulk;
