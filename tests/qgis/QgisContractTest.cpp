@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <map>
 #include <gdal_priv.h>
+
+#include "common/GdalFileDriver.h"
 #include <ogrsf_frmts.h>
 #include <qgslayertree.h>
 #include <qgsrasterlayer.h>
@@ -107,7 +109,7 @@ private:
     std::unique_ptr<GDALDataset> shapefile;
     GDALDataset* ds = mGeoPackage.get();
     if (mShapefiles) {
-      GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+      GDALDriver* driver = gdalVectorDriverForExtension("shp");
       shapefile.reset(
           driver->Create(QFile::encodeName(path(table + QStringLiteral(".shp"))).constData(), 0, 0,
                          0, GDT_Unknown, nullptr));

@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <gdal_priv.h>
+
+#include "common/GdalFileDriver.h"
 #include <memory>
 #include <ogrsf_frmts.h>
 #include <qgsapplication.h>
@@ -359,10 +361,10 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
   ds->CommitTransaction();
 }
 
-GDALDataset* createDataset(const char* driverName, const QString& path) {
-  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName);
+GDALDataset* createDataset(const char* extension, const QString& path) {
+  GDALDriver* driver = gdalVectorDriverForExtension(extension);
   if (!driver)
-    fail(std::string("no GDAL driver ") + driverName);
+    fail(std::string("no GDAL driver writes .") + extension);
   QFile::remove(path);
   GDALDataset* ds =
       driver->Create(QFile::encodeName(path).constData(), 0, 0, 0, GDT_Unknown, nullptr);
@@ -419,7 +421,7 @@ int main(int argc, char** argv) {
 
   const QString gpkg = QDir(o.outDir).absoluteFilePath(QStringLiteral("town.gpkg"));
   {
-    std::unique_ptr<GDALDataset> ds(createDataset("GPKG", gpkg));
+    std::unique_ptr<GDALDataset> ds(createDataset("gpkg", gpkg));
     writeParcels(ds.get(), o, srs, true);
   }
   if (o.shapefile) {
@@ -427,7 +429,7 @@ int main(int argc, char** argv) {
     for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".idx", ".ind", ".idm"})
       QFile::remove(
           QDir(o.outDir).absoluteFilePath(QStringLiteral("parcels") + QLatin1String(ext)));
-    std::unique_ptr<GDALDataset> ds(createDataset("ESRI Shapefile", shp));
+    std::unique_ptr<GDALDataset> ds(createDataset("shp", shp));
     writeParcels(ds.get(), o, srs, false);
   }
   if (o.project) {
