@@ -59,59 +59,59 @@ public:
 
   Ref<IMxDocument> build(const std::vector<HostContract::LayerDef>& layers) override {
     mHost = std::make_unique<PgQgisHost>();
-    for (const auto& spec : layers)
-      add(spec, QString());
+    for (const auto& layerDef : layers)
+      add(layerDef, QString());
     return mHost->application->Document();
   }
 
 private:
-  void add(const HostContract::LayerDef& spec, const QString& group) {
-    if (spec.kind == HostContract::LayerDef::Group) {
+  void add(const HostContract::LayerDef& layerDef, const QString& group) {
+    if (layerDef.kind == HostContract::LayerDef::Group) {
       // Groups nest in the layer tree; the contract's map is two levels deep at most.
       if (group.isEmpty()) {
-        mHost->project.layerTreeRoot()->addGroup(spec.name);
+        mHost->project.layerTreeRoot()->addGroup(layerDef.name);
       } else {
-        mHost->project.layerTreeRoot()->findGroup(group)->addGroup(spec.name);
+        mHost->project.layerTreeRoot()->findGroup(group)->addGroup(layerDef.name);
       }
-      for (const auto& child : spec.children)
-        add(child, spec.name);
+      for (const auto& child : layerDef.children)
+        add(child, layerDef.name);
       return;
     }
     static int sTable = 0;
     const QString table = QStringLiteral("contract_%1").arg(++sTable);
     mTables.append(table);
-    const bool feature = spec.kind == HostContract::LayerDef::Feature;
+    const bool feature = layerDef.kind == HostContract::LayerDef::Feature;
     QStringList columns = {QStringLiteral("fid serial PRIMARY KEY")};
     if (feature)
       columns.append(QStringLiteral("geom geometry(Polygon, 3857)"));
-    for (const auto& field : spec.fields)
+    for (const auto& field : layerDef.fields)
       columns.append(QStringLiteral("\"%1\" %2").arg(field.name, sqlType(field.type)));
     if (!feature)
       columns.append(QStringLiteral("note text"));
     QString sql = QStringLiteral("DROP TABLE IF EXISTS %1; CREATE TABLE %1 (%2);")
                       .arg(table, columns.join(", "));
-    for (const auto& row : spec.rows) {
+    for (const auto& row : layerDef.rows) {
       QStringList names = {QStringLiteral("geom")};
       QStringList values = {sqlShape(row)};
-      for (size_t i = 0; i < spec.fields.size() && i < size_t(row.values.size()); ++i) {
-        names.append(QLatin1Char('"') + spec.fields[i].name + QLatin1Char('"'));
+      for (size_t i = 0; i < layerDef.fields.size() && i < size_t(row.values.size()); ++i) {
+        names.append(QLatin1Char('"') + layerDef.fields[i].name + QLatin1Char('"'));
         values.append(sqlValue(row.values[int(i)]));
       }
       sql += QStringLiteral("INSERT INTO %1 (%2) VALUES (%3);")
                  .arg(table, names.join(", "), values.join(", "));
     }
     if (mIndexed)
-      for (const auto& field : spec.fields)
+      for (const auto& field : layerDef.fields)
         sql += QStringLiteral("CREATE INDEX ON %1 (\"%2\");").arg(table, field.name);
     const QString error = PgServer::exec(sql);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
 
     QgsVectorLayer* layer;
     if (group.isEmpty()) {
-      layer = mHost->addLayer(PgServer::layerSource(table, feature), spec.name);
+      layer = mHost->addLayer(PgServer::layerSource(table, feature), layerDef.name);
     } else {
       auto* node = mHost->project.layerTreeRoot()->findGroup(group);
-      layer = new QgsVectorLayer(PgServer::layerSource(table, feature), spec.name,
+      layer = new QgsVectorLayer(PgServer::layerSource(table, feature), layerDef.name,
                                  QStringLiteral("postgres"));
       mHost->project.addMapLayer(layer, false);
       node->addLayer(layer);
