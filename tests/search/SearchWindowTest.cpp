@@ -310,7 +310,7 @@ TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
   EXPECT_EQ(child<ParcelListView>(window, "List1")->toolTip(), "Click to zoom to a parcel");
   EXPECT_EQ(child<QLabel>(window, "Image2")->toolTip(),
             "For more information, please visit www.larkhillgis.com or email info@larkhillgis.com");
-  EXPECT_EQ(child<QLabel>(window, "Image2")->pixmap()->size(), QSize(120, 50));
+  EXPECT_EQ(child<QLabel>(window, "Image2")->pixmap(Qt::ReturnByValue).size(), QSize(120, 50));
   EXPECT_EQ(window->palette().color(QPalette::Window), QColor(171, 181, 193));
   EXPECT_EQ(child<QGroupBox>(window, "Frame1")->palette().color(QPalette::WindowText),
             QColor(128, 0, 0));
