@@ -8,6 +8,7 @@
 #include "platform/ComError.h"
 #include "qgis/DirectColumnReader.h"
 #include "qgis/QgisErrors.h"
+#include "support/TableTexts.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -17,7 +18,6 @@
 
 namespace {
 
-using Texts = std::vector<std::optional<std::string>>;
 
 class PgBulkTextTest : public ::testing::Test {
 protected:
@@ -42,33 +42,11 @@ protected:
 
   Texts byTexts(const QString& field) {
     const Ref<ITable> table = tableOf();
-    if (!table)
-      return {};
-    const auto cursor = QueryInterface<IBulkTextCursor>(table->Search(nullptr, false));
-    EXPECT_TRUE(cursor);
-    const int32_t index = table->FindField(field);
-    EXPECT_TRUE(cursor->HasTextValues(index));
-    Texts texts;
-    TextBatch batch;
-    while (cursor->NextTexts(index, 4, batch))
-      for (int i = 0; i < batch.size(); ++i)
-        texts.push_back(batch.isNull(i) ? std::nullopt
-                                        : std::optional<std::string>(std::string(batch.text(i))));
-    return texts;
+    return table ? textsInBulk(table, field, 4) : Texts();
   }
   Texts byRows(const QString& field) {
     const Ref<ITable> table = tableOf();
-    if (!table)
-      return {};
-    const Ref<ICursor> cursor = table->Search(nullptr, false);
-    const int32_t index = table->FindField(field);
-    Texts texts;
-    while (const Ref<IRow> row = cursor->NextRow()) {
-      const QVariant value = row->Value(index);
-      texts.push_back(value.isNull() ? std::nullopt
-                                     : std::optional<std::string>(value.toString().toStdString()));
-    }
-    return texts;
+    return table ? textsByRows(table, field) : Texts();
   }
   Ref<ITable> tableOf() {
     const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));

@@ -7,6 +7,7 @@
 #include "qgis/PgColumnReader.h"
 #include "qgis/QgisApplication.h"
 #include "search/SortedListModel.h"
+#include "support/TableTexts.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
@@ -23,7 +24,6 @@
 
 namespace {
 
-using Texts = std::vector<std::optional<std::string>>;
 
 // Blanks, nulls, blanks around a value, letters beyond ASCII, an apostrophe.
 const Texts kPins = {"12-034-0056", "   ",        std::nullopt, " r-7 ",    "Å-3",
@@ -86,33 +86,9 @@ protected:
   Ref<ITable> table() { return LarkhillGIS_ArcMap::FindLayer("Parcels")->Table(); }
 
   /** Every text of the field by NextTexts, in batches of three. */
-  Texts byTexts(const QString& field) {
-    const Ref<ITable> t = table();
-    const auto cursor = QueryInterface<IBulkTextCursor>(t->Search(nullptr, false));
-    EXPECT_TRUE(cursor);
-    const int32_t index = t->FindField(field);
-    EXPECT_TRUE(cursor->HasTextValues(index));
-    Texts texts;
-    TextBatch batch;
-    while (cursor->NextTexts(index, 3, batch))
-      for (int i = 0; i < batch.size(); ++i)
-        texts.push_back(batch.isNull(i) ? std::nullopt
-                                        : std::optional<std::string>(std::string(batch.text(i))));
-    return texts;
-  }
+  Texts byTexts(const QString& field) { return textsInBulk(table(), field, 3); }
   /** The same field read row by row as values. */
-  Texts byRows(const QString& field) {
-    const Ref<ITable> t = table();
-    const Ref<ICursor> cursor = t->Search(nullptr, false);
-    const int32_t index = t->FindField(field);
-    Texts texts;
-    while (const Ref<IRow> row = cursor->NextRow()) {
-      const QVariant value = row->Value(index);
-      texts.push_back(value.isNull() ? std::nullopt
-                                     : std::optional<std::string>(value.toString().toStdString()));
-    }
-    return texts;
-  }
+  Texts byRows(const QString& field) { return textsByRows(table(), field); }
   int pinAttribute() const { return mLayer->fields().indexOf("PIN"); }
 
   QTemporaryDir mFolder;
