@@ -2,8 +2,11 @@
 // load (configuration read, every value of the field listed with progress,
 // sorted once and shown) against the raw read of the same column.
 //   build/bench/bench_search_window
-#include "command/LarkhillGIS_Public.h"
-#include "command/WindowInterfaces.h"
+#include "command/ComponentUnload.h"
+#include "command/ComponentWindows.h"
+#include "command/InstallFolder.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/WindowInterfaces.h"
 #include "config/ConfigFile.h"
 #include "platform/DriveTable.h"
 #include "platform/Services.h"
@@ -60,6 +63,7 @@ void useCounty(County& place) {
                                           QStringLiteral("LarkhillParcelSearch"),
                                           QStringLiteral("config"), QString());
   ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("PIN"));
+  installWindowFactory(&ComponentWindows::instance());
 }
 
 void BM_RawColumnRead(benchmark::State& state) {
@@ -88,8 +92,8 @@ void BM_SearchWindowLoad(benchmark::State& state) {
     QApplication::processEvents();
     listed = window->listModel().count();
     state.PauseTiming();
+    releaseWindow(gSearchWindow.object(), false);
     gSearchWindow.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -115,8 +119,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  LarkhillGIS_Public::resetSharedState();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ComponentUnload::unload();
   for (const QString& text : messages.texts)
     std::fprintf(stderr, "message: %s\n", qPrintable(text));
   return messages.texts.isEmpty() ? 0 : 1;

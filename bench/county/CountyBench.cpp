@@ -6,7 +6,7 @@
 //   county-bench --data <folder> --sizes 10000,100000,1000000 --out <file.md>
 //                [--pg <conninfo> --pg-table <table> --pg-field <field> --pg-count <n>]
 //                [--reps <n>]
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "qgis/QgisApplication.h"
 #include "search/SortedListModel.h"

@@ -6,8 +6,8 @@
 //
 // It starts a throw-away PostgreSQL + PostGIS server (tools/pg-start.sh),
 // loads the parcels, measures, and stops the server again.
-#include "command/LarkhillGIS_Public.h"
-#include "mapdata/IListControl.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "platform/IListControl.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/Services.h"
 #include "qgis/QgisApplication.h"

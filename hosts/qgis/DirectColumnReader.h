@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mapdata/TextBatch.h"
+#include "platform/TextBatch.h"
 
 #include <memory>
 

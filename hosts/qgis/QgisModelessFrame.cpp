@@ -7,18 +7,6 @@
 #include <QVBoxLayout>
 
 namespace {
-// The frame's window tells the frame when it goes first (with the main window
-// that owns it): its children are deleted after this destructor has run, and
-// the frame must not delete the window a second time.
-class FrameWindow : public QWidget {
-public:
-  FrameWindow(QWidget* owner, std::shared_ptr<bool> alive)
-      : QWidget(owner, Qt::Tool), mAlive(std::move(alive)) {}
-  ~FrameWindow() override { *mAlive = false; }
-
-private:
-  std::shared_ptr<bool> mAlive;
-};
 // The size the form asks for: the one it set itself, or else its layout's.
 QSize preferredSize(const QWidget* form) {
   const QSize own = form->testAttribute(Qt::WA_Resized) ? form->size() : form->sizeHint();
@@ -26,25 +14,22 @@ QSize preferredSize(const QWidget* form) {
 }
 } // namespace
 
-QgisModelessFrame::QgisModelessFrame(QWidget* owner)
-    : mAlive(std::make_shared<bool>(true)), mWindow(new FrameWindow(owner, mAlive)) {
+QgisModelessFrame::QgisModelessFrame(QWidget* owner) : mWindow(new QWidget(owner, Qt::Tool)) {
   mWindow->setObjectName(QStringLiteral("larkhillFrame"));
   auto* layout = new QVBoxLayout(mWindow);
   layout->setContentsMargins(0, 0, 0, 0);
 }
 
 QgisModelessFrame::~QgisModelessFrame() {
-  if (!*mAlive)
-    return;
-  if (mForm && mForm->parentWidget() == mWindow) {
-    mForm->hide();
-    mForm->setParent(nullptr);
-  }
-  delete mWindow;
+  // A frame that never received a form is nobody else's to delete. One that
+  // did belongs to the component, which releases it, or goes with the main
+  // window; this handle may be dropped from inside the form's own destructor.
+  if (!mForm && mWindow)
+    delete mWindow.data();
 }
 
 QWidget* QgisModelessFrame::frame() {
-  if (!*mAlive || !mWindow)
+  if (!mWindow)
     QgisErrors::raise(QgisErrors::DataSourceUnavailable,
                       QStringLiteral("The frame's window has been closed."));
   return mWindow;

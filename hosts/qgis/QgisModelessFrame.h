@@ -7,8 +7,9 @@
 
 /**
  * A modeless frame: a tool window over the host's main window that holds one
- * of the component's forms. The frame does not own the form: when the frame
- * goes, the form is taken out of it first.
+ * of the component's forms. The tool window is a child of the main window and
+ * owns the form through the Qt object tree. This object is only a handle on
+ * it: it deletes the tool window only while no form has been put in.
  */
 class QgisModelessFrame : public IModelessFrame, public IWindowPosition {
 public:
@@ -29,7 +30,6 @@ public:
 
 private:
   QWidget* frame();
-  std::shared_ptr<bool> mAlive;
   QPointer<QWidget> mWindow;
   QPointer<QWidget> mForm;
 };

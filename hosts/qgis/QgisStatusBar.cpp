@@ -6,6 +6,14 @@
 #include <QStatusBar>
 #include <algorithm>
 
+QgisStatusBar::~QgisStatusBar() {
+  if (mProgress) {
+    if (mStatusBar)
+      mStatusBar->removeWidget(mProgress);
+    delete mProgress.data();
+  }
+}
+
 QStatusBar* QgisStatusBar::statusBar() {
   if (!mStatusBar)
     QgisErrors::raise(QgisErrors::DataSourceUnavailable,

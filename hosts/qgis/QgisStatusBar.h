@@ -18,6 +18,8 @@ class QgisStatusBar : public IStatusBar,
                       public std::enable_shared_from_this<QgisStatusBar> {
 public:
   explicit QgisStatusBar(QStatusBar* statusBar) : mStatusBar(statusBar) {}
+  /** Takes the progress bar it added out of the status bar again. */
+  ~QgisStatusBar() override;
 
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;

@@ -6,18 +6,23 @@
 
 #include <QVBoxLayout>
 
-SimModelessFrame::SimModelessFrame() : mWidget(std::make_unique<QWidget>(nullptr, Qt::Tool)) {
-  auto* layout = new QVBoxLayout(mWidget.get());
+SimModelessFrame::SimModelessFrame() : mWidget(new QWidget(nullptr, Qt::Tool)) {
+  auto* layout = new QVBoxLayout(mWidget.data());
   layout->setContentsMargins(0, 0, 0, 0);
   mWidget->setObjectName(QStringLiteral("SimModelessFrame"));
 }
 
 SimModelessFrame::~SimModelessFrame() {
-  // The frame does not own the window: hand it back before the frame's widget goes.
-  if (mWindow) {
-    mWindow->hide();
-    mWindow->setParent(nullptr);
-  }
+  // Only an empty tool window is this handle's to delete. While a window is in
+  // it (also inside that window's own destructor) the tool window is not.
+  if (!mWindow && mWidget)
+    delete mWidget.data();
+}
+
+QWidget* SimModelessFrame::checkedWidget() const {
+  if (!mWidget)
+    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  return mWidget.data();
 }
 
 void SimModelessFrame::Create(Form* window) {
@@ -25,9 +30,10 @@ void SimModelessFrame::Create(Form* window) {
   calls.append(QStringLiteral("Create"));
   if (!window)
     RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  QWidget* frame = checkedWidget();
   mWindow = window;
-  mWidget->layout()->addWidget(window);
-  mWidget->resize(window->size());
+  frame->layout()->addWidget(window);
+  frame->resize(window->size());
   window->show();
   window->Load();
 }
@@ -45,29 +51,30 @@ void SimModelessFrame::setCaption(const QString& caption) {
   SimJournal::enter("IModelessFrame.setCaption");
   calls.append(QStringLiteral("Caption ") + caption);
   mCaption = caption;
-  mWidget->setWindowTitle(caption);
+  checkedWidget()->setWindowTitle(caption);
 }
 
 bool SimModelessFrame::Visible() {
   SimJournal::enter("IModelessFrame.Visible");
-  return mWidget->isVisible();
+  return checkedWidget()->isVisible();
 }
 
 void SimModelessFrame::setVisible(bool visible) {
   SimJournal::enter("IModelessFrame.setVisible");
   calls.append(visible ? QStringLiteral("Visible true") : QStringLiteral("Visible false"));
-  mWidget->setVisible(visible);
+  checkedWidget()->setVisible(visible);
 }
 
 void SimModelessFrame::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
   SimJournal::enter("IWindowPosition.Move");
   calls.append(QStringLiteral("Move %1 %2 %3 %4").arg(left).arg(top).arg(width).arg(height));
   moves.append(QRect(left, top, width, height));
-  mWidget->move(left, top);
+  QWidget* frame = checkedWidget();
+  frame->move(left, top);
   if (width > 0 && height > 0)
-    mWidget->resize(width, height);
+    frame->resize(width, height);
   else if (width > 0)
-    mWidget->resize(width, mWidget->height());
+    frame->resize(width, frame->height());
   else if (height > 0)
-    mWidget->resize(mWidget->width(), height);
+    frame->resize(frame->width(), height);
 }

@@ -1,7 +1,9 @@
 #include "command/LarkhillParcelSearch.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "command/Vendor.h"
+#include "command/ComponentWindows.h"
+#include "command/InstallFolder.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/Vendor.h"
 #include "command/frmResources.h"
 #include "config/ConfigFile.h"
 #include "platform/ComError.h"
@@ -82,6 +84,9 @@ void LarkhillParcelSearch::OnCreate(const Ref<IUnknown>& hook) {
     mApplication = QueryInterface<IApplication>(hook);
     if (!mApplication)
       RuntimeError::raise(RuntimeError::TypeMismatch);
+    // The component's own windows, unless a host or test put others in place.
+    if (!windowFactoryInstalled())
+      installWindowFactory(&ComponentWindows::instance());
     if (!gSearchWindow)
       gSearchWindow = windowFactory().createSearchWindow();
     gProductName = Vendor::ProductName;

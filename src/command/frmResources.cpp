@@ -5,18 +5,22 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 
 namespace {
-frmResources* sInstance = nullptr;
-}
+// Not an owner: the window is deleted by release(), from the component's unload.
+QPointer<frmResources> sInstance;
+} // namespace
 
 frmResources& frmResources::instance() {
   if (!sInstance)
-    sInstance = new frmResources; // lives as long as the component
+    sInstance = new frmResources;
   return *sInstance;
 }
 
-bool frmResources::exists() { return sInstance != nullptr; }
+bool frmResources::exists() { return !sInstance.isNull(); }
+
+void frmResources::release() { delete sInstance.data(); }
 
 frmResources::frmResources() {
   setObjectName(QStringLiteral("frmResources"));

@@ -13,10 +13,12 @@ class QLabel;
 class frmResources : public Form {
   Q_OBJECT
 public:
-  /** The one resource window, created on first use. */
+  /** The one resource window, created on first use; the component's unload deletes it. */
   static frmResources& instance();
   /** True once the resource window exists. */
   static bool exists();
+  /** Deletes the resource window, when there is one. */
+  static void release();
 
   /** The handle of the button picture, stable for the life of the component. */
   int32_t Picture1Handle() const { return mPicture1Handle; }

@@ -1,7 +1,7 @@
 #include "config/frmConfig.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "command/Vendor.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/Vendor.h"
 #include "config/ConfigFile.h"
 #include "errors/ErrorHandling.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
@@ -9,13 +9,12 @@
 #include "platform/FileChannel.h"
 #include "platform/GraphicButton.h"
 #include "platform/ListBox.h"
+#include "platform/Required.h"
 #include "platform/Services.h"
 #include "platform/WindowLook.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 
@@ -35,18 +34,13 @@ QLabel* boldLabel(const QString& objectName, const QString& caption, QWidget* pa
   return label;
 }
 
-// Raises 91 Object variable not set for a reference that is none.
-template <class T> const T& required(const T& reference) {
-  if (!reference)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-  return reference;
-}
-
 } // namespace
 
 frmConfig::frmConfig() {
   setObjectName(kModule);
   setWindowTitle(Vendor::ProductName + QStringLiteral(" - Configure"));
+  // Deleted by Unload, also when the user closes it by its border.
+  setModal(true);
   setFixedSize(twipsToPixelsX(6345), twipsToPixelsY(3135));
   setBackColor(this, kWindowBackColor);
   setFont(sansFont(8.25));
@@ -78,11 +72,13 @@ frmConfig::frmConfig() {
 
   Command2 = new GraphicButton(QStringLiteral("Cancel"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
+  Command2->setAutoDefault(true);
   Command2->setGeometry(twipsRect(3420, 2700, 945, 345));
   setForeColor(Command2, 0x00000000u);
   Command1 = new GraphicButton(QStringLiteral("Continue"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
   Command1->setGeometry(twipsRect(4440, 2700, 1710, 345));
+  Command1->setAutoDefault(true);
   Command1->setDefault(true);
   setForeColor(Command1, 0x00000000u);
 
@@ -98,6 +94,13 @@ frmConfig::frmConfig() {
 
 frmConfig* frmConfig::current() {
   return sCurrent.data();
+}
+
+void frmConfig::Load() {
+  if (mLoaded)
+    return;
+  mLoaded = true;
+  Form_Load();
 }
 
 void frmConfig::showModalWindow() {
@@ -161,7 +164,8 @@ void frmConfig::Command1_Click() {
 
     if (gSearchWindow)
       gSearchWindow->Unload();
-    gSearchWindow.reset();
+    // Deleted later: this may run inside the old window's "Configure".
+    releaseWindow(gSearchWindow.object(), true);
     gSearchWindow = windowFactory().createSearchWindow();
     required(required(gSearchWindow)->Frame())->setVisible(true);
     setMousePointer(MousePointer::Default);
@@ -182,28 +186,16 @@ void frmConfig::Command2_Click() {
 }
 
 void frmConfig::Unload() {
-  Form::Unload();
+  // Hiding ends the dialog's modal loop.
+  hide();
+  mLoaded = false;
   if (sCurrent == this)
     sCurrent = nullptr;
   deleteLater();
 }
 
-void frmConfig::keyPressEvent(QKeyEvent* event) {
-  // Enter presses the focused button or else the default button; Escape presses Cancel.
-  switch (event->key()) {
-  case Qt::Key_Return:
-  case Qt::Key_Enter:
-    if (auto* focused = qobject_cast<QPushButton*>(focusWidget()))
-      focused->click();
-    else
-      Command1->click();
-    return;
-  case Qt::Key_Escape:
-    Command2->click();
-    return;
-  default:
-    Form::keyPressEvent(event);
-  }
+void frmConfig::reject() {
+  Command2->click();
 }
 
 void frmConfig::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Form.h"
+#include <QDialog>
 
 class GraphicButton;
 class ListBox;
@@ -11,13 +11,19 @@ class QLabel;
  * The configuration window: the user chooses the parcel layer among the
  * feature layers of the focus map and the parcel ID field among its fields.
  * "Continue" stores the choice and brings up a new search window that lists
- * the new values; "Cancel" shows the search window again. Shown modally; it
- * exists at most once and is deleted when it closes.
+ * the new values; "Cancel" shows the search window again. A dialog shown
+ * modally: Enter presses the focused button or else "Continue", Escape presses
+ * "Cancel". It exists at most once, owns itself and is deleted when it closes.
  */
-class frmConfig : public Form {
+class frmConfig : public QDialog {
   Q_OBJECT
 public:
   frmConfig();
+
+  /** Runs the load handler once; later calls do nothing until the window is unloaded. */
+  void Load();
+  /** True once the load handler has started. */
+  bool isLoaded() const { return mLoaded; }
 
   /**
    * Creates the window (or takes the one that exists), loads it, centres it on
@@ -35,14 +41,17 @@ public:
   void Command2_Click();
 
   /** Hides the window and deletes it once control is back in the event loop. */
-  void Unload() override;
+  void Unload();
+
+  /** Escape: presses "Cancel". */
+  void reject() override;
 
 protected:
-  void Form_Load() override;
-  void keyPressEvent(QKeyEvent* event) override;
+  void Form_Load();
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  bool mLoaded = false;
   QGroupBox* Frame1 = nullptr;
   QLabel* Label1 = nullptr;
   ListBox* List1 = nullptr;

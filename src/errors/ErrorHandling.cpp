@@ -1,7 +1,7 @@
 #include "errors/ErrorHandling.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "command/Vendor.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/Vendor.h"
 #include "platform/ComError.h"
 #include "platform/Services.h"
 

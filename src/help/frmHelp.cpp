@@ -1,7 +1,7 @@
 #include "help/frmHelp.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "command/Vendor.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/Vendor.h"
 #include "errors/ErrorHandling.h"
 #include "mapdata/ModelessFrame.h"
 #include "platform/ClickLabel.h"
@@ -10,8 +10,9 @@
 #include "platform/WindowLook.h"
 
 #include <QFrame>
-#include <algorithm>
+#include <QList>
 #include <QPainter>
+#include <QPointer>
 
 using namespace WindowLook;
 
@@ -20,8 +21,10 @@ namespace {
 const QString kModule = QStringLiteral("frmHelp");
 constexpr uint32_t kLinkColor = 0x00C00000u;
 
-std::vector<std::shared_ptr<frmHelp>>& windows() {
-  static std::vector<std::shared_ptr<frmHelp>> sWindows;
+// The help windows opened, oldest first. Not an owner: each window belongs to
+// its frame, and an entry turns null when its window is deleted.
+QList<QPointer<frmHelp>>& windows() {
+  static QList<QPointer<frmHelp>> sWindows;
   return sWindows;
 }
 
@@ -43,7 +46,7 @@ void openAddress(QWidget* owner, const QString& address) {
 
 } // namespace
 
-frmHelp::frmHelp() {
+frmHelp::frmHelp() : mPage(pagePicture()) {
   setObjectName(kModule);
   setWindowTitle(Vendor::ProductName + QStringLiteral(" - Help"));
   setFixedSize(twipsToPixelsX(9285), twipsToPixelsY(7095));
@@ -77,16 +80,10 @@ frmHelp::frmHelp() {
   connect(Label4, &ClickLabel::clicked, this, [this] { Label4_Click(); });
 }
 
-frmHelp::~frmHelp() {
-  // The frame does not own the window: take the window out before the frame goes.
-  if (parentWidget())
-    setParent(nullptr);
-  mFrame.reset();
-}
+frmHelp::~frmHelp() = default;
 
-const QPixmap& frmHelp::pagePicture() {
-  static const QPixmap sPage(QStringLiteral(":/help/helppage.png"));
-  return sPage;
+QPixmap frmHelp::pagePicture() {
+  return QPixmap(QStringLiteral(":/help/helppage.png"));
 }
 
 void frmHelp::paintEvent(QPaintEvent*) {
@@ -98,7 +95,7 @@ void frmHelp::paintEvent(QPaintEvent*) {
   const double scale = pictureScale();
   painter.setRenderHint(QPainter::SmoothPixmapTransform, scale != 1.0);
   painter.scale(scale, scale);
-  painter.drawPixmap(0, 0, pagePicture());
+  painter.drawPixmap(0, 0, mPage);
 }
 
 Ref<IModelessFrame> frmHelp::Frame() {
@@ -131,35 +128,46 @@ void frmHelp::Label4_Click() {
                         QStringLiteral("/index.htm"));
 }
 
-std::shared_ptr<frmHelp> frmHelp::openNew() {
-  auto& open = windows();
-  // Help windows whose frames the user has closed are no longer needed.
-  open.erase(std::remove_if(open.begin(), open.end(),
-                            [](const std::shared_ptr<frmHelp>& window) {
-                              try {
-                                return window->mFrame && !window->mFrame->Visible();
-                              } catch (const ComError&) {
-                                return false;
-                              }
-                            }),
-             open.end());
-  // Deleted later, so that a window is never deleted inside one of its own handlers.
-  std::shared_ptr<frmHelp> window(new frmHelp, [](frmHelp* help) {
-    help->hide();
-    if (help->parentWidget())
-      help->setParent(nullptr);
-    help->deleteLater();
-  });
-  // Kept only once its frame shows: a window whose frame failed is let go.
-  window->Frame()->setVisible(true);
-  open.push_back(window);
+frmHelp* frmHelp::openNew() {
+  // Help windows whose frames the user has closed are no longer needed. They
+  // go later: a closed frame may still be finishing its own close.
+  QList<QPointer<frmHelp>> kept;
+  for (const QPointer<frmHelp>& window : windows()) {
+    if (!window)
+      continue;
+    bool closed = false;
+    try {
+      closed = window->mFrame && !window->mFrame->Visible();
+    } catch (const ComError&) {
+    }
+    if (closed)
+      releaseWindow(window, true);
+    else
+      kept.append(window);
+  }
+  windows() = kept;
+  auto* window = new frmHelp;
+  try {
+    window->Frame()->setVisible(true);
+  } catch (const ComError&) {
+    releaseWindow(window, false);
+    throw;
+  }
+  windows().append(window);
   return window;
 }
 
-const std::vector<std::shared_ptr<frmHelp>>& frmHelp::openWindows() {
-  return windows();
+std::vector<frmHelp*> frmHelp::openWindows() {
+  std::vector<frmHelp*> result;
+  for (const QPointer<frmHelp>& window : windows())
+    if (window)
+      result.push_back(window);
+  return result;
 }
 
 void frmHelp::closeAll() {
+  const QList<QPointer<frmHelp>> open = windows();
   windows().clear();
+  for (const QPointer<frmHelp>& window : open)
+    releaseWindow(window, false);
 }

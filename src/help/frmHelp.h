@@ -3,7 +3,7 @@
 #include "mapdata/HostInterface.h"
 #include "platform/Form.h"
 
-#include <memory>
+#include <QPixmap>
 #include <vector>
 
 class ClickLabel;
@@ -12,8 +12,8 @@ class QFrame;
 /**
  * The help window: a picture of the tool's usage and three links (the vendor's
  * web site, an e-mail message to the vendor, the tool's update page). It lives
- * in a modeless host frame; every press of the search window's "?" opens one
- * more, and each stays until the user closes its frame.
+ * in a modeless host frame, which owns it; every press of the search
+ * window's "?" opens one more, and each stays until the user closes its frame.
  */
 class frmHelp : public Form {
   Q_OBJECT
@@ -29,13 +29,15 @@ public:
   Ref<IModelessFrame> Frame();
 
   /**
-   * Creates one more help window, keeps it among the open ones and makes its
-   * frame visible. Help windows whose frames the user has closed are let go.
+   * Creates one more help window and makes its frame visible; the frame owns
+   * the window. Help windows whose frames the user has closed are deleted
+   * with their frames. A window whose frame fails is deleted and the failure
+   * passes to the caller.
    */
-  static std::shared_ptr<frmHelp> openNew();
-  /** The help windows kept open. */
-  static const std::vector<std::shared_ptr<frmHelp>>& openWindows();
-  /** Lets go of every help window (when the component is unloaded, and in tests). */
+  static frmHelp* openNew();
+  /** The help windows that exist, oldest first. */
+  static std::vector<frmHelp*> openWindows();
+  /** Deletes every help window with its frame (the component's unload does). */
   static void closeAll();
 
   /** Opens the vendor's web site. */
@@ -46,7 +48,7 @@ public:
   void Label4_Click();
 
   /** The help page picture (733x533). */
-  static const QPixmap& pagePicture();
+  static QPixmap pagePicture();
 
 protected:
   void Form_Load() override;
@@ -54,6 +56,7 @@ protected:
 
 private:
   Ref<IModelessFrame> mFrame;
+  QPixmap mPage;
   QFrame* Frame1 = nullptr;
   ClickLabel* Label2 = nullptr;
   ClickLabel* Label3 = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mapdata/TextBatch.h"
+#include "platform/TextBatch.h"
 #include "platform/Com.h"
 
 #include <QString>
@@ -267,8 +267,12 @@ public:
 class IModelessFrame : public virtual IUnknown {
 public:
   /**
-   * Puts the frame around the window (which the frame does not own). Creating
-   * the frame loads the window: the frame calls Form::Load inside this call.
+   * Puts the frame around the window and takes ownership of it: the window
+   * becomes a child of the frame's own window and is deleted with it; deleting
+   * the frame's window (the form's parent widget) releases both. The frame
+   * object itself is a handle: dropping it deletes nothing that holds a
+   * window. Creating the frame loads the window: the frame calls Form::Load
+   * inside this call.
    */
   virtual void Create(Form* window) = 0;
   virtual QString Caption() = 0;

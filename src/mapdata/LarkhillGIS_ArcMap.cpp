@@ -1,8 +1,10 @@
 #include "mapdata/LarkhillGIS_ArcMap.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "errors/ErrorHandling.h"
 #include "platform/ComError.h"
+#include "platform/Required.h"
+#include "platform/Rounding.h"
 #include "platform/Services.h"
 #include "platform/Variant.h"
 
@@ -18,31 +20,12 @@ const QString Module = QStringLiteral("LarkhillGIS_ArcMap");
  */
 constexpr int ListBatch = 8192;
 
-/** Raises 91 Object variable not set for a host object that is none, as using it would. */
-template <class T> Ref<T> required(Ref<T> object) {
-  if (!object)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-  return object;
-}
-
 /** True when the text is empty once leading and trailing blanks are removed. */
 bool isBlank(const QString& text) {
   for (QChar c : text)
     if (c != QLatin1Char(' '))
       return false;
   return true;
-}
-
-/** Rounds to the nearest integer, a half to the even neighbour (2.5 gives 2, 3.5 gives 4). */
-int32_t roundHalfEven(double value) {
-  const double lower = std::floor(value);
-  const double fraction = value - lower;
-  double result = lower;
-  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(lower, 2.0) != 0.0))
-    result = lower + 1.0;
-  if (result > 2147483647.0 || result < -2147483648.0)
-    RuntimeError::raise(RuntimeError::Overflow);
-  return static_cast<int32_t>(result);
 }
 
 /**

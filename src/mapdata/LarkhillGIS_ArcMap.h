@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
-#include "mapdata/IListControl.h"
+#include "platform/IListControl.h"
 
 /**
  * The map and data routines: find a feature layer by name, list the feature

@@ -10,8 +10,8 @@ GraphicButton::GraphicButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent), mFace(WindowLook::buttonFace()),
       mPressed(WindowLook::buttonPressed()) {
   setCursor(WindowLook::handCursor());
-  // QPushButton's own default handling works in dialogs only; the window
-  // presses its default button itself.
+  // Enter presses a focused button only in a dialog, which turns this on for
+  // its own buttons; other windows handle Enter themselves.
   setAutoDefault(false);
 }
 
@@ -23,6 +23,8 @@ void GraphicButton::setPictures(const QPixmap& face, const QPixmap& pressed) {
 
 void GraphicButton::setDefault(bool isDefault) {
   mDefault = isDefault;
+  // In a dialog, Enter presses the default button.
+  QPushButton::setDefault(isDefault);
   update();
 }
 

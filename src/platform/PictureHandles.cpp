@@ -21,4 +21,6 @@ int32_t add(const QImage& picture) {
 
 QImage picture(int32_t handle) { return pictures().value(handle); }
 
+void clear() { pictures().clear(); }
+
 } // namespace PictureHandles

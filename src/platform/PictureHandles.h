@@ -14,5 +14,7 @@ namespace PictureHandles {
 int32_t add(const QImage& picture);
 /** Returns the picture of a handle, or a null image for an unknown handle. */
 QImage picture(int32_t handle);
+/** Forgets every picture (when the component unloads); later handles are new numbers. */
+void clear();
 
 } // namespace PictureHandles

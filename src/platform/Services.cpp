@@ -3,9 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QEventLoop>
 #include <QMessageBox>
-#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -50,18 +48,7 @@ public:
 
 class QtModalService : public IModalService {
 public:
-  void showModal(QWidget* window) override {
-    if (auto* dialog = qobject_cast<QDialog*>(window)) {
-      dialog->exec();
-      return;
-    }
-    QPointer<QWidget> guard(window);
-    window->setWindowModality(Qt::ApplicationModal);
-    window->show();
-    QEventLoop loop;
-    while (guard && guard->isVisible())
-      loop.processEvents(QEventLoop::WaitForMoreEvents);
-  }
+  void showModal(QDialog* window) override { window->exec(); }
 };
 
 QtMessageBoxService sQtMessageBox;
@@ -89,7 +76,7 @@ void ShellExecuteA(QWidget* owner, const QString& verb, const QString& file,
   (sShell ? sShell : &sQtShell)->execute(owner, verb, file, parameters, directory, showCommand);
 }
 
-void showModal(QWidget* window) { (sModal ? sModal : &sQtModal)->showModal(window); }
+void showModal(QDialog* window) { (sModal ? sModal : &sQtModal)->showModal(window); }
 
 void installMessageBoxService(IMessageBoxService* service) { sMessageBox = service; }
 void installMousePointerService(IMousePointerService* service) { sMousePointer = service; }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 /**
@@ -41,11 +42,11 @@ public:
                        const QString& parameters, const QString& directory, int showCommand) = 0;
 };
 
-/** Shows a window modally: returns only when the window has been closed or hidden. */
+/** Shows a dialog modally: returns only when the dialog has been closed or hidden. */
 class IModalService {
 public:
   virtual ~IModalService() = default;
-  virtual void showModal(QWidget* window) = 0;
+  virtual void showModal(QDialog* window) = 0;
 };
 
 /** The default title of the component's message boxes. */
@@ -61,8 +62,8 @@ void setMousePointer(MousePointer pointer);
 void ShellExecuteA(QWidget* owner, const QString& verb, const QString& file,
                    const QString& parameters, const QString& directory, int showCommand);
 
-/** Shows a window modally through the installed service. */
-void showModal(QWidget* window);
+/** Shows a dialog modally through the installed service. */
+void showModal(QDialog* window);
 
 /**
  * Installs services; a null pointer restores the Qt implementation. The caller

@@ -1,5 +1,7 @@
 #include "platform/WindowLook.h"
 
+#include "platform/Rounding.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -54,19 +56,19 @@ QFont sansFont(double pointSize, bool bold, bool underline) {
   return font;
 }
 
-const QCursor& handCursor() {
-  static const QCursor sCursor(QPixmap(QStringLiteral(":/look/hand.png")), 10, 10);
-  return sCursor;
+// Pictures and the pointer are made for the widget that asks: the widget owns
+// its copy, and Qt's own pixmap cache, which Qt empties itself, keeps the file
+// from being decoded twice. Nothing of them outlives the application.
+QCursor handCursor() {
+  return QCursor(QPixmap(QStringLiteral(":/look/hand.png")), 10, 10);
 }
 
-const QPixmap& buttonFace() {
-  static const QPixmap sFace(QStringLiteral(":/look/face.png"));
-  return sFace;
+QPixmap buttonFace() {
+  return QPixmap(QStringLiteral(":/look/face.png"));
 }
 
-const QPixmap& buttonPressed() {
-  static const QPixmap sPressed(QStringLiteral(":/look/pressed.png"));
-  return sPressed;
+QPixmap buttonPressed() {
+  return QPixmap(QStringLiteral(":/look/pressed.png"));
 }
 
 void setBackColor(QWidget* widget, uint32_t bbggrr) {
@@ -93,10 +95,6 @@ void setCaptionColor(QWidget* frame, uint32_t bbggrr) {
 
 double pictureScale() {
   return 15.0 / twipsPerPixelX();
-}
-
-int roundHalfEven(double value) {
-  return static_cast<int>(std::nearbyint(value));
 }
 
 QPoint centredPosition(const QSize& windowPixels) {

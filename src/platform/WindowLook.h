@@ -44,12 +44,12 @@ constexpr uint32_t kCaptionColor = 0x00000080u;
 QFont sansFont(double pointSize, bool bold = false, bool underline = false);
 
 /** The 32x32 pointing hand with its hot spot at 10, 10. */
-const QCursor& handCursor();
+QCursor handCursor();
 
 /** The face picture of the graphical buttons (337x55). */
-const QPixmap& buttonFace();
+QPixmap buttonFace();
 /** The picture of a pressed graphical button (336x55). */
-const QPixmap& buttonPressed();
+QPixmap buttonPressed();
 
 /** Sets a widget's background colour (and makes the widget paint it). */
 void setBackColor(QWidget* widget, uint32_t bbggrr);
@@ -71,8 +71,5 @@ double pictureScale();
  * twips per pixel, halves rounded to the even number.
  */
 QPoint centredPosition(const QSize& windowPixels);
-
-/** Rounds to the nearest whole number, halves to the even number. */
-int roundHalfEven(double value);
 
 } // namespace WindowLook

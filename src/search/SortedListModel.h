@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mapdata/IListControl.h"
+#include "platform/IListControl.h"
 
 #include <QAbstractListModel>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "search/frmMain.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "command/Vendor.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/Vendor.h"
 #include "config/ConfigFile.h"
 #include "errors/ErrorHandling.h"
 #include "help/frmHelp.h"
@@ -11,6 +11,7 @@
 #include "platform/ComError.h"
 #include "platform/FileChannel.h"
 #include "platform/GraphicButton.h"
+#include "platform/Required.h"
 #include "platform/Services.h"
 #include "platform/WindowLook.h"
 #include "search/ParcelListView.h"
@@ -31,13 +32,6 @@ constexpr uint32_t kWhite = 0x00FFFFFFu;
 constexpr uint32_t kTextBoxBack = 0x00E0E0E0u;
 constexpr uint32_t kListText = 0x00FF0000u;
 constexpr uint32_t kVersionText = 0x00E0E0E0u;
-
-// Raises 91 Object variable not set for a reference that is none.
-template <class T> const Ref<T>& required(const Ref<T>& reference) {
-  if (!reference)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-  return reference;
-}
 
 // Keeps a list in a bulk load for a scope, so that it is sorted and shown once,
 // however the scope ends.
@@ -154,13 +148,7 @@ frmMain::frmMain() {
   connect(Image2, &ClickLabel::clicked, this, [this] { Image2_Click(); });
 }
 
-frmMain::~frmMain() {
-  // The frame holds the window without owning it: take the window out before
-  // the frame goes, so that the frame's own widget never deletes it.
-  if (parentWidget())
-    setParent(nullptr);
-  mFrame.reset();
-}
+frmMain::~frmMain() = default;
 
 Ref<IModelessFrame> frmMain::Frame() {
   if (mFrame)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command/WindowInterfaces.h"
+#include "shared/WindowInterfaces.h"
 #include "platform/Form.h"
 
 class ClickLabel;

@@ -1,4 +1,4 @@
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "command/LarkhillParcelSearch.h"
 #include "platform/ComError.h"
 #include "platform/FileChannel.h"
@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QtEndian>
 
 namespace {
@@ -27,7 +28,8 @@ public:
   int shows = 0;
 };
 
-class StubSearchWindow : public ISearchWindow {
+// A QObject, as every search window is, so that the shared state's handle sees it go.
+class StubSearchWindow : public QObject, public ISearchWindow {
 public:
   Ref<IModelessFrame> Frame() override { return frame; }
   void Unload() override {}
@@ -36,15 +38,15 @@ public:
 
 class StubWindows : public IWindowFactory {
 public:
-  std::shared_ptr<ISearchWindow> createSearchWindow() override {
+  ISearchWindow* createSearchWindow() override {
     ++created;
-    last = std::make_shared<StubSearchWindow>();
+    last = new StubSearchWindow;
     return last;
   }
   void showConfigWindowModal() override { ++configShown; }
   int created = 0;
   int configShown = 0;
-  std::shared_ptr<StubSearchWindow> last;
+  QPointer<StubSearchWindow> last;
 };
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "config/frmConfig.h"
 #include "platform/GraphicButton.h"
 #include "platform/ListBox.h"

@@ -1,4 +1,5 @@
-#include "command/LarkhillGIS_Public.h"
+#include "command/InstallFolder.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "support/Fixtures.h"
 
 #include <QDirIterator>

@@ -1,4 +1,4 @@
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "errors/ErrorHandling.h"
 #include "platform/ComError.h"
 #include "support/Fixtures.h"

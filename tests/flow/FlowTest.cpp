@@ -1,7 +1,7 @@
 // The whole road from the toolbar button to the zoom, on the simulated host,
 // with the real command, windows and map routines, driven by clicks and keys.
 #include "command/ICommand.h"
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "config/frmConfig.h"
 #include "help/frmHelp.h"
 #include "platform/GraphicButton.h"
@@ -139,10 +139,10 @@ TEST_F(FlowTest, ConfigureHidesTheWindowAndCancelBringsItBackUnchanged) {
   // The configuration window opens while the search window is hidden.
   bool hiddenWhenShown = false;
   struct Watch : IModalService {
-    std::function<void(QWidget*)> onShow;
-    void showModal(QWidget* w) override { onShow(w); }
+    std::function<void(QDialog*)> onShow;
+    void showModal(QDialog* w) override { onShow(w); }
   } watch;
-  watch.onShow = [&](QWidget* shown) {
+  watch.onShow = [&](QDialog* shown) {
     hiddenWhenShown = !frameOf(window)->Visible();
     mModal.showModal(shown);
   };
@@ -195,7 +195,7 @@ TEST_F(FlowTest, HelpButtonOpensOneMoreHelpWindowEachPress) {
   QTest::mouseClick(child<GraphicButton>(window, "btnHelp2"), Qt::LeftButton);
   ASSERT_EQ(frmHelp::openWindows().size(), 2u);
   for (const auto& help : frmHelp::openWindows())
-    EXPECT_EQ(frameOf(help.get())->Caption(), "LarkhillParcelSearch - Help");
+    EXPECT_EQ(frameOf(help)->Caption(), "LarkhillParcelSearch - Help");
   EXPECT_TRUE(frameOf(window)->Visible());
 }
 

@@ -1,7 +1,7 @@
 // Each window's error traps report with their own procedure and module names.
 // Failures come from the host (frames that cannot be made) or from a mouse
 // pointer service that fails when the busy pointer is set.
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "config/frmConfig.h"
 #include "platform/ComError.h"
 #include "platform/GraphicButton.h"
@@ -79,7 +79,6 @@ TEST_F(TrapLocationTest, SearchWindowConfigureWithoutAFrame) {
   shown->Frame()->setVisible(true);
   // The shared search window is another one, whose frame cannot be made.
   ComClasses::unregisterClass(HostClasses::ModelessFrame);
-  std::shared_ptr<ISearchWindow> keep = gSearchWindow;
   newSearchWindow();
   QTest::mouseClick(shown->findChild<GraphicButton*>(QStringLiteral("Command1")), Qt::LeftButton);
   EXPECT_EQ(moduleLines(mMessages.texts),

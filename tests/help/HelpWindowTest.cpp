@@ -1,4 +1,4 @@
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "help/frmHelp.h"
 #include "platform/WindowLook.h"
 #include "support/WindowFixture.h"
@@ -28,7 +28,7 @@ TEST_F(HelpWindowTest, EachOpeningMakesAWindowInAFrameOfItsOwn) {
   ASSERT_NE(first, second);
   EXPECT_EQ(frmHelp::openWindows().size(), 2u);
   for (const auto& window : {first, second}) {
-    const Ref<SimModelessFrame> frame = frameOf(window.get());
+    const Ref<SimModelessFrame> frame = frameOf(window);
     ASSERT_TRUE(frame);
     EXPECT_TRUE(frame->Visible());
     EXPECT_EQ(frame->Caption(), "LarkhillParcelSearch - Help");
@@ -40,28 +40,28 @@ TEST_F(HelpWindowTest, EachOpeningMakesAWindowInAFrameOfItsOwn) {
 
 TEST_F(HelpWindowTest, LinksOpenTheirAddressesAndLeaveTheWindowOpen) {
   const auto window = frmHelp::openNew();
-  clickLink(window.get(), "Label2");
-  clickLink(window.get(), "Label3");
-  clickLink(window.get(), "Label4");
+  clickLink(window, "Label2");
+  clickLink(window, "Label3");
+  clickLink(window, "Label4");
   ASSERT_EQ(mShell.calls.size(), 3u);
   EXPECT_EQ(mShell.calls[0].file, "http://www.larkhillgis.com");
   EXPECT_EQ(mShell.calls[1].file, "mailto:info@larkhillgis.com");
   EXPECT_EQ(mShell.calls[2].file,
             "http://www.larkhillgis.com/Products/ArcGIS/LarkhillParcelSearch/index.htm");
   for (const auto& call : mShell.calls) {
-    EXPECT_EQ(call.owner, window.get());
+    EXPECT_EQ(call.owner, window);
     EXPECT_EQ(call.verb, "Open");
     EXPECT_TRUE(call.parameters.isEmpty());
     EXPECT_TRUE(call.directory.isEmpty());
     EXPECT_EQ(call.showCommand, 1);
   }
-  EXPECT_TRUE(frameOf(window.get())->Visible());
+  EXPECT_TRUE(frameOf(window)->Visible());
 }
 
 TEST_F(HelpWindowTest, UpdateAddressFollowsTheProductName) {
   const auto window = frmHelp::openNew();
   gProductName = QStringLiteral("OtherProduct");
-  clickLink(window.get(), "Label4");
+  clickLink(window, "Label4");
   ASSERT_EQ(mShell.calls.size(), 1u);
   EXPECT_EQ(mShell.calls[0].file,
             "http://www.larkhillgis.com/Products/ArcGIS/OtherProduct/index.htm");
@@ -73,12 +73,12 @@ TEST_F(HelpWindowTest, LayoutTextsAndPage) {
   EXPECT_EQ(window->size(),
             QSize(WindowLook::twipsToPixelsX(9285), WindowLook::twipsToPixelsY(7095)));
   EXPECT_EQ(frmHelp::pagePicture().size(), QSize(733, 533));
-  auto* frame1 = child<QFrame>(window.get(), "Frame1");
+  auto* frame1 = child<QFrame>(window, "Frame1");
   EXPECT_EQ(frame1->geometry(), WindowLook::twipsRect(1980, 720, 4995, 315));
   EXPECT_EQ(frame1->palette().color(QPalette::Window), QColor(Qt::white));
-  auto* site = child<QLabel>(window.get(), "Label2");
-  auto* mail = child<QLabel>(window.get(), "Label3");
-  auto* updates = child<QLabel>(window.get(), "Label4");
+  auto* site = child<QLabel>(window, "Label2");
+  auto* mail = child<QLabel>(window, "Label3");
+  auto* updates = child<QLabel>(window, "Label4");
   EXPECT_EQ(site->parentWidget(), frame1);
   EXPECT_EQ(mail->parentWidget(), frame1);
   EXPECT_EQ(site->text(), "www.larkhillgis.com");
@@ -113,7 +113,7 @@ TEST_F(HelpWindowTest, LayoutTextsAndPage) {
 
 TEST_F(HelpWindowTest, ClosedHelpWindowsAreLetGoOfAtTheNextOpening) {
   const auto first = frmHelp::openNew();
-  frameOf(first.get())->setVisible(false); // the user closed it
+  frameOf(first)->setVisible(false); // the user closed it
   frmHelp::openNew();
   EXPECT_EQ(frmHelp::openWindows().size(), 1u);
   EXPECT_NE(frmHelp::openWindows().front(), first);

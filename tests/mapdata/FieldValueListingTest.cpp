@@ -1,5 +1,5 @@
 // Listing every value of a field, with progress in the status bar.
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "mapdata/RecordingList.h"
 #include "platform/ComError.h"

@@ -1,5 +1,5 @@
 // Finding feature layers by name and listing layers and fields.
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "mapdata/RecordingList.h"
 #include "support/SimHostFixture.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "errors/ErrorHandling.h"
-#include "mapdata/IListControl.h"
+#include "platform/IListControl.h"
 
 #include <QStringList>
 

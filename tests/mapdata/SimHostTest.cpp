@@ -68,22 +68,37 @@ TEST_F(SimFrameTest, CreatedByProgIdHoldsAndLoadsTheWindowInATopLevelToolWindow)
                          "Move 60 70 0 0", "Visible false"}));
 }
 
-TEST_F(SimFrameTest, ReleasingTheFrameLeavesTheWindowAliveAndAWindowGoneLeavesTheFrameUsable) {
-  auto form = std::make_unique<CountingForm>();
+TEST_F(SimFrameTest, TheFrameOwnsItsWindowAndTheHandleOwnsOnlyAnEmptyFrame) {
+  // Dropping the handle deletes nothing that holds a window; deleting the
+  // frame's window deletes the window in it.
+  QPointer<CountingForm> form(new CountingForm);
+  QPointer<QWidget> frameWindow;
   {
     auto frame =
         QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
-    frame->Create(form.get());
+    frame->Create(form);
     frame->setVisible(true);
+    frameWindow = form->parentWidget();
   }
-  EXPECT_EQ(SimHost::lastFrame(), nullptr);
-  EXPECT_EQ(form->parentWidget(), nullptr);
-  EXPECT_FALSE(form->isVisible());
+  ASSERT_TRUE(form);
+  ASSERT_TRUE(frameWindow);
+  EXPECT_TRUE(form->isVisible());
+  delete frameWindow.data();
+  EXPECT_TRUE(form.isNull());
 
+  // A handle that never received a window deletes its empty frame; a window
+  // deleted on its own leaves the frame usable.
+  QPointer<QWidget> empty;
+  {
+    auto frame = std::dynamic_pointer_cast<SimModelessFrame>(
+        ComClasses::createObject(HostClasses::ModelessFrame));
+    empty = frame->widget();
+  }
+  EXPECT_TRUE(empty.isNull());
   auto frame = QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
-  auto other = std::make_unique<CountingForm>();
-  frame->Create(other.get());
-  other.reset();
+  auto* other = new CountingForm;
+  frame->Create(other);
+  delete other;
   EXPECT_EQ(SimHost::lastFrame()->window(), nullptr);
   frame->setVisible(true);
   EXPECT_TRUE(frame->Visible());

@@ -3,7 +3,7 @@
 #include "PgQgisHost.h"
 #include "PgServer.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/ComError.h"
 #include "qgis/DirectColumnReader.h"

@@ -3,8 +3,11 @@
 #include "PgQgisHost.h"
 #include "PgServer.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "command/WindowInterfaces.h"
+#include "command/ComponentUnload.h"
+#include "command/ComponentWindows.h"
+#include "command/InstallFolder.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/WindowInterfaces.h"
 #include "config/ConfigFile.h"
 #include "errors/ErrorHandling.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
@@ -235,12 +238,13 @@ protected:
                                                       QStringLiteral("config"), QString()),
               1);
     ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("parcel_id"));
+    installWindowFactory(&ComponentWindows::instance());
     QgisHost::install(mHost->application, &mHost->window);
     mHost->window.show();
   }
   void TearDown() override {
-    // The windows sit in frames over the host's window: they go first.
-    LarkhillGIS_Public::resetSharedState();
+    // The component unloads before the host, as the map application does.
+    ComponentUnload::unload();
     QgisHost::uninstall();
     PgFaultTest::TearDown();
   }

@@ -1,6 +1,6 @@
 #include "PgQgisHost.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 
 #include <QProgressBar>
 #include <QStatusBar>

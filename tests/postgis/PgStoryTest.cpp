@@ -5,7 +5,7 @@
 #include "PgQgisHost.h"
 #include "PgServer.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "mapdata/RecordingList.h"
 #include "support/Fixtures.h"

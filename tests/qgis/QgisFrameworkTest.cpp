@@ -119,8 +119,9 @@ TEST_F(QgisFrameworkTest, TheStatusBarShowsProgress) {
   EXPECT_EQ(bar->value(), 1);
 }
 
-TEST_F(QgisFrameworkTest, AFrameHoldsAndLoadsAFormWithoutOwningIt) {
+TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {
   QPointer<CountingForm> form = new CountingForm;
+  QPointer<QWidget> frameWindow;
   {
     QgisModelessFrame frame(&host.window);
     frame.Create(form);
@@ -142,10 +143,15 @@ TEST_F(QgisFrameworkTest, AFrameHoldsAndLoadsAFormWithoutOwningIt) {
     EXPECT_EQ(frame.window()->size(), size);
     frame.setVisible(false);
     EXPECT_FALSE(frame.Visible());
+    frameWindow = frame.window();
   }
+  // The handle is gone; the frame's window still holds the form, and deleting
+  // that window releases both.
   ASSERT_TRUE(form);
-  EXPECT_EQ(form->parentWidget(), nullptr);
-  delete form;
+  ASSERT_TRUE(frameWindow);
+  EXPECT_EQ(form->parentWidget(), frameWindow.data());
+  delete frameWindow.data();
+  EXPECT_TRUE(form.isNull());
 }
 
 TEST_F(QgisFrameworkTest, TheHostClassesAreCreatedByProgId) {

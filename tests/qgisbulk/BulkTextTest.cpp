@@ -1,7 +1,7 @@
 // Text columns read in bulk through the QGIS host: straight through GDAL where
 // that gives what QGIS would give, through QGIS otherwise (unsaved edits, a
 // subset filter), with the same texts either way.
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "qgis/OgrColumnReader.h"
 #include "qgis/PgColumnReader.h"

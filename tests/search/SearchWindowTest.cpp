@@ -1,5 +1,6 @@
-#include "command/LarkhillGIS_Public.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "help/frmHelp.h"
+#include "platform/Rounding.h"
 #include "platform/GraphicButton.h"
 #include "platform/WindowLook.h"
 #include "search/ParcelListView.h"
@@ -118,9 +119,9 @@ TEST(WindowLook, CentringRoundsHalvesToEven) {
     EXPECT_EQ(at.x(), halfToEven(left));
     EXPECT_EQ(at.y(), halfToEven(top));
   }
-  EXPECT_EQ(WindowLook::roundHalfEven(2.5), 2);
-  EXPECT_EQ(WindowLook::roundHalfEven(3.5), 4);
-  EXPECT_EQ(WindowLook::roundHalfEven(-0.5), 0);
+  EXPECT_EQ(roundHalfEven(2.5), 2);
+  EXPECT_EQ(roundHalfEven(3.5), 4);
+  EXPECT_EQ(roundHalfEven(-0.5), 0);
 }
 
 TEST_F(SearchWindowTest, ConfigurationsOtherThanTwoRecordsGiveAnEmptyListSilently) {
@@ -351,7 +352,7 @@ TEST_F(SearchWindowTest, HelpButtonOpensOneMoreHelpWindowEachPress) {
     ASSERT_EQ(frmHelp::openWindows().size(), size_t(press));
   }
   for (const auto& help : frmHelp::openWindows()) {
-    const Ref<SimModelessFrame> frame = frameOf(help.get());
+    const Ref<SimModelessFrame> frame = frameOf(help);
     ASSERT_TRUE(frame);
     EXPECT_TRUE(frame->Visible());
     EXPECT_EQ(frame->Caption(), "LarkhillParcelSearch - Help");

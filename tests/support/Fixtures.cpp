@@ -1,7 +1,7 @@
 #include "support/Fixtures.h"
 
-#include "command/LarkhillGIS_Public.h"
-#include "platform/FileChannel.h"
+#include "command/ComponentUnload.h"
+#include "shared/LarkhillGIS_Public.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,8 +17,7 @@ void ComponentTest::SetUp() {
 }
 
 void ComponentTest::TearDown() {
-  FileChannel::close(1);
-  LarkhillGIS_Public::resetSharedState();
+  ComponentUnload::unload();
   installMessageBoxService(nullptr);
   installMousePointerService(nullptr);
   installShellService(nullptr);

@@ -1,6 +1,7 @@
 #include "support/SimHostFixture.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "command/ComponentUnload.h"
+#include "shared/LarkhillGIS_Public.h"
 
 void SimHostTest::SetUp() {
   ComponentTest::SetUp();
@@ -19,6 +20,8 @@ void SimHostTest::restart() {
 }
 
 void SimHostTest::TearDown() {
+  // The component goes first, as a host unloads it before it shuts down.
+  ComponentUnload::unload();
   SimHost::uninstall();
   SimJournal::clear();
   ComponentTest::TearDown();

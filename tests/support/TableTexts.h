@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
-#include "mapdata/TextBatch.h"
+#include "platform/TextBatch.h"
 
 #include <gtest/gtest.h>
 #include <optional>

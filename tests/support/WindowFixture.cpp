@@ -1,6 +1,8 @@
 #include "support/WindowFixture.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "command/InstallFolder.h"
+#include "command/ComponentWindows.h"
+#include "shared/LarkhillGIS_Public.h"
 #include "config/ConfigFile.h"
 #include "config/frmConfig.h"
 #include "help/frmHelp.h"
@@ -12,7 +14,7 @@
 void WindowTest::SetUp() {
   SimHostTest::SetUp();
   installModalService(&mModal);
-  installWindowFactory(nullptr);
+  installWindowFactory(&ComponentWindows::instance());
   useDrivesWithProgramFiles(QStringLiteral("C"), QStringLiteral("C"));
   gProductName = QStringLiteral("LarkhillParcelSearch");
   gVersion = QStringLiteral("v2.13");
@@ -23,14 +25,8 @@ void WindowTest::SetUp() {
 }
 
 void WindowTest::TearDown() {
-  frmHelp::closeAll();
-  if (frmConfig* config = frmConfig::current())
-    config->Unload();
-  gSearchWindow.reset();
-  flushDeletes();
-  installModalService(nullptr);
   SimHostTest::TearDown();
-  flushDeletes();
+  installModalService(nullptr);
 }
 
 void WindowTest::flushDeletes() {

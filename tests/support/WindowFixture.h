@@ -2,6 +2,7 @@
 
 #include "support/SimHostFixture.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -12,7 +13,7 @@ class frmMain;
 /** Shows a modal window and returns at once, so that a test can drive the window itself. */
 class NonBlockingModalService : public IModalService {
 public:
-  void showModal(QWidget* window) override {
+  void showModal(QDialog* window) override {
     shown.push_back(window);
     window->show();
   }
@@ -48,7 +49,7 @@ protected:
   /** The frame of a window made by the simulated host, or none. */
   static Ref<SimModelessFrame> frameOf(QWidget* window);
 
-  /** Deletes what was deleted later. */
+  /** Deletes what was deleted later, as the event loop would. */
   static void flushDeletes();
 
   /** The extents the focus map was zoomed to. */

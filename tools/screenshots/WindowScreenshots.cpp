@@ -4,8 +4,11 @@
 //   config.png  the configuration window with a layer and a field chosen
 //   help.png    the help window
 // Usage: larkhill-screenshots <output folder>
-#include "command/LarkhillGIS_Public.h"
-#include "command/WindowInterfaces.h"
+#include "command/ComponentUnload.h"
+#include "command/ComponentWindows.h"
+#include "command/InstallFolder.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/WindowInterfaces.h"
 #include "config/ConfigFile.h"
 #include "config/frmConfig.h"
 #include "help/frmHelp.h"
@@ -27,7 +30,7 @@ namespace {
 // Shows a modal window and returns, so that the program can picture it.
 class ShowOnly : public IModalService {
 public:
-  void showModal(QWidget* window) override { window->show(); }
+  void showModal(QDialog* window) override { window->show(); }
 };
 
 bool save(QWidget* window, const QString& path) {
@@ -87,6 +90,7 @@ int main(int argc, char** argv) {
   ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("PIN"));
 
   bool ok = true;
+  installWindowFactory(&ComponentWindows::instance());
   gSearchWindow = windowFactory().createSearchWindow();
   auto* search = dynamic_cast<frmMain*>(gSearchWindow.get());
   search->Frame()->setVisible(true);
@@ -102,14 +106,11 @@ int main(int argc, char** argv) {
   ok &= save(config, out + QStringLiteral("/config.png"));
   config->Unload();
 
-  auto help = frmHelp::openNew();
-  ok &= save(help.get(), out + QStringLiteral("/help.png"));
+  frmHelp* help = frmHelp::openNew();
+  ok &= save(help, out + QStringLiteral("/help.png"));
 
-  frmHelp::closeAll();
-  help.reset();
-  LarkhillGIS_Public::resetSharedState();
+  ComponentUnload::unload();
   SimHost::uninstall();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   for (const QString& text : messages.texts)
     std::printf("message: %s\n", qPrintable(text));
   return ok ? 0 : 1;

@@ -9,7 +9,7 @@
 // when the sample generator is at hand.
 #include "MapWindow.h"
 #include "ScriptSession.h"
-#include "command/LarkhillGIS_Public.h"
+#include "command/ComponentUnload.h"
 #include "qgis/QgisApplication.h"
 
 #include <QCommandLineParser>
@@ -145,9 +145,10 @@ int main(int argc, char** argv) {
         session->start();
       status = app.exec();
     }
+    // The component unloads before the script, the window that holds its
+    // frames and QGIS go: its windows are deleted while Qt is whole.
+    ComponentUnload::unload();
     session.reset();
-    // The component unloads before the window that holds its frames goes.
-    LarkhillGIS_Public::resetSharedState();
     QgisHost::uninstall();
   }
   project->clear();

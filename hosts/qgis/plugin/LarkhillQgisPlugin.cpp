@@ -2,7 +2,7 @@
 
 #include "qgis/QgisApplication.h"
 
-#include "command/LarkhillGIS_Public.h"
+#include "command/ComponentUnload.h"
 #include "command/LarkhillParcelSearch.h"
 #include "platform/Services.h"
 
@@ -54,9 +54,8 @@ void LarkhillQgisPlugin::unload() {
   if (!mButton && !mApplication)
     return;
   mButton.reset();
-  // The shared state holds the search window (and through it its frame over
-  // QGIS's main window) and the application; they go with the plugin.
-  LarkhillGIS_Public::resetSharedState();
+  // Every window, picture and shared value of the component goes with the plugin.
+  ComponentUnload::unload();
   QgisHost::uninstall();
   mApplication.reset();
 }

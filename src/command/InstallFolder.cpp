@@ -1,21 +1,11 @@
-#include "command/LarkhillGIS_Public.h"
+#include "command/InstallFolder.h"
 
-#include "command/Vendor.h"
 #include "config/ConfigFile.h"
 #include "config/LarkhillGIS_IO.h"
 #include "platform/ComError.h"
 #include "platform/Services.h"
-
-thread_local QString gProductName;
-thread_local QString gVersion;
-thread_local std::shared_ptr<ISearchWindow> gSearchWindow;
-thread_local Ref<IUnknown> gAppRef;
-thread_local Ref<IApplication> gApplication;
-thread_local Ref<IMxDocument> gDocument;
-thread_local QString gConfigFile;
-thread_local bool gConfigured = false;
-thread_local QString gParcelLayerName;
-thread_local QString gParcelIdField;
+#include "shared/LarkhillGIS_Public.h"
+#include "shared/Vendor.h"
 
 namespace LarkhillGIS_Public {
 
@@ -64,19 +54,6 @@ int16_t fSetupInstallFolder(const QString& companyName, const QString& productNa
   } catch (const ComError&) {
     return -1;
   }
-}
-
-void resetSharedState() {
-  gProductName.clear();
-  gVersion.clear();
-  gSearchWindow.reset();
-  gAppRef.reset();
-  gApplication.reset();
-  gDocument.reset();
-  gConfigFile.clear();
-  gConfigured = false;
-  gParcelLayerName.clear();
-  gParcelIdField.clear();
 }
 
 } // namespace LarkhillGIS_Public

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/ComError.h"
+
+/**
+ * Raises 91 Object variable not set for a reference that is none, as using it
+ * would; otherwise gives the reference back. Works on anything that tests
+ * true or false: host references, window handles, pointers.
+ */
+template <class T> const T& required(const T& reference) {
+  if (!reference)
+    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  return reference;
+}

@@ -1,0 +1,32 @@
+#include "shared/WindowInterfaces.h"
+
+#include "platform/ComError.h"
+#include "platform/Form.h"
+
+namespace {
+IWindowFactory* sInstalled = nullptr;
+}
+
+void installWindowFactory(IWindowFactory* factory) { sInstalled = factory; }
+
+bool windowFactoryInstalled() { return sInstalled != nullptr; }
+
+IWindowFactory& windowFactory() {
+  if (!sInstalled)
+    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  return *sInstalled;
+}
+
+void releaseWindow(QObject* window, bool later) {
+  if (!window)
+    return;
+  QObject* owner = window;
+  if (auto* form = qobject_cast<Form*>(window))
+    owner = form->frameWindow();
+  if (auto* widget = qobject_cast<QWidget*>(owner))
+    widget->hide();
+  if (later)
+    owner->deleteLater();
+  else
+    delete owner;
+}
