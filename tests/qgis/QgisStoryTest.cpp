@@ -227,4 +227,33 @@ TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplica
       << transcript;
 }
 
+TEST(QgisMapApplicationLifetimeTest, HelpTwiceConfigureCancelConfigureAgainThenQuitExitsCleanly) {
+  // The windows are still open when the session ends: the application must
+  // unload the component and quit with status 0, whatever was opened.
+  const QString folder = QgisTestData::town(300);
+  QTemporaryDir data;
+  Session session = runScript(QStringLiteral("press LarkhillParcelSearch\n"
+                                             "pick frmConfig/List1 Parcels\n"
+                                             "pick frmConfig/List2 PARCEL_ID\n"
+                                             "click frmConfig/Command1\n"
+                                             "click frmMain/btnHelp2\n"
+                                             "click frmMain/btnHelp2\n"
+                                             "click frmMain/Command1\n"
+                                             "click frmConfig/Command2\n"
+                                             "click frmMain/Command1\n"
+                                             "pick frmConfig/List1 Parcels\n"
+                                             "pick frmConfig/List2 PARCEL_ID\n"
+                                             "click frmConfig/Command1\n"),
+                              {QDir(folder).filePath(QStringLiteral("town.qgs"))}, data.path(),
+                              false);
+  const std::string transcript = session.transcript.toStdString();
+  EXPECT_EQ(session.exitCode, 0) << transcript;
+  EXPECT_EQ(session.transcript.count(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch - Help")), 2)
+      << transcript;
+  EXPECT_EQ(session.transcript.count(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch - Configure")),
+            3)
+      << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
+}
+
 } // namespace

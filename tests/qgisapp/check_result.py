@@ -1,6 +1,6 @@
 """Checks what the QGIS run saw against what the parcels make certain.
 
-    check_result.py <result.json> <config-file> <count> <prefix>
+    check_result.py <result.json> <config-file> <count> <prefix> [<prefix searched after ticking again>]
 """
 import json
 import math
@@ -17,6 +17,7 @@ def parcel_square(n, count):
 
 def main():
     result_path, config_path, count, prefix = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+    prefix_again = sys.argv[5] if len(sys.argv) > 5 else "000-01"
     seen = json.load(open(result_path))
     failures = []
 
@@ -62,6 +63,19 @@ def main():
     expect("extent centred on the parcel", abs((e[0] + e[2]) / 2 - cx) < 0.01 and abs((e[1] + e[3]) / 2 - cy) < 0.01)
     expect("extent holds the parcel with its margin", ew >= w - 0.01 and eh >= h - 0.01)
     expect("extent no larger than the margin asks", min(abs(ew - w), abs(eh - h)) < 0.01 * max(w, h))
+
+    expect("help window shown", seen.get("help_shown") is True)
+    expect("search and help windows open before unticking",
+           "frmMain" in (seen.get("widgets_before_untick") or []) and "frmHelp" in (seen.get("widgets_before_untick") or []))
+    expect("nothing of the plugin left after unticking: %s" % seen.get("widgets_after_untick"),
+           seen.get("widgets_after_untick") == [])
+    expect("as many windows and status-bar widgets as before the first press: %s then %s"
+           % (seen.get("counts_before"), seen.get("counts_after_untick")),
+           seen.get("counts_before") is not None and seen.get("counts_before") == seen.get("counts_after_untick"))
+    expect("the button is back after ticking", seen.get("button_after_tick") is True)
+    again = next(i for i in ids if i.lower().startswith(prefix_again.lower()))
+    expect("after ticking again the list holds every parcel", seen.get("list_count_again") == count)
+    expect("after ticking again Go selects %s" % again, seen.get("selected_again") == again)
 
     data = open(config_path, "rb").read()
     expect("configuration file holds layer and field", data == b'"Parcels"\r\n"parcel_id"\r\n')

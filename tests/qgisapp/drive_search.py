@@ -4,8 +4,10 @@ QGIS runs this file at start-up (--code). It waits for the plugin's button,
 presses it, answers the "not configured" message, picks the layer and field
 in the configuration window, presses "Continue", types the start of a parcel
 ID in the search window, presses "Go", waits for the map to be redrawn and
-saves a screenshot. What it saw goes to the JSON file named by
-LARKHILL_RESULT; QGIS then quits. A watchdog ends the run after
+saves a screenshot. Then it presses "?", unticks the plugin in QGIS's plugin
+manager with the search and help windows open, notes what of the plugin is
+left, ticks it again and searches once more. What it saw goes to the JSON file
+named by LARKHILL_RESULT; QGIS then quits. A watchdog ends the run after
 LARKHILL_TIMEOUT seconds with what was seen so far.
 """
 import json
@@ -14,8 +16,8 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QLineEdit, QListView, QListWidget,
-                                 QMessageBox, QProgressBar, QToolBar, QWidget)
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QLineEdit, QListView,
+                                 QListWidget, QMessageBox, QProgressBar, QToolBar, QWidget)
 from qgis.utils import iface
 
 RESULT = os.environ["LARKHILL_RESULT"]
@@ -23,6 +25,10 @@ SHOT = os.environ["LARKHILL_SHOT"]
 LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
 FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
+PREFIX_AGAIN = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
+PLUGIN = "LarkhillParcelSearch"
+# Object names of every widget the plugin and its component put into QGIS.
+OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress"}
 TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
 
 seen = {"steps": [], "messages": [], "done": False}
@@ -62,6 +68,43 @@ def answer_messages():
 def extent_of(canvas):
     e = canvas.extent()
     return [e.xMinimum(), e.yMinimum(), e.xMaximum(), e.yMaximum()]
+
+
+def our_widgets():
+    """Every widget of the plugin or its component that exists, shown or not."""
+    found = []
+    for top in QApplication.topLevelWidgets():
+        for w in [top] + top.findChildren(QWidget):
+            if w.objectName() in OURS:
+                found.append(w.objectName())
+    for bar in iface.mainWindow().findChildren(QToolBar):
+        if any(a.text() == PLUGIN for a in bar.actions()):
+            found.append("toolbar " + bar.windowTitle())
+    return sorted(found)
+
+
+def window_counts():
+    """Visible top-level windows, and the widgets in QGIS's status bar."""
+    tops = [w for w in QApplication.topLevelWidgets() if w.isVisible()]
+    bar = iface.mainWindow().statusBar()
+    return {"windows": len(tops),
+            "status_bar_widgets": len([c for c in bar.children() if isinstance(c, QWidget)])}
+
+
+def plugin_manager_row():
+    """The plugin manager's dialog and the model index of this plugin, when it shows."""
+    for top in QApplication.topLevelWidgets():
+        if not top.isVisible() or not isinstance(top, QDialog):
+            continue
+        view = top.findChild(QListView, "vwPlugins")
+        if view is None or view.model() is None:
+            continue
+        model = view.model()
+        for row in range(model.rowCount()):
+            index = model.index(row, 0)
+            if index.data() == PLUGIN:
+                return top, model, index
+    return None, None, None
 
 
 def select_text(listbox, text):
@@ -115,6 +158,7 @@ class Driver:
         layers = [l.name() for l in iface.mapCanvas().layers()]
         if self.action and LAYER in layers and not iface.mapCanvas().isDrawing():
             seen["canvas_layers"] = layers
+            seen["counts_before"] = window_counts()
             self.before = extent_of(iface.mapCanvas())
             seen["extent_before"] = self.before
             note("button found on toolbar " + seen["toolbar"])
@@ -190,6 +234,80 @@ class Driver:
         screen = QApplication.primaryScreen()
         seen["screenshot"] = SHOT if screen.grabWindow(0).save(SHOT) else None
         note("screenshot saved")
+        self.step = self.wait_help
+        QTimer.singleShot(0, self.search.findChild(QAbstractButton, "btnHelp2").click)
+
+    def wait_help(self):
+        if not visible_widget("frmHelp"):
+            return
+        seen["help_shown"] = True
+        seen["widgets_before_untick"] = our_widgets()
+        note("help window open; unticking the plugin")
+        self.wanted_check = Qt.Unchecked
+        self.step = self.set_plugin_check
+        self.after_check = self.check_gone
+        QTimer.singleShot(0, lambda: iface.pluginManagerInterface().showPluginManager(-1))
+
+    def set_plugin_check(self):
+        dialog, model, index = plugin_manager_row()
+        if dialog is None:
+            return
+        model.setData(index, self.wanted_check, Qt.CheckStateRole)
+        note("plugin %s in the plugin manager" % ("ticked" if self.wanted_check == Qt.Checked else "unticked"))
+        self.step = self.after_check
+        dialog.reject()
+
+    def check_gone(self):
+        if visible_widget("frmHelp") or visible_widget("frmMain"):
+            seen.setdefault("waits_for_windows_to_go", 0)
+            seen["waits_for_windows_to_go"] += 1
+            if seen["waits_for_windows_to_go"] < 30:
+                return
+        seen["widgets_after_untick"] = our_widgets()
+        seen["counts_after_untick"] = window_counts()
+        note("after unticking: %s, %s" % (seen["widgets_after_untick"], seen["counts_after_untick"]))
+        self.wanted_check = Qt.Checked
+        self.step = self.set_plugin_check
+        self.after_check = self.find_button_again
+        QTimer.singleShot(0, lambda: iface.pluginManagerInterface().showPluginManager(-1))
+
+    def find_button_again(self):
+        self.action = None
+        for bar in iface.mainWindow().findChildren(QToolBar):
+            for action in bar.actions():
+                if action.text() == PLUGIN:
+                    self.action = action
+        if not self.action:
+            return
+        seen["button_after_tick"] = True
+        self.before = extent_of(iface.mapCanvas())
+        note("button back after ticking; pressing it")
+        self.step = self.search_again
+        QTimer.singleShot(0, self.action.trigger)
+
+    def search_again(self):
+        search = visible_widget("frmMain")
+        if not search:
+            return
+        entries = search.findChild(QListView, "List1")
+        if entries.model() is None or entries.model().rowCount() == 0:
+            return
+        seen["list_count_again"] = entries.model().rowCount()
+        text = search.findChild(QLineEdit, "Text1")
+        text.setFocus()
+        QTest.keyClicks(text, PREFIX_AGAIN)
+        self.entries = entries
+        self.step = self.wait_zoom_again
+        QTimer.singleShot(0, search.findChild(QAbstractButton, "Command4").click)
+
+    def wait_zoom_again(self):
+        canvas = iface.mapCanvas()
+        extent = extent_of(canvas)
+        if extent == self.before or canvas.isDrawing():
+            return
+        current = self.entries.currentIndex()
+        seen["selected_again"] = current.data() if current.isValid() else None
+        note("zoomed again to " + str(extent))
         self.timer.stop()
         finish(0)
 
