@@ -38,6 +38,13 @@ Ref<IStepProgressor> QgisStatusBar::ProgressBar() {
   return shared_from_this();
 }
 
+void QgisStatusBar::setStatusMessage(int32_t, const QString& message) {
+  if (message.isEmpty())
+    statusBar()->clearMessage();
+  else
+    statusBar()->showMessage(message);
+}
+
 void QgisStatusBar::setMinRange(int32_t value) {
   mMin = value;
   progress()->setRange(mMin, std::max(mMin, mMax));

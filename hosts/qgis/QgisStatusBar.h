@@ -23,6 +23,8 @@ public:
 
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;
+  /** Shows the text as the status bar's message (any pane: QGIS has one); empty clears it. */
+  void setStatusMessage(int32_t pane, const QString& message) override;
 
   void setMinRange(int32_t value) override;
   void setMaxRange(int32_t value) override;

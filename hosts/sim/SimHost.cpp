@@ -20,6 +20,13 @@ void SimView::Refresh() {
   ++refreshCount;
 }
 
+void SimView::HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature) {
+  SimJournal::enter("IFeatureHighlight.HighlightFeature");
+  if (!layer || !feature)
+    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  highlights.append(layer->Name() + QStringLiteral(" feature ") + QString::number(feature->OID()));
+}
+
 int32_t SimMap::LayerCount() {
   SimJournal::enter("IMap.LayerCount");
   return static_cast<int32_t>(layers.size());
@@ -114,6 +121,11 @@ void SimStepProgressor::Hide() {
 Ref<IStepProgressor> SimStatusBar::ProgressBar() {
   SimJournal::enter("IStatusBar.ProgressBar");
   return progressor;
+}
+
+void SimStatusBar::setStatusMessage(int32_t pane, const QString& message) {
+  SimJournal::enter("IStatusBar.setStatusMessage");
+  messages.append(QString::number(pane) + QStringLiteral(": ") + message);
 }
 
 SimApplication::SimApplication()

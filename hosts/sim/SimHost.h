@@ -24,18 +24,21 @@
  *   app->map()->add(SimGroupLayer::make("Cadastre", {SimFeatureLayer::make("Lots", {})}));
  */
 
-/** What a view was asked to do: the extents set, in order, and the refreshes. */
-class SimView : public IActiveView {
+/** What a view was asked to do: the extents set, in order, the refreshes and the marks. */
+class SimView : public IActiveView, public IFeatureHighlight {
 public:
   Ref<IEnvelope> Extent() override;
   void setExtent(const Ref<IEnvelope>& extent) override;
   void Refresh() override;
+  void HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature) override;
 
   /** The extent now shown. */
   SimEnvelope extent{0, 0, 100, 100};
   /** Each extent set, in order. */
   std::vector<SimEnvelope> extentsSet;
   int refreshCount = 0;
+  /** Each feature marked, in order, as "<layer> feature <object id>". */
+  QStringList highlights;
 };
 
 /** A map: top-level layers in order; a map is also the active view of itself. */
@@ -101,7 +104,10 @@ public:
 class SimStatusBar : public IStatusBar {
 public:
   Ref<IStepProgressor> ProgressBar() override;
+  void setStatusMessage(int32_t pane, const QString& message) override;
   Ref<SimStepProgressor> progressor = std::make_shared<SimStepProgressor>();
+  /** Each text shown in a pane, in order, as "<pane>: <text>". */
+  QStringList messages;
 };
 
 class SimApplication : public IApplication {

@@ -215,6 +215,21 @@ public:
   virtual Ref<IMap> FocusMap() = 0;
 };
 
+/**
+ * Marks features on an active view, drawn over the map, so that the user sees
+ * which feature a search found. A view offers it when its host can draw such
+ * marks; the component asks for it with QueryInterface and goes without.
+ */
+class IFeatureHighlight : public virtual IUnknown {
+public:
+  /**
+   * Marks the feature of the layer, replacing the mark of an earlier call: a
+   * strong outline, and a translucent fill for an area. How long the mark
+   * stays is the host's choice. Failures throw ComError.
+   */
+  virtual void HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature) = 0;
+};
+
 /** The page layout: an active view of its own. */
 class IPageLayout : public virtual IUnknown {};
 
@@ -249,6 +264,8 @@ public:
 class IStatusBar : public virtual IUnknown {
 public:
   virtual Ref<IStepProgressor> ProgressBar() = 0;
+  /** Shows a text in a pane of the status bar (0: the main pane); empty text clears it. */
+  virtual void setStatusMessage(int32_t pane, const QString& message) = 0;
 };
 
 /** The running application. */

@@ -257,7 +257,9 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
 }
 
 Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& fieldName,
-                                const QString& value) {
+                                const QString& value, int32_t* matches) {
+  if (matches)
+    *matches = 0;
   if (!layer || isBlank(fieldName) || isBlank(value))
     return nullptr;
   try {
@@ -293,9 +295,11 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
 
     auto filter = std::make_shared<QueryFilter>();
     filter->setWhereClause(fieldName + QStringLiteral(" = ") + valueText);
-    const Ref<IRow> row = required(table->Search(filter, true))->NextRow();
+    const Ref<ICursor> cursor = required(table->Search(filter, true));
+    const Ref<IRow> row = cursor->NextRow();
     if (!row)
       return nullptr;
+
     if (!table->HasOID()) {
       MsgBox(QStringLiteral("Table must have OID field."));
       return nullptr;
@@ -305,15 +309,39 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
       MsgBox(QStringLiteral("FeatureClass must have OID field."));
       return nullptr;
     }
+    const QString oidField = featureClass->OIDFieldName();
+    const int32_t oid = row->OID();
+    // The other rows that hold the value, from the same cursor; the row above
+    // is not read again, as the cursor may recycle it.
+    if (matches) {
+      int32_t count = 1;
+      while (cursor->NextRow())
+        ++count;
+      *matches = count;
+    }
     auto byOid = std::make_shared<QueryFilter>();
-    byOid->setWhereClause(featureClass->OIDFieldName() + QStringLiteral(" = ") +
-                          QString::number(row->OID()));
+    byOid->setWhereClause(oidField + QStringLiteral(" = ") + QString::number(oid));
     return required(layer->Search(byOid, true))->NextFeature();
   } catch (const ComError& error) {
+    if (matches)
+      *matches = 0;
     ErrorHandling::ReportTrapped(QStringLiteral("GetFeatureByValue"), Module, error);
     return nullptr;
   }
 }
+
+namespace {
+// The view a zoom changes: the active view, or in a page layout the map with focus.
+Ref<IActiveView> zoomTarget() {
+  const Ref<IActiveView> activeView = required(required(gDocument)->ActiveView());
+  if (!QueryInterface<IPageLayout>(activeView))
+    return activeView;
+  const auto target = QueryInterface<IActiveView>(required(activeView->FocusMap()));
+  if (!target)
+    RuntimeError::raise(RuntimeError::TypeMismatch);
+  return target;
+}
+} // namespace
 
 void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio) {
   if (!feature)
@@ -323,14 +351,7 @@ void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio) {
     if (!std::isfinite(factor))
       RuntimeError::raise(RuntimeError::Overflow);
 
-    const Ref<IActiveView> activeView = required(required(gDocument)->ActiveView());
-    Ref<IActiveView> target = activeView;
-    // In a page layout the map with focus is zoomed, not the page.
-    if (QueryInterface<IPageLayout>(activeView)) {
-      target = QueryInterface<IActiveView>(required(activeView->FocusMap()));
-      if (!target)
-        RuntimeError::raise(RuntimeError::TypeMismatch);
-    }
+    const Ref<IActiveView> target = zoomTarget();
 
     const Ref<IEnvelope> envelope = required(required(feature->Shape())->Envelope());
     envelope->Expand(factor, factor, true);
@@ -341,4 +362,27 @@ void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio) {
   }
 }
 
+QString SharedValueText(const QString& value, int32_t matches) {
+  return QStringLiteral("%1 parcels have the ID %2; the first is shown.").arg(matches).arg(value);
+}
+
+void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
+                      const QString& value, int32_t matches) {
+  if (!feature)
+    return;
+  try {
+    if (const auto highlight = QueryInterface<IFeatureHighlight>(zoomTarget()))
+      highlight->HighlightFeature(layer, feature);
+  } catch (const ComError&) {
+    // The zoom has shown the parcel; a mark the host cannot draw is left out.
+  }
+  try {
+    const Ref<IStatusBar> statusBar = required(required(gApplication)->StatusBar());
+    statusBar->setStatusMessage(0, matches > 1 ? SharedValueText(value, matches) : QString());
+  } catch (const ComError&) {
+    // The text is a courtesy; the search has done its work.
+  }
+}
+
 } // namespace LarkhillGIS_ArcMap
+

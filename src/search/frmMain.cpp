@@ -241,9 +241,11 @@ void frmMain::List1_Click() {
     setMousePointer(MousePointer::Hourglass);
     const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(gParcelLayerName);
     const QString value = mModel->text(List1->selectedRow());
+    int32_t matches = 0;
     const Ref<IFeature> feature =
-        LarkhillGIS_ArcMap::GetFeatureByValue(layer, gParcelIdField, value);
+        LarkhillGIS_ArcMap::GetFeatureByValue(layer, gParcelIdField, value, &matches);
     LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
+    LarkhillGIS_ArcMap::ShowFoundFeature(layer, feature, value, matches);
     setMousePointer(MousePointer::Default);
   } catch (const ComError& error) {
     setMousePointer(MousePointer::Default);

@@ -43,6 +43,7 @@ public:
   SteppingBar(Ref<IStepProgressor> inner, std::function<void()> onStep)
       : mInner(std::move(inner)), mOnStep(std::move(onStep)) {}
   Ref<IStepProgressor> ProgressBar() override { return shared_from_this(); }
+  void setStatusMessage(int32_t, const QString&) override {}
   void setMinRange(int32_t v) override { mInner->setMinRange(v); }
   void setMaxRange(int32_t v) override { mInner->setMaxRange(v); }
   void setStepValue(int32_t v) override { mInner->setStepValue(v); }

@@ -295,6 +295,32 @@ TEST_F(SearchWindowTest, FailingZoomIsReportedByTheMapRoutine) {
   EXPECT_EQ(mPointer.current, MousePointer::Default);
 }
 
+TEST_F(SearchWindowTest, TheFoundParcelIsMarkedAndASharedIdIsCountedWithoutABox) {
+  frmMain* window = openWith({"A-1", "B-2", "B-2", "C-3", "B-2"});
+  const auto& statusTexts = mApp->statusBar->messages;
+  typeAndGo(window, "b");
+  // The first of the three rows is the one zoomed to and marked.
+  EXPECT_DOUBLE_EQ(lastZoomCentre().x(), 12.5);
+  ASSERT_FALSE(map()->highlights.isEmpty());
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 2");
+  ASSERT_FALSE(statusTexts.isEmpty());
+  EXPECT_EQ(statusTexts.last(), "0: 3 parcels have the ID B-2; the first is shown.");
+  typeAndGo(window, "c");
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 4");
+  EXPECT_EQ(statusTexts.last(), "0: ");
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+
+  // A mark the host cannot draw leaves the zoom and says nothing.
+  SimJournal::failAlways(QStringLiteral("IFeatureHighlight.HighlightFeature"), -2147467259,
+                         "Unspecified error");
+  const size_t zoomed = zooms().size();
+  typeAndGo(window, "a");
+  EXPECT_EQ(zooms().size(), zoomed + 1);
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 4");
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+  EXPECT_EQ(mPointer.current, MousePointer::Default);
+}
+
 TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
   frmMain* window = openWith({"1"});
   EXPECT_EQ(window->windowTitle(), "LarkhillParcelSearch");
