@@ -1,5 +1,7 @@
 #include "qgis/DirectColumnReader.h"
 
+#include "qgis/DbfColumnReader.h"
+#include "qgis/GpkgColumnReader.h"
 #include "qgis/OgrColumnReader.h"
 #include "qgis/PgColumnReader.h"
 
@@ -9,8 +11,15 @@
 std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* layer, int attribute) {
   if (!allowed(layer, attribute))
     return nullptr;
-  if (layer->providerType() == QLatin1String("ogr"))
+  if (layer->providerType() == QLatin1String("ogr")) {
+    // GeoPackage and shapefile columns are read from SQLite and the DBF file
+    // themselves; other files, and those two where that is not sure, through GDAL.
+    if (auto gpkg = GpkgColumnReader::open(layer, attribute))
+      return gpkg;
+    if (auto dbf = DbfColumnReader::open(layer, attribute))
+      return dbf;
     return OgrColumnReader::open(layer, attribute);
+  }
   if (layer->providerType() == QLatin1String("postgres"))
     return PgColumnReader::open(layer, attribute);
   return nullptr;

@@ -18,7 +18,8 @@ public:
   virtual ~DirectColumnReader() = default;
 
   /**
-   * A reader for the layer's attribute at this index: through GDAL for a
+   * A reader for the layer's attribute at this index: through SQLite for a
+   * GeoPackage, from the DBF file for a shapefile, through GDAL for another
    * file read by the OGR provider, through libpq's COPY for a PostgreSQL
    * table; none when the layer does not allow it (the caller reads through
    * QGIS then).

@@ -75,6 +75,24 @@ public:
     if (mPendingTexts.size() >= ListBatch)
       flush();
   }
+  /**
+   * The same for a whole batch of texts: one without nulls or blanks goes to
+   * the list as it is. Returns the number of rows it held.
+   */
+  int appendBatch(const TextBatch& texts) {
+    bool clean = !texts.hasNull();
+    for (int i = 0; i < texts.size() && clean; ++i)
+      clean = !isBlank(texts.text(i));
+    if (!clean) {
+      for (int i = 0; i < texts.size(); ++i)
+        if (!texts.isNull(i) && !isBlank(texts.text(i)))
+          append(texts.text(i));
+      return texts.size();
+    }
+    flush();
+    mList.AddTexts(texts);
+    return texts.size();
+  }
   /** Hands every pending entry to the list. */
   void flush() {
     if (!mPending.isEmpty()) {
@@ -126,6 +144,16 @@ public:
   }
   /** True when the values come as text (read them with isNull and text). */
   bool asText() const { return static_cast<bool>(mTexts); }
+  /**
+   * Reading text: the current row's batch, when the current row is its first;
+   * the next advance then moves past the whole batch.
+   */
+  const TextBatch* wholeBatch() {
+    if (!mTexts || mNext != 0)
+      return nullptr;
+    mNext = mTextBatch.size() - 1;
+    return &mTextBatch;
+  }
   bool isNull() const { return mTextBatch.isNull(mNext); }
   std::string_view text() const { return mTextBatch.text(mNext); }
   /** The current row's value of the field. */
@@ -222,6 +250,30 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
     progressor->Show();
 
     int32_t counter = 0;
+    auto step = [&] {
+      ++counter;
+      if (!(tenth > counter)) {
+        progressor->Step();
+        counter = 0;
+      }
+    };
+    if (reader.asText() && haveRow) {
+      // Room for every row, at the bytes per row of the first batch.
+      const TextBatch* first = reader.wholeBatch();
+      const size_t perRow = first->byteCount() / size_t(first->size()) + 1;
+      list.ReserveTexts(total, perRow * size_t(total) + perRow * size_t(total) / 16);
+      // Whole batches from here; the rows of a batch count one by one for the
+      // progress bar, the last of them after the next batch is read, as row by row.
+      while (haveRow) {
+        const TextBatch* batch = first ? first : reader.wholeBatch();
+        first = nullptr;
+        const int rows = filler.appendBatch(*batch);
+        for (int i = 1; i < rows; ++i)
+          step();
+        haveRow = reader.advance();
+        step();
+      }
+    }
     while (haveRow) {
       // A null value is skipped like a blank one: one missing ID must not hide the rows after it.
       if (reader.asText()) {

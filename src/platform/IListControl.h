@@ -36,4 +36,12 @@ public:
       list.append(texts.toQString(i));
     AddItems(list);
   }
+  /**
+   * Says that about this many more entries, of about this many bytes of UTF-8
+   * in all, are coming, so that a list can make room for them at once.
+   */
+  virtual void ReserveTexts(int32_t entries, size_t bytes) {
+    (void)entries;
+    (void)bytes;
+  }
 };

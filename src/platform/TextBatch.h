@@ -50,6 +50,16 @@ public:
   }
   /** The bytes of every value, one after another. */
   size_t byteCount() const { return mBytes.size(); }
+  const char* bytes() const { return mBytes.data(); }
+  /** Per value: the end of its bytes. */
+  const uint32_t* ends() const { return mEnds.data(); }
+  /** True when a value is null. */
+  bool hasNull() const {
+    for (const uint8_t null : mNull)
+      if (null)
+        return true;
+    return false;
+  }
 
 private:
   std::string mBytes;

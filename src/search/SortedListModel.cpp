@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -104,11 +105,15 @@ void SortedListModel::appendAscii(const char* bytes, size_t length) {
 }
 
 void SortedListModel::appendWide(const QString& text) {
+  appendWide(text, uint32_t(mBytes.size()));
+}
+
+void SortedListModel::appendWide(const QString& text, uint32_t end) {
   if (mEnds.size() >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
   // Full Unicode upper-casing may change the length (a sharp s becomes SS).
   mWide.push_back(Wide{uint32_t(mEnds.size()), units(text), units(text.toUpper())});
-  mEnds.push_back(uint32_t(mBytes.size()) | kWideFlag);
+  mEnds.push_back(end | kWideFlag);
 }
 
 void SortedListModel::placeLast() {
@@ -152,15 +157,36 @@ void SortedListModel::AddTexts(const TextBatch& texts) {
     return;
   const bool inLoad = mBulk;
   beginBulkLoad();
-  for (int i = 0; i < texts.size(); ++i) {
-    const std::string_view bytes = texts.text(i);
-    if (isAscii(bytes.data(), bytes.size()))
-      appendAscii(bytes.data(), bytes.size());
-    else
-      appendWide(texts.toQString(i));
+  const size_t base = mBytes.size();
+  if (base + texts.byteCount() > kEndMask || mEnds.size() + size_t(texts.size()) >= size_t(INT32_MAX))
+    RuntimeError::raise(RuntimeError::Overflow);
+  // The batch's bytes are taken whole; a wide entry keeps its text elsewhere
+  // and leaves its bytes here unused.
+  const char* bytes = texts.bytes();
+  const uint32_t* ends = texts.ends();
+  mBytes.insert(mBytes.end(), bytes, bytes + texts.byteCount());
+  if (isAscii(bytes, texts.byteCount())) {
+    for (int i = 0; i < texts.size(); ++i)
+      mEnds.push_back(uint32_t(base + ends[i]));
+  } else {
+    for (int i = 0; i < texts.size(); ++i) {
+      const std::string_view text = texts.text(i);
+      if (isAscii(text.data(), text.size()))
+        mEnds.push_back(uint32_t(base + ends[i]));
+      else
+        appendWide(texts.toQString(i), uint32_t(base + ends[i]));
+    }
   }
   if (!inLoad)
     endBulkLoad();
+}
+
+void SortedListModel::ReserveTexts(int32_t entries, size_t bytes) {
+  if (entries <= 0 || mEnds.size() + size_t(entries) >= size_t(INT32_MAX) ||
+      mBytes.size() + bytes > kEndMask)
+    return;
+  mEnds.reserve(mEnds.size() + size_t(entries));
+  mBytes.reserve(mBytes.size() + bytes);
 }
 
 void SortedListModel::beginBulkLoad() {
@@ -235,50 +261,174 @@ bool SortedListModel::less(uint32_t a, uint32_t b) const {
   return a < b;
 }
 
-void SortedListModel::sortAll() {
-  // Sorting on the first sixteen key units, one byte each, held beside the
-  // index keeps almost every comparison in cache (parcel IDs seldom share
-  // sixteen leading characters); only ties look at the entries themselves. A
-  // unit beyond ASCII becomes 0x80 with every byte after it, so that two
-  // prefixes differ only where the keys' order is already decided.
-  struct Item {
-    uint64_t high, low;
-    uint32_t entry;
-  };
-  const uint32_t count = uint32_t(mEnds.size());
-  std::vector<Item> items(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t prefix[16] = {};
-    if (!isWide(i)) {
-      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(asciiBytes(i));
-      const uint32_t length = std::min<uint32_t>(asciiLength(i), 16);
-      for (uint32_t k = 0; k < length; ++k)
-        prefix[k] = foldByte(bytes[k]);
-    } else {
-      const std::u16string& key = wide(i).key;
-      const uint32_t length = std::min<uint32_t>(uint32_t(key.size()), 16);
-      for (uint32_t k = 0; k < length; ++k) {
-        if (key[k] >= 0x80) {
-          std::fill(prefix + k, prefix + 16, uint8_t(0x80));
-          break;
-        }
-        prefix[k] = uint8_t(key[k]);
+namespace {
+
+/** Eight ASCII bytes with a-z folded to A-Z, all at once (every byte is below 0x80). */
+inline uint64_t foldEight(uint64_t bytes) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  const uint64_t fromA = (bytes + 0x1F * kOnes) & (0x80 * kOnes);  // byte >= 'a'
+  const uint64_t pastZ = (bytes + 0x05 * kOnes) & (0x80 * kOnes);  // byte > 'z'
+  return bytes - ((fromA & ~pastZ) >> 2);
+}
+
+} // namespace
+
+uint64_t SortedListModel::sortKey(uint32_t entry, uint32_t level) const {
+  // Key bytes 8*level ... 8*level+7, the first of them highest; bytes past the
+  // end are zero. A unit beyond ASCII becomes 0x80 with every byte after it,
+  // so that two keys differ only where the entries' order is already decided.
+  const uint32_t from = level * 8;
+  uint8_t prefix[8] = {};
+  if (!isWide(entry)) {
+    const uint32_t length = asciiLength(entry);
+    const char* bytes = asciiBytes(entry);
+    uint64_t eight = 0;
+    if (length >= from + 8) {
+      std::memcpy(&eight, bytes + from, 8);
+    } else if (length > from) {
+      std::memcpy(prefix, bytes + from, length - from);
+      std::memcpy(&eight, prefix, 8);
+    }
+    return __builtin_bswap64(foldEight(eight));
+  }
+  const std::u16string& key = wide(entry).key;
+  for (uint32_t k = 0; k < 8 && from + k < key.size(); ++k) {
+    if (key[from + k] >= 0x80) {
+      std::fill(prefix + k, prefix + 8, uint8_t(0x80));
+      break;
+    }
+    prefix[k] = uint8_t(key[from + k]);
+  }
+  uint64_t value = 0;
+  for (int k = 0; k < 8; ++k)
+    value = (value << 8) | prefix[k];
+  return value;
+}
+
+SortedListModel::SortMethod SortedListModel::sMethod = SortedListModel::SortMethod::Radix;
+int SortedListModel::sThreads = 2;
+
+void SortedListModel::sortRun(SortItem* first, SortItem* last, uint32_t level) const {
+  // Items here agree on every key byte before 8*level; their keys hold the next eight.
+  const size_t count = size_t(last - first);
+  if (count < 2)
+    return;
+  if (sMethod == SortMethod::Radix && count >= 1024) {
+    radixRun(first, last, level, 0);
+    return;
+  }
+  std::sort(first, last, [](const SortItem& a, const SortItem& b) { return a.key() < b.key(); });
+  tiedRuns(first, last, level);
+}
+
+void SortedListModel::tiedRuns(SortItem* first, SortItem* last, uint32_t level) const {
+  // Runs of equal keys go on with the next eight bytes, or, once their keys
+  // end (or a wide entry is among them), are ordered by the full comparison.
+  for (SortItem* run = first; run != last;) {
+    SortItem* end = run + 1;
+    while (end != last && end->key() == run->key())
+      ++end;
+    if (end - run > 1) {
+      bool deeper = true, longer = false;
+      for (SortItem* item = run; item != end && deeper; ++item) {
+        deeper = !isWide(item->entry);
+        longer = longer || asciiLength(item->entry) > (level + 1) * 8;
+      }
+      if (deeper && longer) {
+        for (SortItem* item = run; item != end; ++item)
+          item->setKey(sortKey(item->entry, level + 1));
+        sortRun(run, end, level + 1);
+      } else {
+        std::sort(run, end,
+                  [this](const SortItem& a, const SortItem& b) { return less(a.entry, b.entry); });
       }
     }
-    uint64_t high = 0, low = 0;
-    for (int k = 0; k < 8; ++k) {
-      high = (high << 8) | prefix[k];
-      low = (low << 8) | prefix[8 + k];
-    }
-    items[i] = Item{high, low, i};
+    run = end;
   }
-  std::sort(items.begin(), items.end(), [this](const Item& a, const Item& b) {
-    if (a.high != b.high)
-      return a.high < b.high;
-    if (a.low != b.low)
-      return a.low < b.low;
-    return less(a.entry, b.entry);
-  });
+}
+
+void SortedListModel::radixRun(SortItem* first, SortItem* last, uint32_t level, int byte) const {
+  // Most significant byte first, in place: count the items per value of this
+  // key byte, move each into its bucket, then sort each bucket on the next byte.
+  const int shift = 56 - 8 * byte;
+  size_t counts[256] = {};
+  for (SortItem* item = first; item != last; ++item)
+    ++counts[(item->key() >> shift) & 0xFF];
+  SortItem* heads[256];
+  SortItem* tails[256];
+  SortItem* at = first;
+  int used = 0;
+  for (int b = 0; b < 256; ++b) {
+    heads[b] = at;
+    at += counts[b];
+    tails[b] = at;
+    used += counts[b] != 0;
+  }
+  if (used > 1) {
+    for (int b = 0; b < 256; ++b) {
+      while (heads[b] != tails[b]) {
+        SortItem item = *heads[b];
+        int home = int((item.key() >> shift) & 0xFF);
+        while (home != b) {
+          std::swap(item, *heads[home]++);
+          home = int((item.key() >> shift) & 0xFF);
+        }
+        *heads[b]++ = item;
+      }
+    }
+  }
+  at = first;
+  for (int b = 0; b < 256; ++b) {
+    SortItem* end = at + counts[b];
+    if (end - at > 1) {
+      if (byte == 7)
+        tiedRuns(at, end, level);
+      else if (end - at >= 1024)
+        radixRun(at, end, level, byte + 1);
+      else {
+        std::sort(at, end, [](const SortItem& x, const SortItem& y) { return x.key() < y.key(); });
+        tiedRuns(at, end, level);
+      }
+    }
+    at = end;
+  }
+}
+
+void SortedListModel::sortAll() {
+  const uint32_t count = uint32_t(mEnds.size());
+  std::vector<SortItem> items(count);
+  const int threads = count >= 65536 ? std::max(1, std::min(sThreads, 2)) : 1;
+  auto fill = [&](uint32_t from, uint32_t to) {
+    for (uint32_t i = from; i < to; ++i) {
+      items[i].setKey(sortKey(i, 0));
+      items[i].entry = i;
+    }
+  };
+  if (threads == 1) {
+    fill(0, count);
+    sortRun(items.data(), items.data() + count, 0);
+  } else {
+    // Two parts split by key around a sampled middle key, each sorted by a
+    // thread of its own: every item of the first part comes before every
+    // item of the second, so the parts need no merge, and the order is the
+    // one a single sort gives (the order is total).
+    std::thread helper(fill, count / 2, count);
+    fill(0, count / 2);
+    helper.join();
+    std::vector<uint64_t> sample;
+    for (uint32_t i = 0; i < count; i += count / 255)
+      sample.push_back(items[i].key());
+    std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
+    const uint64_t middle = sample[sample.size() / 2];
+    SortItem* split = std::partition(items.data(), items.data() + count,
+                                     [middle](const SortItem& item) { return item.key() < middle; });
+    if (split == items.data())
+      split = std::partition(items.data(), items.data() + count,
+                             [middle](const SortItem& item) { return item.key() <= middle; });
+    std::thread second([&] { sortRun(split, items.data() + count, 0); });
+    sortRun(items.data(), split, 0);
+    second.join();
+  }
   mOrder.resize(count);
   for (uint32_t i = 0; i < count; ++i)
     mOrder[i] = items[i].entry;

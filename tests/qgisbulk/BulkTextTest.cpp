@@ -1,14 +1,16 @@
-// Text columns read in bulk through the QGIS host: straight through GDAL where
-// that gives what QGIS would give, through QGIS otherwise (unsaved edits, a
-// subset filter), with the same texts either way.
+// Text columns read in bulk through the QGIS host: straight from SQLite or the
+// DBF file where that gives what QGIS would give, through QGIS otherwise
+// (unsaved edits, a subset filter), with the same texts either way.
 #include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
-#include "qgis/OgrColumnReader.h"
+#include "qgis/DbfColumnReader.h"
+#include "qgis/GpkgColumnReader.h"
 #include "qgis/PgColumnReader.h"
 #include "qgis/QgisApplication.h"
 #include "search/SortedListModel.h"
 #include "support/TableTexts.h"
 
+#include <QFile>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -30,21 +32,26 @@ const Texts kPins = {"12-034-0056", "   ",        std::nullopt, " r-7 ",    "Å-
                      "ß-1",         "",           "O'BRIEN",    "R0012345", "b7",
                      "B10",         std::nullopt, "12-034-0056"};
 
-void writeParcels(const std::string& path, const char* driverName) {
+// Feature ids far apart, so that a GeoPackage is read by two readers over halves of them.
+void writeParcels(const std::string& path, const char* driverName, const Texts& pins = kPins,
+                  const char* encoding = nullptr) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName);
   ASSERT_NE(driver, nullptr);
   GDALDataset* dataset = driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
   ASSERT_NE(dataset, nullptr);
   OGRSpatialReference srs;
   srs.importFromEPSG(26918);
-  OGRLayer* layer = dataset->CreateLayer("Parcels", &srs, wkbPolygon, nullptr);
+  char** options = encoding ? CSLSetNameValue(nullptr, "ENCODING", encoding) : nullptr;
+  OGRLayer* layer = dataset->CreateLayer("Parcels", &srs, wkbPolygon, options);
+  CSLDestroy(options);
   OGRFieldDefn pin("PIN", OFTString), number("N", OFTInteger);
   layer->CreateField(&pin);
   layer->CreateField(&number);
-  for (size_t i = 0; i < kPins.size(); ++i) {
+  for (size_t i = 0; i < pins.size(); ++i) {
     OGRFeature feature(layer->GetLayerDefn());
-    if (kPins[i])
-      feature.SetField(0, kPins[i]->c_str());
+    feature.SetFID(GIntBig(i) * 10000 + 1);
+    if (pins[i])
+      feature.SetField(0, pins[i]->c_str());
     else
       feature.SetFieldNull(0);
     feature.SetField(1, int(i));
@@ -60,22 +67,22 @@ void writeParcels(const std::string& path, const char* driverName) {
   GDALClose(dataset);
 }
 
-class BulkTextTest : public ::testing::TestWithParam<const char*> {
+/** One parcel layer on the map of a QGIS host. */
+class ParcelLayerTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(mFolder.isValid());
-    const bool shapefile = std::string(GetParam()) == "shp";
-    const std::string path =
-        mFolder.filePath(shapefile ? "parcels.shp" : "parcels.gpkg").toStdString();
-    writeParcels(path, shapefile ? "ESRI Shapefile" : "GPKG");
-    mCanvas = new QgsMapCanvas(&mWindow);
-    mWindow.setCentralWidget(mCanvas);
+  /** Puts the file's layer on the map, in place of the one there before. */
+  void open(const std::string& path) {
+    if (!mCanvas) {
+      mCanvas = new QgsMapCanvas(&mWindow);
+      mWindow.setCentralWidget(mCanvas);
+      mApplication = std::make_shared<QgisApplication>(&mProject, mCanvas, mWindow.statusBar());
+      gApplication = mApplication;
+      gDocument = mApplication->Document();
+    }
+    mProject.removeAllMapLayers();
     mLayer = new QgsVectorLayer(QString::fromStdString(path), "Parcels", "ogr");
     ASSERT_TRUE(mLayer->isValid());
     mProject.addMapLayer(mLayer);
-    mApplication = std::make_shared<QgisApplication>(&mProject, mCanvas, mWindow.statusBar());
-    gApplication = mApplication;
-    gDocument = mApplication->Document();
   }
   void TearDown() override {
     gDocument = nullptr;
@@ -84,6 +91,7 @@ protected:
   }
 
   Ref<ITable> table() { return LarkhillGIS_ArcMap::FindLayer("Parcels")->Table(); }
+  std::string path(const char* name) const { return mFolder.filePath(name).toStdString(); }
 
   /** Every text of the field by NextTexts, in batches of three. */
   Texts byTexts(const QString& field) { return textsInBulk(table(), field, 3); }
@@ -99,11 +107,27 @@ protected:
   Ref<QgisApplication> mApplication;
 };
 
+class BulkTextTest : public ParcelLayerTest, public ::testing::WithParamInterface<const char*> {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(mFolder.isValid());
+    const bool shapefile = std::string(GetParam()) == "shp";
+    const std::string file = path(shapefile ? "parcels.shp" : "parcels.gpkg");
+    writeParcels(file, shapefile ? "ESRI Shapefile" : "GPKG");
+    open(file);
+  }
+  /** The reader of this kind of file, or none. */
+  bool directReader(int attribute) {
+    return std::string(GetParam()) == "shp" ? bool(DbfColumnReader::open(mLayer, attribute))
+                                            : bool(GpkgColumnReader::open(mLayer, attribute));
+  }
+};
+
 } // namespace
 
 TEST_P(BulkTextTest, AFileWithoutEditsIsReadStraightThroughWithTheValuesQgisGives) {
-  EXPECT_TRUE(OgrColumnReader::open(mLayer, pinAttribute()));
-  EXPECT_FALSE(OgrColumnReader::open(mLayer, mLayer->fields().indexOf("N"))) << "only text columns";
+  EXPECT_TRUE(directReader(pinAttribute()));
+  EXPECT_FALSE(directReader(mLayer->fields().indexOf("N"))) << "only text columns";
   const Texts rows = byRows("PIN");
   EXPECT_EQ(byTexts("PIN"), rows);
   ASSERT_EQ(rows.size(), kPins.size());
@@ -123,7 +147,7 @@ TEST_P(BulkTextTest, UnsavedEditsAndSubsetFiltersAreReadThroughQgis) {
   QgsFeature first;
   mLayer->getFeatures().nextFeature(first);
   ASSERT_TRUE(mLayer->changeAttributeValue(first.id(), pinAttribute(), "EDITED"));
-  EXPECT_FALSE(OgrColumnReader::open(mLayer, pinAttribute()));
+  EXPECT_FALSE(directReader(pinAttribute()));
   Texts edited = byRows("PIN");
   ASSERT_FALSE(edited.empty());
   EXPECT_EQ(edited[0], std::optional<std::string>("EDITED"));
@@ -131,7 +155,7 @@ TEST_P(BulkTextTest, UnsavedEditsAndSubsetFiltersAreReadThroughQgis) {
   mLayer->rollBack();
 
   ASSERT_TRUE(mLayer->setSubsetString("\"N\" >= 10"));
-  EXPECT_FALSE(OgrColumnReader::open(mLayer, pinAttribute()));
+  EXPECT_FALSE(directReader(pinAttribute()));
   const Texts subset = byTexts("PIN");
   EXPECT_EQ(subset.size(), kPins.size() - 10);
   EXPECT_EQ(subset, byRows("PIN"));
@@ -155,6 +179,44 @@ TEST_P(BulkTextTest, TheSearchListIsTheSameReadStraightThroughOrThroughQgis) {
     EXPECT_EQ(direct,
               QStringList({" r-7 ", "12-034-0056", "12-034-0056", "B10", "b7", "O'BRIEN",
                            "R0012345", QString::fromUtf8("ß-1"), QString::fromUtf8("Å-3")}));
+}
+
+using CodePageTest = ParcelLayerTest;
+
+TEST_F(CodePageTest, ADbfIsReadWithTheCodePageQgisTakesFromItsCpgFileOrLanguageByte) {
+  // Letters that windows-1252 and ISO-8859-1 write alike, and the euro sign,
+  // which only windows-1252 has (0x80).
+  const Texts pins = {"\xE2\x82\xAC-5", "\xC3\x85-3", "caf\xC3\xA9", " \xC3\x9F-1 ", "B10", ""};
+  const std::string shp = path("coded.shp");
+  writeParcels(shp, "ESRI Shapefile", pins, "CP1252");
+  const QString cpg = QString::fromStdString(path("coded.cpg"));
+  ASSERT_TRUE(QFile::exists(cpg));
+  auto languageByte = [&](char ldid) {
+    QFile dbf(QString::fromStdString(path("coded.dbf")));
+    ASSERT_TRUE(dbf.open(QIODevice::ReadWrite));
+    dbf.seek(29);
+    dbf.write(&ldid, 1);
+  };
+  // The .cpg file; then, without it, the language byte for windows-1252 (3),
+  // the one GDAL takes as ISO-8859-1 (0x57), and none.
+  for (const char ldid : {'\0', '\x03', '\x57', '\0'}) {
+    if (ldid != '\0' || !QFile::exists(cpg))
+      QFile::remove(cpg);
+    languageByte(ldid);
+    open(shp);
+    const std::string what = "language byte " + std::to_string(int(ldid)) +
+                             (QFile::exists(cpg) ? " and .cpg" : "");
+    EXPECT_TRUE(DbfColumnReader::open(mLayer, pinAttribute())) << what;
+    const Texts rows = byRows("PIN");
+    EXPECT_EQ(byTexts("PIN"), rows) << what;
+    ASSERT_EQ(rows.size(), pins.size());
+    if (QFile::exists(cpg) || ldid == '\x03') {
+      EXPECT_EQ(rows[0], pins[0]) << what;
+      EXPECT_EQ(rows[3], std::optional<std::string>("\xC3\x9F-1")) << what;
+    }
+    EXPECT_EQ(rows[4], pins[4]) << what;
+    EXPECT_EQ(rows[5], std::nullopt) << what;
+  }
 }
 
 TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {

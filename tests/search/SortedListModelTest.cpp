@@ -311,3 +311,66 @@ TEST(SortedListModel, TextsGivenAsUtf8AreTheEntriesTheirTextMakes) {
   EXPECT_EQ(shown(direct), QStringList({"100", "2", "30", "B10", "b7"}));
   EXPECT_EQ(resets.count(), 2);
 }
+
+TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison) {
+  // Enough entries for two sorting threads and byte-wise bucketing: IDs that
+  // share eight, sixteen and more leading characters, letter case that
+  // differs, duplicates, all digits, and a few beyond ASCII.
+  std::mt19937 random(14);
+  QStringList entries;
+  for (int i = 0; i < 70000; ++i) {
+    const unsigned n = random();
+    switch (n % 6) {
+    case 0:
+      entries.append(QStringLiteral("%1%2-%3-%4")
+                         .arg(n % 3 ? "R" : "r")
+                         .arg(10 + n % 9)
+                         .arg(n / 7 % 1000, 3, 10, QLatin1Char('0'))
+                         .arg(n / 11 % 10000, 4, 10, QLatin1Char('0')));
+      break;
+    case 1:
+      entries.append(QStringLiteral("14-100-200-300-4%1").arg(n % 500));
+      break;
+    case 2:
+      entries.append(QString::number(n % 100000));
+      break;
+    case 3:
+      entries.append(entries.isEmpty() ? QStringLiteral("x")
+                                       : entries[int(n % unsigned(entries.size()))].toLower());
+      break;
+    case 4:
+      entries.append(QStringLiteral("12-34-5678-%1").arg(n % 2 ? "b" : "B"));
+      break;
+    default:
+      entries.append(QString::fromUtf8(n % 2 ? "14-100-200-300-4é" : "Straße-") +
+                     QString::number(n % 50));
+    }
+  }
+  std::vector<QString> upper;
+  for (const QString& entry : entries)
+    upper.push_back(entry.toUpper());
+  std::vector<int> order(size_t(entries.size()));
+  for (int i = 0; i < entries.size(); ++i)
+    order[size_t(i)] = i;
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    if (upper[size_t(a)] != upper[size_t(b)])
+      return upper[size_t(a)] < upper[size_t(b)];
+    if (entries[a] != entries[b])
+      return entries[a] < entries[b];
+    return a < b;
+  });
+  QStringList expected;
+  for (int i : order)
+    expected.append(entries[i]);
+
+  for (const auto method : {SortedListModel::SortMethod::Radix, SortedListModel::SortMethod::Compare})
+    for (int threads : {1, 2}) {
+      SortedListModel::setSortMethod(method);
+      SortedListModel::setSortThreads(threads);
+      SortedListModel model;
+      model.AddItems(entries);
+      EXPECT_EQ(shown(model), expected) << int(method) << " on " << threads << " threads";
+    }
+  SortedListModel::setSortMethod(SortedListModel::SortMethod::Radix);
+  SortedListModel::setSortThreads(2);
+}

@@ -1,0 +1,235 @@
+#include "qgis/GpkgColumnReader.h"
+
+#include "qgis/QgisErrors.h"
+
+#include <QFileInfo>
+#include <cstring>
+#include <limits>
+#include <qgsproviderregistry.h>
+#include <qgsvectordataprovider.h>
+#include <qgsvectorlayer.h>
+#include <sqlite3.h>
+
+namespace {
+
+QString quoted(const QString& name) {
+  return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+         QLatin1Char('"');
+}
+
+/** A read-only connection of its own; none when the file cannot be opened. */
+sqlite3* openFile(const QString& path) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db,
+                      SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return db;
+}
+
+/** Runs a query and hands each row to `row`; false when it cannot be run. */
+template <typename Row> bool query(sqlite3* db, const QString& sql, Row row) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return false;
+  }
+  int result;
+  while ((result = sqlite3_step(statement)) == SQLITE_ROW)
+    row(statement);
+  sqlite3_finalize(statement);
+  return result == SQLITE_DONE;
+}
+
+QString columnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  return text ? QString::fromUtf8(text) : QString();
+}
+
+/** The table, its integer primary key and the column's exact name; false when not so. */
+bool describe(const QString& path, QString& table, QString& fid, QString& column) {
+  sqlite3* db = openFile(path);
+  if (!db)
+    return false;
+  bool found = false;
+  // A layer named by its table, or the one table of features or attributes.
+  QStringList tables;
+  const bool contents = query(db,
+                              QStringLiteral("SELECT table_name FROM gpkg_contents WHERE "
+                                             "data_type IN ('features', 'attributes')"),
+                              [&](sqlite3_stmt* s) { tables.append(columnText(s, 0)); });
+  if (contents && table.isEmpty() && tables.size() == 1)
+    table = tables.first();
+  if (contents && tables.contains(table, Qt::CaseInsensitive)) {
+    int keys = 0;
+    QString text;
+    found = query(db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)),
+                  [&](sqlite3_stmt* s) {
+                    const QString name = columnText(s, 1);
+                    const QString type = columnText(s, 2).toUpper();
+                    if (sqlite3_column_int(s, 5) > 0) {
+                      ++keys;
+                      if (type == QLatin1String("INTEGER"))
+                        fid = name;
+                    }
+                    if (name.compare(column, Qt::CaseInsensitive) == 0 &&
+                        type.startsWith(QLatin1String("TEXT")))
+                      text = name;
+                  });
+    found = found && keys == 1 && !fid.isEmpty() && !text.isEmpty();
+    column = text;
+  }
+  sqlite3_close(db);
+  return found;
+}
+
+} // namespace
+
+GpkgColumnReader::Range::~Range() {
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+}
+
+bool GpkgColumnReader::Range::read(int64_t max, TextBatch& texts,
+                                   const std::atomic<bool>* stop) {
+  for (int64_t n = 0; n < max && !done; ++n) {
+    const int result = sqlite3_step(statement);
+    if (result == SQLITE_ROW) {
+      if (sqlite3_column_type(statement, 0) == SQLITE_NULL) {
+        texts.appendNull();
+      } else {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        const int size = sqlite3_column_bytes(statement, 0);
+        // GDAL takes the value as a C string: it ends at a zero byte.
+        texts.append(bytes, strnlen(bytes, size_t(size)));
+      }
+      if (stop && (n & 0xFFFF) == 0 && stop->load(std::memory_order_relaxed))
+        return false;
+    } else {
+      done = true;
+      if (result != SQLITE_DONE)
+        error = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+  }
+  return !done && error.isEmpty();
+}
+
+std::unique_ptr<GpkgColumnReader::Range>
+GpkgColumnReader::openRange(const QString& path, const QString& sql, int64_t from, int64_t to) {
+  auto range = std::make_unique<Range>();
+  range->db = openFile(path);
+  if (!range->db ||
+      sqlite3_prepare_v2(range->db, sql.toUtf8().constData(), -1, &range->statement, nullptr) !=
+          SQLITE_OK)
+    return nullptr;
+  sqlite3_bind_int64(range->statement, 1, from);
+  sqlite3_bind_int64(range->statement, 2, to);
+  return range;
+}
+
+GpkgColumnReader::~GpkgColumnReader() {
+  mStop = true;
+  if (mWorker.joinable())
+    mWorker.join();
+}
+
+std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, int attribute) {
+  if (!allowed(layer, attribute) || layer->providerType() != QLatin1String("ogr"))
+    return nullptr;
+  QgsVectorDataProvider* provider = layer->dataProvider();
+  if (provider->storageType() != QLatin1String("GPKG") ||
+      provider->encoding().compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0)
+    return nullptr;
+  const QVariantMap parts =
+      QgsProviderRegistry::instance()->decodeUri(QStringLiteral("ogr"), provider->dataSourceUri());
+  const QString path = parts.value(QStringLiteral("path")).toString();
+  if (path.isEmpty() || !QFileInfo(path).isFile())
+    return nullptr;
+  return open(path, parts.value(QStringLiteral("layerName")).toString(),
+              layer->fields().at(attribute).name());
+}
+
+std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
+                                                         const QString& tableName,
+                                                         const QString& columnName, int threads) {
+  QString table = tableName, fid, column = columnName;
+  if (!describe(path, table, fid, column))
+    return nullptr;
+  int64_t low = 0, high = -1;
+  {
+    sqlite3* db = openFile(path);
+    if (!db)
+      return nullptr;
+    const bool read = query(db,
+                            QStringLiteral("SELECT min(%1), max(%1), count(*) > 0 FROM %2")
+                                .arg(quoted(fid), quoted(table)),
+                            [&](sqlite3_stmt* s) {
+                              if (sqlite3_column_int(s, 2)) {
+                                low = sqlite3_column_int64(s, 0);
+                                high = sqlite3_column_int64(s, 1);
+                              }
+                            });
+    sqlite3_close(db);
+    if (!read)
+      return nullptr;
+  }
+  const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
+                          .arg(quoted(column), quoted(table), quoted(fid));
+  std::unique_ptr<GpkgColumnReader> reader(new GpkgColumnReader());
+  // Small tables are read by one reader: a thread costs more than it saves.
+  constexpr int64_t kSplitFrom = 50000;
+  const bool split = threads > 1 && high - low >= kSplitFrom;
+  const int64_t middle = split ? low + (high - low) / 2 : high;
+  reader->mLower = openRange(path, sql, low, middle);
+  if (!reader->mLower)
+    return nullptr;
+  if (split) {
+    reader->mUpper = openRange(path, sql, middle + 1, high);
+    if (!reader->mUpper)
+      return nullptr;
+    GpkgColumnReader* self = reader.get();
+    self->mUpperTexts.reserve(size_t((high - middle) & 0x3FFFFFFF), 0);
+    self->mWorker = std::thread([self] {
+      self->mUpper->read(std::numeric_limits<int64_t>::max(), self->mUpperTexts, &self->mStop);
+    });
+  }
+  return reader;
+}
+
+void GpkgColumnReader::finishUpper() {
+  if (mWorker.joinable())
+    mWorker.join();
+  if (mUpper && !mUpper->error.isEmpty())
+    QgisErrors::raise(QgisErrors::DataSourceUnavailable, mUpper->error);
+  mUpperNext = 0;
+}
+
+bool GpkgColumnReader::next(int max, TextBatch& texts) {
+  texts.clear();
+  if (!mLower->done) {
+    mLower->read(max, texts);
+    if (!mLower->error.isEmpty())
+      QgisErrors::raise(QgisErrors::DataSourceUnavailable, mLower->error);
+    if (texts.size() >= max || !mUpper)
+      return !texts.isEmpty();
+  }
+  if (!mUpper)
+    return false;
+  if (mUpperNext < 0)
+    finishUpper();
+  if (texts.isEmpty() && mUpperNext == 0 && mUpperTexts.size() <= max) {
+    // The whole upper half fits the batch: it is handed over as it is.
+    std::swap(texts, mUpperTexts);
+    mUpperNext = texts.size();
+    return !texts.isEmpty();
+  }
+  while (texts.size() < max && mUpperNext < mUpperTexts.size()) {
+    if (mUpperTexts.isNull(mUpperNext))
+      texts.appendNull();
+    else
+      texts.append(mUpperTexts.text(mUpperNext));
+    ++mUpperNext;
+  }
+  return !texts.isEmpty();
+}
