@@ -86,6 +86,8 @@ bool describe(const QString& path, QString& table, QString& fid, QString& column
 
 } // namespace
 
+int GpkgColumnReader::sThreads = 2;
+
 GpkgColumnReader::Range::~Range() {
   sqlite3_finalize(statement);
   sqlite3_close(db);
@@ -147,7 +149,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, 
   if (path.isEmpty() || !QFileInfo(path).isFile())
     return nullptr;
   return open(path, parts.value(QStringLiteral("layerName")).toString(),
-              layer->fields().at(attribute).name());
+              layer->fields().at(attribute).name(), sThreads);
 }
 
 std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
@@ -161,11 +163,12 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
     sqlite3* db = openFile(path);
     if (!db)
       return nullptr;
+    // Each of min and max alone is looked up in the key's tree, without a scan.
     const bool read = query(db,
-                            QStringLiteral("SELECT min(%1), max(%1), count(*) > 0 FROM %2")
+                            QStringLiteral("SELECT (SELECT min(%1) FROM %2), (SELECT max(%1) FROM %2)")
                                 .arg(quoted(fid), quoted(table)),
                             [&](sqlite3_stmt* s) {
-                              if (sqlite3_column_int(s, 2)) {
+                              if (sqlite3_column_type(s, 0) != SQLITE_NULL) {
                                 low = sqlite3_column_int64(s, 0);
                                 high = sqlite3_column_int64(s, 1);
                               }

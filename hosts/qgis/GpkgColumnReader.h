@@ -40,7 +40,11 @@ public:
   /** Reads up to `max` further values into `texts` (cleared first); false at the end. */
   bool next(int max, TextBatch& texts) override;
 
+  /** The readers a layer's column is read with: 1 or 2 (for measurements). */
+  static void setThreads(int threads) { sThreads = threads; }
+
 private:
+  static int sThreads;
   /** One connection and its statement over a range of feature ids. */
   struct Range {
     ~Range();
