@@ -313,7 +313,13 @@ void SortedListModel::sortRun(SortItem* first, SortItem* last, uint32_t level) c
   const size_t count = size_t(last - first);
   if (count < 2)
     return;
-  if (sMethod == SortMethod::Radix && count >= 1024) {
+  // Items nearly in order already (IDs numbered as they were added) sort
+  // faster by comparison, which moves few of them.
+  size_t descents = 0;
+  if (level == 0)
+    for (SortItem* item = first + 1; item != last; ++item)
+      descents += item->key() < item[-1].key();
+  if (sMethod == SortMethod::Radix && count >= 1024 && (level > 0 || descents * 8 > count)) {
     radixRun(first, last, level, 0);
     return;
   }
