@@ -62,31 +62,30 @@ std::unique_ptr<DbfColumnReader> DbfColumnReader::open(QgsVectorLayer* layer, in
   if (dbf.isEmpty())
     return nullptr;
 
-  // GDAL says which code page it recodes the file's text from, and which
-  // field the attribute is.
-  GDALDataset* dataset = static_cast<GDALDataset*>(GDALOpenEx(
-      path.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-  if (!dataset)
-    return nullptr;
+  // QGIS opens shapefiles with GDAL's recoding switched off and decodes their
+  // text itself; otherwise GDAL says which code page it recodes from.
   QString sourceEncoding;
-  int field = -1;
-  GIntBig features = -1;
-  if (dataset->GetLayerCount() == 1) {
-    OGRLayer* ogrLayer = dataset->GetLayer(0);
-    sourceEncoding = QString::fromUtf8(ogrLayer->GetMetadataItem("SOURCE_ENCODING", "SHAPEFILE"));
-    field = ogrLayer->GetLayerDefn()->GetFieldIndex(
-        layer->fields().at(attribute).name().toUtf8().constData());
-    features = ogrLayer->GetFeatureCount(TRUE);
+  const char* shapeEncoding = CPLGetConfigOption("SHAPE_ENCODING", nullptr);
+  if (!shapeEncoding || *shapeEncoding) {
+    GDALDataset* dataset = static_cast<GDALDataset*>(GDALOpenEx(
+        path.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (!dataset)
+      return nullptr;
+    if (dataset->GetLayerCount() == 1)
+      sourceEncoding =
+          QString::fromUtf8(dataset->GetLayer(0)->GetMetadataItem("SOURCE_ENCODING", "SHAPEFILE"));
+    GDALClose(dataset);
   }
-  GDALClose(dataset);
-  if (field < 0 || features != layer->featureCount())
-    return nullptr;
 
   std::unique_ptr<DbfColumnReader> reader =
       open(dbf, layer->fields().at(attribute).name(), sourceEncoding, provider->encoding());
-  // The shape index must list as many records as the DBF holds: GDAL reads no further.
+  // The attribute is the DBF field at its position (QGIS has no other fields
+  // for a shapefile), and the shape index lists as many records as the DBF
+  // holds, as many as QGIS counts: GDAL reads no further.
   const QString shx = sibling(path, ".shx");
-  if (!reader || shx.isEmpty() || (QFileInfo(shx).size() - 100) / 8 != qint64(reader->records()))
+  if (!reader || reader->mField != attribute || shx.isEmpty() ||
+      (QFileInfo(shx).size() - 100) / 8 != qint64(reader->records()) ||
+      qint64(reader->records()) != layer->featureCount())
     return nullptr;
   return reader;
 }
@@ -115,16 +114,18 @@ std::unique_ptr<DbfColumnReader> DbfColumnReader::open(const QString& dbfPath,
   uint32_t offset = 1;
   bool found = false;
   const QByteArray wanted = column.toLatin1();
-  for (size_t at = 0; at + 32 <= fields.size() && fields[at] != 0x0D; at += 32) {
+  int position = 0;
+  for (size_t at = 0; at + 32 <= fields.size() && fields[at] != 0x0D; at += 32, ++position) {
     const unsigned char* d = fields.data() + at;
     const char type = char(d[11]);
     const uint32_t width = (type == 'N' || type == 'F') ? d[16] : uint32_t(d[16] | d[17] << 8);
     const QByteArray name(reinterpret_cast<const char*>(d), int(strnlen(reinterpret_cast<const char*>(d), 11)));
-    if (!found && name == wanted) {
-      if (type != 'C')
-        return nullptr;
+    if (name == wanted) {
+      if (type != 'C' || found)
+        return nullptr; // not text, or a name twice
       reader->mOffset = offset;
       reader->mWidth = width;
+      reader->mField = position;
       found = true;
     }
     offset += width;

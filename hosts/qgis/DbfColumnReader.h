@@ -48,6 +48,7 @@ private:
   std::FILE* mFile = nullptr;
   uint32_t mRecords = 0, mRead = 0;
   uint32_t mRecordLength = 0, mOffset = 0, mWidth = 0;
+  int mField = -1; // the column's position among the DBF's fields
   std::vector<char> mChunk;
   size_t mChunkRecords = 0, mChunkNext = 0;
   std::string mSourceEncoding; // GDAL's name of the code page recoded from; empty: none
