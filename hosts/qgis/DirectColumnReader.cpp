@@ -4,6 +4,7 @@
 #include "qgis/GpkgColumnReader.h"
 #include "qgis/OgrColumnReader.h"
 #include "qgis/PgColumnReader.h"
+#include "qgis/PgParallelColumnReader.h"
 
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
@@ -20,8 +21,12 @@ std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* lay
       return dbf;
     return OgrColumnReader::open(layer, attribute);
   }
-  if (layer->providerType() == QLatin1String("postgres"))
+  if (layer->providerType() == QLatin1String("postgres")) {
+    // A large table is copied in two halves at once; others in one stream.
+    if (auto halves = PgParallelColumnReader::open(layer, attribute))
+      return halves;
     return PgColumnReader::open(layer, attribute);
+  }
   return nullptr;
 }
 

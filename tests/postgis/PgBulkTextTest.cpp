@@ -7,6 +7,8 @@
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/ComError.h"
 #include "qgis/DirectColumnReader.h"
+#include "qgis/PgColumnReader.h"
+#include "qgis/PgParallelColumnReader.h"
 #include "qgis/QgisErrors.h"
 #include "support/TableTexts.h"
 
@@ -79,6 +81,42 @@ TEST_F(PgBulkTextTest, ATableIsCopiedStraightWithTheTextsQgisGives) {
   EXPECT_EQ(unordered(byTexts("pin")), unordered(expected));
   EXPECT_EQ(unordered(byRows("pin")), unordered(expected));
   EXPECT_EQ(unordered(byTexts("code")), unordered(byRows("code")));
+}
+
+TEST_F(PgBulkTextTest, ATableOfManyPagesIsCopiedInTwoHalvesInTheOrderOfOneCopy) {
+  const QString error = PgServer::exec(QStringLiteral(
+      "DROP TABLE IF EXISTS bulk_pages; "
+      "CREATE TABLE bulk_pages AS SELECT n AS fid, CASE WHEN n % 97 = 0 THEN NULL "
+      "WHEN n % 89 = 0 THEN E'tab\\t' || n ELSE 'P-' || (n * 7919 % 3000) END AS pin, "
+      "repeat('o', 200) AS owner, "
+      "ST_MakeEnvelope(n, 0, n + 1, 1, 3857)::geometry(Polygon, 3857) AS geom "
+      "FROM generate_series(1, 3000) AS n; "
+      "ALTER TABLE bulk_pages ADD PRIMARY KEY (fid)"));
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  QgsVectorLayer* pages =
+      mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_pages")), QStringLiteral("Pages"));
+  ASSERT_TRUE(pages && pages->isValid());
+  const int pin = pages->fields().indexOf("pin");
+  PgParallelColumnReader::setSplitFrom(2);
+  auto all = [](DirectColumnReader& reader) {
+    Texts texts;
+    TextBatch batch;
+    while (reader.next(500, batch))
+      for (int i = 0; i < batch.size(); ++i)
+        texts.push_back(batch.isNull(i) ? std::nullopt
+                                        : std::optional<std::string>(batch.text(i)));
+    return texts;
+  };
+  const auto halves = PgParallelColumnReader::open(pages, pin);
+  ASSERT_TRUE(halves);
+  const Texts split = all(*halves);
+  PgParallelColumnReader::setSplitFrom(256);
+  const auto one = PgColumnReader::open(pages, pin);
+  ASSERT_TRUE(one);
+  EXPECT_EQ(split, all(*one));
+  ASSERT_EQ(split.size(), 3000u);
+  const Ref<ITable> table = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Pages"))->Table();
+  EXPECT_EQ(unordered(split), unordered(textsByRows(table, QStringLiteral("pin"))));
 }
 
 TEST_F(PgBulkTextTest, EditsAndSubsetFiltersAreReadThroughQgis) {

@@ -1,0 +1,179 @@
+#include "qgis/PgParallelColumnReader.h"
+
+#include "qgis/PgColumnReader.h"
+#include "qgis/QgisErrors.h"
+
+#include <libpq-fe.h>
+#include <limits>
+#include <qgsdatasourceuri.h>
+#include <qgsvectordataprovider.h>
+#include <qgsvectorlayer.h>
+
+namespace {
+
+QString quotedIdentifier(QString name) {
+  return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+         QLatin1Char('"');
+}
+
+/** Runs a statement; its single value (empty when none), or none when it failed. */
+bool run(PGconn* connection, const QString& sql, QString* value = nullptr) {
+  PGresult* result = PQexec(connection, sql.toUtf8().constData());
+  const ExecStatusType status = PQresultStatus(result);
+  const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ||
+                  status == PGRES_COPY_OUT;
+  if (ok && value)
+    *value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
+  PQclear(result);
+  return ok;
+}
+
+PGconn* connect(const QgsDataSourceUri& uri) {
+  PGconn* connection = PQconnectdb(uri.connectionInfo(true).toUtf8().constData());
+  if (PQstatus(connection) != CONNECTION_OK || PQsetClientEncoding(connection, "UTF8") != 0) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  return connection;
+}
+
+} // namespace
+
+long long PgParallelColumnReader::sSplitFrom = 256;
+
+PgParallelColumnReader::Stream::~Stream() {
+  if (connection)
+    PQfinish(connection);
+}
+
+void PgParallelColumnReader::Stream::fail() {
+  done = true;
+  error = QStringLiteral("The database stopped sending the column: %1")
+              .arg(QString::fromUtf8(PQerrorMessage(connection)).trimmed());
+}
+
+bool PgParallelColumnReader::Stream::read(long long max, TextBatch& texts,
+                                          const std::atomic<bool>* stop) {
+  for (long long n = 0; n < max && !done; ++n) {
+    if (stop && (n & 0xFFFF) == 0 && stop->load(std::memory_order_relaxed))
+      return false;
+    char* line = nullptr;
+    const int size = PQgetCopyData(connection, &line, 0);
+    if (size == -1) {
+      done = true;
+      PGresult* result = PQgetResult(connection);
+      const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+      PQclear(result);
+      if (!ok)
+        fail();
+      break;
+    }
+    if (size < 0) {
+      fail();
+      break;
+    }
+    // Each row is one field and its line end.
+    const size_t length = size > 0 && line[size - 1] == '\n' ? size_t(size - 1) : size_t(size);
+    PgColumnReader::appendCopyText(line, length, texts);
+    PQfreemem(line);
+  }
+  return !done;
+}
+
+PgParallelColumnReader::~PgParallelColumnReader() {
+  mStop = true;
+  if (mWorker.joinable())
+    mWorker.join();
+}
+
+std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLayer* layer,
+                                                                     int attribute) {
+  if (!allowed(layer, attribute) || layer->providerType() != QLatin1String("postgres"))
+    return nullptr;
+  const QgsField field = layer->fields().at(attribute);
+  const QString type = field.typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
+      type != QLatin1String("bpchar") && type != QLatin1String("char"))
+    return nullptr;
+  const QgsDataSourceUri uri(layer->dataProvider()->dataSourceUri());
+  if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.table().startsWith(QLatin1Char('(')))
+    return nullptr;
+  const QString table = uri.schema().isEmpty()
+                            ? quotedIdentifier(uri.table())
+                            : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
+
+  std::unique_ptr<PgParallelColumnReader> reader(new PgParallelColumnReader());
+  reader->mLower = std::make_unique<Stream>();
+  reader->mLower->connection = connect(uri);
+  PGconn* first = reader->mLower->connection;
+  if (!first)
+    return nullptr;
+  // Only a plain table has pages to split, and only a large one is worth a
+  // second connection.
+  QString pages;
+  const QString literal = QStringLiteral("'") + QString(table).replace("'", "''") + "'";
+  if (!run(first,
+           QStringLiteral("SELECT CASE WHEN c.relkind = 'r' THEN pg_relation_size(c.oid) / "
+                          "current_setting('block_size')::bigint ELSE 0 END "
+                          "FROM pg_class c WHERE c.oid = %1::regclass")
+               .arg(literal),
+           &pages) ||
+      pages.toLongLong() < std::max(2LL, sSplitFrom))
+    return nullptr;
+  const long long middle = pages.toLongLong() / 2;
+
+  // Both halves from one snapshot, as one COPY would see the table.
+  QString snapshot;
+  reader->mUpper = std::make_unique<Stream>();
+  reader->mUpper->connection = connect(uri);
+  PGconn* second = reader->mUpper->connection;
+  if (!second ||
+      !run(first, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
+      !run(first, QStringLiteral("SELECT pg_export_snapshot()"), &snapshot) ||
+      !run(second, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
+      !run(second, QStringLiteral("SET TRANSACTION SNAPSHOT '%1'").arg(snapshot)))
+    return nullptr;
+  auto copy = [&](const char* comparison) {
+    return QStringLiteral("COPY (SELECT ") + quotedIdentifier(field.name()) +
+           QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ctid ") +
+           QLatin1String(comparison) + QStringLiteral(" '(%1,0)') TO STDOUT").arg(middle);
+  };
+  if (!run(first, copy("<")) || !run(second, copy(">=")))
+    return nullptr;
+  PgParallelColumnReader* self = reader.get();
+  self->mWorker = std::thread([self] {
+    self->mUpper->read(std::numeric_limits<long long>::max(), self->mUpperTexts, &self->mStop);
+  });
+  return reader;
+}
+
+bool PgParallelColumnReader::next(int max, TextBatch& texts) {
+  texts.clear();
+  if (!mLower->done) {
+    mLower->read(max, texts);
+    if (!mLower->error.isEmpty())
+      QgisErrors::raise(QgisErrors::DataSourceUnavailable, mLower->error);
+    if (texts.size() >= max)
+      return true;
+  }
+  if (mUpperNext < 0) {
+    mWorker.join();
+    if (!mUpper->error.isEmpty())
+      QgisErrors::raise(QgisErrors::DataSourceUnavailable, mUpper->error);
+    mUpperNext = 0;
+  }
+  if (texts.isEmpty() && mUpperNext == 0 && mUpperTexts.size() <= max) {
+    // The whole second half fits the batch: it is handed over as it is.
+    std::swap(texts, mUpperTexts);
+    mUpperNext = texts.size();
+    return !texts.isEmpty();
+  }
+  while (texts.size() < max && mUpperNext < mUpperTexts.size()) {
+    if (mUpperTexts.isNull(mUpperNext))
+      texts.appendNull();
+    else
+      texts.append(mUpperTexts.text(mUpperNext));
+    ++mUpperNext;
+  }
+  return !texts.isEmpty();
+}
