@@ -69,7 +69,7 @@ if [ "$PG" -eq 1 ]; then
     trap '"$ROOT/tools/pg-stop.sh" "$PGSTATE" >/dev/null 2>&1 || true' EXIT
     echo "Loading $PGCOUNT parcels into PostGIS..."
     "$ROOT/tools/pg-load-parcels.sh" "$PGSTATE" parcels "$PGCOUNT" --index
-    ARGS+=(--pg "$(cat "$PGSTATE/conninfo")" --pg-table parcels --pg-field parcel_id)
+    ARGS+=(--pg "$(cat "$PGSTATE/conninfo")" --pg-table parcels --pg-field parcel_id --pg-count "$PGCOUNT")
   else
     echo "run-county: no PostGIS server could be started; the database rows are left out" >&2
   fi
