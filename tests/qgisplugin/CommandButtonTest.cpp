@@ -1,4 +1,4 @@
-#include "CommandButton.h"
+#include "qgis/CommandButton.h"
 
 #include "command/LarkhillParcelSearch.h"
 #include "platform/PictureHandles.h"
@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QToolBar>
 #include <stdexcept>
+
+using LarkhillQgis::CommandButton;
 
 namespace {
 
