@@ -1,6 +1,7 @@
 #include "qgis/HostLayers.h"
 
 #include "platform/ComError.h"
+#include "platform/Required.h"
 #include "qgis/ClauseRequest.h"
 #include "qgis/HostCursor.h"
 #include "qgis/HostErrors.h"
@@ -128,8 +129,7 @@ Ref<IEnvelope> HostMap::Extent() {
 }
 
 void HostMap::setExtent(const Ref<IEnvelope>& extent) {
-  if (!extent)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  required(extent);
   QgsMapCanvas* view = canvas();
   const QgsCoordinateReferenceSystem viewCrs = view->mapSettings().destinationCrs();
   QgsRectangle rectangle(extent->XMin(), extent->YMin(), extent->XMax(), extent->YMax());

@@ -1,6 +1,6 @@
 #include "qgis/HostModelessFrame.h"
 
-#include "platform/ComError.h"
+#include "platform/Required.h"
 #include "platform/Form.h"
 #include "qgis/HostErrors.h"
 
@@ -38,8 +38,7 @@ QWidget* HostModelessFrame::frame() {
 }
 
 void HostModelessFrame::Create(Form* window) {
-  if (!window)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  required(window);
   QWidget* host = frame();
   mForm = window;
   window->setParent(host);
