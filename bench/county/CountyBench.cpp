@@ -8,7 +8,7 @@
 //                [--reps <n>]
 #include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 #include "search/SortedListModel.h"
 
 #include <QFile>
@@ -33,6 +33,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using namespace LarkhillQgis;
 
 namespace {
 
@@ -151,7 +153,7 @@ public:
   Host() : canvas(new QgsMapCanvas(&window)) {
     window.setCentralWidget(canvas);
     window.resize(800, 600);
-    application = std::make_shared<QgisApplication>(&project, canvas, window.statusBar());
+    application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
     gApplication = application;
     gDocument = application->Document();
   }
@@ -187,7 +189,7 @@ public:
   QMainWindow window;
   QgsProject project;
   QgsMapCanvas* canvas;
-  Ref<QgisApplication> application;
+  Ref<HostApplication> application;
 };
 
 /** The sorted list agrees with the baseline: same count, same keys in the same order. */

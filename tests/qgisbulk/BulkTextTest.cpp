@@ -5,7 +5,7 @@
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "qgis/OgrColumnReader.h"
 #include "qgis/PgColumnReader.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 #include "search/SortedListModel.h"
 #include "support/TableTexts.h"
 
@@ -22,8 +22,9 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
-namespace {
+using namespace LarkhillQgis;
 
+namespace {
 
 // Blanks, nulls, blanks around a value, letters beyond ASCII, an apostrophe.
 const Texts kPins = {"12-034-0056", "   ",        std::nullopt, " r-7 ",    "Å-3",
@@ -73,7 +74,7 @@ protected:
     mLayer = new QgsVectorLayer(QString::fromStdString(path), "Parcels", "ogr");
     ASSERT_TRUE(mLayer->isValid());
     mProject.addMapLayer(mLayer);
-    mApplication = std::make_shared<QgisApplication>(&mProject, mCanvas, mWindow.statusBar());
+    mApplication = std::make_shared<HostApplication>(&mProject, mCanvas, mWindow.statusBar());
     gApplication = mApplication;
     gDocument = mApplication->Document();
   }
@@ -96,7 +97,7 @@ protected:
   QgsMapCanvas* mCanvas = nullptr;
   QgsProject mProject;
   QgsVectorLayer* mLayer = nullptr;
-  Ref<QgisApplication> mApplication;
+  Ref<HostApplication> mApplication;
 };
 
 } // namespace

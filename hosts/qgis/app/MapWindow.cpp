@@ -1,10 +1,8 @@
 #include "MapWindow.h"
 
-#include "command/ICommand.h"
-#include "platform/ComError.h"
-#include "platform/PictureHandles.h"
 #include "platform/Services.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/CommandButton.h"
+#include "qgis/HostApplication.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -19,6 +17,9 @@
 #include <qgsmapcanvas.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
+
+using LarkhillQgis::CommandButton;
+using LarkhillQgis::HostApplication;
 
 MapWindow::MapWindow(QgsProject* project, QWidget* parent)
     : QMainWindow(parent), mProject(project) {
@@ -46,9 +47,10 @@ MapWindow::MapWindow(QgsProject* project, QWidget* parent)
 
   statusBar()->setObjectName(QStringLiteral("statusBar"));
   statusBar()->showMessage(QStringLiteral("Ready"));
-  mApplication = std::make_shared<QgisApplication>(mProject, mCanvas, statusBar());
+  mApplication = std::make_shared<HostApplication>(mProject, mCanvas, statusBar());
 }
 
+// The buttons go while the window that holds their toolbars is whole.
 MapWindow::~MapWindow() = default;
 
 QStringList MapWindow::registeredCommands() {
@@ -56,39 +58,18 @@ QStringList MapWindow::registeredCommands() {
 }
 
 void MapWindow::addCommands(const QStringList& progIds, QStringList& problems) {
-  for (const QString& progId : progIds) {
-    Ref<ICommand> command;
-    try {
-      command = QueryInterface<ICommand>(ComClasses::createObject(progId));
-    } catch (const ComError& e) {
-      problems << QStringLiteral("%1: %2").arg(progId, e.description());
-      continue;
-    }
-    if (!command) {
-      problems << QStringLiteral("%1 is not a command").arg(progId);
-      continue;
-    }
-    const QString category = command->Category();
+  // Commands of one category share its toolbar.
+  auto toolBarOf = [this](const QString& category) {
     auto* toolbar = findChild<QToolBar*>(category);
-    if (!toolbar) {
-      toolbar = addToolBar(category);
-      toolbar->setObjectName(category);
+    return toolbar ? toolbar : addToolBar(category);
+  };
+  for (const QString& progId : progIds) {
+    auto button = std::make_unique<CommandButton>(this, toolBarOf);
+    if (!button->install(progId, mApplication)) {
+      problems << button->error();
+      continue;
     }
-    auto* action = new QAction(command->Caption(), this);
-    action->setObjectName(command->Name());
-    action->setToolTip(command->Tooltip());
-    action->setStatusTip(command->Message());
-    const QImage picture = PictureHandles::picture(command->Bitmap());
-    if (!picture.isNull())
-      action->setIcon(QIcon(QPixmap::fromImage(picture)));
-    std::weak_ptr<ICommand> weak = command;
-    connect(action, &QAction::triggered, this, [weak] {
-      if (auto target = weak.lock())
-        target->OnClick();
-    });
-    toolbar->addAction(action);
-    command->OnCreate(mApplication);
-    mCommands.push_back(command);
+    mButtons.push_back(std::move(button));
   }
 }
 

@@ -1,7 +1,7 @@
 #include "ScriptSession.h"
 
 #include "MapWindow.h"
-#include "qgis/QgisLayers.h"
+#include "qgis/HostLayers.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -68,17 +68,18 @@ ScriptSession::ScriptSession(MapWindow* window, QTextStream& out, QString screen
     : mWindow(window), mOut(out), mScreenshotDir(std::move(screenshotDir)) {
   installMessageBoxService(this);
   qApp->installEventFilter(this);
-  QgisMap::setZoomListener([this](const QgsRectangle& asked, const QgsRectangle& shown) {
-    mOut << "ZOOM: extent set to " << rectangleText(asked) << "; the map shows "
-         << rectangleText(shown) << '\n';
-    mOut.flush();
-  });
+  LarkhillQgis::HostMap::setZoomListener(
+      [this](const QgsRectangle& asked, const QgsRectangle& shown) {
+        mOut << "ZOOM: extent set to " << rectangleText(asked) << "; the map shows "
+             << rectangleText(shown) << '\n';
+        mOut.flush();
+      });
   if (!mScreenshotDir.isEmpty())
     QDir().mkpath(mScreenshotDir);
 }
 
 ScriptSession::~ScriptSession() {
-  QgisMap::setZoomListener(nullptr);
+  LarkhillQgis::HostMap::setZoomListener(nullptr);
   qApp->removeEventFilter(this);
   installMessageBoxService(nullptr);
 }

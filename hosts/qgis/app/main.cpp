@@ -10,7 +10,7 @@
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     MapWindow window(project);
-    QgisHost::install(window.application(), &window);
+    LarkhillQgis::installHost(window.application(), &window);
     // A scripted session answers message boxes from the start, the commands' own included.
     std::unique_ptr<ScriptSession> session;
     QString error;
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     // frames and QGIS go: its windows are deleted while Qt is whole.
     ComponentUnload::unload();
     session.reset();
-    QgisHost::uninstall();
+    LarkhillQgis::uninstallHost();
   }
   project->clear();
   QgsApplication::exitQgis();

@@ -1,6 +1,6 @@
 #include "LarkhillQgisPlugin.h"
 
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 
 #include "command/ComponentUnload.h"
 #include "command/LarkhillParcelSearch.h"
@@ -15,6 +15,9 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QToolBar>
+
+using LarkhillQgis::CommandButton;
+using LarkhillQgis::HostApplication;
 
 const QString LarkhillQgisPlugin::PluginName = QStringLiteral("LarkhillParcelSearch");
 const QString LarkhillQgisPlugin::PluginDescription = QStringLiteral(
@@ -35,9 +38,9 @@ void LarkhillQgisPlugin::initGui() {
   auto* mainWindow = qobject_cast<QMainWindow*>(mIface->mainWindow());
   // QGIS keeps one project object for the whole session and loads every
   // project into it, so the application always shows the open project.
-  auto application = std::make_shared<QgisApplication>(
+  auto application = std::make_shared<HostApplication>(
       QgsProject::instance(), mIface->mapCanvas(), mainWindow ? mainWindow->statusBar() : nullptr);
-  QgisHost::install(application, mIface->mainWindow());
+  LarkhillQgis::installHost(application, mIface->mainWindow());
   mApplication = application;
   QgisInterface* iface = mIface;
   mButton = std::make_unique<CommandButton>(mainWindow, [iface](const QString& name) {
@@ -56,7 +59,7 @@ void LarkhillQgisPlugin::unload() {
   mButton.reset();
   // Every window, picture and shared value of the component goes with the plugin.
   ComponentUnload::unload();
-  QgisHost::uninstall();
+  LarkhillQgis::uninstallHost();
   mApplication.reset();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandButton.h"
+#include "qgis/CommandButton.h"
 
 #include "mapdata/HostInterface.h"
 
@@ -33,10 +33,10 @@ public:
   void unload() override;
 
   /** The button on QGIS's toolbar (none before initGui and after unload). */
-  CommandButton* button() const { return mButton.get(); }
+  LarkhillQgis::CommandButton* button() const { return mButton.get(); }
 
 private:
   QgisInterface* mIface;
-  std::unique_ptr<CommandButton> mButton;
+  std::unique_ptr<LarkhillQgis::CommandButton> mButton;
   Ref<IUnknown> mApplication;
 };

@@ -1,9 +1,14 @@
-#include "qgis/QgisLayers.h"
+#include "qgis/HostLayers.h"
 
 #include "platform/ComError.h"
-#include "qgis/QgisErrors.h"
-#include "qgis/QgisGeometry.h"
-#include "qgis/QgisTable.h"
+#include "platform/Required.h"
+#include "qgis/ClauseRequest.h"
+#include "qgis/HostCursor.h"
+#include "qgis/HostErrors.h"
+#include "qgis/HostFeatureClass.h"
+#include "qgis/HostGeometry.h"
+#include "qgis/HostTable.h"
+#include "qgis/LayerTable.h"
 
 #include <limits>
 #include <qgscoordinatetransform.h>
@@ -13,6 +18,8 @@
 #include <qgsunittypes.h>
 #include <qgsvectorlayer.h>
 
+namespace LarkhillQgis {
+
 namespace {
 std::function<void(const QgsRectangle&, const QgsRectangle&)>& zoomListener() {
   static std::function<void(const QgsRectangle&, const QgsRectangle&)> sListener;
@@ -20,114 +27,113 @@ std::function<void(const QgsRectangle&, const QgsRectangle&)>& zoomListener() {
 }
 } // namespace
 
-Ref<ILayer> QgisLayers::wrap(QgsLayerTreeNode* node) {
+Ref<ILayer> HostLayers::wrap(QgsLayerTreeNode* node) {
   if (QgsLayerTree::isGroup(node))
-    return std::make_shared<QgisGroupLayer>(QgsLayerTree::toGroup(node));
+    return std::make_shared<HostGroupLayer>(QgsLayerTree::toGroup(node));
   if (QgsLayerTree::isLayer(node)) {
     QgsLayerTreeLayer* layerNode = QgsLayerTree::toLayer(node);
     auto* vector = qobject_cast<QgsVectorLayer*>(layerNode->layer());
     if (vector && vector->isValid() && vector->wkbType() != QgsWkbTypes::NoGeometry)
-      return std::make_shared<QgisFeatureLayer>(layerNode->name(), vector);
-    return std::make_shared<QgisOtherLayer>(layerNode->name());
+      return std::make_shared<HostFeatureLayer>(layerNode->name(), vector);
+    return std::make_shared<HostOtherLayer>(layerNode->name());
   }
-  QgisErrors::raise(QgisErrors::InvalidArgument,
+  HostErrors::raise(HostErrors::InvalidArgument,
                     QStringLiteral("The layer tree holds an unknown kind of node."));
 }
 
 // ---------------------------------------------------------------------------
 
-QgsLayerTreeGroup* QgisGroupLayer::group() {
+QgsLayerTreeGroup* HostGroupLayer::group() {
   if (!mGroup)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+    HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("The group has been removed from the map."));
   return mGroup;
 }
 
-QString QgisGroupLayer::Name() {
+QString HostGroupLayer::Name() {
   return group()->name();
 }
 
-int16_t QgisGroupLayer::Count() {
+int16_t HostGroupLayer::Count() {
   const int count = group()->children().size();
   if (count > std::numeric_limits<int16_t>::max())
     RuntimeError::raise(RuntimeError::Overflow);
   return static_cast<int16_t>(count);
 }
 
-Ref<ILayer> QgisGroupLayer::Layer(int16_t index) {
+Ref<ILayer> HostGroupLayer::Layer(int16_t index) {
   const QList<QgsLayerTreeNode*> children = group()->children();
   if (index < 0 || index >= children.size())
-    QgisErrors::raise(QgisErrors::InvalidArgument,
+    HostErrors::raise(HostErrors::InvalidArgument,
                       QStringLiteral("There is no layer at position %1.").arg(index));
-  return QgisLayers::wrap(children[index]);
+  return HostLayers::wrap(children[index]);
 }
 
 // ---------------------------------------------------------------------------
 
-QgisFeatureLayer::QgisFeatureLayer(QString name, QgsVectorLayer* layer)
-    : mName(std::move(name)), mTable(std::make_shared<QgisLayerTable>(layer)) {}
+HostFeatureLayer::HostFeatureLayer(QString name, QgsVectorLayer* layer)
+    : mName(std::move(name)), mTable(std::make_shared<LayerTable>(layer)) {}
 
-QgsVectorLayer* QgisFeatureLayer::layer() const {
+QgsVectorLayer* HostFeatureLayer::layer() const {
   return mTable->layer();
 }
 
-Ref<IFeatureClass> QgisFeatureLayer::FeatureClass() {
+Ref<IFeatureClass> HostFeatureLayer::FeatureClass() {
   mTable->layer();
-  return std::make_shared<QgisFeatureClass>(mTable);
+  return std::make_shared<HostFeatureClass>(mTable);
 }
 
-Ref<IFeatureCursor> QgisFeatureLayer::Search(const Ref<IQueryFilter>& filter, bool) {
+Ref<IFeatureCursor> HostFeatureLayer::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
   const QgsFeatureRequest request =
-      mTable->request(filter ? filter->WhereClause() : QString(), needed);
+      clauseRequest(*mTable, filter ? filter->WhereClause() : QString(), needed);
   mTable->layer();
-  return std::make_shared<QgisCursor>(mTable, request, needed, true);
+  return std::make_shared<HostCursor>(mTable, request, needed, true);
 }
 
-Ref<ITable> QgisFeatureLayer::Table() {
+Ref<ITable> HostFeatureLayer::Table() {
   mTable->layer();
-  return std::make_shared<QgisTable>(mTable);
+  return std::make_shared<HostTable>(mTable);
 }
 
 // ---------------------------------------------------------------------------
 
-QgsLayerTreeGroup* QgisMap::root() {
+QgsLayerTreeGroup* HostMap::root() {
   if (!mRoot)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+    HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("The project has been closed."));
   return mRoot;
 }
 
-QgsMapCanvas* QgisMap::canvas() {
+QgsMapCanvas* HostMap::canvas() {
   if (!mCanvas)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, QStringLiteral("The map has no view."));
+    HostErrors::raise(HostErrors::DataSourceUnavailable, QStringLiteral("The map has no view."));
   return mCanvas;
 }
 
-int32_t QgisMap::LayerCount() {
+int32_t HostMap::LayerCount() {
   return root()->children().size();
 }
 
-Ref<ILayer> QgisMap::Layer(int32_t index) {
+Ref<ILayer> HostMap::Layer(int32_t index) {
   const QList<QgsLayerTreeNode*> children = root()->children();
   if (index < 0 || index >= children.size())
-    QgisErrors::raise(QgisErrors::InvalidArgument,
+    HostErrors::raise(HostErrors::InvalidArgument,
                       QStringLiteral("There is no layer at position %1.").arg(index));
-  return QgisLayers::wrap(children[index]);
+  return HostLayers::wrap(children[index]);
 }
 
-Ref<IEnvelope> QgisMap::Extent() {
+Ref<IEnvelope> HostMap::Extent() {
   QgsMapCanvas* view = canvas();
-  return std::make_shared<QgisEnvelope>(view->extent(), view->mapSettings().destinationCrs());
+  return std::make_shared<HostEnvelope>(view->extent(), view->mapSettings().destinationCrs());
 }
 
-void QgisMap::setExtent(const Ref<IEnvelope>& extent) {
-  if (!extent)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+void HostMap::setExtent(const Ref<IEnvelope>& extent) {
+  required(extent);
   QgsMapCanvas* view = canvas();
   const QgsCoordinateReferenceSystem viewCrs = view->mapSettings().destinationCrs();
   QgsRectangle rectangle(extent->XMin(), extent->YMin(), extent->XMax(), extent->YMax());
-  const auto* own = dynamic_cast<const QgisEnvelope*>(extent.get());
+  const auto* own = dynamic_cast<const HostEnvelope*>(extent.get());
   if (own && own->crs().isValid() && viewCrs.isValid() && own->crs() != viewCrs) {
     try {
       const QgsCoordinateTransform transform(own->crs(), viewCrs,
@@ -139,7 +145,7 @@ void QgisMap::setExtent(const Ref<IEnvelope>& extent) {
         rectangle = transform.transformBoundingBox(rectangle);
       }
     } catch (const QgsCsException& e) {
-      QgisErrors::raise(QgisErrors::InvalidArgument, e.what());
+      HostErrors::raise(HostErrors::InvalidArgument, e.what());
     }
   }
   const QgsRectangle asked = rectangle;
@@ -159,11 +165,13 @@ void QgisMap::setExtent(const Ref<IEnvelope>& extent) {
     zoomListener()(asked, view->extent());
 }
 
-void QgisMap::Refresh() {
+void HostMap::Refresh() {
   canvas()->refresh();
 }
 
-void QgisMap::setZoomListener(
+void HostMap::setZoomListener(
     std::function<void(const QgsRectangle&, const QgsRectangle&)> listener) {
   zoomListener() = std::move(listener);
 }
+
+} // namespace LarkhillQgis

@@ -8,15 +8,18 @@
 
 class QStatusBar;
 class QWidget;
-class QgisStatusBar;
+
+namespace LarkhillQgis {
+
+class HostStatusBar;
 
 /**
  * The open project with its map canvas as the host's document: the focus map
  * is the project's layer tree, and the canvas is the active view.
  */
-class QgisDocument : public IMxDocument {
+class HostDocument : public IMxDocument {
 public:
-  QgisDocument(QgsProject* project, QgsMapCanvas* canvas) : mProject(project), mCanvas(canvas) {}
+  HostDocument(QgsProject* project, QgsMapCanvas* canvas) : mProject(project), mCanvas(canvas) {}
   Ref<IMap> FocusMap() override;
   Ref<IActiveView> ActiveView() override;
 
@@ -31,24 +34,23 @@ private:
  * the main window's status bar. The document is read anew on each call, so it
  * is always the project that is open now.
  */
-class QgisApplication : public IApplication {
+class HostApplication : public IApplication {
 public:
-  QgisApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar);
+  HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar);
   Ref<IMxDocument> Document() override;
   Ref<IStatusBar> StatusBar() override;
 
 private:
   QPointer<QgsProject> mProject;
   QPointer<QgsMapCanvas> mCanvas;
-  Ref<QgisStatusBar> mStatusBar;
+  Ref<HostStatusBar> mStatusBar;
 };
 
-namespace QgisHost {
 /**
  * Registers the host classes: the application-reference object gives
  * `application`, and new modeless frames are tool windows over `frameOwner`.
  */
-void install(const Ref<QgisApplication>& application, QWidget* frameOwner);
+void installHost(const Ref<HostApplication>& application, QWidget* frameOwner);
 /** Removes the host classes. */
-void uninstall();
-} // namespace QgisHost
+void uninstallHost();
+} // namespace LarkhillQgis

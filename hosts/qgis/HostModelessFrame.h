@@ -5,17 +5,19 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace LarkhillQgis {
+
 /**
  * A modeless frame: a tool window over the host's main window that holds one
  * of the component's forms. The tool window is a child of the main window and
  * owns the form through the Qt object tree. This object is only a handle on
  * it: it deletes the tool window only while no form has been put in.
  */
-class QgisModelessFrame : public IModelessFrame, public IWindowPosition {
+class HostModelessFrame : public IModelessFrame, public IWindowPosition {
 public:
   /** A frame over `owner` (none: a free window). */
-  explicit QgisModelessFrame(QWidget* owner);
-  ~QgisModelessFrame() override;
+  explicit HostModelessFrame(QWidget* owner);
+  ~HostModelessFrame() override;
 
   /** Puts the form into the frame, sizes the frame to it and loads the form. */
   void Create(Form* window) override;
@@ -33,3 +35,5 @@ private:
   QPointer<QWidget> mWindow;
   QPointer<QWidget> mForm;
 };
+
+} // namespace LarkhillQgis

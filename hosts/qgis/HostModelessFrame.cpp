@@ -1,10 +1,12 @@
-#include "qgis/QgisModelessFrame.h"
+#include "qgis/HostModelessFrame.h"
 
-#include "platform/ComError.h"
+#include "platform/Required.h"
 #include "platform/Form.h"
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <QVBoxLayout>
+
+namespace LarkhillQgis {
 
 namespace {
 // The size the form asks for: the one it set itself, or else its layout's.
@@ -14,13 +16,13 @@ QSize preferredSize(const QWidget* form) {
 }
 } // namespace
 
-QgisModelessFrame::QgisModelessFrame(QWidget* owner) : mWindow(new QWidget(owner, Qt::Tool)) {
+HostModelessFrame::HostModelessFrame(QWidget* owner) : mWindow(new QWidget(owner, Qt::Tool)) {
   mWindow->setObjectName(QStringLiteral("larkhillFrame"));
   auto* layout = new QVBoxLayout(mWindow);
   layout->setContentsMargins(0, 0, 0, 0);
 }
 
-QgisModelessFrame::~QgisModelessFrame() {
+HostModelessFrame::~HostModelessFrame() {
   // A frame that never received a form is nobody else's to delete. One that
   // did belongs to the component, which releases it, or goes with the main
   // window; this handle may be dropped from inside the form's own destructor.
@@ -28,16 +30,15 @@ QgisModelessFrame::~QgisModelessFrame() {
     delete mWindow.data();
 }
 
-QWidget* QgisModelessFrame::frame() {
+QWidget* HostModelessFrame::frame() {
   if (!mWindow)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+    HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("The frame's window has been closed."));
   return mWindow;
 }
 
-void QgisModelessFrame::Create(Form* window) {
-  if (!window)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+void HostModelessFrame::Create(Form* window) {
+  required(window);
   QWidget* host = frame();
   mForm = window;
   window->setParent(host);
@@ -47,19 +48,19 @@ void QgisModelessFrame::Create(Form* window) {
   host->resize(preferredSize(window));
 }
 
-QString QgisModelessFrame::Caption() {
+QString HostModelessFrame::Caption() {
   return frame()->windowTitle();
 }
 
-void QgisModelessFrame::setCaption(const QString& caption) {
+void HostModelessFrame::setCaption(const QString& caption) {
   frame()->setWindowTitle(caption);
 }
 
-bool QgisModelessFrame::Visible() {
+bool HostModelessFrame::Visible() {
   return frame()->isVisible();
 }
 
-void QgisModelessFrame::setVisible(bool visible) {
+void HostModelessFrame::setVisible(bool visible) {
   QWidget* host = frame();
   if (visible) {
     host->show();
@@ -70,9 +71,11 @@ void QgisModelessFrame::setVisible(bool visible) {
   }
 }
 
-void QgisModelessFrame::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
+void HostModelessFrame::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
   QWidget* host = frame();
   host->move(left, top);
   if (width > 0 && height > 0)
     host->resize(width, height);
 }
+
+} // namespace LarkhillQgis

@@ -11,12 +11,17 @@
 
 class QMainWindow;
 
+namespace LarkhillQgis {
+
 /**
  * One toolbar command as a host shows it: creates the command by its ProgID,
  * and puts its picture, caption and tooltip on a button of a toolbar named
  * after its category. The command learns of the running application once
  * (OnCreate) and of every press of the button (OnClick); it is reached only
- * through ICommand. remove() takes away everything the button added.
+ * through ICommand. A failure of a press that the command does not report
+ * itself is shown in a message, so that it never unwinds into the host's event
+ * loop. remove() takes away everything the button added. Both the map
+ * application and the plugin put their commands on toolbars through it.
  */
 class CommandButton : public QObject {
   Q_OBJECT
@@ -36,7 +41,10 @@ public:
    */
   bool install(const QString& progId, const Ref<IUnknown>& hook);
 
-  /** Removes the button and its toolbar and releases the command. Safe to call twice. */
+  /**
+   * Removes the button, and its toolbar when no other button is left on it,
+   * and releases the command. Safe to call twice.
+   */
   void remove();
 
   QString error() const { return mError; }
@@ -54,3 +62,5 @@ private:
   QPointer<QAction> mAction;
   QString mError;
 };
+
+} // namespace LarkhillQgis

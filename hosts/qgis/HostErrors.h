@@ -3,12 +3,14 @@
 #include <QString>
 #include <cstdint>
 
+namespace LarkhillQgis {
+
 /**
  * Failure codes the QGIS host raises, in the form of the COM failure codes of
  * the original host (negative: the high bit is set). The description is
  * QGIS's own error text where QGIS gives one.
  */
-namespace QgisErrors {
+namespace HostErrors {
 /** The where clause could not be read or evaluated. */
 constexpr int32_t InvalidSql = -2147216117;
 /** A field named in a where clause is not in the table. */
@@ -22,4 +24,6 @@ constexpr int32_t OidOutOfRange = -2147220900;
 
 /** Throws ComError with the number and text. */
 [[noreturn]] void raise(int32_t number, const QString& text);
-} // namespace QgisErrors
+} // namespace HostErrors
+
+} // namespace LarkhillQgis

@@ -1,8 +1,10 @@
-#include "qgis/QgisGeometry.h"
+#include "qgis/HostGeometry.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
-void QgisEnvelope::Expand(double dx, double dy, bool asRatio) {
+namespace LarkhillQgis {
+
+void HostEnvelope::Expand(double dx, double dy, bool asRatio) {
   if (asRatio) {
     const QgsPointXY centre = mRectangle.center();
     const double halfWidth = mRectangle.width() * dx / 2.0;
@@ -17,8 +19,10 @@ void QgisEnvelope::Expand(double dx, double dy, bool asRatio) {
   }
 }
 
-Ref<IEnvelope> QgisGeometry::Envelope() {
+Ref<IEnvelope> HostGeometry::Envelope() {
   if (mGeometry.isNull() || mGeometry.isEmpty())
-    QgisErrors::raise(QgisErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
-  return std::make_shared<QgisEnvelope>(mGeometry.boundingBox(), mCrs);
+    HostErrors::raise(HostErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
+  return std::make_shared<HostEnvelope>(mGeometry.boundingBox(), mCrs);
 }
+
+} // namespace LarkhillQgis

@@ -6,10 +6,12 @@
 #include <qgsgeometry.h>
 #include <qgsrectangle.h>
 
+namespace LarkhillQgis {
+
 /** A rectangle in the coordinates of a reference system (invalid when unknown). */
-class QgisEnvelope : public IEnvelope {
+class HostEnvelope : public IEnvelope {
 public:
-  QgisEnvelope(const QgsRectangle& rectangle, const QgsCoordinateReferenceSystem& crs)
+  HostEnvelope(const QgsRectangle& rectangle, const QgsCoordinateReferenceSystem& crs)
       : mRectangle(rectangle), mCrs(crs) {}
 
   double XMin() const override { return mRectangle.xMinimum(); }
@@ -27,9 +29,9 @@ private:
 };
 
 /** A feature's shape; its envelope carries the layer's reference system. */
-class QgisGeometry : public IGeometry {
+class HostGeometry : public IGeometry {
 public:
-  QgisGeometry(const QgsGeometry& geometry, const QgsCoordinateReferenceSystem& crs)
+  HostGeometry(const QgsGeometry& geometry, const QgsCoordinateReferenceSystem& crs)
       : mGeometry(geometry), mCrs(crs) {}
 
   /** The bounding rectangle; raises ComError for an empty shape, which has none. */
@@ -41,3 +43,5 @@ private:
   QgsGeometry mGeometry;
   QgsCoordinateReferenceSystem mCrs;
 };
+
+} // namespace LarkhillQgis

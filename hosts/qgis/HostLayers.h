@@ -8,7 +8,10 @@
 class QgsLayerTreeNode;
 class QgsMapCanvas;
 class QgsVectorLayer;
-class QgisLayerTable;
+
+namespace LarkhillQgis {
+
+class LayerTable;
 
 /**
  * The layers of a QGIS layer tree as the host interface sees them: a group
@@ -16,15 +19,15 @@ class QgisLayerTable;
  * and anything else (a table without geometry, a raster, a layer whose data
  * source is missing) a plain layer that offers neither.
  */
-namespace QgisLayers {
+namespace HostLayers {
 /** Wraps a node of the layer tree; raises ComError for a node of no known kind. */
 Ref<ILayer> wrap(QgsLayerTreeNode* node);
-} // namespace QgisLayers
+} // namespace HostLayers
 
 /** A layer that is neither a group nor a feature layer. */
-class QgisOtherLayer : public ILayer {
+class HostOtherLayer : public ILayer {
 public:
-  explicit QgisOtherLayer(QString name) : mName(std::move(name)) {}
+  explicit HostOtherLayer(QString name) : mName(std::move(name)) {}
   QString Name() override { return mName; }
 
 private:
@@ -32,9 +35,9 @@ private:
 };
 
 /** A group node of the layer tree. */
-class QgisGroupLayer : public IGroupLayer {
+class HostGroupLayer : public IGroupLayer {
 public:
-  explicit QgisGroupLayer(QgsLayerTreeGroup* group) : mGroup(group) {}
+  explicit HostGroupLayer(QgsLayerTreeGroup* group) : mGroup(group) {}
   QString Name() override;
   /** The number of direct children; raises 6 Overflow beyond 32767. */
   int16_t Count() override;
@@ -46,9 +49,9 @@ private:
 };
 
 /** A vector layer with geometry. */
-class QgisFeatureLayer : public IFeatureLayer {
+class HostFeatureLayer : public IFeatureLayer {
 public:
-  QgisFeatureLayer(QString name, QgsVectorLayer* layer);
+  HostFeatureLayer(QString name, QgsVectorLayer* layer);
   QString Name() override { return mName; }
   Ref<IFeatureClass> FeatureClass() override;
   /** A cursor on features with their shapes; an object-id clause reads one feature by id. */
@@ -59,16 +62,16 @@ public:
 
 private:
   QString mName;
-  std::shared_ptr<QgisLayerTable> mTable;
+  std::shared_ptr<LayerTable> mTable;
 };
 
 /**
  * The focus map: the top level of a project's layer tree. Given a map canvas,
  * the map is also the view that shows it: its extent is the canvas's.
  */
-class QgisMap : public IMap, public IActiveView, public std::enable_shared_from_this<QgisMap> {
+class HostMap : public IMap, public IActiveView, public std::enable_shared_from_this<HostMap> {
 public:
-  QgisMap(QgsLayerTreeGroup* root, QgsMapCanvas* canvas) : mRoot(root), mCanvas(canvas) {}
+  HostMap(QgsLayerTreeGroup* root, QgsMapCanvas* canvas) : mRoot(root), mCanvas(canvas) {}
 
   int32_t LayerCount() override;
   Ref<ILayer> Layer(int32_t index) override;
@@ -95,3 +98,5 @@ private:
   QPointer<QgsLayerTreeGroup> mRoot;
   QPointer<QgsMapCanvas> mCanvas;
 };
+
+} // namespace LarkhillQgis

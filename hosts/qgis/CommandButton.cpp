@@ -1,4 +1,4 @@
-#include "CommandButton.h"
+#include "qgis/CommandButton.h"
 
 #include "platform/ComError.h"
 #include "platform/PictureHandles.h"
@@ -10,6 +10,8 @@
 #include <QPixmap>
 #include <QToolBar>
 #include <exception>
+
+namespace LarkhillQgis {
 
 CommandButton::CommandButton(QMainWindow* mainWindow, ToolBarMaker makeToolBar)
     : mMainWindow(mainWindow), mMakeToolBar(std::move(makeToolBar)) {
@@ -78,10 +80,14 @@ void CommandButton::remove() {
       mToolBar->removeAction(mAction);
     delete mAction;
   }
-  if (mToolBar) {
+  // A toolbar that other buttons share stays for them.
+  if (mToolBar && mToolBar->actions().isEmpty()) {
     if (mMainWindow)
       mMainWindow->removeToolBar(mToolBar);
     delete mToolBar;
   }
+  mToolBar = nullptr;
   mCommand.reset();
 }
+
+} // namespace LarkhillQgis

@@ -7,19 +7,21 @@
 class QProgressBar;
 class QStatusBar;
 
+namespace LarkhillQgis {
+
 /**
  * A main window's status bar and its progress bar. The progress bar (object
  * name "larkhillProgress") is added to the status bar on first use; `Show`
  * shows it with the message, `Hide` hides both. Each change is painted at
  * once, as the work that reports progress does not return to the event loop.
  */
-class QgisStatusBar : public IStatusBar,
+class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
-                      public std::enable_shared_from_this<QgisStatusBar> {
+                      public std::enable_shared_from_this<HostStatusBar> {
 public:
-  explicit QgisStatusBar(QStatusBar* statusBar) : mStatusBar(statusBar) {}
+  explicit HostStatusBar(QStatusBar* statusBar) : mStatusBar(statusBar) {}
   /** Takes the progress bar it added out of the status bar again. */
-  ~QgisStatusBar() override;
+  ~HostStatusBar() override;
 
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;
@@ -49,3 +51,5 @@ private:
   QString mMessage;
   bool mShown = false;
 };
+
+} // namespace LarkhillQgis

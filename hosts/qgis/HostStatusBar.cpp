@@ -1,12 +1,14 @@
-#include "qgis/QgisStatusBar.h"
+#include "qgis/HostStatusBar.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
 
-QgisStatusBar::~QgisStatusBar() {
+namespace LarkhillQgis {
+
+HostStatusBar::~HostStatusBar() {
   if (mProgress) {
     if (mStatusBar)
       mStatusBar->removeWidget(mProgress);
@@ -14,14 +16,14 @@ QgisStatusBar::~QgisStatusBar() {
   }
 }
 
-QStatusBar* QgisStatusBar::statusBar() {
+QStatusBar* HostStatusBar::statusBar() {
   if (!mStatusBar)
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+    HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("The status bar has been closed."));
   return mStatusBar;
 }
 
-QProgressBar* QgisStatusBar::progress() {
+QProgressBar* HostStatusBar::progress() {
   if (!mProgress) {
     mProgress = new QProgressBar(statusBar());
     mProgress->setObjectName(QStringLiteral("larkhillProgress"));
@@ -33,36 +35,36 @@ QProgressBar* QgisStatusBar::progress() {
   return mProgress;
 }
 
-Ref<IStepProgressor> QgisStatusBar::ProgressBar() {
+Ref<IStepProgressor> HostStatusBar::ProgressBar() {
   progress();
   return shared_from_this();
 }
 
-void QgisStatusBar::setStatusMessage(int32_t, const QString& message) {
+void HostStatusBar::setStatusMessage(int32_t, const QString& message) {
   if (message.isEmpty())
     statusBar()->clearMessage();
   else
     statusBar()->showMessage(message);
 }
 
-void QgisStatusBar::setMinRange(int32_t value) {
+void HostStatusBar::setMinRange(int32_t value) {
   mMin = value;
   progress()->setRange(mMin, std::max(mMin, mMax));
 }
 
-void QgisStatusBar::setMaxRange(int32_t value) {
+void HostStatusBar::setMaxRange(int32_t value) {
   mMax = value;
   progress()->setRange(mMin, std::max(mMin, mMax));
 }
 
-void QgisStatusBar::setPosition(int32_t value) {
+void HostStatusBar::setPosition(int32_t value) {
   mPosition = value;
   progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
   if (mShown)
     paint();
 }
 
-void QgisStatusBar::setMessage(const QString& message) {
+void HostStatusBar::setMessage(const QString& message) {
   mMessage = message;
   if (mShown) {
     statusBar()->showMessage(mMessage);
@@ -70,27 +72,29 @@ void QgisStatusBar::setMessage(const QString& message) {
   }
 }
 
-void QgisStatusBar::Show() {
+void HostStatusBar::Show() {
   mShown = true;
   progress()->show();
   statusBar()->showMessage(mMessage);
   paint();
 }
 
-void QgisStatusBar::Step() {
+void HostStatusBar::Step() {
   mPosition += mStep;
   progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
   if (mShown)
     paint();
 }
 
-void QgisStatusBar::Hide() {
+void HostStatusBar::Hide() {
   mShown = false;
   progress()->hide();
   statusBar()->clearMessage();
 }
 
-void QgisStatusBar::paint() {
+void HostStatusBar::paint() {
   if (statusBar()->isVisible())
     statusBar()->repaint();
 }
+
+} // namespace LarkhillQgis
