@@ -14,6 +14,8 @@
 #include <QEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPainter>
 #include <QSet>
@@ -79,6 +81,13 @@ void typeText(QWidget* widget, const QString& text) {
       key = Qt::Key(character[0].toUpper().unicode());
     QTest::sendKeyEvent(QTest::Click, target.data(), key, character, Qt::NoModifier);
   }
+}
+
+QString menuText(const QAction* action) {
+  QString text = action->text().remove(QLatin1Char('&'));
+  if (text.endsWith(QLatin1String("...")))
+    text.chop(3);
+  return text;
 }
 
 QString toolName(QgsMapTool* tool) {
@@ -321,7 +330,18 @@ void ScriptSession::perform(const Step& step) {
           action->trigger();
           return;
         }
-    failStep(QStringLiteral("no command \"%1\" on the toolbars").arg(step.target));
+    // Then the menus, by name or by the item's text without its "&" and "...".
+    for (QMenu* menu : mWindow->menuBar()->findChildren<QMenu*>())
+      for (QAction* action : menu->actions())
+        if (!action->isSeparator() && !action->menu() &&
+            (action->objectName() == step.target ||
+             menuText(action).compare(step.target, Qt::CaseInsensitive) == 0)) {
+          if (!action->isEnabled())
+            failStep(QStringLiteral("\"%1\" is disabled").arg(step.target));
+          action->trigger();
+          return;
+        }
+    failStep(QStringLiteral("no command \"%1\" on the toolbars or menus").arg(step.target));
   } else if (step.verb == QLatin1String("close")) {
     for (QWidget* window : searchOrder())
       if (window->windowTitle() == step.target || window->objectName() == step.target) {

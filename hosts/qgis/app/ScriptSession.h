@@ -20,7 +20,7 @@ class QAbstractItemView;
  *
  * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
  * pick the widget inside a window or widget of that name):
- *   press <command caption or name>    presses a toolbar command
+ *   press <command caption or name>    presses a toolbar button, else a menu item
  *   pick <list> <entry text>           clicks the entry of a list or combo box
  *   type <text box> <text>             replaces the box's text, typed key by key (any Unicode)
  *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
