@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole parcel search on PostGIS through the map application's scripted
 # session: configure, list, "Go", click an entry, zoom; a text and an integer
-# ID, on the table with the btree ID index and on the one without. Then
+# ID, on the table with the btree ID index and on the one without; a table
+# added through the File menu. Then
 # projects whose layer has a wrong connection or a missing table: the
 # application says so, in bounded time, and the search still works on the
 # layers that open.
@@ -89,6 +90,20 @@ story text-indexed "Parcels" parcel_id 000-123 1230 000-0042 42
 story text-unindexed "Parcels without index" parcel_id 000-123 1230 000-0042 42
 story integer-indexed "Parcels" parcel_no 123 123 1999 1999
 story integer-unindexed "Parcels without index" parcel_no 123 123 1999 1999
+
+# A table added through File > Add PostGIS Layer, by its URI, is searched like
+# a project's layer.
+before=$fails
+session added-by-uri "$WORK/parcels.qgs" "press Add PostGIS Layer
+type postgisLayerDialog/uri $CONN table=\"public\".\"parcels_noidx\" (geom)
+click postgisLayerDialog/ok
+press LarkhillParcelSearch
+pick frmConfig/List1 parcels_noidx
+pick frmConfig/List2 parcel_id
+click frmConfig/Command1"
+expect_line added-by-uri "WINDOW HIDDEN: Add PostGIS Layer"
+expect_line added-by-uri "(LarkhillParcelSearch): 2000 entries, selected: none"
+[ "$fails" -eq "$before" ] && echo "ok: added-by-uri (${seconds}s)"
 
 # A layer the application cannot open: a refused connection, a missing table
 # and a server that takes the connection and never answers. Each is named in a

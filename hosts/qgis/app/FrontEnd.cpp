@@ -5,22 +5,25 @@
 #include "MapWindow.h"
 
 #include <QEvent>
+#include <QStandardPaths>
 
 namespace {
 
 const char* const kGeometryKey = "window/geometry";
 const char* const kStateKey = "window/state";
 
+/** $XDG_CONFIG_HOME/LarkhillGIS/larkhill-map.ini: named outright, because QGIS points Qt's
+ * default settings path into its own profile folder. */
+QString defaultSettingsFile() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/LarkhillGIS/larkhill-map.ini");
+}
+
 } // namespace
 
 FrontEnd::FrontEnd(MapWindow* window, const QString& settingsFile)
-    : mWindow(window),
-      mSettings(settingsFile.isEmpty()
-                    ? QSettings(QSettings::IniFormat, QSettings::UserScope,
-                                QStringLiteral("LarkhillGIS"), QStringLiteral("larkhill-map"))
-                          .fileName()
-                    : settingsFile,
-                QSettings::IniFormat) {
+    : mWindow(window), mSettings(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile,
+                                 QSettings::IniFormat) {
   mFiles = new FileActions(window, mSettings);
   new MapTools(window);
   window->installEventFilter(this);

@@ -2,10 +2,13 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <memory>
 #include <qgsabstractdatabaseproviderconnection.h>
+#include <qgsdatabaseschemacombobox.h>
 #include <qgsdatabasetablecombobox.h>
 #include <qgsdatasourceuri.h>
 #include <qgsproviderconnectioncombobox.h>
@@ -23,24 +26,69 @@ PostgisLayerDialog::PostgisLayerDialog(QWidget* parent) : QDialog(parent) {
   auto* form = new QFormLayout(this);
   mConnections = new QgsProviderConnectionComboBox(kProvider, this);
   mConnections->setObjectName(QStringLiteral("connection"));
-  mTables =
-      new QgsDatabaseTableComboBox(kProvider, mConnections->currentConnection(), QString(), this);
-  mTables->setObjectName(QStringLiteral("table"));
-  connect(mConnections, &QgsProviderConnectionComboBox::connectionChanged, mTables,
-          [this](const QString& connection) { mTables->setConnectionName(connection, kProvider); });
+  // The tables are listed once a connection is chosen: a connection that
+  // cannot be reached is said under the boxes, and a URI can still be typed.
+  mSchemas = new QgsDatabaseSchemaComboBox(kProvider, QString(), this);
+  mSchemas->comboBox()->setObjectName(QStringLiteral("schema"));
+  mTables = new QgsDatabaseTableComboBox(kProvider, QString(), QString(), this);
+  mTables->comboBox()->setObjectName(QStringLiteral("table"));
+  mProblem = new QLabel(this);
+  mProblem->setObjectName(QStringLiteral("problem"));
+  mProblem->setWordWrap(true);
+  mProblem->hide();
+  connect(mConnections, &QgsProviderConnectionComboBox::connectionChanged, this,
+          &PostgisLayerDialog::listSchemas);
+  connect(mSchemas, &QgsDatabaseSchemaComboBox::schemaChanged, this,
+          &PostgisLayerDialog::listTables);
   mUri = new QLineEdit(this);
   mUri->setObjectName(QStringLiteral("uri"));
   mUri->setPlaceholderText(
       QStringLiteral("host=... dbname=... user=... table=\"public\".\"parcels\" (geom)"));
   form->addRow(tr("Saved connection"), mConnections);
+  form->addRow(tr("Schema"), mSchemas);
   form->addRow(tr("Table"), mTables);
+  form->addRow(mProblem);
   form->addRow(new QLabel(tr("or a data source URI:"), this));
   form->addRow(tr("URI"), mUri);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   form->addRow(buttons);
   resize(520, sizeHint().height());
+  listSchemas(mConnections->currentConnection());
+}
+
+void PostgisLayerDialog::listSchemas(const QString& connection) {
+  if (connection.isEmpty())
+    return;
+  try {
+    mSchemas->setConnectionName(connection, kProvider);
+    // "public" first, where tables go unless told otherwise.
+    if (mSchemas->comboBox()->findText(QStringLiteral("public")) >= 0)
+      mSchemas->setSchema(QStringLiteral("public"));
+    mTables->setConnectionName(connection, kProvider);
+    mProblem->hide();
+  } catch (const QgsProviderConnectionException& e) {
+    showProblem(connection, e.what());
+    return;
+  }
+  listTables(mSchemas->currentSchema());
+}
+
+void PostgisLayerDialog::listTables(const QString& schema) {
+  try {
+    mTables->setSchema(schema);
+  } catch (const QgsProviderConnectionException& e) {
+    showProblem(mConnections->currentConnection(), e.what());
+  }
+}
+
+void PostgisLayerDialog::showProblem(const QString& connection, const QString& reason) {
+  mProblem->setText(tr("The tables of \"%1\" cannot be listed: %2")
+                        .arg(connection, QgsDataSourceUri::removePassword(reason)));
+  mProblem->show();
 }
 
 QgsVectorLayer* PostgisLayerDialog::createLayer(QString& error) const {
@@ -61,7 +109,13 @@ QgsVectorLayer* PostgisLayerDialog::createLayer(QString& error) const {
         error = tr("The connection \"%1\" cannot be used.").arg(connectionName);
         return nullptr;
       }
-      uri = database->tableUri(mTables->currentSchema(), table);
+      // The table's URI names no geometry column, which the provider would
+      // read as a table without geometry: the column is named here.
+      QgsDataSourceUri tableUri(database->tableUri(mSchemas->currentSchema(), table));
+      if (tableUri.geometryColumn().isEmpty())
+        tableUri.setGeometryColumn(
+            database->table(mSchemas->currentSchema(), table).geometryColumn());
+      uri = tableUri.uri(false);
     } catch (const QgsProviderConnectionException& e) {
       error = QStringLiteral("%1: %2").arg(connectionName, e.what());
       return nullptr;

@@ -2,14 +2,16 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
+class QgsDatabaseSchemaComboBox;
 class QgsDatabaseTableComboBox;
 class QgsProviderConnectionComboBox;
 class QgsVectorLayer;
 
 /**
  * Asks for a PostGIS table: from a connection saved in QGIS (QGIS's own
- * connection and table boxes), or from a data source URI typed in full
+ * connection, schema and table boxes), or from a data source URI typed in full
  * ("host=... dbname=... table=\"public\".\"parcels\" (geom)"); the URI wins
  * when both are given.
  */
@@ -22,7 +24,13 @@ public:
   QgsVectorLayer* createLayer(QString& error) const;
 
 private:
+  void listSchemas(const QString& connection);
+  void listTables(const QString& schema);
+  void showProblem(const QString& connection, const QString& reason);
+
   QgsProviderConnectionComboBox* mConnections;
+  QgsDatabaseSchemaComboBox* mSchemas;
   QgsDatabaseTableComboBox* mTables;
   QLineEdit* mUri;
+  QLabel* mProblem;
 };

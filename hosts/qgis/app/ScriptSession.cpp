@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <qgsexception.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaptool.h>
 #include <stdexcept>
@@ -257,6 +258,8 @@ void ScriptSession::performSafely(const Step& step) {
     return;
   } catch (const StepFailure& e) {
     failure = QString::fromStdString(e.what());
+  } catch (const QgsException& e) {
+    failure = QStringLiteral("the step failed: %1").arg(e.what());
   } catch (const std::exception& e) {
     failure = QStringLiteral("the step failed: %1").arg(QString::fromLocal8Bit(e.what()));
   } catch (...) {
