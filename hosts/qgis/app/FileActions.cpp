@@ -44,8 +44,7 @@ FileActions::FileActions(MapWindow* window, QSettings& settings)
   mRecentMenu = menu->addMenu(tr("Open &Recent"));
   mRecentMenu->setObjectName(QStringLiteral("recentMenu"));
   connect(mRecentMenu, &QMenu::aboutToShow, this, &FileActions::fillRecentMenu);
-  // The submenu is greyed out while there is nothing in it.
-  mRecentMenu->setEnabled(!recentFiles().isEmpty());
+  fillRecentMenu();
 
   menu->addSeparator();
   QAction* quit = menu->addAction(tr("&Quit"), window, &QWidget::close);
@@ -109,11 +108,18 @@ void FileActions::remember(const QStringList& paths) {
   while (recent.size() > kRecentCount)
     recent.removeLast();
   mSettings.setValue(kRecentKey, recent);
-  mRecentMenu->setEnabled(true);
+  refillRecentMenuLater();
+}
+
+void FileActions::refillRecentMenuLater() {
+  // The menu's own items call here: they are deleted once their signal is over.
+  QMetaObject::invokeMethod(this, &FileActions::fillRecentMenu, Qt::QueuedConnection);
 }
 
 void FileActions::fillRecentMenu() {
   mRecentMenu->clear();
+  // The submenu is greyed out while there is nothing in it.
+  mRecentMenu->setEnabled(!recentFiles().isEmpty());
   const QStringList recent = recentFiles();
   for (int i = 0; i < recent.size(); ++i) {
     const QString path = recent[i];
@@ -126,7 +132,7 @@ void FileActions::fillRecentMenu() {
     mRecentMenu->addSeparator();
     mRecentMenu->addAction(tr("Clear the List"), this, [this] {
       mSettings.remove(kRecentKey);
-      mRecentMenu->setEnabled(false);
+      refillRecentMenuLater();
     });
   }
 }

@@ -36,6 +36,7 @@ private:
   void chooseFiles();
   void addPostgisLayer();
   void fillRecentMenu();
+  void refillRecentMenuLater();
   void remember(const QStringList& paths);
 
   MapWindow* mWindow;
