@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSettings>
+#include <qgsapplication.h>
 #include <qgsmapcanvas.h>
 #include <qgsproject.h>
 #include <qgsproviderregistry.h>
@@ -31,13 +32,16 @@ FileActions::FileActions(MapWindow* window, QSettings& settings)
   QMenu* menu = window->menuBar()->addMenu(tr("&File"));
   menu->setObjectName(QStringLiteral("fileMenu"));
 
-  QAction* open = menu->addAction(tr("&Open..."), this, &FileActions::chooseFiles);
+  QAction* open =
+      menu->addAction(QgsApplication::getThemeIcon(QStringLiteral("/mActionFileOpen.svg")),
+                      tr("&Open..."), this, &FileActions::chooseFiles);
   open->setObjectName(QStringLiteral("openFile"));
   open->setShortcut(QKeySequence::Open);
   open->setStatusTip(tr("Open GeoPackages, shapefiles, zip archives of them, or a project"));
 
   QAction* postgis =
-      menu->addAction(tr("Add &PostGIS Layer..."), this, &FileActions::addPostgisLayer);
+      menu->addAction(QgsApplication::getThemeIcon(QStringLiteral("/mActionAddPostgisLayer.svg")),
+                      tr("Add &PostGIS Layer..."), this, &FileActions::addPostgisLayer);
   postgis->setObjectName(QStringLiteral("addPostgisLayer"));
   postgis->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")));
 
@@ -47,7 +51,9 @@ FileActions::FileActions(MapWindow* window, QSettings& settings)
   fillRecentMenu();
 
   menu->addSeparator();
-  QAction* quit = menu->addAction(tr("&Quit"), window, &QWidget::close);
+  QAction* quit =
+      menu->addAction(QgsApplication::getThemeIcon(QStringLiteral("/mActionFileExit.svg")),
+                      tr("&Quit"), window, &QWidget::close);
   quit->setObjectName(QStringLiteral("quit"));
   quit->setShortcut(QKeySequence::Quit);
   quit->setMenuRole(QAction::QuitRole);

@@ -24,7 +24,8 @@ QString defaultSettingsFile() {
 FrontEnd::FrontEnd(MapWindow* window, const QString& settingsFile)
     : mWindow(window), mSettings(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile,
                                  QSettings::IniFormat) {
-  mFiles = new FileActions(window, mSettings);
+  // Both belong to the window, which deletes them.
+  new FileActions(window, mSettings);
   new MapTools(window);
   window->installEventFilter(this);
 }

@@ -3,16 +3,15 @@
 #include <QObject>
 #include <QSettings>
 
-class FileActions;
 class MapWindow;
 
 /**
  * What the map application adds around the map window for a person using it:
  * the File menu, the map tools and the status bar's position and scale, and
- * the window's size and dock layout remembered between runs. Everything it
- * remembers is in the application's own settings file
- * ($XDG_CONFIG_HOME/LarkhillGIS/larkhill-map.ini), apart from the tool's
- * configuration.
+ * the window's size and dock layout remembered between runs. What it
+ * remembers goes into the application's own settings file
+ * ($XDG_CONFIG_HOME/LarkhillGIS/larkhill-map.ini); the tool's configuration
+ * file is not touched.
  */
 class FrontEnd : public QObject {
   Q_OBJECT
@@ -26,13 +25,10 @@ public:
    * closed; call it once every toolbar is there, before the window is shown. */
   void restoreLayout();
 
-  FileActions* files() const { return mFiles; }
-
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   MapWindow* mWindow;
   QSettings mSettings;
-  FileActions* mFiles;
 };

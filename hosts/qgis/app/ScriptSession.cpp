@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QSet>
 #include <QTest>
 #include <QTimer>

@@ -14,9 +14,10 @@ class QAbstractItemView;
  * A scripted session: reads a script of steps and drives the real widgets by
  * their object names, printing a transcript of what a person would see:
  * each message box's text (every box is answered with OK), each window shown
- * or hidden with its caption, each list's entry count and selected entry, and
- * the extent each zoom set, the map tool in use, and the text each typed box holds. With a
- * screenshot folder it saves a PNG of the main window (with the windows over it) after each step.
+ * or hidden with its caption, each list's entry count and selected entry, the
+ * extent each zoom set, the map tool in use and the text each typed box holds.
+ * With a screenshot folder it saves a PNG of the main window (with the windows
+ * over it) after each step.
  *
  * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
  * pick the widget inside a window or widget of that name):
@@ -26,9 +27,13 @@ class QAbstractItemView;
  *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
  *   click <button>                     clicks a button
  *   close <window caption>             closes a window
- *   wait <milliseconds>                lets the application run; the next step starts that much
- * later open <file>                        opens a file as File > Open does screenshot <name> saves
- * a PNG now echo <text>                        prints the text
+ *   wait <milliseconds>                lets the application run; the next step starts that late
+ *   open <file>                        opens a file as File > Open does
+ *   screenshot <name>                  saves a PNG now
+ *   echo <text>                        prints the text
+ *
+ * A step that cannot be done ends the session with exit status 1; nothing a
+ * step meets ends the application any other way.
  */
 class ScriptSession : public QObject, public IMessageBoxService {
   Q_OBJECT
