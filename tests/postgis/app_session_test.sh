@@ -91,19 +91,30 @@ story text-unindexed "Parcels without index" parcel_id 000-123 1230 000-0042 42
 story integer-indexed "Parcels" parcel_no 123 123 1999 1999
 story integer-unindexed "Parcels without index" parcel_no 123 123 1999 1999
 
-# A table added through File > Add PostGIS Layer, by its URI, is searched like
-# a project's layer.
+# Tables added through File > Add PostGIS Layer are searched like a project's
+# layers: one by its URI, whose database is saved as a connection, then one
+# from that saved connection.
 before=$fails
-session added-by-uri "$WORK/parcels.qgs" "press Add PostGIS Layer
+session added-tables "$WORK/parcels.qgs" "press Add PostGIS Layer
 type postgisLayerDialog/uri $CONN table=\"public\".\"parcels_noidx\" (geom)
+type postgisLayerDialog/saveAs town
+click postgisLayerDialog/ok
+press Add PostGIS Layer
+pick postgisLayerDialog/connection town
+pick postgisLayerDialog/table parcels_big
 click postgisLayerDialog/ok
 press LarkhillParcelSearch
+pick frmConfig/List1 parcels_big
+pick frmConfig/List2 parcel_id
+click frmConfig/Command1
+click frmMain/Command1
 pick frmConfig/List1 parcels_noidx
 pick frmConfig/List2 parcel_id
 click frmConfig/Command1"
-expect_line added-by-uri "WINDOW HIDDEN: Add PostGIS Layer"
-expect_line added-by-uri "(LarkhillParcelSearch): 2000 entries, selected: none"
-[ "$fails" -eq "$before" ] && echo "ok: added-by-uri (${seconds}s)"
+expect_line added-tables "(LarkhillParcelSearch): 20000 entries, selected: none"
+expect_line added-tables "(LarkhillParcelSearch): 2000 entries, selected: none"
+grep -q "^MESSAGE BOX: Choose\|^SCRIPT ERROR" "$WORK/added-tables.out" && fail "added-tables: a table was not added"
+[ "$fails" -eq "$before" ] && echo "ok: added-tables (${seconds}s)"
 
 # A layer the application cannot open: a refused connection, a missing table
 # and a server that takes the connection and never answers. Each is named in a

@@ -164,4 +164,6 @@ void FileActions::addPostgisLayer() {
   if (firstLayer)
     canvas->zoomToFullExtent();
   canvas->refresh();
+  if (!dialog.saveConnection(error))
+    MsgBox(error);
 }

@@ -50,6 +50,10 @@ PostgisLayerDialog::PostgisLayerDialog(QWidget* parent) : QDialog(parent) {
   form->addRow(mProblem);
   form->addRow(new QLabel(tr("or a data source URI:"), this));
   form->addRow(tr("URI"), mUri);
+  mSaveAs = new QLineEdit(this);
+  mSaveAs->setObjectName(QStringLiteral("saveAs"));
+  mSaveAs->setPlaceholderText(tr("a name, to offer the URI's database again"));
+  form->addRow(tr("Save as connection"), mSaveAs);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
   buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancel"));
@@ -132,4 +136,30 @@ QgsVectorLayer* PostgisLayerDialog::createLayer(QString& error) const {
     return nullptr;
   }
   return layer.release();
+}
+
+bool PostgisLayerDialog::saveConnection(QString& error) const {
+  const QString name = mSaveAs->text().trimmed();
+  const QString uri = mUri->text().trimmed();
+  if (name.isEmpty() || uri.isEmpty())
+    return true;
+  // The database only, without the table and without a password: like a
+  // connection saved in QGIS without "store password".
+  QgsDataSourceUri database(uri);
+  database.setDataSource(QString(), QString(), QString());
+  database.setPassword(QString());
+  try {
+    QgsProviderMetadata* metadata = QgsProviderRegistry::instance()->providerMetadata(kProvider);
+    if (!metadata) {
+      error = tr("PostGIS connections cannot be saved here.");
+      return false;
+    }
+    std::unique_ptr<QgsAbstractProviderConnection> connection(
+        metadata->createConnection(database.uri(false), {{QStringLiteral("saveUsername"), true}}));
+    metadata->saveConnection(connection.get(), name);
+  } catch (const QgsProviderConnectionException& e) {
+    error = QStringLiteral("%1: %2").arg(name, e.what());
+    return false;
+  }
+  return true;
 }
