@@ -19,7 +19,7 @@
 #include <qgsunittypes.h>
 
 MapTools::MapTools(MapWindow* window)
-    : QObject(window), mWindow(window), mCanvas(window->canvas()) {
+    : QObject(window), mCanvas(window->canvas()) {
   setObjectName(QStringLiteral("mapTools"));
   auto* toolbar = new QToolBar(tr("Map Navigation"), window);
   toolbar->setObjectName(QStringLiteral("mapNavigation"));

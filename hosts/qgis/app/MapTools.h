@@ -34,7 +34,6 @@ private:
   void showPosition(const QgsPointXY& point);
   void showCrs();
 
-  MapWindow* mWindow;
   QgsMapCanvas* mCanvas;
   QgsMapTool* mPan;
   QLabel* mPosition;
