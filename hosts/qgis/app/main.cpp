@@ -1,12 +1,14 @@
 // The standalone map application: a QGIS map window with the parcel search
 // command on its toolbar.
 //
-//   larkhill-map [FILE...]                         open GeoPackages, shapefiles, projects
+//   larkhill-map [FILE...]                         open GeoPackages, shapefiles, zip archives
+//                                                  of them, projects
 //   larkhill-map --script SCRIPT [--screenshot DIR] [FILE...]
 //                                                  run a scripted session (works without a display)
 //
 // With no file it opens the sample town (sample/town.qgs), generating it first
 // when the sample generator is at hand.
+#include "FrontEnd.h"
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
@@ -118,6 +120,11 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     MapWindow window(project);
+    // A scripted session keeps the window's settings in its temporary folder too.
+    FrontEnd frontEnd(&window,
+                      scripted && qEnvironmentVariableIsEmpty("LARKHILL_SCRIPT_KEEP_CONFIG")
+                          ? scriptData.filePath(QStringLiteral("larkhill-map.ini"))
+                          : QString());
     LarkhillQgis::installHost(window.application(), &window);
     // A scripted session answers message boxes from the start, the commands' own included.
     std::unique_ptr<ScriptSession> session;
@@ -140,6 +147,7 @@ int main(int argc, char** argv) {
       for (const QString& problem : problems)
         err << "larkhill-map: command not available: " << problem << '\n';
       err.flush();
+      frontEnd.restoreLayout();
       window.show();
       if (session)
         session->start();
