@@ -2,16 +2,22 @@
 
 #include "qgis/QgisErrors.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
+#include <qgsstatusbar.h>
 
 QgisStatusBar::~QgisStatusBar() {
-  if (mProgress) {
+  auto takeOut = [this](QWidget* widget) {
+    if (!widget)
+      return;
     if (mStatusBar)
-      mStatusBar->removeWidget(mProgress);
-    delete mProgress.data();
-  }
+      mStatusBar->removeWidget(widget);
+    delete widget;
+  };
+  takeOut(mText);
+  takeOut(mProgress);
 }
 
 QStatusBar* QgisStatusBar::statusBar() {
@@ -23,6 +29,16 @@ QStatusBar* QgisStatusBar::statusBar() {
 
 QProgressBar* QgisStatusBar::progress() {
   if (!mProgress) {
+    // QGIS's main window passes temporary messages on to its own status bar
+    // widget, whose message field the coordinate, scale and other widgets
+    // squeeze to a few letters. There the message gets a label of its own,
+    // beside the progress bar, that is always as wide as its text.
+    if (statusBar()->findChild<QgsStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+      mText = new QLabel(statusBar());
+      mText->setObjectName(QStringLiteral("larkhillProgressText"));
+      statusBar()->addPermanentWidget(mText);
+      mText->hide();
+    }
     mProgress = new QProgressBar(statusBar());
     mProgress->setObjectName(QStringLiteral("larkhillProgress"));
     mProgress->setMaximumWidth(240);
@@ -58,7 +74,7 @@ void QgisStatusBar::setPosition(int32_t value) {
 void QgisStatusBar::setMessage(const QString& message) {
   mMessage = message;
   if (mShown) {
-    statusBar()->showMessage(mMessage);
+    showMessage();
     paint();
   }
 }
@@ -66,7 +82,7 @@ void QgisStatusBar::setMessage(const QString& message) {
 void QgisStatusBar::Show() {
   mShown = true;
   progress()->show();
-  statusBar()->showMessage(mMessage);
+  showMessage();
   paint();
 }
 
@@ -80,7 +96,19 @@ void QgisStatusBar::Step() {
 void QgisStatusBar::Hide() {
   mShown = false;
   progress()->hide();
-  statusBar()->clearMessage();
+  if (mText)
+    mText->hide();
+  else
+    statusBar()->clearMessage();
+}
+
+void QgisStatusBar::showMessage() {
+  if (!mText) {
+    statusBar()->showMessage(mMessage);
+    return;
+  }
+  mText->setText(mMessage);
+  mText->setVisible(!mMessage.isEmpty());
 }
 
 void QgisStatusBar::paint() {
