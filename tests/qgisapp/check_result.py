@@ -35,6 +35,9 @@ def main():
     # QGIS dresses toolbar tooltips in rich text; the words must be the command's.
     expect("tooltip", re.sub("<[^>]*>", "", seen.get("tooltip") or "") == "LarkhillParcelSearch - Zoom to a parcel")
     expect("button picture", seen.get("icon") is True)
+    expect("the button's picture is scalable", seen.get("icon_size_at_48") == 48)
+    expect("the button's action is in the Plugins menu under LarkhillGIS",
+           ["LarkhillGIS", ["LarkhillParcelSearch"], True] in (seen.get("plugin_menu") or []))
     expect("first press says the tool is not configured",
            seen.get("messages", [""])[:1] == ["Tool is not configured.\r\nConfiguration window will now load."])
     expect("no other message", len(seen.get("messages", [])) == 1)

@@ -20,6 +20,7 @@ from qgis.utils import iface
 
 RESULT = os.environ["LARKHILL_RESULT"]
 SHOT = os.environ["LARKHILL_SHOT"]
+TOOLBAR_SHOT = os.environ.get("LARKHILL_TOOLBAR_SHOT")
 LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
 FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
@@ -112,9 +113,18 @@ class Driver:
                     seen["toolbar_visible"] = bar.isVisible()
                     seen["tooltip"] = action.toolTip()
                     seen["icon"] = not action.icon().isNull()
+                    # A scalable icon gives a picture of any size asked; a bitmap stays at its own.
+                    seen["icon_size_at_48"] = action.icon().pixmap(48, 48).width()
+                    self.bar = bar
         layers = [l.name() for l in iface.mapCanvas().layers()]
         if self.action and LAYER in layers and not iface.mapCanvas().isDrawing():
             seen["canvas_layers"] = layers
+            seen["plugin_menu"] = [
+                [entry.text(), [a.text() for a in entry.menu().actions()],
+                 any(a is self.action for a in entry.menu().actions())]
+                for entry in iface.pluginMenu().actions() if entry.menu() is not None]
+            if TOOLBAR_SHOT:
+                self.bar.grab().save(TOOLBAR_SHOT)
             self.before = extent_of(iface.mapCanvas())
             seen["extent_before"] = self.before
             note("button found on toolbar " + seen["toolbar"])

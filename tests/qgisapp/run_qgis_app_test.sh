@@ -2,23 +2,29 @@
 # The parcel search in the real QGIS application, under a virtual X server.
 #
 #   run_qgis_app_test.sh <plugin-folder> <output-folder>
+#   run_qgis_app_test.sh --installed <output-folder>
 #
 # QGIS starts with a fresh profile that enables the plugin from
-# <plugin-folder>, on a project with 500 parcels; drive_search.py presses the
+# <plugin-folder>, or, with --installed, the plugin installed in QGIS's own
+# plugin folder with no plugin path set; on a project with 500 parcels; drive_search.py presses the
 # button and goes through configuration, listing, "Go" and the zoom; then the
 # canvas extent and the configuration file are checked. The screenshot is
 # <output-folder>/qgis-parcel-search.png, the run's notes result.json and
 # qgis.log beside it.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
-PLUGINS=$(cd "${1:?plugin folder}" && pwd)
+if [ "${1:?plugin folder or --installed}" = --installed ]; then
+  PLUGINS=""
+else
+  PLUGINS=$(cd "$1" && pwd)
+fi
 OUT=${2:?output folder}
 COUNT=500
 PREFIX=000-042
 PY=/usr/bin/python3
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
-rm -f "$OUT/result.json" "$OUT/qgis-parcel-search.png"
+rm -f "$OUT/result.json" "$OUT/qgis-parcel-search.png" "$OUT/qgis-toolbar.png"
 
 WORK=$(mktemp -d /tmp/larkhill-qgisapp.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
@@ -37,16 +43,17 @@ mkdir -p "$PROFILE"
 cat >"$PROFILE/QGIS3.ini" <<INI
 [Plugins]
 liblarkhillparcelsearchplugin=true
-
+${PLUGINS:+
 [plugins]
 searchPathsForPlugins=$PLUGINS
-
+}
 [qgis]
 checkVersion=false
 showTips=false
 INI
 
 export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.png LARKHILL_PREFIX=$PREFIX
+export LARKHILL_TOOLBAR_SHOT=$OUT/qgis-toolbar.png
 export LARKHILL_TIMEOUT=150
 set +e
 timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
@@ -66,4 +73,4 @@ if [ "$status" -ne 0 ]; then
   echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
   exit 1
 fi
-echo "Screenshot: $OUT/qgis-parcel-search.png"
+echo "Screenshots: $OUT/qgis-parcel-search.png, $OUT/qgis-toolbar.png"
