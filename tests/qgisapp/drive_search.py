@@ -4,7 +4,9 @@ QGIS runs this file at start-up (--code). It waits for the plugin's button,
 presses it, answers the "not configured" message, picks the layer and field
 in the configuration window, presses "Continue", types the start of a parcel
 ID in the search window, presses "Go", waits for the map to be redrawn and
-saves a screenshot. What it saw goes to the JSON file named by
+saves a screenshot. With LARKHILL_UNTICK=1 it then unticks the plugin in the
+Plugin Manager, as a user does, and notes what is left of it. What it saw
+goes to the JSON file named by
 LARKHILL_RESULT; QGIS then quits. A watchdog ends the run after
 LARKHILL_TIMEOUT seconds with what was seen so far.
 """
@@ -14,8 +16,8 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QLineEdit, QListView, QListWidget,
-                                 QMessageBox, QProgressBar, QToolBar, QWidget)
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QLineEdit, QListView,
+                                 QListWidget, QMessageBox, QProgressBar, QToolBar, QWidget)
 from qgis.utils import iface
 
 RESULT = os.environ["LARKHILL_RESULT"]
@@ -25,6 +27,7 @@ LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
 FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
 TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
+UNTICK = os.environ.get("LARKHILL_UNTICK") == "1"
 
 seen = {"steps": [], "messages": [], "done": False}
 started = time.time()
@@ -200,8 +203,46 @@ class Driver:
         screen = QApplication.primaryScreen()
         seen["screenshot"] = SHOT if screen.grabWindow(0).save(SHOT) else None
         note("screenshot saved")
+        if UNTICK:
+            self.step = self.untick
+            QTimer.singleShot(0, iface.pluginManagerInterface().showPluginManager)
+            return
         self.timer.stop()
         finish(0)
+
+    def untick(self):
+        manager = QApplication.activeModalWidget()
+        if not isinstance(manager, QDialog) or manager.objectName() != "QgsPluginManagerBase":
+            return
+        plugins = manager.findChild(QListView, "vwPlugins")
+        model = plugins.model()
+        rows = [model.index(r, 0) for r in range(model.rowCount())]
+        ours = [i for i in rows if i.data() == "LarkhillParcelSearch"]
+        seen["manager_lists_plugin"] = len(ours) == 1
+        if not ours:
+            note("the Plugin Manager does not list the plugin")
+            manager.close()
+            finish(7)
+            return
+        model.setData(ours[0], Qt.Unchecked, Qt.CheckStateRole)
+        note("plugin unticked")
+        window = iface.mainWindow()
+        seen["after_untick"] = {
+            "toolbars": [b.windowTitle() for b in window.findChildren(QToolBar)
+                         if b.windowTitle() == "LarkhillGIS"],
+            "plugin_menu": [a.text() for a in iface.pluginMenu().actions() if a.text() == "LarkhillGIS"],
+            "buttons": [a.text() for b in window.findChildren(QToolBar) for a in b.actions()
+                        if a.text() == "LarkhillParcelSearch"],
+            "search_window": visible_widget("frmMain") is not None,
+            "progress_bars": len(window.statusBar().findChildren(QProgressBar, "larkhillProgress")),
+        }
+        manager.close()
+        self.step = self.done
+
+    def done(self):
+        if QApplication.activeModalWidget() is None:
+            self.timer.stop()
+            finish(0)
 
 
 driver = Driver()

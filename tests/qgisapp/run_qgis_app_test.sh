@@ -6,13 +6,16 @@
 #
 # QGIS starts with a fresh profile that enables the plugin from
 # <plugin-folder>, or, with --installed, the plugin installed in QGIS's own
-# plugin folder with no plugin path set; on a project with 500 parcels; drive_search.py presses the
-# button and goes through configuration, listing, "Go" and the zoom; then the
-# canvas extent and the configuration file are checked. The screenshot is
-# <output-folder>/qgis-parcel-search.png, the run's notes result.json and
-# qgis.log beside it.
+# plugin folder with no plugin path set, on a project with 500 parcels.
+# drive_search.py presses the button and goes through configuration, listing,
+# "Go" and the zoom; then the canvas extent and the configuration file are
+# checked. With LARKHILL_UNTICK=1 the plugin is then unticked in the Plugin
+# Manager and nothing of it may remain. The screenshot is
+# <output-folder>/qgis-parcel-search.png, the toolbar alone qgis-toolbar.png,
+# the run's notes result.json and qgis.log beside it.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
+UNTICK=${LARKHILL_UNTICK:-0}
 if [ "${1:?plugin folder or --installed}" = --installed ]; then
   PLUGINS=""
 else
@@ -54,7 +57,7 @@ INI
 
 export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.png LARKHILL_PREFIX=$PREFIX
 export LARKHILL_TOOLBAR_SHOT=$OUT/qgis-toolbar.png
-export LARKHILL_TIMEOUT=150
+export LARKHILL_TIMEOUT=150 LARKHILL_UNTICK=$UNTICK
 set +e
 timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
   qgis --profiles-path "$WORK" --nologo --noversioncheck \
@@ -68,7 +71,8 @@ if [ ! -f "$OUT/result.json" ]; then
   exit 1
 fi
 cat "$OUT/result.json" | "$PY" -c 'import json,sys; print("\n".join(json.load(sys.stdin)["steps"]))'
-"$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX"
+"$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX" \
+  $([ "$UNTICK" = 1 ] && echo --unticked)
 if [ "$status" -ne 0 ]; then
   echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
   exit 1
