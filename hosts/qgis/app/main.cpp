@@ -18,6 +18,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -132,6 +134,9 @@ int main(int argc, char** argv) {
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
   QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
+  // The icon and desktop entry that the package installs (none in the build tree).
+  QGuiApplication::setDesktopFileName(QStringLiteral("larkhill-map"));
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("larkhill-parcel-search")));
   // A database that takes the connection and never answers holds the opening
   // project up for as long as a connection attempt may take: 10 seconds,
   // unless the user chose otherwise.
