@@ -6,11 +6,11 @@
 # Lintian must find no error in the package. The package is installed with
 # apt; the plugin must sit in QGIS's plugin folder. The real-QGIS test then
 # runs against the installed plugin with a fresh profile that sets no plugin
-# path and only ticks the plugin, as the Plugin Manager does, and at its end
-# unticks the plugin in the Plugin Manager. The map
-# application must answer --help without a display. Last the package is
-# removed, and nothing it installed may remain. Installing and removing
-# packages takes root (sudo when not run as root).
+# path; it ticks the plugin in QGIS's Plugin Manager, as a user does, and
+# unticks it there at the end. The map application must answer --help
+# without a display. Last the package is removed, and nothing it installed
+# may remain. Installing and removing packages takes root (sudo when not run
+# as root).
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 DEB=$(realpath "${1:?package file}")
@@ -58,7 +58,7 @@ expect "the desktop entry starts the map application" \
   grep -qx "Exec=larkhill-map %F" /usr/share/applications/larkhill-map.desktop
 
 echo "== QGIS with the installed plugin"
-LARKHILL_UNTICK=1 "$HERE/../qgisapp/run_qgis_app_test.sh" --installed "$OUT" || failures=$((failures + 1))
+LARKHILL_TICK=1 LARKHILL_UNTICK=1 "$HERE/../qgisapp/run_qgis_app_test.sh" --installed "$OUT" || failures=$((failures + 1))
 
 remove
 leftovers=()

@@ -1,6 +1,6 @@
 """Checks what the QGIS run saw against what the parcels make certain.
 
-    check_result.py <result.json> <config-file> <count> <prefix> [--unticked]
+    check_result.py <result.json> <config-file> <count> <prefix> [--ticked] [--unticked]
 """
 import json
 import math
@@ -69,8 +69,9 @@ def main():
     data = open(config_path, "rb").read()
     expect("configuration file holds layer and field", data == b'"Parcels"\r\n"parcel_id"\r\n')
     expect("screenshot saved", bool(seen.get("screenshot")))
-    if len(sys.argv) > 5 and sys.argv[5] == "--unticked":
+    if "--ticked" in sys.argv[5:] or "--unticked" in sys.argv[5:]:
         expect("the Plugin Manager lists the plugin", seen.get("manager_lists_plugin") is True)
+    if "--unticked" in sys.argv[5:]:
         expect("unticking takes away the toolbar, the button, the menu entry, the search "
                "window and the progress bar",
                seen.get("after_untick") == {"toolbars": [], "plugin_menu": [], "buttons": [],

@@ -4,8 +4,9 @@ QGIS runs this file at start-up (--code). It waits for the plugin's button,
 presses it, answers the "not configured" message, picks the layer and field
 in the configuration window, presses "Continue", types the start of a parcel
 ID in the search window, presses "Go", waits for the map to be redrawn and
-saves a screenshot. With LARKHILL_UNTICK=1 it then unticks the plugin in the
-Plugin Manager, as a user does, and notes what is left of it. What it saw
+saves a screenshot. With LARKHILL_TICK=1 it first ticks the plugin in the
+Plugin Manager, as a user does; with LARKHILL_UNTICK=1 it unticks it there at
+the end and notes what is left of it. What it saw
 goes to the JSON file named by
 LARKHILL_RESULT; QGIS then quits. A watchdog ends the run after
 LARKHILL_TIMEOUT seconds with what was seen so far.
@@ -27,6 +28,7 @@ LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
 FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
 TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
+TICK = os.environ.get("LARKHILL_TICK") == "1"
 UNTICK = os.environ.get("LARKHILL_UNTICK") == "1"
 
 seen = {"steps": [], "messages": [], "done": False}
@@ -86,6 +88,34 @@ class Driver:
         self.timer.start(100)
         self.action = None
         self.before = None
+        if TICK:
+            self.step = self.tick_plugin
+            QTimer.singleShot(0, iface.pluginManagerInterface().showPluginManager)
+
+    def plugin_manager_row(self):
+        """The open Plugin Manager and the plugin's row in it, once both are there."""
+        manager = QApplication.activeModalWidget()
+        if not isinstance(manager, QDialog) or manager.objectName() != "QgsPluginManagerBase":
+            return None, None
+        model = manager.findChild(QListView, "vwPlugins").model()
+        rows = [model.index(r, 0) for r in range(model.rowCount())]
+        ours = [i for i in rows if i.data() == "LarkhillParcelSearch"]
+        return manager, ours[0] if len(ours) == 1 else None
+
+    def tick_plugin(self):
+        manager, row = self.plugin_manager_row()
+        if manager is None:
+            return
+        seen["manager_lists_plugin"] = row is not None
+        if row is None:
+            note("the Plugin Manager does not list the plugin")
+            manager.close()
+            finish(7)
+            return
+        row.model().setData(row, Qt.Checked, Qt.CheckStateRole)
+        note("plugin ticked")
+        manager.close()
+        self.step = self.find_button
 
     def tick(self):
         if time.time() - started > TIMEOUT:
@@ -211,20 +241,16 @@ class Driver:
         finish(0)
 
     def untick(self):
-        manager = QApplication.activeModalWidget()
-        if not isinstance(manager, QDialog) or manager.objectName() != "QgsPluginManagerBase":
+        manager, row = self.plugin_manager_row()
+        if manager is None:
             return
-        plugins = manager.findChild(QListView, "vwPlugins")
-        model = plugins.model()
-        rows = [model.index(r, 0) for r in range(model.rowCount())]
-        ours = [i for i in rows if i.data() == "LarkhillParcelSearch"]
-        seen["manager_lists_plugin"] = len(ours) == 1
-        if not ours:
+        seen["manager_lists_plugin"] = row is not None
+        if row is None:
             note("the Plugin Manager does not list the plugin")
             manager.close()
             finish(7)
             return
-        model.setData(ours[0], Qt.Unchecked, Qt.CheckStateRole)
+        row.model().setData(row, Qt.Unchecked, Qt.CheckStateRole)
         note("plugin unticked")
         window = iface.mainWindow()
         seen["after_untick"] = {

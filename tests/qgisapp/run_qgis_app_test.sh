@@ -9,13 +9,14 @@
 # plugin folder with no plugin path set, on a project with 500 parcels.
 # drive_search.py presses the button and goes through configuration, listing,
 # "Go" and the zoom; then the canvas extent and the configuration file are
-# checked. With LARKHILL_UNTICK=1 the plugin is then unticked in the Plugin
-# Manager and nothing of it may remain. The screenshot is
+# checked. With LARKHILL_TICK=1 the plugin is first ticked in the Plugin
+# Manager instead of in the profile; with LARKHILL_UNTICK=1 it is unticked
+# there at the end and nothing of it may remain. The screenshot is
 # <output-folder>/qgis-parcel-search.png, the toolbar alone qgis-toolbar.png,
 # the run's notes result.json and qgis.log beside it.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
-UNTICK=${LARKHILL_UNTICK:-0}
+TICK=${LARKHILL_TICK:-0} UNTICK=${LARKHILL_UNTICK:-0}
 if [ "${1:?plugin folder or --installed}" = --installed ]; then
   PLUGINS=""
 else
@@ -43,21 +44,17 @@ QT_QPA_PLATFORM=offscreen "$PY" "$HERE/make_project.py" "$WORK/project" "$COUNT"
 
 PROFILE=$WORK/profiles/default/QGIS
 mkdir -p "$PROFILE"
-cat >"$PROFILE/QGIS3.ini" <<INI
-[Plugins]
-liblarkhillparcelsearchplugin=true
-${PLUGINS:+
-[plugins]
-searchPathsForPlugins=$PLUGINS
-}
-[qgis]
-checkVersion=false
-showTips=false
-INI
+# The plugin is ticked here, as the Plugin Manager records it, unless the
+# driver is to tick it in the Plugin Manager itself.
+{
+  [ "$TICK" = 1 ] || printf '[Plugins]\nliblarkhillparcelsearchplugin=true\n\n'
+  [ -z "$PLUGINS" ] || printf '[plugins]\nsearchPathsForPlugins=%s\n\n' "$PLUGINS"
+  printf '[qgis]\ncheckVersion=false\nshowTips=false\n'
+} >"$PROFILE/QGIS3.ini"
 
 export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.png LARKHILL_PREFIX=$PREFIX
 export LARKHILL_TOOLBAR_SHOT=$OUT/qgis-toolbar.png
-export LARKHILL_TIMEOUT=150 LARKHILL_UNTICK=$UNTICK
+export LARKHILL_TIMEOUT=150 LARKHILL_TICK=$TICK LARKHILL_UNTICK=$UNTICK
 set +e
 timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
   qgis --profiles-path "$WORK" --nologo --noversioncheck \
@@ -72,7 +69,7 @@ if [ ! -f "$OUT/result.json" ]; then
 fi
 cat "$OUT/result.json" | "$PY" -c 'import json,sys; print("\n".join(json.load(sys.stdin)["steps"]))'
 "$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX" \
-  $([ "$UNTICK" = 1 ] && echo --unticked)
+  $([ "$TICK" = 1 ] && echo --ticked) $([ "$UNTICK" = 1 ] && echo --unticked)
 if [ "$status" -ne 0 ]; then
   echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
   exit 1
