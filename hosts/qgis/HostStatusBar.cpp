@@ -2,18 +2,24 @@
 
 #include "qgis/HostErrors.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
+#include <qgsstatusbar.h>
 
 namespace LarkhillQgis {
 
 HostStatusBar::~HostStatusBar() {
-  if (mProgress) {
+  auto takeOut = [this](QWidget* widget) {
+    if (!widget)
+      return;
     if (mStatusBar)
-      mStatusBar->removeWidget(mProgress);
-    delete mProgress.data();
-  }
+      mStatusBar->removeWidget(widget);
+    delete widget;
+  };
+  takeOut(mText);
+  takeOut(mProgress);
 }
 
 QStatusBar* HostStatusBar::statusBar() {
@@ -25,6 +31,16 @@ QStatusBar* HostStatusBar::statusBar() {
 
 QProgressBar* HostStatusBar::progress() {
   if (!mProgress) {
+    // QGIS's main window passes temporary messages on to its own status bar
+    // widget, whose message field the coordinate, scale and other widgets
+    // squeeze to a few letters. There the message gets a label of its own,
+    // beside the progress bar, that is always as wide as its text.
+    if (statusBar()->findChild<QgsStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+      mText = new QLabel(statusBar());
+      mText->setObjectName(QStringLiteral("larkhillProgressText"));
+      statusBar()->addPermanentWidget(mText);
+      mText->hide();
+    }
     mProgress = new QProgressBar(statusBar());
     mProgress->setObjectName(QStringLiteral("larkhillProgress"));
     mProgress->setMaximumWidth(240);
@@ -67,7 +83,7 @@ void HostStatusBar::setPosition(int32_t value) {
 void HostStatusBar::setMessage(const QString& message) {
   mMessage = message;
   if (mShown) {
-    statusBar()->showMessage(mMessage);
+    showMessage();
     paint();
   }
 }
@@ -75,7 +91,7 @@ void HostStatusBar::setMessage(const QString& message) {
 void HostStatusBar::Show() {
   mShown = true;
   progress()->show();
-  statusBar()->showMessage(mMessage);
+  showMessage();
   paint();
 }
 
@@ -89,7 +105,19 @@ void HostStatusBar::Step() {
 void HostStatusBar::Hide() {
   mShown = false;
   progress()->hide();
-  statusBar()->clearMessage();
+  if (mText)
+    mText->hide();
+  else
+    statusBar()->clearMessage();
+}
+
+void HostStatusBar::showMessage() {
+  if (!mText) {
+    statusBar()->showMessage(mMessage);
+    return;
+  }
+  mText->setText(mMessage);
+  mText->setVisible(!mMessage.isEmpty());
 }
 
 void HostStatusBar::paint() {

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class QLabel;
 class QProgressBar;
 class QStatusBar;
 
@@ -12,8 +13,11 @@ namespace LarkhillQgis {
 /**
  * A main window's status bar and its progress bar. The progress bar (object
  * name "larkhillProgress") is added to the status bar on first use; `Show`
- * shows it with the message, `Hide` hides both. Each change is painted at
- * once, as the work that reports progress does not return to the event loop.
+ * shows it with the message, `Hide` hides both. The message is the status
+ * bar's temporary message, or, in QGIS's main window, a label (object name
+ * "larkhillProgressText") beside the progress bar, so that it shows whole.
+ * Each change is painted at once, as the work that reports progress does not
+ * return to the event loop.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
@@ -41,9 +45,11 @@ private:
   QStatusBar* statusBar();
   QProgressBar* progress();
   void paint();
+  void showMessage();
 
   QPointer<QStatusBar> mStatusBar;
   QPointer<QProgressBar> mProgress;
+  QPointer<QLabel> mText;
   int32_t mMin = 0;
   int32_t mMax = 100;
   int32_t mStep = 1;

@@ -6,13 +6,17 @@
 #include "qgis/HostGeometry.h"
 #include "qgis/HostLayers.h"
 #include "qgis/HostModelessFrame.h"
+#include "qgis/HostStatusBar.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <gtest/gtest.h>
+#include <qgsstatusbar.h>
 
 using namespace LarkhillQgis;
 
@@ -119,6 +123,30 @@ TEST_F(QgisFrameworkTest, TheStatusBarShowsProgress) {
   progress->Step();
   progress->Hide();
   EXPECT_EQ(bar->value(), 1);
+}
+
+TEST(HostStatusBarTest, InQgisMainWindowTheMessageShowsWhole) {
+  // QGIS's main window: its own status bar widget stretched over the status
+  // bar, squeezed by fixed widgets beside it.
+  QMainWindow window;
+  window.resize(600, 400);
+  window.statusBar()->addPermanentWidget(new QgsStatusBar, 10);
+  auto* coordinates = new QLineEdit;
+  coordinates->setMinimumWidth(380);
+  window.statusBar()->addPermanentWidget(coordinates);
+  window.show();
+  const auto status = std::make_shared<HostStatusBar>(window.statusBar());
+  const Ref<IStepProgressor> progress = status->ProgressBar();
+  progress->setMessage(QStringLiteral("Loading... "));
+  progress->Show();
+  QApplication::processEvents();
+  auto* text = window.statusBar()->findChild<QLabel*>(QStringLiteral("larkhillProgressText"));
+  ASSERT_TRUE(text);
+  EXPECT_TRUE(text->isVisible());
+  EXPECT_EQ(text->text(), QStringLiteral("Loading... "));
+  EXPECT_GE(text->width(), text->fontMetrics().horizontalAdvance(QStringLiteral("Loading...")));
+  progress->Hide();
+  EXPECT_FALSE(text->isVisible());
 }
 
 TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {
