@@ -30,7 +30,7 @@
 #include "command/ComponentWindows.h"
 #include "command/InstallFolder.h"
 #include "qgis/GpkgColumnReader.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,6 +61,8 @@
 #include <sqlite3.h>
 #include <string>
 #include <vector>
+
+using namespace LarkhillQgis;
 
 namespace {
 
@@ -361,7 +363,7 @@ public:
     // The map is not drawn: a drawing of a million parcels in the background
     // would compete with what is measured (a user presses once it is drawn).
     canvas->setRenderFlag(false);
-    application = std::make_shared<QgisApplication>(&project, canvas, window.statusBar());
+    application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
     gApplication = application;
     gDocument = application->Document();
   }
@@ -397,7 +399,7 @@ public:
   QMainWindow window;
   QgsProject project;
   QgsMapCanvas* canvas;
-  Ref<QgisApplication> application;
+  Ref<HostApplication> application;
 };
 
 struct Row {
@@ -814,7 +816,7 @@ int main(int argc, char** argv) {
                                               QStringLiteral("config"), QString());
       ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("PIN"));
       installWindowFactory(&ComponentWindows::instance());
-      QgisHost::install(host.application, &host.window);
+      installHost(host.application, &host.window);
       std::vector<double> times, cpuTimes, showTimes;
       int listed = 0;
       for (int i = 0; i < reps; ++i) {
@@ -836,7 +838,7 @@ int main(int argc, char** argv) {
         releaseWindow(gSearchWindow.object(), false);
         gSearchWindow.reset();
       }
-      QgisHost::uninstall();
+      uninstallHost();
       report({"(f) press to usable list, gpkg 1000000 (" + std::to_string(listed) + " listed)",
               ms(median(times)), "", "", "<= 350 ms"});
       std::printf("    shown after %s; processor time %s\n", ms(median(showTimes)).c_str(),

@@ -10,7 +10,7 @@
 #include "platform/IListControl.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/Services.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,6 +30,8 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 #include <vector>
+
+using namespace LarkhillQgis;
 
 namespace {
 
@@ -119,7 +121,7 @@ int main(int argc, char** argv) {
     window.setCentralWidget(canvas);
     window.resize(1000, 700);
     canvas->setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:3857")));
-    auto application = std::make_shared<QgisApplication>(&project, canvas, window.statusBar());
+    auto application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
     gApplication = application;
     gDocument = application->Document();
 

@@ -1,6 +1,6 @@
 #include "qgis/DbfColumnReader.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <QFileInfo>
 #include <QTextCodec>
@@ -11,6 +11,8 @@
 #include <qgsproviderregistry.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
 
 namespace {
 
@@ -172,7 +174,7 @@ bool DbfColumnReader::next(int max, TextBatch& texts) {
       const size_t want = std::min<size_t>(mChunk.size() / mRecordLength, mRecords - mRead);
       const size_t got = std::fread(mChunk.data(), mRecordLength, want, mFile);
       if (got == 0)
-        QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+        HostErrors::raise(HostErrors::DataSourceUnavailable,
                           QStringLiteral("The DBF file ends before its last record."));
       mChunkRecords = got;
       mChunkNext = 0;
@@ -203,3 +205,5 @@ bool DbfColumnReader::next(int max, TextBatch& texts) {
   }
   return !texts.isEmpty();
 }
+
+} // namespace LarkhillQgis

@@ -10,6 +10,8 @@
 
 class QTextCodec;
 
+namespace LarkhillQgis {
+
 /**
  * Reads one character column of a shapefile straight from its DBF file: a
  * record is a fixed run of bytes, so a value is a slice of the record, taken
@@ -54,3 +56,5 @@ private:
   std::string mSourceEncoding; // GDAL's name of the code page recoded from; empty: none
   QTextCodec* mCodec = nullptr; // the layer's encoding when it is not UTF-8
 };
+
+} // namespace LarkhillQgis

@@ -9,6 +9,8 @@
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 
+namespace LarkhillQgis {
+
 std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* layer, int attribute) {
   if (!allowed(layer, attribute))
     return nullptr;
@@ -41,3 +43,5 @@ bool DirectColumnReader::allowed(QgsVectorLayer* layer, int attribute) {
          fields.fieldOrigin(attribute) == QgsFields::OriginProvider &&
          fields.at(attribute).type() == QVariant::String;
 }
+
+} // namespace LarkhillQgis

@@ -6,6 +6,8 @@
 
 class QgsVectorLayer;
 
+namespace LarkhillQgis {
+
 /**
  * Reads one text attribute of every feature of a layer straight from its data
  * source, around QGIS's feature iteration, giving exactly the texts that
@@ -33,3 +35,5 @@ protected:
   /** True when the layer's attribute may be read around QGIS (see above). */
   static bool allowed(QgsVectorLayer* layer, int attribute);
 };
+
+} // namespace LarkhillQgis

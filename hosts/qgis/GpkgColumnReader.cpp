@@ -1,6 +1,6 @@
 #include "qgis/GpkgColumnReader.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <QFileInfo>
 #include <cstring>
@@ -9,6 +9,8 @@
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 #include <sqlite3.h>
+
+namespace LarkhillQgis {
 
 namespace {
 
@@ -204,7 +206,7 @@ void GpkgColumnReader::finishUpper() {
   if (mWorker.joinable())
     mWorker.join();
   if (mUpper && !mUpper->error.isEmpty())
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, mUpper->error);
+    HostErrors::raise(HostErrors::DataSourceUnavailable, mUpper->error);
   mUpperNext = 0;
 }
 
@@ -213,7 +215,7 @@ bool GpkgColumnReader::next(int max, TextBatch& texts) {
   if (!mLower->done) {
     mLower->read(max, texts);
     if (!mLower->error.isEmpty())
-      QgisErrors::raise(QgisErrors::DataSourceUnavailable, mLower->error);
+      HostErrors::raise(HostErrors::DataSourceUnavailable, mLower->error);
     if (texts.size() >= max || !mUpper)
       return !texts.isEmpty();
   }
@@ -236,3 +238,5 @@ bool GpkgColumnReader::next(int max, TextBatch& texts) {
   }
   return !texts.isEmpty();
 }
+
+} // namespace LarkhillQgis

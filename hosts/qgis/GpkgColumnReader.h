@@ -10,6 +10,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace LarkhillQgis {
+
 /**
  * Reads one text column of a GeoPackage table straight from SQLite, without a
  * GDAL feature per row: the values go from SQLite's row into a TextBatch.
@@ -67,3 +69,5 @@ private:
   TextBatch mUpperTexts; // the upper half, read by the worker
   int mUpperNext = -1;   // the next of mUpperTexts to hand out; -1 before the worker is joined
 };
+
+} // namespace LarkhillQgis

@@ -1,6 +1,6 @@
 #include "qgis/OgrColumnReader.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <QFileInfo>
 #include <QTextCodec>
@@ -11,6 +11,8 @@
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 #include <vector>
+
+namespace LarkhillQgis {
 
 OgrColumnReader::~OgrColumnReader() {
   if (mDataset)
@@ -82,7 +84,7 @@ bool OgrColumnReader::next(int max, TextBatch& texts) {
     if (!feature) {
       // The end of the layer and a read that broke off both give no feature.
       if (CPLGetLastErrorType() >= CE_Failure)
-        QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+        HostErrors::raise(HostErrors::DataSourceUnavailable,
                           QString::fromUtf8(CPLGetLastErrorMsg()));
       break;
     }
@@ -106,3 +108,5 @@ bool OgrColumnReader::next(int max, TextBatch& texts) {
   }
   return !texts.isEmpty();
 }
+
+} // namespace LarkhillQgis

@@ -10,6 +10,8 @@ class QgsVectorLayer;
 class GDALDataset;
 class OGRLayer;
 
+namespace LarkhillQgis {
+
 /**
  * Reads one text attribute of every feature of an OGR-backed layer straight
  * through GDAL: the other attributes and the geometry are ignored, and the
@@ -37,3 +39,5 @@ private:
   int mField = -1;
   QTextCodec* mCodec = nullptr; // none: the layer's encoding is UTF-8
 };
+
+} // namespace LarkhillQgis

@@ -1,12 +1,14 @@
 #include "qgis/PgColumnReader.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <cstring>
 #include <libpq-fe.h>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
 
 namespace {
 
@@ -62,7 +64,7 @@ std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int 
 
 void PgColumnReader::fail() {
   const QString message = QString::fromUtf8(PQerrorMessage(mConnection)).trimmed();
-  QgisErrors::raise(QgisErrors::DataSourceUnavailable,
+  HostErrors::raise(HostErrors::DataSourceUnavailable,
                     QStringLiteral("The database stopped sending the column: %1").arg(message));
 }
 
@@ -150,3 +152,5 @@ bool PgColumnReader::next(int max, TextBatch& texts) {
   }
   return !texts.isEmpty();
 }
+
+} // namespace LarkhillQgis

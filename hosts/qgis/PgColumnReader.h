@@ -4,6 +4,8 @@
 
 struct pg_conn;
 
+namespace LarkhillQgis {
+
 /**
  * Reads one text column of a PostgreSQL table with COPY ... TO STDOUT over a
  * connection of its own (the layer's connection settings, client encoding
@@ -37,3 +39,5 @@ private:
   bool mDone = false;
   std::string mUnescaped;
 };
+
+} // namespace LarkhillQgis

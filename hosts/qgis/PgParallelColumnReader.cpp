@@ -1,13 +1,15 @@
 #include "qgis/PgParallelColumnReader.h"
 
 #include "qgis/PgColumnReader.h"
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <libpq-fe.h>
 #include <limits>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
 
 namespace {
 
@@ -152,14 +154,14 @@ bool PgParallelColumnReader::next(int max, TextBatch& texts) {
   if (!mLower->done) {
     mLower->read(max, texts);
     if (!mLower->error.isEmpty())
-      QgisErrors::raise(QgisErrors::DataSourceUnavailable, mLower->error);
+      HostErrors::raise(HostErrors::DataSourceUnavailable, mLower->error);
     if (texts.size() >= max)
       return true;
   }
   if (mUpperNext < 0) {
     mWorker.join();
     if (!mUpper->error.isEmpty())
-      QgisErrors::raise(QgisErrors::DataSourceUnavailable, mUpper->error);
+      HostErrors::raise(HostErrors::DataSourceUnavailable, mUpper->error);
     mUpperNext = 0;
   }
   if (texts.isEmpty() && mUpperNext == 0 && mUpperTexts.size() <= max) {
@@ -177,3 +179,5 @@ bool PgParallelColumnReader::next(int max, TextBatch& texts) {
   }
   return !texts.isEmpty();
 }
+
+} // namespace LarkhillQgis

@@ -9,6 +9,8 @@
 
 struct pg_conn;
 
+namespace LarkhillQgis {
+
 /**
  * Reads one text column of a large PostgreSQL table with two COPY streams at
  * once, over two connections that share one snapshot: the first half of the
@@ -53,3 +55,5 @@ private:
   TextBatch mUpperTexts;
   int mUpperNext = -1; // the next of mUpperTexts to hand out; -1 before the worker is joined
 };
+
+} // namespace LarkhillQgis

@@ -1,9 +1,11 @@
 #include "qgis/ReadFailureWatch.h"
 
-#include "qgis/QgisErrors.h"
+#include "qgis/HostErrors.h"
 
 #include <qgsapplication.h>
 #include <qgsmessagelog.h>
+
+namespace LarkhillQgis {
 
 namespace {
 
@@ -38,5 +40,7 @@ ReadFailureWatch::~ReadFailureWatch() {
 
 void ReadFailureWatch::check() const {
   if (!mFailure.isEmpty())
-    QgisErrors::raise(QgisErrors::DataSourceUnavailable, mFailure);
+    HostErrors::raise(HostErrors::DataSourceUnavailable, mFailure);
 }
+
+} // namespace LarkhillQgis

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QString>
 
+namespace LarkhillQgis {
+
 /**
  * Notices a data source that fails while the host reads from it. QGIS's
  * database providers report a read that broke off (the server went away, the
@@ -33,3 +35,5 @@ private:
   QMetaObject::Connection mConnection;
   QString mFailure;
 };
+
+} // namespace LarkhillQgis

@@ -1,6 +1,7 @@
 #include "sim/SimHost.h"
 
 #include "platform/ComError.h"
+#include "platform/Required.h"
 
 Ref<IEnvelope> SimView::Extent() {
   SimJournal::enter("IActiveView.Extent");
@@ -9,8 +10,7 @@ Ref<IEnvelope> SimView::Extent() {
 
 void SimView::setExtent(const Ref<IEnvelope>& envelope) {
   SimJournal::enter("IActiveView.setExtent");
-  if (!envelope)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  required(envelope);
   extent = SimEnvelope(envelope->XMin(), envelope->YMin(), envelope->XMax(), envelope->YMax());
   extentsSet.push_back(extent);
 }
@@ -51,9 +51,7 @@ Ref<IMap> SimPageLayout::FocusMap() {
 
 Ref<IMap> SimDocument::FocusMap() {
   SimJournal::enter("IMxDocument.FocusMap");
-  if (!map)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-  return map;
+  return required(map);
 }
 
 Ref<IActiveView> SimDocument::ActiveView() {

@@ -1,6 +1,6 @@
 #include "sim/SimModelessFrame.h"
 
-#include "platform/ComError.h"
+#include "platform/Required.h"
 #include "platform/Form.h"
 #include "sim/SimJournal.h"
 
@@ -20,16 +20,13 @@ SimModelessFrame::~SimModelessFrame() {
 }
 
 QWidget* SimModelessFrame::checkedWidget() const {
-  if (!mWidget)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-  return mWidget.data();
+  return required(mWidget).data();
 }
 
 void SimModelessFrame::Create(Form* window) {
   SimJournal::enter("IModelessFrame.Create");
   calls.append(QStringLiteral("Create"));
-  if (!window)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
+  required(window);
   QWidget* frame = checkedWidget();
   mWindow = window;
   frame->layout()->addWidget(window);

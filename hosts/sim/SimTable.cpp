@@ -1,5 +1,6 @@
 #include "sim/SimTable.h"
 
+#include "mapdata/WhereClause.h"
 #include "platform/ComError.h"
 #include "platform/Variant.h"
 #include "sim/SimJournal.h"
@@ -27,7 +28,7 @@ bool isNumericType(esriFieldType type) {
   }
 }
 
-/** A parsed clause `FIELD = literal`; `field` is negative for the empty clause (all rows). */
+/** A clause read against a table's fields; `field` is negative for the empty clause (all rows). */
 struct Condition {
   int32_t field = -1;
   esriFieldType type = esriFieldTypeString;
@@ -52,29 +53,18 @@ struct Condition {
   }
 };
 
-void skipBlanks(const QString& s, int& i) {
-  while (i < s.size() && s[i].isSpace())
-    ++i;
-}
-
 } // namespace
 
-// Parses against the table's fields; the clause forms are those the component builds.
-static Condition parseClause(const QString& clause, const std::vector<SimFieldDef>& fields) {
-  Condition condition;
-  int i = 0;
-  skipBlanks(clause, i);
-  if (i == clause.size())
-    return condition;
-
-  const int nameStart = i;
-  while (i < clause.size() && (clause[i].isLetterOrNumber() || clause[i] == QLatin1Char('_')))
-    ++i;
-  const QString name = clause.mid(nameStart, i - nameStart);
-  if (name.isEmpty() || name[0].isDigit())
+// The field must be one of the table's (letter case ignored) and the literal of its kind.
+static Condition readClause(const QString& clause, const std::vector<SimFieldDef>& fields) {
+  const std::optional<WhereClause> where = WhereClause::parse(clause);
+  if (!where)
     rejectClause();
+  Condition condition;
+  if (where->all())
+    return condition;
   for (size_t f = 0; f < fields.size(); ++f) {
-    if (fields[f].name.compare(name, Qt::CaseInsensitive) == 0) {
+    if (fields[f].name.compare(where->fieldName, Qt::CaseInsensitive) == 0) {
       condition.field = static_cast<int32_t>(f);
       condition.type = fields[f].type;
       break;
@@ -82,60 +72,25 @@ static Condition parseClause(const QString& clause, const std::vector<SimFieldDe
   }
   if (condition.field < 0)
     rejectClause();
-
-  skipBlanks(clause, i);
-  if (i >= clause.size() || clause[i] != QLatin1Char('='))
-    rejectClause();
-  ++i;
-  skipBlanks(clause, i);
-  if (i >= clause.size())
-    rejectClause();
-
-  const QChar first = clause[i];
-  if (first == QLatin1Char('\'')) {
+  switch (where->literal) {
+  case WhereClause::Literal::Text:
     if (condition.type != esriFieldTypeString)
       rejectClause();
-    ++i;
-    bool closed = false;
-    while (i < clause.size()) {
-      if (clause[i] == QLatin1Char('\'')) {
-        if (i + 1 < clause.size() && clause[i + 1] == QLatin1Char('\'')) {
-          condition.text += QLatin1Char('\'');
-          i += 2;
-          continue;
-        }
-        ++i;
-        closed = true;
-        break;
-      }
-      condition.text += clause[i++];
-    }
-    if (!closed)
-      rejectClause();
-  } else if (first == QLatin1Char('#')) {
+    condition.text = where->text;
+    break;
+  case WhereClause::Literal::Date:
     if (condition.type != esriFieldTypeDate)
       rejectClause();
-    const int end = clause.indexOf(QLatin1Char('#'), i + 1);
-    if (end < 0)
-      rejectClause();
-    condition.date = parseDateText(clause.mid(i + 1, end - i - 1));
-    if (!condition.date.isValid())
-      rejectClause();
-    i = end + 1;
-  } else {
+    condition.date = where->date;
+    break;
+  case WhereClause::Literal::Number:
     if (!isNumericType(condition.type))
       rejectClause();
-    const int start = i;
-    while (i < clause.size() && !clause[i].isSpace())
-      ++i;
-    bool ok = false;
-    condition.number = clause.mid(start, i - start).toDouble(&ok);
-    if (!ok)
-      rejectClause();
+    condition.number = where->number;
+    break;
+  case WhereClause::Literal::None:
+    break;
   }
-  skipBlanks(clause, i);
-  if (i != clause.size())
-    rejectClause();
   return condition;
 }
 
@@ -202,7 +157,7 @@ QString SimTable::oidFieldName() const {
 }
 
 std::vector<int> SimTable::select(const QString& whereClause) const {
-  const Condition condition = parseClause(whereClause, mFields);
+  const Condition condition = readClause(whereClause, mFields);
   std::vector<int> result;
   for (size_t r = 0; r < mRecords.size(); ++r) {
     if (condition.field < 0 || condition.matches(mRecords[r].values[condition.field]))

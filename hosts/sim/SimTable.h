@@ -39,11 +39,11 @@ private:
 
 /**
  * An in-memory table: fields of any type and rows of values, each row with its
- * object id and (for a feature class) its shape. Searches understand the
- * where clauses `F = 'text'` (apostrophes doubled inside), `F = 123`,
- * `F = #date#` and the empty clause; any other clause, an unknown field or a
- * literal of the wrong kind for the field is rejected with InvalidSql, as a
- * data source rejects it.
+ * object id and (for a feature class) its shape. Searches read where clauses
+ * with the hosts' shared grammar (mapdata/WhereClause.h): `F = 'text'`
+ * (apostrophes doubled inside), `F = 123`, `F = #date#` and the empty clause;
+ * any other clause, an unknown field or a literal of the wrong kind for the
+ * field is rejected with InvalidSql, as a data source rejects it.
  */
 class SimTable : public ITable, public std::enable_shared_from_this<SimTable> {
 public:

@@ -8,6 +8,7 @@
 #include "config/ConfigFile.h"
 #include "platform/ComError.h"
 #include "platform/FileChannel.h"
+#include "platform/Required.h"
 #include "platform/Services.h"
 
 #include <dlfcn.h>
@@ -109,19 +110,15 @@ void LarkhillParcelSearch::OnClick() {
     if (items == 2)
       gConfigured = true;
     if (gConfigured) {
-      if (!gSearchWindow)
-        RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
       // A window whose frame could not be made has reported it and gives none.
-      const Ref<IModelessFrame> frame = gSearchWindow->Frame();
-      if (!frame)
-        RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-      frame->setVisible(true);
+      required(required(gSearchWindow)->Frame())->setVisible(true);
       return;
     }
     MsgBox(QStringLiteral("Tool is not configured.\r\nConfiguration window will now load."));
     windowFactory().showConfigWindowModal();
   } catch (const ComError&) {
     FileChannel::close(ConfigFile::kChannel);
+    ConfigFile::reportIfUnusable(gConfigFile);
     MsgBox(QStringLiteral("Error: ICommand_OnClick()"));
   }
 }

@@ -65,6 +65,23 @@ void skipLineEnd(const QByteArray& d, int& p) {
     ++p;
 }
 
+// The bytes of a file as the channel parses them: a UTF-8 byte-order mark is
+// dropped, and text behind a UTF-16 one is turned into UTF-8.
+QByteArray withoutByteOrderMark(const QByteArray& bytes) {
+  if (bytes.startsWith("\xef\xbb\xbf"))
+    return bytes.mid(3);
+  const bool littleEndian = bytes.startsWith("\xff\xfe");
+  if (!littleEndian && !bytes.startsWith("\xfe\xff"))
+    return bytes;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+  QString text;
+  text.reserve(bytes.size() / 2);
+  for (int i = 2; i + 1 < bytes.size(); i += 2)
+    text.append(
+        QChar(static_cast<ushort>(littleEndian ? b[i] | b[i + 1] << 8 : b[i] << 8 | b[i + 1])));
+  return text.toUtf8();
+}
+
 } // namespace
 
 namespace FileChannel {
@@ -107,6 +124,7 @@ void openForInput(int channel, const QString& path) {
   c.data = file.readAll();
   if (file.error() != QFileDevice::NoError)
     RuntimeError::raise(RuntimeError::PathFileAccessError);
+  c.data = withoutByteOrderMark(c.data);
   tChannels.emplace(channel, std::move(c));
 }
 
@@ -121,11 +139,15 @@ void writeRecord(int channel, const QString& text) {
   Channel& c = openChannel(channel);
   if (c.input)
     RuntimeError::raise(RuntimeError::BadFileMode);
-  QString quoted = text;
-  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  const QByteArray bytes = encode(QLatin1Char('"') + quoted + QLatin1Char('"')) + "\r\n";
+  const QByteArray bytes = record(text);
   if (c.file->write(bytes) != bytes.size() || !c.file->flush())
     RuntimeError::raise(RuntimeError::DiskFull);
+}
+
+QByteArray record(const QString& text) {
+  QString quoted = text;
+  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return encode(QLatin1Char('"') + quoted + QLatin1Char('"')) + "\r\n";
 }
 
 QString inputItem(int channel) {

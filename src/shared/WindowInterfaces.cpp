@@ -1,6 +1,6 @@
 #include "shared/WindowInterfaces.h"
 
-#include "platform/ComError.h"
+#include "platform/Required.h"
 #include "platform/Form.h"
 
 namespace {
@@ -11,11 +11,7 @@ void installWindowFactory(IWindowFactory* factory) { sInstalled = factory; }
 
 bool windowFactoryInstalled() { return sInstalled != nullptr; }
 
-IWindowFactory& windowFactory() {
-  if (!sInstalled)
-    RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
-  return *sInstalled;
-}
+IWindowFactory& windowFactory() { return *required(sInstalled); }
 
 void releaseWindow(QObject* window, bool later) {
   if (!window)

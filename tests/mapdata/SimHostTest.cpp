@@ -137,9 +137,10 @@ TEST_F(SimTableTest, RejectsWhatADataSourceRejects) {
       "Parcels",
       {{"PIN", esriFieldTypeString}, {"ZONE", esriFieldTypeInteger}, {"SOLD", esriFieldTypeDate}}));
   parcels->addRow({"O'BRIEN", 1, QDate(2020, 1, 5)});
-  for (const char* clause : {"PIN = 'O'BRIEN'", "PIN = 'open", "MISSING = 1", "ZONE = 'x'",
-                             "ZONE = abc", "PIN = 12", "SOLD = #not a date#", "SOLD = '2020-01-05'",
-                             "SOLD = #2020-01-05", "PIN 'x'", "Shape = 1", "PIN = 'x' OR 1 = 1"}) {
+  // What the grammar itself rejects is tested with the grammar; one such clause
+  // here, the others a clause that reads but does not fit this table.
+  for (const char* clause : {"PIN = 'O'BRIEN'", "MISSING = 1", "ZONE = 'x'", "PIN = 12",
+                             "SOLD = '2020-01-05'", "SOLD = 5", "Shape = 1"}) {
     auto filter = std::make_shared<QueryFilter>();
     filter->setWhereClause(clause);
     try {

@@ -7,9 +7,9 @@
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/ComError.h"
 #include "qgis/DirectColumnReader.h"
+#include "qgis/HostErrors.h"
 #include "qgis/PgColumnReader.h"
 #include "qgis/PgParallelColumnReader.h"
-#include "qgis/QgisErrors.h"
 #include "support/TableTexts.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +18,9 @@
 #include <set>
 #include <qgsvectorlayer.h>
 
-namespace {
+using namespace LarkhillQgis;
 
+namespace {
 
 class PgBulkTextTest : public ::testing::Test {
 protected:
@@ -162,7 +163,7 @@ TEST_F(PgBulkTextTest, AServerThatStopsDuringTheCopyIsAFailureNotAShortList) {
       read += batch.size();
     ADD_FAILURE() << "the read ended as though complete after " << read << " rows";
   } catch (const ComError& failure) {
-    EXPECT_EQ(failure.number(), QgisErrors::DataSourceUnavailable);
+    EXPECT_EQ(failure.number(), HostErrors::DataSourceUnavailable);
     EXPECT_LT(read, 600000);
   }
 }

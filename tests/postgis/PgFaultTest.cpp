@@ -26,6 +26,8 @@
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
+using namespace LarkhillQgis;
+
 /** The bound the tests' QGIS puts on each connection attempt (PgMain.cpp). */
 extern const int kConnectTimeoutSeconds;
 
@@ -240,13 +242,13 @@ protected:
               1);
     ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("parcel_id"));
     installWindowFactory(&ComponentWindows::instance());
-    QgisHost::install(mHost->application, &mHost->window);
+    LarkhillQgis::installHost(mHost->application, &mHost->window);
     mHost->window.show();
   }
   void TearDown() override {
     // The component unloads before the host, as the map application does.
     ComponentUnload::unload();
-    QgisHost::uninstall();
+    LarkhillQgis::uninstallHost();
     PgFaultTest::TearDown();
   }
   /** Opens the search window as a configured click does; returns it. */

@@ -8,13 +8,15 @@
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
+using namespace LarkhillQgis;
+
 PgQgisHost::PgQgisHost() : canvas(new QgsMapCanvas(&window)) {
   window.setCentralWidget(canvas);
   window.statusBar();
   window.resize(800, 600);
   canvas->setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:3857")));
   project.setCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:3857")));
-  application = std::make_shared<QgisApplication>(&project, canvas, window.statusBar());
+  application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
   gApplication = application;
   gDocument = application->Document();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 
 #include <QMainWindow>
 #include <qgsproject.h>
@@ -30,5 +30,5 @@ public:
   QgsProject project;
   QMainWindow window;
   QgsMapCanvas* canvas;
-  Ref<QgisApplication> application;
+  Ref<LarkhillQgis::HostApplication> application;
 };

@@ -3,16 +3,22 @@
 #include "QgisTestHost.h"
 #include "platform/ComError.h"
 #include "platform/Form.h"
-#include "qgis/QgisGeometry.h"
-#include "qgis/QgisLayers.h"
-#include "qgis/QgisModelessFrame.h"
+#include "qgis/HostGeometry.h"
+#include "qgis/HostLayers.h"
+#include "qgis/HostModelessFrame.h"
+#include "qgis/HostStatusBar.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <gtest/gtest.h>
+#include <qgsstatusbar.h>
+
+using namespace LarkhillQgis;
 
 namespace {
 
@@ -44,7 +50,7 @@ TEST_F(QgisFrameworkTest, TheActiveViewZoomsTheCanvas) {
   const Ref<IActiveView> view = host.application->Document()->ActiveView();
   ASSERT_TRUE(view);
   EXPECT_FALSE(QueryInterface<IPageLayout>(view));
-  auto box = std::make_shared<QgisEnvelope>(QgsRectangle(612000, 4312000, 612030, 4312040), kUtm);
+  auto box = std::make_shared<HostEnvelope>(QgsRectangle(612000, 4312000, 612030, 4312040), kUtm);
   box->Expand(1.2, 1.2, true);
   view->setExtent(box);
   view->Refresh();
@@ -62,7 +68,7 @@ TEST_F(QgisFrameworkTest, TheActiveViewZoomsTheCanvas) {
 TEST_F(QgisFrameworkTest, APointZoomsToASmallAreaAroundIt) {
   const Ref<IActiveView> view = host.application->Document()->ActiveView();
   view->setExtent(
-      std::make_shared<QgisEnvelope>(QgsRectangle(612500, 4313000, 612500, 4313000), kUtm));
+      std::make_shared<HostEnvelope>(QgsRectangle(612500, 4313000, 612500, 4313000), kUtm));
   const QgsRectangle shown = host.canvas->extent();
   EXPECT_NEAR(shown.center().x(), 612500, 0.01);
   EXPECT_NEAR(shown.center().y(), 4313000, 0.01);
@@ -78,7 +84,7 @@ TEST_F(QgisFrameworkTest, AnExtentInAnotherSystemIsTransformed) {
   const QgsCoordinateTransform toWgs(kUtm, wgs84, host.canvas->mapSettings().transformContext());
   const QgsRectangle geographic =
       toWgs.transformBoundingBox(QgsRectangle(612000, 4312000, 612300, 4312400));
-  view->setExtent(std::make_shared<QgisEnvelope>(geographic, wgs84));
+  view->setExtent(std::make_shared<HostEnvelope>(geographic, wgs84));
   const QgsRectangle shown = host.canvas->extent();
   EXPECT_NEAR(shown.center().x(), 612150, 5.0);
   EXPECT_NEAR(shown.center().y(), 4312200, 5.0);
@@ -119,11 +125,35 @@ TEST_F(QgisFrameworkTest, TheStatusBarShowsProgress) {
   EXPECT_EQ(bar->value(), 1);
 }
 
+TEST(HostStatusBarTest, InQgisMainWindowTheMessageShowsWhole) {
+  // QGIS's main window: its own status bar widget stretched over the status
+  // bar, squeezed by fixed widgets beside it.
+  QMainWindow window;
+  window.resize(600, 400);
+  window.statusBar()->addPermanentWidget(new QgsStatusBar, 10);
+  auto* coordinates = new QLineEdit;
+  coordinates->setMinimumWidth(380);
+  window.statusBar()->addPermanentWidget(coordinates);
+  window.show();
+  const auto status = std::make_shared<HostStatusBar>(window.statusBar());
+  const Ref<IStepProgressor> progress = status->ProgressBar();
+  progress->setMessage(QStringLiteral("Loading... "));
+  progress->Show();
+  QApplication::processEvents();
+  auto* text = window.statusBar()->findChild<QLabel*>(QStringLiteral("larkhillProgressText"));
+  ASSERT_TRUE(text);
+  EXPECT_TRUE(text->isVisible());
+  EXPECT_EQ(text->text(), QStringLiteral("Loading... "));
+  EXPECT_GE(text->width(), text->fontMetrics().horizontalAdvance(QStringLiteral("Loading...")));
+  progress->Hide();
+  EXPECT_FALSE(text->isVisible());
+}
+
 TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {
   QPointer<CountingForm> form = new CountingForm;
   QPointer<QWidget> frameWindow;
   {
-    QgisModelessFrame frame(&host.window);
+    HostModelessFrame frame(&host.window);
     frame.Create(form);
     EXPECT_EQ(form->loads, 1);
     EXPECT_EQ(form->parentWidget(), frame.window());
@@ -155,14 +185,14 @@ TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {
 }
 
 TEST_F(QgisFrameworkTest, TheHostClassesAreCreatedByProgId) {
-  QgisHost::install(host.application, &host.window);
+  LarkhillQgis::installHost(host.application, &host.window);
   const auto app = QueryInterface<IApplication>(ComClasses::createObject(HostClasses::AppRef));
   EXPECT_EQ(app, host.application);
   const auto frame =
       QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
   ASSERT_TRUE(frame);
   EXPECT_TRUE(QueryInterface<IWindowPosition>(frame));
-  QgisHost::uninstall();
+  LarkhillQgis::uninstallHost();
   EXPECT_THROW(ComClasses::createObject(HostClasses::ModelessFrame), ComError);
 }
 

@@ -3,10 +3,9 @@
 #include "QgisTestHost.h"
 #include "platform/ComError.h"
 #include "platform/Variant.h"
-#include "qgis/QgisErrors.h"
-#include "qgis/QgisGeometry.h"
-#include "qgis/QgisLayers.h"
-#include "qgis/WhereClause.h"
+#include "qgis/HostErrors.h"
+#include "qgis/HostGeometry.h"
+#include "qgis/HostLayers.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +13,8 @@
 #include <qgsfeatureiterator.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
+
+using namespace LarkhillQgis;
 
 namespace {
 
@@ -72,46 +73,8 @@ protected:
 
 } // namespace
 
-TEST(WhereClauseTest, ReadsTheFormsTheComponentWrites) {
-  WhereClause text = WhereClause::parse(QStringLiteral("PARCEL_ID = 'L''ANSE-0042'"));
-  EXPECT_EQ(text.fieldName, QStringLiteral("PARCEL_ID"));
-  EXPECT_EQ(text.literal, WhereClause::Literal::Text);
-  EXPECT_EQ(text.text, QStringLiteral("L'ANSE-0042"));
-
-  WhereClause blanks = WhereClause::parse(QStringLiteral("PARCEL_ID = '  12-0 '"));
-  EXPECT_EQ(blanks.text, QStringLiteral("  12-0 "));
-
-  WhereClause number = WhereClause::parse(QStringLiteral("  fid=42 "));
-  EXPECT_EQ(number.literal, WhereClause::Literal::Number);
-  EXPECT_TRUE(number.wholeNumber);
-  EXPECT_EQ(number.text, QStringLiteral("42"));
-
-  WhereClause real = WhereClause::parse(QStringLiteral("ACRES = -0.25"));
-  EXPECT_FALSE(real.wholeNumber);
-  EXPECT_DOUBLE_EQ(real.number, -0.25);
-
-  WhereClause date = WhereClause::parse(QStringLiteral("SALE_DATE = #2001-02-03#"));
-  EXPECT_EQ(date.literal, WhereClause::Literal::Date);
-  EXPECT_EQ(date.date.date(), QDate(2001, 2, 3));
-
-  EXPECT_TRUE(WhereClause::parse(QStringLiteral("   ")).all());
-  EXPECT_EQ(WhereClause::parse(QStringLiteral("\"Parcel Id\" = 'x'")).fieldName,
-            QStringLiteral("Parcel Id"));
-}
-
-TEST(WhereClauseTest, RejectsWhatADataSourceWouldReject) {
-  for (const char* clause :
-       {"PARCEL_ID = 'L'ANSE-0042'", "PARCEL_ID = 'open", "PARCEL_ID 'x'", "= 'x'",
-        "PARCEL_ID = 12a", "SALE_DATE = #not a date#", "SALE_DATE = #2001-02-03",
-        "PARCEL_ID = 'a' OR 1 = 1", "PARCEL_ID ="}) {
-    EXPECT_EQ(errorNumber([&] { WhereClause::parse(QString::fromUtf8(clause)); }),
-              QgisErrors::InvalidSql)
-        << clause;
-  }
-}
-
 TEST(QgisEnvelopeTest, ExpandsAboutTheCentre) {
-  QgisEnvelope envelope(QgsRectangle(100, 200, 110, 220), QgsCoordinateReferenceSystem());
+  HostEnvelope envelope(QgsRectangle(100, 200, 110, 220), QgsCoordinateReferenceSystem());
   envelope.Expand(1.2, 1.2, true);
   EXPECT_NEAR(envelope.XMin(), 99, 1e-9);
   EXPECT_NEAR(envelope.YMin(), 198, 1e-9);
@@ -215,11 +178,11 @@ TEST_F(QgisHostTest, WhereClausesFindTheSameRowsInBothFormats) {
     // The apostrophe left as it is cannot be read, as a data source would refuse it.
     EXPECT_EQ(errorNumber(
                   [&] { table->Search(where(QStringLiteral("PARCEL_ID = 'L'ANSE-0042'")), true); }),
-              QgisErrors::InvalidSql);
+              HostErrors::InvalidSql);
     EXPECT_EQ(errorNumber([&] { table->Search(where(QStringLiteral("NO_FIELD = 'x'")), true); }),
-              QgisErrors::FieldNotFound);
+              HostErrors::FieldNotFound);
     EXPECT_EQ(errorNumber([&] { table->Search(where(QStringLiteral("PARCEL_ID = 12")), true); }),
-              QgisErrors::InvalidSql);
+              HostErrors::InvalidSql);
 
     // Dates compare as dates, whatever form the literal has.
     const QStringList dates = values(table, QString(), QStringLiteral("SALE_DATE"));
@@ -271,7 +234,7 @@ TEST_F(QgisHostTest, AnObjectIdClauseReadsOneFeatureById) {
                 layer->Search(
                     where(layer->FeatureClass()->OIDFieldName() + QStringLiteral(" = '3'")), true);
               }),
-              QgisErrors::InvalidSql);
+              HostErrors::InvalidSql);
   }
 }
 
@@ -361,7 +324,7 @@ TEST_F(QgisHostTest, IntegerIdsWithAndWithoutAnIndex) {
                       .isEmpty());
       EXPECT_EQ(
           errorNumber([&] { table->Search(where(QStringLiteral("PARCEL_ID = '100036'")), true); }),
-          QgisErrors::InvalidSql);
+          HostErrors::InvalidSql);
     }
     EXPECT_EQ(QFile::exists(QDir(folder).filePath(QStringLiteral("parcels.ind"))),
               !options.contains("--no-index"));
@@ -373,8 +336,8 @@ TEST_F(QgisHostTest, ARemovedLayerFailsWithAHostError) {
   const Ref<IFeatureLayer> layer = host.featureLayer(QStringLiteral("ParcelsShp"));
   const Ref<ITable> table = layer->Table();
   host.project.removeMapLayer(raw);
-  EXPECT_EQ(errorNumber([&] { table->RowCount(nullptr); }), QgisErrors::DataSourceUnavailable);
-  EXPECT_EQ(errorNumber([&] { layer->Search(nullptr, true); }), QgisErrors::DataSourceUnavailable);
+  EXPECT_EQ(errorNumber([&] { table->RowCount(nullptr); }), HostErrors::DataSourceUnavailable);
+  EXPECT_EQ(errorNumber([&] { layer->Search(nullptr, true); }), HostErrors::DataSourceUnavailable);
 }
 
 TEST_F(QgisHostTest, TextsInBulkAreTheConvertedValues) {

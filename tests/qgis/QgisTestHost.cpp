@@ -5,10 +5,12 @@
 #include <qgslayertree.h>
 #include <qgsvectorlayer.h>
 
+using namespace LarkhillQgis;
+
 QgisTestHost::QgisTestHost() : canvas(new QgsMapCanvas(&window)) {
   window.setCentralWidget(canvas);
   window.resize(800, 600);
-  application = std::make_shared<QgisApplication>(&project, canvas, window.statusBar());
+  application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
 }
 
 QgisTestHost::~QgisTestHost() {

@@ -6,7 +6,7 @@
 #include "qgis/DbfColumnReader.h"
 #include "qgis/GpkgColumnReader.h"
 #include "qgis/PgColumnReader.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/HostApplication.h"
 #include "search/SortedListModel.h"
 #include "support/TableTexts.h"
 
@@ -24,8 +24,9 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
-namespace {
+using namespace LarkhillQgis;
 
+namespace {
 
 // Blanks, nulls, blanks around a value, letters beyond ASCII, an apostrophe.
 const Texts kPins = {"12-034-0056", "   ",        std::nullopt, " r-7 ",    "Å-3",
@@ -75,7 +76,7 @@ protected:
     if (!mCanvas) {
       mCanvas = new QgsMapCanvas(&mWindow);
       mWindow.setCentralWidget(mCanvas);
-      mApplication = std::make_shared<QgisApplication>(&mProject, mCanvas, mWindow.statusBar());
+      mApplication = std::make_shared<HostApplication>(&mProject, mCanvas, mWindow.statusBar());
       gApplication = mApplication;
       gDocument = mApplication->Document();
     }
@@ -104,7 +105,7 @@ protected:
   QgsMapCanvas* mCanvas = nullptr;
   QgsProject mProject;
   QgsVectorLayer* mLayer = nullptr;
-  Ref<QgisApplication> mApplication;
+  Ref<HostApplication> mApplication;
 };
 
 class BulkTextTest : public ParcelLayerTest, public ::testing::WithParamInterface<const char*> {

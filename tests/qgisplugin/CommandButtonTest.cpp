@@ -1,4 +1,4 @@
-#include "CommandButton.h"
+#include "qgis/CommandButton.h"
 
 #include "command/LarkhillParcelSearch.h"
 #include "platform/PictureHandles.h"
@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QToolBar>
 #include <stdexcept>
+
+using LarkhillQgis::CommandButton;
 
 namespace {
 
@@ -151,6 +153,25 @@ TEST_F(CommandButtonTest, ReinstallingLeavesOneToolbar) {
   for (QAction* action : mWindow.findChildren<QAction*>())
     buttons += action->text() == QStringLiteral("Finder") ? 1 : 0;
   EXPECT_EQ(buttons, 1);
+}
+
+TEST_F(CommandButtonTest, ButtonsOfOneCategoryShareItsToolbarUntilTheLastGoes) {
+  auto sameCategory = [this](const QString& name) {
+    auto* bar = mWindow.findChild<QToolBar*>(name);
+    return bar ? bar : mWindow.addToolBar(name);
+  };
+  CommandButton first(&mWindow, sameCategory);
+  CommandButton second(&mWindow, sameCategory);
+  ASSERT_TRUE(first.install(kFakeProgId, std::make_shared<Hook>()));
+  ASSERT_TRUE(second.install(kFakeProgId, std::make_shared<Hook>()));
+  ASSERT_EQ(first.toolBar(), second.toolBar());
+  EXPECT_EQ(second.toolBar()->actions().size(), 2);
+
+  first.remove();
+  ASSERT_EQ(mWindow.findChildren<QToolBar*>().size(), 1);
+  EXPECT_EQ(mWindow.findChildren<QToolBar*>()[0]->actions(), QList<QAction*>{second.action()});
+  second.remove();
+  EXPECT_TRUE(mWindow.findChildren<QToolBar*>().isEmpty());
 }
 
 TEST_F(CommandButtonTest, AnUnknownOrWrongClassAddsNothingAndSaysWhy) {

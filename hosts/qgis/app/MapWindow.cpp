@@ -1,10 +1,9 @@
 #include "MapWindow.h"
 
-#include "command/ICommand.h"
-#include "platform/ComError.h"
-#include "platform/PictureHandles.h"
+#include "ZipSources.h"
 #include "platform/Services.h"
-#include "qgis/QgisApplication.h"
+#include "qgis/CommandButton.h"
+#include "qgis/HostApplication.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -19,6 +18,9 @@
 #include <qgsmapcanvas.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
+
+using LarkhillQgis::CommandButton;
+using LarkhillQgis::HostApplication;
 
 MapWindow::MapWindow(QgsProject* project, QWidget* parent)
     : QMainWindow(parent), mProject(project) {
@@ -46,9 +48,10 @@ MapWindow::MapWindow(QgsProject* project, QWidget* parent)
 
   statusBar()->setObjectName(QStringLiteral("statusBar"));
   statusBar()->showMessage(QStringLiteral("Ready"));
-  mApplication = std::make_shared<QgisApplication>(mProject, mCanvas, statusBar());
+  mApplication = std::make_shared<HostApplication>(mProject, mCanvas, statusBar());
 }
 
+// The buttons go while the window that holds their toolbars is whole.
 MapWindow::~MapWindow() = default;
 
 QStringList MapWindow::registeredCommands() {
@@ -56,49 +59,37 @@ QStringList MapWindow::registeredCommands() {
 }
 
 void MapWindow::addCommands(const QStringList& progIds, QStringList& problems) {
-  for (const QString& progId : progIds) {
-    Ref<ICommand> command;
-    try {
-      command = QueryInterface<ICommand>(ComClasses::createObject(progId));
-    } catch (const ComError& e) {
-      problems << QStringLiteral("%1: %2").arg(progId, e.description());
-      continue;
-    }
-    if (!command) {
-      problems << QStringLiteral("%1 is not a command").arg(progId);
-      continue;
-    }
-    const QString category = command->Category();
+  // Commands of one category share its toolbar.
+  auto toolBarOf = [this](const QString& category) {
     auto* toolbar = findChild<QToolBar*>(category);
-    if (!toolbar) {
-      toolbar = addToolBar(category);
-      toolbar->setObjectName(category);
+    return toolbar ? toolbar : addToolBar(category);
+  };
+  for (const QString& progId : progIds) {
+    auto button = std::make_unique<CommandButton>(this, toolBarOf);
+    if (!button->install(progId, mApplication)) {
+      problems << button->error();
+      continue;
     }
-    auto* action = new QAction(command->Caption(), this);
-    action->setObjectName(command->Name());
-    action->setToolTip(command->Tooltip());
-    action->setStatusTip(command->Message());
-    const QImage picture = PictureHandles::picture(command->Bitmap());
-    if (!picture.isNull())
-      action->setIcon(QIcon(QPixmap::fromImage(picture)));
-    std::weak_ptr<ICommand> weak = command;
-    connect(action, &QAction::triggered, this, [weak] {
-      if (auto target = weak.lock())
-        target->OnClick();
-    });
-    toolbar->addAction(action);
-    command->OnCreate(mApplication);
-    mCommands.push_back(command);
+    mButtons.push_back(std::move(button));
   }
 }
 
 bool MapWindow::openDataFile(const QString& path, QString& error) {
+  if (ZipSources::isZip(path)) {
+    const QStringList inside = ZipSources::dataSets(path, error);
+    for (const QString& source : inside)
+      if (!openDataFile(source, error))
+        return false;
+    return !inside.isEmpty();
+  }
+  // A file inside an archive has a GDAL path that the file system does not know.
+  const bool insideArchive = path.startsWith(QLatin1String("/vsi"));
   const QFileInfo info(path);
-  if (!info.exists()) {
+  if (!insideArchive && !info.exists()) {
     error = QStringLiteral("%1: no such file").arg(path);
     return false;
   }
-  const QString absolute = info.absoluteFilePath();
+  const QString absolute = insideArchive ? path : info.absoluteFilePath();
   if (info.suffix().compare(QLatin1String("shp"), Qt::CaseInsensitive) == 0) {
     auto* layer = new QgsVectorLayer(absolute, info.completeBaseName(), QStringLiteral("ogr"));
     if (!layer->isValid()) {

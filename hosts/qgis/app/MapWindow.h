@@ -4,9 +4,13 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <memory>
+#include <vector>
 
-class ICommand;
-class QgisApplication;
+namespace LarkhillQgis {
+class CommandButton;
+class HostApplication;
+} // namespace LarkhillQgis
 class QgsLayerTreeMapCanvasBridge;
 class QgsLayerTreeView;
 class QgsMapCanvas;
@@ -36,12 +40,12 @@ public:
   /**
    * Creates each command by its ProgID, puts it on the toolbar of its category
    * and hands it the application once. Commands that cannot be created are
-   * skipped with a note in `problems`.
+   * skipped with the reason in `problems`.
    */
   void addCommands(const QStringList& progIds, QStringList& problems);
 
   QgsMapCanvas* canvas() const { return mCanvas; }
-  const Ref<QgisApplication>& application() const { return mApplication; }
+  const Ref<LarkhillQgis::HostApplication>& application() const { return mApplication; }
 
   /** The ProgIDs of the commands the application offers. */
   static QStringList registeredCommands();
@@ -56,6 +60,6 @@ private:
   QgsMapCanvas* mCanvas;
   QgsLayerTreeView* mLayerTree;
   QgsLayerTreeMapCanvasBridge* mBridge;
-  Ref<QgisApplication> mApplication;
-  std::vector<Ref<ICommand>> mCommands;
+  Ref<LarkhillQgis::HostApplication> mApplication;
+  std::vector<std::unique_ptr<LarkhillQgis::CommandButton>> mButtons;
 };

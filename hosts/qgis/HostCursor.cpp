@@ -1,0 +1,180 @@
+#include "qgis/HostCursor.h"
+
+#include "platform/Variant.h"
+#include "qgis/DirectColumnReader.h"
+#include "qgis/HostErrors.h"
+#include "qgis/HostRow.h"
+#include "qgis/LayerTable.h"
+#include "qgis/ReadFailureWatch.h"
+
+#include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
+
+HostCursor::HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureRequest& request,
+                       const QgsAttributeList& attributes, bool withGeometry)
+    : mTable(std::move(table)), mRequest(request), mAttributes(attributes),
+      mWithGeometry(withGeometry) {}
+
+HostCursor::~HostCursor() = default;
+
+void HostCursor::open() {
+  mWatch = std::make_unique<ReadFailureWatch>();
+  QgsFeatureRequest request(mRequest);
+  request.setSubsetOfAttributes(mAttributes);
+  request.setFlags(mWithGeometry ? QgsFeatureRequest::NoFlags : QgsFeatureRequest::NoGeometry);
+  mIterator = mTable->layer()->getFeatures(request);
+  // Reopened with more attributes: the same request gives the same order, so
+  // the rows already handed out are passed over.
+  QgsFeature skipped;
+  for (qint64 i = 0; i < mReturned; ++i)
+    if (!mIterator.nextFeature(skipped))
+      break;
+  mOpened = true;
+}
+
+void HostCursor::want(int attribute, bool geometry) {
+  bool changed = false;
+  if (attribute >= 0 && !mAttributes.contains(attribute)) {
+    mAttributes.append(attribute);
+    changed = true;
+  }
+  if (geometry && !mWithGeometry) {
+    mWithGeometry = true;
+    changed = true;
+  }
+  if (changed && mOpened)
+    open();
+}
+
+Ref<HostRow> HostCursor::next() {
+  if (!mOpened)
+    open();
+  QgsFeature feature;
+  if (!fetch(feature))
+    return nullptr;
+  ++mReturned;
+  return std::make_shared<HostRow>(mTable, feature, mAttributes, mWithGeometry, weak_from_this());
+}
+
+bool HostCursor::fetch(QgsFeature& feature) {
+  // After a database server restart the provider first takes a pooled
+  // connection that the restart broke: it resets that connection and ends the
+  // read empty. Before any row has been handed out the search is simply run
+  // again, so the first click after the server is back finds its parcel.
+  constexpr int kRetries = 2;
+  for (int attempt = 0;; ++attempt) {
+    if (mIterator.nextFeature(feature)) {
+      // A provider that reconnected and read on has recovered from what it reported.
+      mWatch->forget();
+      return true;
+    }
+    if (mWatch->failure().isEmpty() || mReturned > 0 || attempt >= kRetries)
+      break;
+    open();
+  }
+  mWatch->check();
+  return false;
+}
+
+Ref<IRow> HostCursor::NextRow() {
+  return next();
+}
+
+Ref<IFeature> HostCursor::NextFeature() {
+  return next();
+}
+
+bool HostCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) {
+  values.clear();
+  const auto& fields = mTable->fields();
+  if (fieldIndex < 0 || fieldIndex >= fields.size())
+    HostErrors::raise(HostErrors::InvalidArgument,
+                      QStringLiteral("There is no field at position %1.").arg(fieldIndex));
+  const LayerTable::Column& field = fields[fieldIndex];
+  if (field.kind == LayerTable::Column::Kind::Attribute)
+    want(field.attribute, false);
+  else if (field.kind == LayerTable::Column::Kind::Shape)
+    want(-1, true);
+  if (!mOpened)
+    open();
+  values.reserve(max);
+  QgsFeature feature;
+  while (values.size() < max && fetch(feature)) {
+    ++mReturned;
+    switch (field.kind) {
+    case LayerTable::Column::Kind::Oid:
+      values.append(QVariant(LayerTable::toOid(feature.id())));
+      break;
+    case LayerTable::Column::Kind::Shape:
+      values.append(feature.hasGeometry() ? QVariant(feature.geometry().asWkb()) : QVariant());
+      break;
+    case LayerTable::Column::Kind::Attribute:
+      values.append(feature.attribute(field.attribute));
+      break;
+    }
+  }
+  return !values.isEmpty();
+}
+
+bool HostCursor::HasTextValues(int32_t fieldIndex) {
+  const auto& fields = mTable->fields();
+  return fieldIndex >= 0 && fieldIndex < fields.size() &&
+         fields[fieldIndex].kind == LayerTable::Column::Kind::Attribute &&
+         mTable->layer()->fields().at(fields[fieldIndex].attribute).type() == QVariant::String;
+}
+
+bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
+  texts.clear();
+  if (!HasTextValues(fieldIndex))
+    HostErrors::raise(
+        HostErrors::InvalidArgument,
+        QStringLiteral("The field at position %1 does not hold text.").arg(fieldIndex));
+  const int attribute = mTable->fields()[fieldIndex].attribute;
+  if (!mDirectTried) {
+    mDirectTried = true;
+    // Only a read of every row from the start can go around QGIS.
+    if (!mOpened && mReturned == 0 && mRequest.filterType() == QgsFeatureRequest::FilterNone &&
+        mRequest.filterRect().isNull())
+      mDirect = DirectColumnReader::open(mTable->layer(), attribute);
+  }
+  if (mDirect) {
+    const bool read = mDirect->next(max, texts);
+    mReturned += texts.size();
+    return read;
+  }
+  want(attribute, false);
+  if (!mOpened)
+    open();
+  texts.reserve(size_t(max), size_t(max) * 12);
+  std::string bytes;
+  QgsFeature feature;
+  while (texts.size() < max && fetch(feature)) {
+    ++mReturned;
+    const QVariant value = feature.attribute(attribute);
+    if (isNullValue(value)) {
+      texts.appendNull();
+      continue;
+    }
+    // Most IDs are ASCII: their bytes are copied without a UTF-8 conversion.
+    const QString text = value.toString();
+    bytes.clear();
+    bool ascii = true;
+    for (const QChar c : text) {
+      if (c.unicode() >= 0x80) {
+        ascii = false;
+        break;
+      }
+      bytes.push_back(char(c.unicode()));
+    }
+    if (ascii) {
+      texts.append(bytes.data(), bytes.size());
+    } else {
+      const QByteArray utf8 = text.toUtf8();
+      texts.append(utf8.constData(), size_t(utf8.size()));
+    }
+  }
+  return !texts.isEmpty();
+}
+
+} // namespace LarkhillQgis

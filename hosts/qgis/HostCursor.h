@@ -1,0 +1,65 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+
+#include <memory>
+#include <qgsfeature.h>
+#include <qgsfeatureiterator.h>
+#include <qgsfeaturerequest.h>
+
+namespace LarkhillQgis {
+
+class DirectColumnReader;
+class HostRow;
+class LayerTable;
+class ReadFailureWatch;
+
+/**
+ * Rows of one request, read forward. It fetches only the attributes asked for
+ * so far and, for a table search, no geometry. It also reads one field's
+ * values in bulk.
+ */
+class HostCursor : public ICursor,
+                   public IFeatureCursor,
+                   public IBulkValueCursor,
+                   public IBulkTextCursor,
+                   public std::enable_shared_from_this<HostCursor> {
+public:
+  HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureRequest& request,
+             const QgsAttributeList& attributes, bool withGeometry);
+  ~HostCursor() override;
+
+  Ref<IRow> NextRow() override;
+  Ref<IFeature> NextFeature() override;
+  bool NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) override;
+  /** True for an attribute of text type. */
+  bool HasTextValues(int32_t fieldIndex) override;
+  /**
+   * A whole-table read of a file or PostgreSQL table without unsaved edits goes
+   * straight to the data source; any other read goes through QGIS's iteration.
+   */
+  bool NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) override;
+
+  /** Makes the rows after the current one carry this attribute (and the shape, when asked). */
+  void want(int attribute, bool geometry);
+
+private:
+  void open();
+  Ref<HostRow> next();
+  /** Reads the next feature; at the end, raises ComError when the read broke off. */
+  bool fetch(QgsFeature& feature);
+
+  std::shared_ptr<LayerTable> mTable;
+  QgsFeatureRequest mRequest;
+  QgsAttributeList mAttributes;
+  bool mWithGeometry;
+  QgsFeatureIterator mIterator;
+  bool mOpened = false;
+  qint64 mReturned = 0;
+  std::unique_ptr<DirectColumnReader> mDirect;
+  bool mDirectTried = false;
+  /** Notices a read that a database provider broke off and ended as though complete. */
+  std::unique_ptr<ReadFailureWatch> mWatch;
+};
+
+} // namespace LarkhillQgis

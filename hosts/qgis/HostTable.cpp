@@ -1,0 +1,62 @@
+#include "qgis/HostTable.h"
+
+#include "platform/ComError.h"
+#include "qgis/ClauseRequest.h"
+#include "qgis/HostCursor.h"
+#include "qgis/HostFields.h"
+#include "qgis/LayerTable.h"
+#include "qgis/ReadFailureWatch.h"
+
+#include <limits>
+#include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
+
+namespace {
+
+QString whereClauseOf(const Ref<IQueryFilter>& filter) {
+  return filter ? filter->WhereClause() : QString();
+}
+
+} // namespace
+
+int32_t HostTable::FindField(const QString& name) {
+  return mTable->find(name);
+}
+
+Ref<IFields> HostTable::Fields() {
+  return std::make_shared<HostFields>(mTable->fields());
+}
+
+int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
+  QgsVectorLayer* layer = mTable->layer();
+  const QString clause = whereClauseOf(filter);
+  qint64 count = -1;
+  if (clause.trimmed().isEmpty())
+    count = layer->featureCount();
+  if (count < 0) {
+    QgsAttributeList needed;
+    QgsFeatureRequest request = clauseRequest(*mTable, clause, needed);
+    request.setSubsetOfAttributes(needed);
+    request.setFlags(QgsFeatureRequest::NoGeometry);
+    count = 0;
+    const ReadFailureWatch watch;
+    QgsFeatureIterator it = layer->getFeatures(request);
+    QgsFeature feature;
+    while (it.nextFeature(feature))
+      ++count;
+    watch.check();
+  }
+  if (count > std::numeric_limits<int32_t>::max())
+    RuntimeError::raise(RuntimeError::Overflow);
+  return static_cast<int32_t>(count);
+}
+
+Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {
+  QgsAttributeList needed;
+  const QgsFeatureRequest request = clauseRequest(*mTable, whereClauseOf(filter), needed);
+  mTable->layer();
+  return std::make_shared<HostCursor>(mTable, request, needed, false);
+}
+
+} // namespace LarkhillQgis

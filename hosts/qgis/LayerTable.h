@@ -1,0 +1,56 @@
+#pragma once
+
+#include "mapdata/HostInterface.h"
+
+#include <QPointer>
+#include <QVector>
+#include <qgscoordinatereferencesystem.h>
+#include <qgsfeature.h>
+
+class QgsVectorLayer;
+
+namespace LarkhillQgis {
+
+/** True for the integer attribute types. */
+bool isWholeNumberType(QVariant::Type type);
+
+/**
+ * The table view of one QGIS vector layer, shared by the table, its cursors and
+ * rows. Its fields are the object id (the provider's integer key, such as a
+ * GeoPackage's "fid", or else a field "FID" that stands for the feature id, as
+ * shapefiles have none), the shape (named "Shape") when the layer has
+ * geometry, and the layer's attributes in their order.
+ */
+class LayerTable {
+public:
+  struct Column {
+    enum class Kind { Oid, Shape, Attribute };
+    Kind kind;
+    /** The attribute index in the layer (Oid: the key attribute or -1; Shape: -1). */
+    int attribute;
+    QString name;
+    int32_t type;
+  };
+
+  explicit LayerTable(QgsVectorLayer* layer);
+
+  /** The layer; raises ComError when it has been removed or its data source is unusable. */
+  QgsVectorLayer* layer() const;
+  const QVector<Column>& fields() const { return mFields; }
+  /** The position of the first field with this name, letter case ignored; -1 when absent. */
+  int find(const QString& name) const;
+  /** The position of the object-id field. */
+  int oidPosition() const { return mOidPosition; }
+  const QgsCoordinateReferenceSystem& crs() const { return mCrs; }
+
+  /** Turns a feature id into the 32-bit object id; raises ComError when it does not fit. */
+  static int32_t toOid(QgsFeatureId id);
+
+private:
+  QPointer<QgsVectorLayer> mLayer;
+  QVector<Column> mFields;
+  int mOidPosition = 0;
+  QgsCoordinateReferenceSystem mCrs;
+};
+
+} // namespace LarkhillQgis
