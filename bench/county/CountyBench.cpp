@@ -242,7 +242,8 @@ Column sqliteRead(const std::string& path, long long expected) {
   return column;
 }
 
-/** The column PIN read from the DBF file itself: fixed records, blanks trimmed, deleted left out. */
+/** The column PIN read from the DBF file itself: fixed records, blanks trimmed, deleted left out.
+ */
 Column dbfRead(const std::string& shp, long long expected) {
   const std::string path = shp.substr(0, shp.size() - 4) + ".dbf";
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -270,8 +271,8 @@ Column dbfRead(const std::string& shp, long long expected) {
   std::vector<char> chunk(size_t(recordLength) * 65536);
   std::fseek(file, long(headerLength), SEEK_SET);
   for (uint32_t done = 0; done < records;) {
-    const size_t got = std::fread(chunk.data(), recordLength,
-                                  std::min<size_t>(65536, records - done), file);
+    const size_t got =
+        std::fread(chunk.data(), recordLength, std::min<size_t>(65536, records - done), file);
     if (got == 0)
       break;
     for (size_t r = 0; r < got; ++r) {
@@ -341,7 +342,10 @@ TextBatch syntheticIds(const std::string& kind) {
   for (int i = 0; i < n; ++i) {
     if (kind == "county-like") {
       const unsigned r = random();
-      std::snprintf(text, sizeof text, "%s%02u-%03u-%04u", r % 10 == 0 ? "R" : r % 10 == 1 ? "r" : "",
+      std::snprintf(text, sizeof text, "%s%02u-%03u-%04u",
+                    r % 10 == 0   ? "R"
+                    : r % 10 == 1 ? "r"
+                                  : "",
                     10 + r / 16 % 30, r / 512 % 100 * 10, r / 65536 % 10000);
     } else if (kind == "all-digit") {
       std::snprintf(text, sizeof text, "%u", unsigned(random() % 1000000000u));
@@ -412,7 +416,8 @@ std::string fmt(const char* format, double value) {
   return text;
 }
 std::string ms(double secondsValue) {
-  return secondsValue < 0.01 ? fmt("%.3f ms", secondsValue * 1e3) : fmt("%.1f ms", secondsValue * 1e3);
+  return secondsValue < 0.01 ? fmt("%.3f ms", secondsValue * 1e3)
+                             : fmt("%.1f ms", secondsValue * 1e3);
 }
 std::string us(double secondsValue) {
   return fmt("%.2f us", secondsValue * 1e6);
@@ -559,7 +564,9 @@ int main(int argc, char** argv) {
               ratio(median(one), median(tight)), size == million ? "<= 1.25x" : ""});
       report({"(a) list" + tag + ", 2 threads (sort " + ms(median(sortTimes)) + ")",
               ms(median(two)), ms(median(tight)) + " tight", ratio(median(two), median(tight)),
-              size == million ? "<= 0.8x" : size == 3 * million ? "<= 600 ms" : ""});
+              size == million       ? "<= 0.8x"
+              : size == 3 * million ? "<= 600 ms"
+                                    : ""});
       report({"(a) list" + tag + ", 2 threads, against the read alone", ms(median(two)),
               ms(median(floor)) + " read", ratio(median(two), median(floor)), ""});
       std::printf("    %zu entries; processor time (all threads): 1 thread %s, 2 threads %s, "
@@ -595,9 +602,10 @@ int main(int argc, char** argv) {
           bestSort(column);
           bestCpu.push_back(cpu() - c0);
         }
-        std::printf("    phases: reader alone %s, our read into the list %s, our sort %s, best sort %s\n",
-                    ms(median(readerCpu)).c_str(), ms(median(readCpu)).c_str(), ms(median(sortCpu)).c_str(),
-                    ms(median(bestCpu)).c_str());
+        std::printf(
+            "    phases: reader alone %s, our read into the list %s, our sort %s, best sort %s\n",
+            ms(median(readerCpu)).c_str(), ms(median(readCpu)).c_str(), ms(median(sortCpu)).c_str(),
+            ms(median(bestCpu)).c_str());
         std::fflush(stdout);
       }
     }
@@ -634,8 +642,8 @@ int main(int argc, char** argv) {
       report({"(a) list shp " + std::to_string(size) + (agree ? "" : " (LISTS DIFFER)"),
               ms(median(ours)), ms(median(base)) + " DBF", ratio(median(ours), median(base)),
               size == million ? "<= 1.25x" : ""});
-      std::printf("    processor time (all threads): ours %s, DBF %s\n", ms(median(cpuOurs)).c_str(),
-                  ms(median(cpuBase)).c_str());
+      std::printf("    processor time (all threads): ours %s, DBF %s\n",
+                  ms(median(cpuOurs)).c_str(), ms(median(cpuBase)).c_str());
       std::fflush(stdout);
     }
 

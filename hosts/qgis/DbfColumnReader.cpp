@@ -58,7 +58,8 @@ std::unique_ptr<DbfColumnReader> DbfColumnReader::open(QgsVectorLayer* layer, in
       QgsProviderRegistry::instance()->decodeUri(QStringLiteral("ogr"), provider->dataSourceUri());
   const QString path = parts.value(QStringLiteral("path")).toString();
   const QString suffix = QFileInfo(path).suffix().toLower();
-  if (!QFileInfo(path).isFile() || (suffix != QLatin1String("shp") && suffix != QLatin1String("dbf")))
+  if (!QFileInfo(path).isFile() ||
+      (suffix != QLatin1String("shp") && suffix != QLatin1String("dbf")))
     return nullptr;
   const QString dbf = sibling(path, ".dbf");
   if (dbf.isEmpty())
@@ -121,7 +122,8 @@ std::unique_ptr<DbfColumnReader> DbfColumnReader::open(const QString& dbfPath,
     const unsigned char* d = fields.data() + at;
     const char type = char(d[11]);
     const uint32_t width = (type == 'N' || type == 'F') ? d[16] : uint32_t(d[16] | d[17] << 8);
-    const QByteArray name(reinterpret_cast<const char*>(d), int(strnlen(reinterpret_cast<const char*>(d), 11)));
+    const QByteArray name(reinterpret_cast<const char*>(d),
+                          int(strnlen(reinterpret_cast<const char*>(d), 11)));
     if (name == wanted) {
       if (type != 'C' || found)
         return nullptr; // not text, or a name twice
@@ -159,8 +161,8 @@ void DbfColumnReader::appendDecoded(const char* bytes, size_t size, TextBatch& t
     bytes = recoded.data();
     size = recoded.size();
   }
-  const QString text = mCodec ? mCodec->toUnicode(bytes, int(size))
-                              : QString::fromUtf8(bytes, int(size));
+  const QString text =
+      mCodec ? mCodec->toUnicode(bytes, int(size)) : QString::fromUtf8(bytes, int(size));
   const QByteArray utf8 = text.toUtf8();
   texts.append(utf8.constData(), size_t(utf8.size()));
 }

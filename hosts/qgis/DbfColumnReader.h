@@ -53,7 +53,7 @@ private:
   int mField = -1; // the column's position among the DBF's fields
   std::vector<char> mChunk;
   size_t mChunkRecords = 0, mChunkNext = 0;
-  std::string mSourceEncoding; // GDAL's name of the code page recoded from; empty: none
+  std::string mSourceEncoding;  // GDAL's name of the code page recoded from; empty: none
   QTextCodec* mCodec = nullptr; // the layer's encoding when it is not UTF-8
 };
 

@@ -22,8 +22,8 @@ QString quoted(const QString& name) {
 /** A read-only connection of its own; none when the file cannot be opened. */
 sqlite3* openFile(const QString& path) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.toUtf8().constData(), &db,
-                      SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
@@ -66,19 +66,19 @@ bool describe(const QString& path, QString& table, QString& fid, QString& column
   if (contents && tables.contains(table, Qt::CaseInsensitive)) {
     int keys = 0;
     QString text;
-    found = query(db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)),
-                  [&](sqlite3_stmt* s) {
-                    const QString name = columnText(s, 1);
-                    const QString type = columnText(s, 2).toUpper();
-                    if (sqlite3_column_int(s, 5) > 0) {
-                      ++keys;
-                      if (type == QLatin1String("INTEGER"))
-                        fid = name;
-                    }
-                    if (name.compare(column, Qt::CaseInsensitive) == 0 &&
-                        type.startsWith(QLatin1String("TEXT")))
-                      text = name;
-                  });
+    found =
+        query(db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)), [&](sqlite3_stmt* s) {
+          const QString name = columnText(s, 1);
+          const QString type = columnText(s, 2).toUpper();
+          if (sqlite3_column_int(s, 5) > 0) {
+            ++keys;
+            if (type == QLatin1String("INTEGER"))
+              fid = name;
+          }
+          if (name.compare(column, Qt::CaseInsensitive) == 0 &&
+              type.startsWith(QLatin1String("TEXT")))
+            text = name;
+        });
     found = found && keys == 1 && !fid.isEmpty() && !text.isEmpty();
     column = text;
   }
@@ -95,8 +95,7 @@ GpkgColumnReader::Range::~Range() {
   sqlite3_close(db);
 }
 
-bool GpkgColumnReader::Range::read(int64_t max, TextBatch& texts,
-                                   const std::atomic<bool>* stop) {
+bool GpkgColumnReader::Range::read(int64_t max, TextBatch& texts, const std::atomic<bool>* stop) {
   for (int64_t n = 0; n < max && !done; ++n) {
     const int result = sqlite3_step(statement);
     if (result == SQLITE_ROW) {
@@ -123,9 +122,8 @@ std::unique_ptr<GpkgColumnReader::Range>
 GpkgColumnReader::openRange(const QString& path, const QString& sql, int64_t from, int64_t to) {
   auto range = std::make_unique<Range>();
   range->db = openFile(path);
-  if (!range->db ||
-      sqlite3_prepare_v2(range->db, sql.toUtf8().constData(), -1, &range->statement, nullptr) !=
-          SQLITE_OK)
+  if (!range->db || sqlite3_prepare_v2(range->db, sql.toUtf8().constData(), -1, &range->statement,
+                                       nullptr) != SQLITE_OK)
     return nullptr;
   sqlite3_bind_int64(range->statement, 1, from);
   sqlite3_bind_int64(range->statement, 2, to);
@@ -166,15 +164,16 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
     if (!db)
       return nullptr;
     // Each of min and max alone is looked up in the key's tree, without a scan.
-    const bool read = query(db,
-                            QStringLiteral("SELECT (SELECT min(%1) FROM %2), (SELECT max(%1) FROM %2)")
-                                .arg(quoted(fid), quoted(table)),
-                            [&](sqlite3_stmt* s) {
-                              if (sqlite3_column_type(s, 0) != SQLITE_NULL) {
-                                low = sqlite3_column_int64(s, 0);
-                                high = sqlite3_column_int64(s, 1);
-                              }
-                            });
+    const bool read =
+        query(db,
+              QStringLiteral("SELECT (SELECT min(%1) FROM %2), (SELECT max(%1) FROM %2)")
+                  .arg(quoted(fid), quoted(table)),
+              [&](sqlite3_stmt* s) {
+                if (sqlite3_column_type(s, 0) != SQLITE_NULL) {
+                  low = sqlite3_column_int64(s, 0);
+                  high = sqlite3_column_int64(s, 1);
+                }
+              });
     sqlite3_close(db);
     if (!read)
       return nullptr;

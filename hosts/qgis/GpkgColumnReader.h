@@ -59,8 +59,8 @@ private:
   };
 
   GpkgColumnReader() = default;
-  static std::unique_ptr<Range> openRange(const QString& path, const QString& sql,
-                                          int64_t from, int64_t to);
+  static std::unique_ptr<Range> openRange(const QString& path, const QString& sql, int64_t from,
+                                          int64_t to);
   void finishUpper();
 
   std::unique_ptr<Range> mLower, mUpper;

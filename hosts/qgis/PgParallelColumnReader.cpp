@@ -22,8 +22,8 @@ QString quotedIdentifier(QString name) {
 bool run(PGconn* connection, const QString& sql, QString* value = nullptr) {
   PGresult* result = PQexec(connection, sql.toUtf8().constData());
   const ExecStatusType status = PQresultStatus(result);
-  const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ||
-                  status == PGRES_COPY_OUT;
+  const bool ok =
+      status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_COPY_OUT;
   if (ok && value)
     *value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
   PQclear(result);
@@ -129,8 +129,7 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
   reader->mUpper = std::make_unique<Stream>();
   reader->mUpper->connection = connect(uri);
   PGconn* second = reader->mUpper->connection;
-  if (!second ||
-      !run(first, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
+  if (!second || !run(first, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
       !run(first, QStringLiteral("SELECT pg_export_snapshot()"), &snapshot) ||
       !run(second, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
       !run(second, QStringLiteral("SET TRANSACTION SNAPSHOT '%1'").arg(snapshot)))

@@ -158,7 +158,8 @@ void SortedListModel::AddTexts(const TextBatch& texts) {
   const bool inLoad = mBulk;
   beginBulkLoad();
   const size_t base = mBytes.size();
-  if (base + texts.byteCount() > kEndMask || mEnds.size() + size_t(texts.size()) >= size_t(INT32_MAX))
+  if (base + texts.byteCount() > kEndMask ||
+      mEnds.size() + size_t(texts.size()) >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
   // The batch's bytes are taken whole; a wide entry keeps its text elsewhere
   // and leaves its bytes here unused.
@@ -266,8 +267,8 @@ namespace {
 /** Eight ASCII bytes with a-z folded to A-Z, all at once (every byte is below 0x80). */
 inline uint64_t foldEight(uint64_t bytes) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
-  const uint64_t fromA = (bytes + 0x1F * kOnes) & (0x80 * kOnes);  // byte >= 'a'
-  const uint64_t pastZ = (bytes + 0x05 * kOnes) & (0x80 * kOnes);  // byte > 'z'
+  const uint64_t fromA = (bytes + 0x1F * kOnes) & (0x80 * kOnes); // byte >= 'a'
+  const uint64_t pastZ = (bytes + 0x05 * kOnes) & (0x80 * kOnes); // byte > 'z'
   return bytes - ((fromA & ~pastZ) >> 2);
 }
 
@@ -426,8 +427,9 @@ void SortedListModel::sortAll() {
       sample.push_back(items[i].key());
     std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
     const uint64_t middle = sample[sample.size() / 2];
-    SortItem* split = std::partition(items.data(), items.data() + count,
-                                     [middle](const SortItem& item) { return item.key() < middle; });
+    SortItem* split =
+        std::partition(items.data(), items.data() + count,
+                       [middle](const SortItem& item) { return item.key() < middle; });
     if (split == items.data())
       split = std::partition(items.data(), items.data() + count,
                              [middle](const SortItem& item) { return item.key() <= middle; });

@@ -104,8 +104,7 @@ TEST_F(PgBulkTextTest, ATableOfManyPagesIsCopiedInTwoHalvesInTheOrderOfOneCopy) 
     TextBatch batch;
     while (reader.next(500, batch))
       for (int i = 0; i < batch.size(); ++i)
-        texts.push_back(batch.isNull(i) ? std::nullopt
-                                        : std::optional<std::string>(batch.text(i)));
+        texts.push_back(batch.isNull(i) ? std::nullopt : std::optional<std::string>(batch.text(i)));
     return texts;
   };
   const auto halves = PgParallelColumnReader::open(pages, pin);

@@ -205,8 +205,8 @@ TEST_F(CodePageTest, ADbfIsReadWithTheCodePageQgisTakesFromItsCpgFileOrLanguageB
       QFile::remove(cpg);
     languageByte(ldid);
     open(shp);
-    const std::string what = "language byte " + std::to_string(int(ldid)) +
-                             (QFile::exists(cpg) ? " and .cpg" : "");
+    const std::string what =
+        "language byte " + std::to_string(int(ldid)) + (QFile::exists(cpg) ? " and .cpg" : "");
     EXPECT_TRUE(DbfColumnReader::open(mLayer, pinAttribute())) << what;
     const Texts rows = byRows("PIN");
     EXPECT_EQ(byTexts("PIN"), rows) << what;

@@ -363,7 +363,8 @@ TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison)
   for (int i : order)
     expected.append(entries[i]);
 
-  for (const auto method : {SortedListModel::SortMethod::Radix, SortedListModel::SortMethod::Compare})
+  for (const auto method :
+       {SortedListModel::SortMethod::Radix, SortedListModel::SortMethod::Compare})
     for (int threads : {1, 2}) {
       SortedListModel::setSortMethod(method);
       SortedListModel::setSortThreads(threads);
