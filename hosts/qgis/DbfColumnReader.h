@@ -16,9 +16,10 @@ namespace LarkhillQgis {
  * Reads one character column of a shapefile straight from its DBF file: a
  * record is a fixed run of bytes, so a value is a slice of the record, taken
  * as GDAL takes it (blanks around it dropped, empty as null, deleted records
- * passed over) and decoded as QGIS decodes it: from the code page GDAL found
- * for the file (its .cpg file or the language byte of the DBF header) to
- * UTF-8, then with the layer's encoding.
+ * passed over) and decoded as QGIS decodes it: with the layer's encoding,
+ * which QGIS takes from the file's .cpg file or the language byte of its
+ * header (GDAL's own recoding is off then; where it is on, from the code page
+ * GDAL found to UTF-8 first).
  */
 class DbfColumnReader : public DirectColumnReader {
 public:
