@@ -122,6 +122,10 @@ std::unique_ptr<GpkgColumnReader::Range>
 GpkgColumnReader::openRange(const QString& path, const QString& sql, int64_t from, int64_t to) {
   auto range = std::make_unique<Range>();
   range->db = openFile(path);
+  // A read straight through the table reads each page once: a small page
+  // cache does, and leaves little for the heap to keep after the load.
+  if (range->db)
+    sqlite3_exec(range->db, "PRAGMA cache_size = -64", nullptr, nullptr, nullptr);
   if (!range->db || sqlite3_prepare_v2(range->db, sql.toUtf8().constData(), -1, &range->statement,
                                        nullptr) != SQLITE_OK)
     return nullptr;
@@ -159,6 +163,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
   if (!describe(path, table, fid, column))
     return nullptr;
   int64_t low = 0, high = -1;
+  double bytesPerValue = 0.0;
   {
     sqlite3* db = openFile(path);
     if (!db)
@@ -174,6 +179,13 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
                   high = sqlite3_column_int64(s, 1);
                 }
               });
+    // The bytes of a value, from the first rows, to make room for the second
+    // half up front, in this thread: memory the reading thread took itself
+    // would stay with that thread's heap after the load.
+    query(db,
+          QStringLiteral("SELECT avg(length(CAST(%1 AS BLOB))) FROM (SELECT %1 FROM %2 LIMIT 1000)")
+              .arg(quoted(column), quoted(table)),
+          [&](sqlite3_stmt* s) { bytesPerValue = sqlite3_column_double(s, 0); });
     sqlite3_close(db);
     if (!read)
       return nullptr;
@@ -193,7 +205,8 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
     if (!reader->mUpper)
       return nullptr;
     GpkgColumnReader* self = reader.get();
-    self->mUpperTexts.reserve(size_t((high - middle) & 0x3FFFFFFF), 0);
+    const size_t values = size_t(std::min<int64_t>(high - middle, 0x3FFFFFFF));
+    self->mUpperTexts.reserve(values, size_t(double(values) * (bytesPerValue + 1.0) * 1.25));
     self->mWorker = std::thread([self] {
       self->mUpper->read(std::numeric_limits<int64_t>::max(), self->mUpperTexts, &self->mStop);
     });
