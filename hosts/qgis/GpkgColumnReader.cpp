@@ -195,7 +195,8 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
   std::unique_ptr<GpkgColumnReader> reader(new GpkgColumnReader());
   // Small tables are read by one reader: a thread costs more than it saves.
   constexpr int64_t kSplitFrom = 50000;
-  const bool split = threads > 1 && high - low >= kSplitFrom;
+  const bool split =
+      threads > 1 && std::thread::hardware_concurrency() > 1 && high - low >= kSplitFrom;
   const int64_t middle = split ? low + (high - low) / 2 : high;
   reader->mLower = openRange(path, sql, low, middle);
   if (!reader->mLower)

@@ -411,7 +411,10 @@ void SortedListModel::radixRun(SortItem* first, SortItem* last, uint32_t level, 
 void SortedListModel::sortAll() {
   const uint32_t count = uint32_t(mEnds.size());
   std::vector<SortItem> items(count);
-  const int threads = count >= 65536 ? std::max(1, std::min(sThreads, 2)) : 1;
+  // A second thread only where there is a second core for it.
+  const int threads = count >= 65536 && std::thread::hardware_concurrency() > 1
+                          ? std::max(1, std::min(sThreads, 2))
+                          : 1;
   auto fill = [&](uint32_t from, uint32_t to) {
     for (uint32_t i = from; i < to; ++i) {
       items[i].setKey(sortKey(i, 0));
