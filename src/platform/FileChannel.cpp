@@ -1,12 +1,12 @@
 #include "platform/FileChannel.h"
 
+#include "platform/CodePage.h"
 #include "platform/ComError.h"
 #include "platform/DriveTable.h"
 #include "platform/FileSystemObject.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTextCodec>
 #include <map>
 #include <memory>
 
@@ -87,12 +87,9 @@ QByteArray withoutByteOrderMark(const QByteArray& bytes) {
 namespace FileChannel {
 
 QString decode(const QByteArray& bytes) {
-  QTextCodec* utf8 = QTextCodec::codecForName("UTF-8");
-  QTextCodec::ConverterState state;
-  const QString text = utf8->toUnicode(bytes.constData(), bytes.size(), &state);
-  if (state.invalidChars == 0)
-    return text;
-  return QTextCodec::codecForName("Windows-1252")->toUnicode(bytes);
+  if (const std::optional<QString> text = CodePage::fromUtf8(bytes))
+    return *text;
+  return CodePage::fromWindows1252(bytes);
 }
 
 QByteArray encode(const QString& text) { return text.toUtf8(); }
