@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
+#include <qgsstatusbar.h>
 
 namespace LarkhillQgis {
 
@@ -41,6 +42,15 @@ Ref<IStepProgressor> HostStatusBar::ProgressBar() {
 }
 
 void HostStatusBar::setStatusMessage(int32_t, const QString& message) {
+  // QGIS fills its main window's status bar with a status bar of its own,
+  // which would cover a message of the outer one: QGIS's own shows it there.
+  if (auto* qgisBar = statusBar()->findChild<QgsStatusBar*>()) {
+    if (message.isEmpty())
+      qgisBar->clearMessage();
+    else
+      qgisBar->showMessage(message);
+    return;
+  }
   if (message.isEmpty())
     statusBar()->clearMessage();
   else
@@ -89,7 +99,9 @@ void HostStatusBar::Step() {
 void HostStatusBar::Hide() {
   mShown = false;
   progress()->hide();
-  statusBar()->clearMessage();
+  // Only the progress's own text goes: a message shown since then stays.
+  if (statusBar()->currentMessage() == mMessage)
+    statusBar()->clearMessage();
 }
 
 void HostStatusBar::paint() {

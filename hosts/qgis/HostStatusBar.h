@@ -12,8 +12,8 @@ namespace LarkhillQgis {
 /**
  * A main window's status bar and its progress bar. The progress bar (object
  * name "larkhillProgress") is added to the status bar on first use; `Show`
- * shows it with the message, `Hide` hides both. Each change is painted at
- * once, as the work that reports progress does not return to the event loop.
+ * shows it with the message, `Hide` hides both (a message shown since stays). Each change is
+ * painted at once, as the work that reports progress does not return to the event loop.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
@@ -25,7 +25,11 @@ public:
 
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;
-  /** Shows the text as the status bar's message (any pane: QGIS has one); empty clears it. */
+  /**
+   * Shows the text as the status bar's message until the next message (any
+   * pane: QGIS has one); empty clears it. In QGIS the text goes to QGIS's own
+   * status bar inside the main window's. The progress bar's Hide leaves it.
+   */
   void setStatusMessage(int32_t pane, const QString& message) override;
 
   void setMinRange(int32_t value) override;

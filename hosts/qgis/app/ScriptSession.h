@@ -14,9 +14,10 @@ class QAbstractItemView;
  * A scripted session: reads a script of steps and drives the real widgets by
  * their object names, printing a transcript of what a person would see:
  * each message box's text (every box is answered with OK), each window shown
- * or hidden with its caption, each list's entry count and selected entry, and
- * the extent each zoom set. With a screenshot folder it saves a PNG of the
- * main window (with the windows over it) after each step.
+ * or hidden with its caption, each list's entry count and selected entry, the
+ * extent each zoom set, each feature marked on the map ("HIGHLIGHT: <layer>
+ * feature <id>") and each message the status bar shows ("STATUS: <text>"). With a screenshot folder
+ * it saves a PNG of the main window (with the windows over it) after each step.
  *
  * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
  * pick the widget inside a window or widget of that name):
@@ -26,6 +27,7 @@ class QAbstractItemView;
  *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
  *   click <button>                     clicks a button
  *   close <window caption>             closes a window
+ *   dock <panel> <left|right|float>    docks a panel at a side of the window, or floats it
  *   wait <milliseconds>                lets the application run
  *   screenshot <name>                  saves a PNG now
  *   echo <text>                        prints the text
