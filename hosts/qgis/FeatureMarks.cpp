@@ -14,6 +14,7 @@ namespace FeatureMarks {
 
 namespace {
 const char* const kObjectName = "larkhillHighlight";
+const char* const kHaloName = "larkhillHighlightHalo";
 
 // The colour QGIS's identify tool highlights with, from the user's options.
 QColor highlightColour() {
@@ -26,21 +27,45 @@ QColor highlightColour() {
   colour.setAlpha(255);
   return colour;
 }
-} // namespace
 
-QList<QgsHighlight*> highlights(QgsMapCanvas* canvas) {
+// Our highlights on the canvas with the object name given, or with either name.
+QList<QgsHighlight*> named(QgsMapCanvas* canvas, const char* name) {
   QList<QgsHighlight*> found;
   if (!canvas || !canvas->scene())
     return found;
   for (QGraphicsItem* item : canvas->scene()->items())
     if (auto* highlight = dynamic_cast<QgsHighlight*>(item))
-      if (highlight->objectName() == QLatin1String(kObjectName))
+      if (name ? highlight->objectName() == QLatin1String(name)
+               : highlight->objectName().startsWith(QLatin1String(kObjectName)))
         found.append(highlight);
   return found;
 }
 
+// A highlight of ours that removes itself after SteadySeconds: its own child
+// timer does it, so no object of ours outlives the canvas or the plugin, and a
+// highlight removed earlier takes its timer along.
+QgsHighlight* addHighlight(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
+                           const char* name, const QColor& colour, const QColor& fill, int width) {
+  auto* highlight = new QgsHighlight(canvas, geometry, layer);
+  highlight->setObjectName(QString::fromLatin1(name));
+  highlight->setColor(colour);
+  highlight->setFillColor(fill);
+  highlight->setWidth(width);
+  highlight->show();
+  auto* timer = new QTimer(highlight);
+  timer->setSingleShot(true);
+  QObject::connect(timer, &QTimer::timeout, highlight, &QObject::deleteLater);
+  timer->start(SteadySeconds * 1000);
+  return highlight;
+}
+} // namespace
+
+QList<QgsHighlight*> highlights(QgsMapCanvas* canvas) {
+  return named(canvas, kObjectName);
+}
+
 void clear(QgsMapCanvas* canvas) {
-  for (QgsHighlight* highlight : highlights(canvas))
+  for (QgsHighlight* highlight : named(canvas, nullptr))
     delete highlight;
 }
 
@@ -49,21 +74,12 @@ void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geomet
   clear(canvas);
   const QColor outline = highlightColour();
   QColor fill = outline;
-  fill.setAlpha(70);
+  fill.setAlpha(90);
 
-  auto* highlight = new QgsHighlight(canvas, geometry, layer);
-  highlight->setObjectName(QString::fromLatin1(kObjectName));
+  // A white halo under the outline keeps it clear on a fill of its own colour.
+  addHighlight(canvas, layer, geometry, kHaloName, QColor(255, 255, 255, 230), Qt::transparent, 7);
+  QgsHighlight* highlight = addHighlight(canvas, layer, geometry, kObjectName, outline, fill, 3);
   highlight->setProperty("larkhillFeature", description);
-  highlight->setColor(outline);
-  highlight->setFillColor(fill);
-  highlight->setWidth(3);
-  highlight->show();
-  // The highlight's own child timer removes it: no object of ours outlives
-  // the canvas or the plugin, and a mark removed earlier takes its timer along.
-  auto* timer = new QTimer(highlight);
-  timer->setSingleShot(true);
-  QObject::connect(timer, &QTimer::timeout, highlight, &QObject::deleteLater);
-  timer->start(SteadySeconds * 1000);
 
   QColor flashEnd = outline;
   flashEnd.setAlpha(0);

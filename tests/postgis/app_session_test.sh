@@ -4,11 +4,13 @@
 # ID, on the table with the btree ID index and on the one without. Then
 # projects whose layer has a wrong connection or a missing table: the
 # application says so, in bounded time, and the search still works on the
-# layers that open.
+# layers that open. Last, an ID that two parcels share: the first is marked
+# and the status bar counts them.
 #
-#   app_session_test.sh <larkhill-map>
+#   app_session_test.sh <larkhill-map> <larkhill-sample>
 set -uo pipefail
-MAP=${1:?usage: app_session_test.sh <larkhill-map>}
+MAP=${1:?usage: app_session_test.sh <larkhill-map> <larkhill-sample>}
+SAMPLE=${2:?usage: app_session_test.sh <larkhill-map> <larkhill-sample>}
 : "${LARKHILL_PG_STATE:?}"
 HERE=$(cd "$(dirname "$0")" && pwd)
 PY=/usr/bin/python3
@@ -119,6 +121,28 @@ for name in refused missing unanswered; do
 done
 [ "$seconds" -ge 8 ] || fail "unanswered: gave up after $seconds s, before the connection bound"
 expect_line missing "LIST frmConfig/List1 (LarkhillParcelSearch - Configure): 1 entries"
+
+# The sample town's condominium parcels 49 and 50 share the ID 01-000-0049.
+before=$fails
+"$SAMPLE" --count 300 --shared-ids --no-project "$WORK/town" >"$WORK/town.log" 2>&1 || fail "sample: $(cat "$WORK/town.log")"
+"$LARKHILL_TOOLS/pg-load-parcels.sh" "$LARKHILL_PG_STATE" town_shared 300 --from "$WORK/town/parcels.shp" >"$WORK/load.log" 2>&1 ||
+  fail "loading the town: $(cat "$WORK/load.log")"
+make_project "$WORK/shared.qgs" "$CONN" "Parcels=town_shared"
+first_fid() { psql "$CONN" -X -tAc "SELECT fid FROM town_shared WHERE parcel_id = '$1' ORDER BY fid LIMIT 1"; }
+session shared "$WORK/shared.qgs" "press LarkhillParcelSearch
+pick frmConfig/List1 Parcels
+pick frmConfig/List2 parcel_id
+click frmConfig/Command1
+type frmMain/Text1 01-000-0049
+click frmMain/Command4
+type frmMain/Text1 01-000-0051
+click frmMain/Command4"
+expect_line shared "HIGHLIGHT: Parcels feature $(first_fid 01-000-0049)"
+expect_line shared "STATUS: 2 parcels have the ID 01-000-0049; the first is shown."
+expect_line shared "HIGHLIGHT: Parcels feature $(first_fid 01-000-0051)"
+[ "$(grep -c 'parcels have the ID' "$WORK/shared.out")" -eq 1 ] || fail "shared: the count was said for an ID of one parcel"
+[ "$(grep -c '^MESSAGE BOX' "$WORK/shared.out")" -eq 1 ] || fail "shared: a message box besides the first"
+[ "$fails" -eq "$before" ] && echo "ok: shared (${seconds}s)"
 
 [ "$fails" -eq 0 ] || exit 1
 echo "All scripted database sessions passed."

@@ -12,8 +12,8 @@
 // an integer. The ID field gets an attribute index unless --no-index is given.
 // With --shared-ids, each parcel n with n % 100 == 50 holds the ID of the
 // parcel before it, as the units of a condominium share their lot's ID; the
-// other IDs stay as they are. The project labels each parcel with its ID at
-// large scales.
+// other IDs stay as they are. The project draws the parcels pale and labels
+// each with its ID at large scales.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,7 +29,9 @@
 #include <ogrsf_frmts.h>
 #include <qgsapplication.h>
 #include <qgslayertree.h>
+#include <qgsfillsymbol.h>
 #include <qgspallabeling.h>
+#include <qgssinglesymbolrenderer.h>
 #include <qgsproject.h>
 #include <qgstextbuffersettings.h>
 #include <qgstextformat.h>
@@ -401,9 +403,16 @@ QgsVectorLayer* addLayer(QgsProject& project, QgsLayerTreeGroup* group, const QS
   return layer;
 }
 
-// Labels each parcel with its ID once the map is close enough to read it
-// (1:2,000 and closer), so that the parcel a search found shows its ID.
-void labelIds(QgsVectorLayer* parcels) {
+// Draws the parcels as a cadastral map does, pale with thin grey lines, and
+// labels each with its ID once the map is close enough to read it (1:2,000
+// and closer), so that the parcel a search found shows its ID.
+void styleParcels(QgsVectorLayer* parcels) {
+  QgsFillSymbol* symbol = QgsFillSymbol::createSimple(
+      {{QStringLiteral("color"), QStringLiteral("246,242,228,255")},
+       {QStringLiteral("outline_color"), QStringLiteral("120,120,120,255")},
+       {QStringLiteral("outline_width"), QStringLiteral("0.3")}});
+  parcels->setRenderer(new QgsSingleSymbolRenderer(symbol));
+
   QgsPalLayerSettings settings;
   settings.fieldName = QStringLiteral("PARCEL_ID");
   settings.placement = QgsPalLayerSettings::OverPoint;
@@ -432,7 +441,7 @@ void writeProject(const Options& o, const QString& gpkg) {
   const QString base = QStringLiteral("%1|layername=").arg(gpkg);
   addLayer(project, cadastre, base + QStringLiteral("address_points"),
            QStringLiteral("Address Points"));
-  labelIds(
+  styleParcels(
       addLayer(project, cadastre, base + QStringLiteral("parcels"), QStringLiteral("Parcels")));
   addLayer(project, cadastre, base + QStringLiteral("buildings"), QStringLiteral("Buildings"));
   addLayer(project, cadastre, base + QStringLiteral("roads"), QStringLiteral("Roads"));

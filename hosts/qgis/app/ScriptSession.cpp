@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QSet>
 #include <QStatusBar>
 #include <QTest>
@@ -229,12 +230,21 @@ void ScriptSession::runNext() {
       finish(1);
     }
   });
-  QTimer::singleShot(0, this, [this, step] {
-    if (mFinished)
-      return;
-    afterStep(step);
-    runNext();
-  });
+  QTimer::singleShot(0, this, [this, step] { finishStep(step); });
+}
+
+void ScriptSession::finishStep(const Step& step) {
+  if (mFinished)
+    return;
+  // A wait or a screenshot lets the application run: the next step waits
+  // until it is over, so that it does not happen during the wait or before
+  // the picture.
+  if (mWaiting) {
+    QTimer::singleShot(20, this, [this, step] { finishStep(step); });
+    return;
+  }
+  afterStep(step);
+  runNext();
 }
 
 void ScriptSession::failStep(const QString& reason) {
@@ -268,6 +278,7 @@ void ScriptSession::perform(const Step& step) {
   if (step.verb == QLatin1String("echo")) {
     mOut << step.target << '\n';
   } else if (step.verb == QLatin1String("wait")) {
+    const QScopedValueRollback<bool> waiting(mWaiting, true);
     QElapsedTimer timer;
     timer.start();
     const int ms = step.target.toInt();
@@ -423,6 +434,7 @@ void ScriptSession::waitForMap() {
 }
 
 void ScriptSession::saveScreenshot(const QString& name) {
+  const QScopedValueRollback<bool> waiting(mWaiting, true);
   waitForMap();
   QImage image = mWindow->grab().toImage();
   QPainter painter(&image);

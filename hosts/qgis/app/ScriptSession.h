@@ -60,6 +60,7 @@ private:
 
   void runNext();
   void perform(const Step& step);
+  void finishStep(const Step& step);
   void afterStep(const Step& step);
   void finish(int exitCode);
   void reportLists();
@@ -76,5 +77,6 @@ private:
   int mNext = 0;
   int mShot = 0;
   bool mFinished = false;
+  bool mWaiting = false;
   QHash<QString, QString> mListStates;
 };
