@@ -35,8 +35,8 @@ QList<QgsHighlight*> named(QgsMapCanvas* canvas, const char* name) {
     return found;
   for (QGraphicsItem* item : canvas->scene()->items())
     if (auto* highlight = dynamic_cast<QgsHighlight*>(item))
-      if (name ? highlight->objectName() == QLatin1String(name)
-               : highlight->objectName().startsWith(QLatin1String(kObjectName)))
+      if (name ? highlight->data(NameKey).toString() == QLatin1String(name)
+               : highlight->data(NameKey).toString().startsWith(QLatin1String(kObjectName)))
         found.append(highlight);
   return found;
 }
@@ -47,7 +47,7 @@ QList<QgsHighlight*> named(QgsMapCanvas* canvas, const char* name) {
 QgsHighlight* addHighlight(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
                            const char* name, const QColor& colour, const QColor& fill, int width) {
   auto* highlight = new QgsHighlight(canvas, geometry, layer);
-  highlight->setObjectName(QString::fromLatin1(name));
+  highlight->setData(NameKey, QString::fromLatin1(name));
   highlight->setColor(colour);
   highlight->setFillColor(fill);
   highlight->setWidth(width);
@@ -56,12 +56,19 @@ QgsHighlight* addHighlight(QgsMapCanvas* canvas, QgsVectorLayer* layer, const Qg
   timer->setSingleShot(true);
   QObject::connect(timer, &QTimer::timeout, highlight, &QObject::deleteLater);
   timer->start(SteadySeconds * 1000);
+  // A mark of a layer that goes, goes with it.
+  if (layer)
+    QObject::connect(layer, &QObject::destroyed, highlight, &QObject::deleteLater);
   return highlight;
 }
 } // namespace
 
 QList<QgsHighlight*> highlights(QgsMapCanvas* canvas) {
   return named(canvas, kObjectName);
+}
+
+QString description(const QgsHighlight* highlight) {
+  return highlight->data(DescriptionKey).toString();
 }
 
 void clear(QgsMapCanvas* canvas) {
@@ -79,7 +86,7 @@ void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geomet
   // A white halo under the outline keeps it clear on a fill of its own colour.
   addHighlight(canvas, layer, geometry, kHaloName, QColor(255, 255, 255, 230), Qt::transparent, 7);
   QgsHighlight* highlight = addHighlight(canvas, layer, geometry, kObjectName, outline, fill, 3);
-  highlight->setProperty("larkhillFeature", description);
+  highlight->setData(DescriptionKey, description);
 
   QColor flashEnd = outline;
   flashEnd.setAlpha(0);

@@ -19,19 +19,25 @@ namespace LarkhillQgis {
  * SteadySeconds, at the next mark, or when the marks are cleared (the host
  * clears them when the search window closes).
  *
- * The highlights are items of the canvas's scene, owned by it, and are found
- * again by their object names ("larkhillHighlight", and "larkhillHighlightHalo"
- * for the halo); nothing else holds them.
+ * The highlights are items of the canvas's scene, owned by it; nothing else
+ * holds them. They are found again by the item data under NameKey
+ * ("larkhillHighlight", and "larkhillHighlightHalo" for the halo under the
+ * outline), which scripts can read too: the mark of a feature carries its
+ * description under DescriptionKey.
  */
 namespace FeatureMarks {
+
+/** The item data keys of a mark's name and of its feature's description. */
+constexpr int NameKey = 0x4c48;
+constexpr int DescriptionKey = 0x4c49;
 
 /** How long a steady highlight stays, in seconds. */
 constexpr int SteadySeconds = 10;
 
 /**
  * Marks the shape (in the layer's reference system) on the canvas, replacing
- * the marks there are. `description` is kept on the highlight as its property
- * "larkhillFeature".
+ * the marks there are. `description` is kept on the highlight under
+ * DescriptionKey.
  */
 void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
           const QString& description);
@@ -41,6 +47,9 @@ void clear(QgsMapCanvas* canvas);
 
 /** The highlights on the canvas now, one a marked feature (owned by the canvas). */
 QList<QgsHighlight*> highlights(QgsMapCanvas* canvas);
+
+/** The description of the feature a highlight marks. */
+QString description(const QgsHighlight* highlight);
 
 } // namespace FeatureMarks
 
