@@ -68,7 +68,7 @@ public:
   QStringList marks() override {
     QStringList marks;
     for (QgsHighlight* highlight : LarkhillQgis::FeatureMarks::highlights(mHost->canvas))
-      marks.append(highlight->property("larkhillFeature").toString());
+      marks.append(LarkhillQgis::FeatureMarks::description(highlight));
     return marks;
   }
 

@@ -22,7 +22,7 @@ namespace {
 QStringList canvasMarks(QgsMapCanvas* canvas) {
   QStringList marks;
   for (QgsHighlight* highlight : LarkhillQgis::FeatureMarks::highlights(canvas))
-    marks.append(highlight->property("larkhillFeature").toString());
+    marks.append(LarkhillQgis::FeatureMarks::description(highlight));
   return marks;
 }
 

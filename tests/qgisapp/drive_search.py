@@ -119,8 +119,9 @@ def marks():
     """The parcels marked on the canvas: the ID of each highlighted feature."""
     found = []
     for item in iface.mapCanvas().scene().items():
-        if isinstance(item, QgsHighlight) and item.objectName() == "larkhillHighlight":
-            described = item.property("larkhillFeature") or ""
+        # The host names its marks in the item data (FeatureMarks.h).
+        if isinstance(item, QgsHighlight) and item.data(0x4c48) == "larkhillHighlight":
+            described = item.data(0x4c49) or ""
             layer_name, _, fid = described.rpartition(" feature ")
             layers = QgsProject.instance().mapLayersByName(layer_name)
             feature = layers[0].getFeature(int(fid)) if layers and fid.isdigit() else None
