@@ -2,6 +2,7 @@
 
 #include "qgis/HostErrors.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
@@ -10,11 +11,15 @@
 namespace LarkhillQgis {
 
 HostStatusBar::~HostStatusBar() {
-  if (mProgress) {
+  auto takeOut = [this](QWidget* widget) {
+    if (!widget)
+      return;
     if (mStatusBar)
-      mStatusBar->removeWidget(mProgress);
-    delete mProgress.data();
-  }
+      mStatusBar->removeWidget(widget);
+    delete widget;
+  };
+  takeOut(mText);
+  takeOut(mProgress);
 }
 
 QStatusBar* HostStatusBar::statusBar() {
@@ -26,6 +31,16 @@ QStatusBar* HostStatusBar::statusBar() {
 
 QProgressBar* HostStatusBar::progress() {
   if (!mProgress) {
+    // QGIS's main window passes temporary messages on to its own status bar
+    // widget, whose message field the coordinate, scale and other widgets
+    // squeeze to a few letters. There the message gets a label of its own,
+    // beside the progress bar, that is always as wide as its text.
+    if (statusBar()->findChild<QgsStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+      mText = new QLabel(statusBar());
+      mText->setObjectName(QStringLiteral("larkhillProgressText"));
+      statusBar()->addPermanentWidget(mText);
+      mText->hide();
+    }
     mProgress = new QProgressBar(statusBar());
     mProgress->setObjectName(QStringLiteral("larkhillProgress"));
     mProgress->setMaximumWidth(240);
@@ -42,19 +57,18 @@ Ref<IStepProgressor> HostStatusBar::ProgressBar() {
 }
 
 void HostStatusBar::setStatusMessage(int32_t, const QString& message) {
-  // QGIS fills its main window's status bar with a status bar of its own,
-  // which would cover a message of the outer one: QGIS's own shows it there.
-  if (auto* qgisBar = statusBar()->findChild<QgsStatusBar*>()) {
-    if (message.isEmpty())
-      qgisBar->clearMessage();
-    else
-      qgisBar->showMessage(message);
-    return;
-  }
-  if (message.isEmpty())
+  // In QGIS's main window the text goes to the label beside the progress bar,
+  // where it shows whole (see progress()).
+  progress();
+  if (mText) {
+    mText->setText(message);
+    mText->setVisible(!message.isEmpty());
+    paint();
+  } else if (message.isEmpty()) {
     statusBar()->clearMessage();
-  else
+  } else {
     statusBar()->showMessage(message);
+  }
 }
 
 void HostStatusBar::setMinRange(int32_t value) {
@@ -77,7 +91,7 @@ void HostStatusBar::setPosition(int32_t value) {
 void HostStatusBar::setMessage(const QString& message) {
   mMessage = message;
   if (mShown) {
-    statusBar()->showMessage(mMessage);
+    showMessage();
     paint();
   }
 }
@@ -85,7 +99,7 @@ void HostStatusBar::setMessage(const QString& message) {
 void HostStatusBar::Show() {
   mShown = true;
   progress()->show();
-  statusBar()->showMessage(mMessage);
+  showMessage();
   paint();
 }
 
@@ -100,8 +114,21 @@ void HostStatusBar::Hide() {
   mShown = false;
   progress()->hide();
   // Only the progress's own text goes: a message shown since then stays.
-  if (statusBar()->currentMessage() == mMessage)
+  if (mText) {
+    if (mText->text() == mMessage)
+      mText->hide();
+  } else if (statusBar()->currentMessage() == mMessage) {
     statusBar()->clearMessage();
+  }
+}
+
+void HostStatusBar::showMessage() {
+  if (!mText) {
+    statusBar()->showMessage(mMessage);
+    return;
+  }
+  mText->setText(mMessage);
+  mText->setVisible(!mMessage.isEmpty());
 }
 
 void HostStatusBar::paint() {

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class QLabel;
 class QProgressBar;
 class QStatusBar;
 
@@ -12,8 +13,11 @@ namespace LarkhillQgis {
 /**
  * A main window's status bar and its progress bar. The progress bar (object
  * name "larkhillProgress") is added to the status bar on first use; `Show`
- * shows it with the message, `Hide` hides both (a message shown since stays). Each change is
- * painted at once, as the work that reports progress does not return to the event loop.
+ * shows it with the message, `Hide` hides both (a message shown since stays).
+ * The message is the status bar's temporary message, or, in QGIS's main
+ * window, a label (object name "larkhillProgressText") beside the progress
+ * bar, so that it shows whole. Each change is painted at once, as the work
+ * that reports progress does not return to the event loop.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
@@ -26,9 +30,9 @@ public:
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;
   /**
-   * Shows the text as the status bar's message until the next message (any
-   * pane: QGIS has one); empty clears it. In QGIS the text goes to QGIS's own
-   * status bar inside the main window's. The progress bar's Hide leaves it.
+   * Shows the text where the progress's message shows (any pane: QGIS has
+   * one) until the next message; empty clears it. The progress bar's Hide
+   * leaves it.
    */
   void setStatusMessage(int32_t pane, const QString& message) override;
 
@@ -45,9 +49,11 @@ private:
   QStatusBar* statusBar();
   QProgressBar* progress();
   void paint();
+  void showMessage();
 
   QPointer<QStatusBar> mStatusBar;
   QPointer<QProgressBar> mProgress;
+  QPointer<QLabel> mText;
   int32_t mMin = 0;
   int32_t mMax = 100;
   int32_t mStep = 1;

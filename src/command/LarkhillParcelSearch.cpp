@@ -118,6 +118,7 @@ void LarkhillParcelSearch::OnClick() {
     windowFactory().showConfigWindowModal();
   } catch (const ComError&) {
     FileChannel::close(ConfigFile::kChannel);
+    ConfigFile::reportIfUnusable(gConfigFile);
     MsgBox(QStringLiteral("Error: ICommand_OnClick()"));
   }
 }

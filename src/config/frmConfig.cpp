@@ -172,6 +172,7 @@ void frmConfig::Command1_Click() {
   } catch (const ComError& error) {
     setMousePointer(MousePointer::Default);
     FileChannel::close(ConfigFile::kChannel);
+    ConfigFile::reportIfUnusable(gConfigFile);
     ErrorHandling::ReportTrapped(QStringLiteral("Command1_Click"), kModule, error);
   }
 }

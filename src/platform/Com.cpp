@@ -21,7 +21,18 @@ QMap<QString, ClassEntry>& classes() {
   return sClasses;
 }
 
-QSettings registry() { return QSettings(ComClasses::registryPath(), QSettings::IniFormat); }
+// The per-user registry file. It is UTF-8 in both builds: Qt 6 reads and
+// writes INI files as UTF-8, Qt 5 only when told (otherwise it writes \x
+// escapes and misreads a Qt 6 build's non-ASCII library path). Both read the
+// escapes that Qt 5 builds wrote before.
+class Registry : public QSettings {
+public:
+  Registry() : QSettings(ComClasses::registryPath(), QSettings::IniFormat) {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    setIniCodec("UTF-8");
+#endif
+  }
+};
 
 QString key(const QString& progId) { return progId.toLower(); }
 
@@ -44,7 +55,7 @@ QString registryPath() {
 
 void registerInRegistry(const QString& progId, const QString& clsid, const QString& libraryPath) {
   QDir().mkpath(QFileInfo(registryPath()).absolutePath());
-  QSettings settings = registry();
+  Registry settings;
   settings.setValue(QStringLiteral("ProgID/%1/CLSID").arg(key(progId)), clsid);
   settings.setValue(QStringLiteral("CLSID/%1/InprocServer32").arg(clsid), libraryPath);
   settings.setValue(QStringLiteral("CLSID/%1/ProgID").arg(clsid), progId);
@@ -52,7 +63,7 @@ void registerInRegistry(const QString& progId, const QString& clsid, const QStri
 }
 
 void unregisterFromRegistry(const QString& progId) {
-  QSettings settings = registry();
+  Registry settings;
   const QString clsid = settings.value(QStringLiteral("ProgID/%1/CLSID").arg(key(progId))).toString();
   settings.remove(QStringLiteral("ProgID/%1").arg(key(progId)));
   if (!clsid.isEmpty())
@@ -61,14 +72,14 @@ void unregisterFromRegistry(const QString& progId) {
 }
 
 QString registeredClsid(const QString& progId) {
-  return registry().value(QStringLiteral("ProgID/%1/CLSID").arg(key(progId))).toString();
+  return Registry().value(QStringLiteral("ProgID/%1/CLSID").arg(key(progId))).toString();
 }
 
 QString registeredLibrary(const QString& progId) {
   const QString clsid = registeredClsid(progId);
   if (clsid.isEmpty())
     return QString();
-  return registry().value(QStringLiteral("CLSID/%1/InprocServer32").arg(clsid)).toString();
+  return Registry().value(QStringLiteral("CLSID/%1/InprocServer32").arg(clsid)).toString();
 }
 
 Ref<IUnknown> createObject(const QString& progId) {

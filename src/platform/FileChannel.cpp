@@ -1,12 +1,12 @@
 #include "platform/FileChannel.h"
 
+#include "platform/CodePage.h"
 #include "platform/ComError.h"
 #include "platform/DriveTable.h"
 #include "platform/FileSystemObject.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTextCodec>
 #include <map>
 #include <memory>
 
@@ -65,17 +65,31 @@ void skipLineEnd(const QByteArray& d, int& p) {
     ++p;
 }
 
+// The bytes of a file as the channel parses them: a UTF-8 byte-order mark is
+// dropped, and text behind a UTF-16 one is turned into UTF-8.
+QByteArray withoutByteOrderMark(const QByteArray& bytes) {
+  if (bytes.startsWith("\xef\xbb\xbf"))
+    return bytes.mid(3);
+  const bool littleEndian = bytes.startsWith("\xff\xfe");
+  if (!littleEndian && !bytes.startsWith("\xfe\xff"))
+    return bytes;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+  QString text;
+  text.reserve(bytes.size() / 2);
+  for (int i = 2; i + 1 < bytes.size(); i += 2)
+    text.append(
+        QChar(static_cast<ushort>(littleEndian ? b[i] | b[i + 1] << 8 : b[i] << 8 | b[i + 1])));
+  return text.toUtf8();
+}
+
 } // namespace
 
 namespace FileChannel {
 
 QString decode(const QByteArray& bytes) {
-  QTextCodec* utf8 = QTextCodec::codecForName("UTF-8");
-  QTextCodec::ConverterState state;
-  const QString text = utf8->toUnicode(bytes.constData(), bytes.size(), &state);
-  if (state.invalidChars == 0)
-    return text;
-  return QTextCodec::codecForName("Windows-1252")->toUnicode(bytes);
+  if (const std::optional<QString> text = CodePage::fromUtf8(bytes))
+    return *text;
+  return CodePage::fromWindows1252(bytes);
 }
 
 QByteArray encode(const QString& text) { return text.toUtf8(); }
@@ -107,6 +121,7 @@ void openForInput(int channel, const QString& path) {
   c.data = file.readAll();
   if (file.error() != QFileDevice::NoError)
     RuntimeError::raise(RuntimeError::PathFileAccessError);
+  c.data = withoutByteOrderMark(c.data);
   tChannels.emplace(channel, std::move(c));
 }
 
@@ -121,11 +136,15 @@ void writeRecord(int channel, const QString& text) {
   Channel& c = openChannel(channel);
   if (c.input)
     RuntimeError::raise(RuntimeError::BadFileMode);
-  QString quoted = text;
-  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  const QByteArray bytes = encode(QLatin1Char('"') + quoted + QLatin1Char('"')) + "\r\n";
+  const QByteArray bytes = record(text);
   if (c.file->write(bytes) != bytes.size() || !c.file->flush())
     RuntimeError::raise(RuntimeError::DiskFull);
+}
+
+QByteArray record(const QString& text) {
+  QString quoted = text;
+  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return encode(QLatin1Char('"') + quoted + QLatin1Char('"')) + "\r\n";
 }
 
 QString inputItem(int channel) {

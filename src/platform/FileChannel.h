@@ -11,7 +11,9 @@
  *
  * Text is written as UTF-8, the code page of this platform's locale; a file
  * that is not valid UTF-8 (written by an older Windows install) is read as
- * Windows-1252 so that its names still come back readable.
+ * Windows-1252 so that its names still come back readable. A byte-order mark
+ * at the start of a file read (UTF-8, or UTF-16 little- or big-endian, as
+ * editors save them) tells its encoding and is not part of the text.
  */
 namespace FileChannel {
 
@@ -28,6 +30,8 @@ bool eof(int channel);
  * double quote inside written doubled, then CR LF.
  */
 void writeRecord(int channel, const QString& text);
+/** The bytes writeRecord writes for the text. */
+QByteArray record(const QString& text);
 /**
  * Reads one item: skips blanks and tabs; a quoted item runs to its closing
  * quote (two quotes stand for one), an unquoted one to the next comma or line

@@ -4,7 +4,26 @@
 
 #include <QDateTime>
 
-bool isNullValue(const QVariant& value) { return !value.isValid() || value.isNull(); }
+bool isNullValue(const QVariant& value) {
+  if (!value.isValid() || value.isNull())
+    return true;
+  // Qt 6 no longer counts a variant holding a null string, byte array, date or
+  // time as null (Qt 5 did); such a value stands for SQL NULL in both builds.
+  switch (static_cast<QMetaType::Type>(value.userType())) {
+  case QMetaType::QString:
+    return value.toString().isNull();
+  case QMetaType::QByteArray:
+    return value.toByteArray().isNull();
+  case QMetaType::QDate:
+    return value.toDate().isNull();
+  case QMetaType::QTime:
+    return value.toTime().isNull();
+  case QMetaType::QDateTime:
+    return value.toDateTime().isNull();
+  default:
+    return false;
+  }
+}
 
 static QString dateTimeText(const QDateTime& dt) {
   if (dt.time() == QTime(0, 0))

@@ -24,6 +24,15 @@ double logicalDpiY() {
 
 } // namespace
 
+void useScreenPixels() {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+  // Qt 6 has no attribute for it any more; its environment switch still works.
+  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+#else
+  QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+#endif
+}
+
 double twipsPerPixelX() {
   return kTwipsPerInch / logicalDpiX();
 }

@@ -16,6 +16,16 @@ class QWidget;
  */
 namespace WindowLook {
 
+/**
+ * Makes widget pixels the screen's own pixels, with no scaling by Qt, in a
+ * program that makes its own QApplication; call it before the QApplication is
+ * made. That is Qt 5's default; Qt 6 otherwise scales every window by the
+ * screen's pixel ratio. The twips of a layout then give the same pixels in a
+ * Qt 5 and a Qt 6 build: twips divided by 1440 times the screen's logical dots
+ * per inch. (A scale factor the user sets for Qt still applies in both.)
+ */
+void useScreenPixels();
+
 /** Twips per inch: layouts are given in 1/1440 inch. */
 constexpr int kTwipsPerInch = 1440;
 

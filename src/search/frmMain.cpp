@@ -211,6 +211,7 @@ void frmMain::Form_Load() {
   } catch (const ComError& error) {
     FileChannel::close(ConfigFile::kChannel);
     setMousePointer(MousePointer::Default);
+    ConfigFile::reportIfUnusable(gConfigFile);
     ErrorHandling::ReportTrapped(QStringLiteral("Form_Load"), kModule, error);
   }
 }

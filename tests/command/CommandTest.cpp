@@ -6,10 +6,12 @@
 #include "sim/SimHost.h"
 #include "support/Fixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QtEndian>
+#include <unistd.h>
 
 namespace {
 
@@ -174,6 +176,25 @@ TEST_F(CommandTest, MissingConfigFileShowsTheClickFailure) {
   EXPECT_EQ(mWindows.configShown, 0);
   EXPECT_FALSE(FileChannel::isOpen(1));
   EXPECT_FALSE(QFileInfo::exists(configHost()));
+}
+
+TEST_F(CommandTest, UnusableConfigPathIsNamedAtEachClick) {
+  auto command = created();
+  const QStringList reports = {"Cannot use the configuration file " + configHost() + ".",
+                               "Error: ICommand_OnClick()"};
+  QFile::remove(configHost());
+  QDir().mkpath(configHost());
+  command->OnClick();
+  EXPECT_EQ(mMessages.texts, reports);
+  // A link into a folder that is gone.
+  QDir(configHost()).removeRecursively();
+  ASSERT_EQ(::symlink(QFile::encodeName(mTemp.path() + "/gone/config").constData(),
+                      QFile::encodeName(configHost()).constData()),
+            0);
+  mMessages.texts.clear();
+  command->OnClick();
+  EXPECT_EQ(mMessages.texts, reports);
+  EXPECT_EQ(mWindows.configShown, 0);
 }
 
 TEST_F(CommandTest, NoProgramFilesLeavesEveryClickFailing) {

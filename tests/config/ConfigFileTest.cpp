@@ -1,10 +1,15 @@
 #include "config/ConfigFile.h"
+#include "config/FileSizeLimit.h"
 #include "platform/ComError.h"
 #include "platform/FileChannel.h"
 #include "support/Fixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class ConfigFileTest : public ComponentTest {
 protected:
@@ -17,6 +22,10 @@ protected:
   int32_t countOf(const QByteArray& bytes) {
     writeHostFile(host(), bytes);
     return ConfigFile::count(path);
+  }
+  // Everything in the file's folder: no save leaves a file of its own there.
+  QStringList filesBeside() const {
+    return QDir(driveFolder('C')).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
   }
 };
 
@@ -48,7 +57,7 @@ TEST_F(ConfigFileTest, NamesReadBackWhole) {
     EXPECT_EQ(layer, layerName);
     EXPECT_EQ(field, fieldName);
   }
-  EXPECT_FALSE(QFileInfo::exists(driveFolder('C') + "/config.new"));
+  EXPECT_EQ(filesBeside(), QStringList({"config"}));
 }
 
 TEST_F(ConfigFileTest, CountsOfOtherContent) {
@@ -88,18 +97,95 @@ TEST_F(ConfigFileTest, ReadOnlyFileIsReportedAndKept) {
   EXPECT_EQ(readHostFile(host()), QByteArray("\"Old\"\r\n\"ID\"\r\n"));
   ASSERT_EQ(mMessages.texts.size(), 1); // the refused delete
   EXPECT_TRUE(mMessages.texts[0].contains("MODULE: fDeleteFile LarkhillGIS_IO "));
-  EXPECT_FALSE(QFileInfo::exists(driveFolder('C') + "/config.new"));
+  EXPECT_EQ(filesBeside(), QStringList({"config"}));
 }
 
 TEST_F(ConfigFileTest, FailedWriteLeavesTheOldFileWhole) {
   writeHostFile(host(), "\"Old\"\r\n\"ID\"\r\n");
-  // The file beside it cannot be written: nothing of the old file is lost.
-  QDir().mkpath(driveFolder('C') + "/config.new");
-  EXPECT_THROW(ConfigFile::write(path, "New", "PIN"), ComError);
+  try {
+    const FileSizeLimit diskFull(8); // the disk fills after the first bytes of the new file
+    ConfigFile::write(path, "New", "PIN");
+    FAIL() << "expected a failure";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), 61);
+  }
   EXPECT_EQ(readHostFile(host()), QByteArray("\"Old\"\r\n\"ID\"\r\n"));
-  // A stale file left by a crash is simply overwritten by the next write.
-  QDir(driveFolder('C') + "/config.new").removeRecursively();
-  writeHostFile(driveFolder('C') + "/config.new", "\"half");
+  EXPECT_EQ(filesBeside(), QStringList({"config"}));
+  EXPECT_FALSE(FileChannel::isOpen(1));
+}
+
+TEST_F(ConfigFileTest, TwoProcessesSavingAtOnceReplaceTheFileWhole) {
+  const QByteArray parcels("\"Parcels\"\r\n\"PIN\"\r\n");
+  const QByteArray lots("\"Lots\"\r\n\"LOT_NO\"\r\n");
+  writeHostFile(host(), parcels);
+  // Two processes of this test save in a loop, each its own names, while this one reads.
+  std::vector<pid_t> savers;
+  for (const auto& [layer, field] : {std::pair("Parcels", "PIN"), std::pair("Lots", "LOT_NO")}) {
+    const pid_t pid = fork();
+    ASSERT_NE(pid, -1);
+    if (pid == 0) {
+      int failures = 0;
+      for (int i = 0; i < 150; ++i) {
+        try {
+          ConfigFile::write(path, layer, field);
+        } catch (const ComError&) {
+          ++failures;
+        }
+      }
+      std::_Exit(std::min(failures, 255));
+    }
+    savers.push_back(pid);
+  }
+  int reads = 0;
+  QList<QByteArray> torn;
+  std::vector<int> statuses;
+  while (statuses.size() < savers.size()) {
+    const QByteArray bytes = readHostFile(host());
+    ++reads;
+    if (bytes != parcels && bytes != lots)
+      torn.append(bytes);
+    for (pid_t& pid : savers) {
+      int status = 0;
+      if (pid != 0 && waitpid(pid, &status, WNOHANG) == pid) {
+        statuses.push_back(status);
+        pid = 0;
+      }
+    }
+  }
+  for (int status : statuses)
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "saves failed in one process: " << WEXITSTATUS(status);
+  EXPECT_TRUE(torn.isEmpty()) << torn.size() << " of " << reads << " reads torn, first: \""
+                              << torn.value(0).toStdString() << "\"";
+  EXPECT_EQ(filesBeside(), QStringList({"config"}));
+}
+
+TEST_F(ConfigFileTest, SaveThroughALinkReplacesItsTarget) {
+  const QString target = driveFolder('C') + "/shared/config";
+  writeHostFile(target, "\"Old\"\r\n\"ID\"\r\n");
+  ASSERT_EQ(::symlink("shared/config", QFile::encodeName(host()).constData()), 0);
   ConfigFile::write(path, "New", "PIN");
-  EXPECT_EQ(readHostFile(host()), QByteArray("\"New\"\r\n\"PIN\"\r\n"));
+  EXPECT_TRUE(QFileInfo(host()).isSymLink());
+  EXPECT_EQ(readHostFile(target), QByteArray("\"New\"\r\n\"PIN\"\r\n"));
+  EXPECT_EQ(QDir(driveFolder('C') + "/shared").entryList(QDir::Files | QDir::Hidden),
+            QStringList({"config"}));
+}
+
+TEST_F(ConfigFileTest, ByteOrderMarksTellTheEncoding) {
+  const QString layerName = QString::fromUtf8("Flurstücke");
+  const QString text = "\"" + layerName + "\"\r\n\"PIN\"\r\n";
+  QByteArray littleEndian("\xff\xfe"), bigEndian("\xfe\xff");
+  for (const QChar c : text) {
+    const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xff);
+    littleEndian.append(low).append(high);
+    bigEndian.append(high).append(low);
+  }
+  for (const QByteArray& bytes :
+       {QByteArray("\xef\xbb\xbf") + text.toUtf8(), littleEndian, bigEndian}) {
+    EXPECT_EQ(countOf(bytes), 2) << bytes.toHex().toStdString();
+    QString layer, field;
+    ConfigFile::read(path, layer, field);
+    EXPECT_EQ(layer, layerName);
+    EXPECT_EQ(field, "PIN");
+  }
 }

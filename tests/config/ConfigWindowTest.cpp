@@ -1,4 +1,5 @@
 #include "shared/LarkhillGIS_Public.h"
+#include "config/FileSizeLimit.h"
 #include "config/frmConfig.h"
 #include "platform/GraphicButton.h"
 #include "platform/ListBox.h"
@@ -202,12 +203,29 @@ TEST_F(ConfigWindowTest, FailingWriteKeepsTheWindowAndTheValues) {
   // The install folder is gone: the file cannot be written.
   QDir(driveFolder('C') + "/Program Files/LarkhillGIS").removeRecursively();
   press(window, "Command1");
-  ASSERT_FALSE(mMessages.texts.isEmpty());
+  ASSERT_EQ(mMessages.texts.size(), 2);
+  EXPECT_EQ(mMessages.texts[0], "Cannot use the configuration file " + configHostPath() + ".");
   EXPECT_EQ(moduleLine(mMessages.texts.last()), "MODULE: Command1_Click frmConfig ");
   EXPECT_TRUE(gParcelLayerName.isEmpty());
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(mPointer.current, MousePointer::Default);
   EXPECT_FALSE(gSearchWindow);
+}
+
+TEST_F(ConfigWindowTest, DiskFullWhileSavingIsReportedAndKeepsTheOldFile) {
+  writeConfig(QStringLiteral("Old"), QStringLiteral("F"));
+  frmConfig* window = open();
+  clickRow(child<ListBox>(window, "List1"), 0);
+  clickRow(child<ListBox>(window, "List2"), 2);
+  {
+    const FileSizeLimit diskFull(8);
+    press(window, "Command1");
+  }
+  ASSERT_EQ(mMessages.texts.size(), 1);
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: Command1_Click frmConfig ");
+  EXPECT_TRUE(mMessages.texts[0].contains("ERROR NUMBER: 61\r\n"));
+  EXPECT_EQ(readHostFile(configHostPath()), QByteArray("\"Old\"\r\n\"F\"\r\n"));
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ConfigWindowTest, CancelShowsTheSearchWindowAgainUnchanged) {

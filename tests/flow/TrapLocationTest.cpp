@@ -12,6 +12,8 @@
 #include "search/frmMain.h"
 #include "support/WindowFixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -72,6 +74,15 @@ TEST_F(TrapLocationTest, SearchWindowLoadAndClick) {
   EXPECT_TRUE(mMessages.texts[0].contains("ERROR NUMBER: 5\r\n"));
   EXPECT_TRUE(zooms().empty());
   EXPECT_EQ(mFailing.current, MousePointer::Default);
+}
+
+TEST_F(TrapLocationTest, SearchWindowLoadNamesAConfigurationPathThatIsAFolder) {
+  QFile::remove(configHostPath());
+  QDir().mkpath(configHostPath());
+  newSearchWindow()->Frame()->setVisible(true);
+  ASSERT_EQ(mMessages.texts.size(), 2);
+  EXPECT_EQ(mMessages.texts[0], "Cannot use the configuration file " + configHostPath() + ".");
+  EXPECT_EQ(moduleLines(mMessages.texts), QStringList({"MODULE: Form_Load frmMain "}));
 }
 
 TEST_F(TrapLocationTest, SearchWindowConfigureWithoutAFrame) {

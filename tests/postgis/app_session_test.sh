@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole parcel search on PostGIS through the map application's scripted
 # session: configure, list, "Go", click an entry, zoom; a text and an integer
-# ID, on the table with the btree ID index and on the one without. Then
+# ID, on the table with the btree ID index and on the one without; a table
+# added through the File menu. Then
 # projects whose layer has a wrong connection or a missing table: the
 # application says so, in bounded time, and the search still works on the
 # layers that open. Last, an ID that two parcels share: the first is marked
@@ -91,6 +92,31 @@ story text-indexed "Parcels" parcel_id 000-123 1230 000-0042 42
 story text-unindexed "Parcels without index" parcel_id 000-123 1230 000-0042 42
 story integer-indexed "Parcels" parcel_no 123 123 1999 1999
 story integer-unindexed "Parcels without index" parcel_no 123 123 1999 1999
+
+# Tables added through File > Add PostGIS Layer are searched like a project's
+# layers: one by its URI, whose database is saved as a connection, then one
+# from that saved connection.
+before=$fails
+session added-tables "$WORK/parcels.qgs" "press Add PostGIS Layer
+type postgisLayerDialog/uri $CONN table=\"public\".\"parcels_noidx\" (geom)
+type postgisLayerDialog/saveAs town
+click postgisLayerDialog/ok
+press Add PostGIS Layer
+pick postgisLayerDialog/connection town
+pick postgisLayerDialog/table parcels_big
+click postgisLayerDialog/ok
+press LarkhillParcelSearch
+pick frmConfig/List1 parcels_big
+pick frmConfig/List2 parcel_id
+click frmConfig/Command1
+click frmMain/Command1
+pick frmConfig/List1 parcels_noidx
+pick frmConfig/List2 parcel_id
+click frmConfig/Command1"
+expect_line added-tables "(LarkhillParcelSearch): 20000 entries, selected: none"
+expect_line added-tables "(LarkhillParcelSearch): 2000 entries, selected: none"
+grep -q "^MESSAGE BOX: Choose\|^SCRIPT ERROR" "$WORK/added-tables.out" && fail "added-tables: a table was not added"
+[ "$fails" -eq "$before" ] && echo "ok: added-tables (${seconds}s)"
 
 # A layer the application cannot open: a refused connection, a missing table
 # and a server that takes the connection and never answers. Each is named in a

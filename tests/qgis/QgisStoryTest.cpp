@@ -1,14 +1,18 @@
 // The whole story through the map application: a scripted session configures
 // the tool, lists the IDs, finds one with Go, clicks another and zooms, on
 // generated GeoPackage and shapefile towns with text and integer IDs, with
-// and without an attribute index.
+// and without an attribute index, also zipped (on the command line, or opened
+// by the File menu's code). Then the session itself: map tools, typing any
+// text, a failing step, waits.
 #include "QgisTestData.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cpl_vsi.h>
 #include <gtest/gtest.h>
 #include <qgsfeatureiterator.h>
 #include <qgsvectorlayer.h>
@@ -47,6 +51,23 @@ Session runScript(const QString& script, const QStringList& files, const QString
   session.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   session.transcript = QString::fromUtf8(process.readAllStandardOutput());
   return session;
+}
+
+/** Zips the files of `folder` whose names start with `prefix` into `zipPath`, through GDAL. */
+void zipFiles(const QString& folder, const QString& prefix, const QString& zipPath) {
+  const QStringList names =
+      QDir(folder).entryList({prefix + QLatin1Char('*')}, QDir::Files, QDir::Name);
+  ASSERT_FALSE(names.isEmpty());
+  for (const QString& name : names) {
+    QFile in(QDir(folder).filePath(name));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    const QByteArray inside = QFile::encodeName(QStringLiteral("/vsizip/%1/%2").arg(zipPath, name));
+    VSILFILE* out = VSIFOpenL(inside.constData(), "wb");
+    ASSERT_NE(out, nullptr) << inside.constData();
+    EXPECT_EQ(VSIFWriteL(bytes.constData(), 1, bytes.size(), out), size_t(bytes.size()));
+    VSIFCloseL(out);
+  }
 }
 
 /** The text between the step line starting with `step` and the next step. */
@@ -108,6 +129,16 @@ QString highlightLine(const QString& uri, const QString& id) {
   return QStringLiteral("HIGHLIGHT: parcels feature %1\n").arg(firstFeatureId(uri, id));
 }
 
+/** Whether the text says that the parcels layer's feature `fid` was marked (any letter case). */
+bool marks(const QString& text, QgsFeatureId fid) {
+  return text.contains(QStringLiteral("HIGHLIGHT: parcels feature %1\n").arg(fid),
+                       Qt::CaseInsensitive);
+}
+
+/** How the parcels reach the application: their file on the command line, zipped on the command
+ * line, or zipped and opened by an "open" step on the town's project. */
+enum class Opened { File, ZipOnCommandLine, ZipByOpenStep };
+
 struct StoryCase {
   const char* name;
   bool shapefile;
@@ -115,6 +146,7 @@ struct StoryCase {
   QString typed;
   QString clicked;
   int entries;
+  Opened opened = Opened::File;
 };
 
 class QgisStoryTest : public ::testing::TestWithParam<StoryCase> {};
@@ -127,15 +159,27 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   const QString layer = QStringLiteral("parcels");
   const QString uri = c.shapefile ? file : file + QStringLiteral("|layername=parcels");
   QTemporaryDir data;
-  const QString script = QStringLiteral("press LarkhillParcelSearch\n"
-                                        "pick frmConfig/List1 %1\n"
-                                        "pick frmConfig/List2 PARCEL_ID\n"
-                                        "click frmConfig/Command1\n"
-                                        "type frmMain/Text1 %2\n"
-                                        "click frmMain/Command4\n"
-                                        "pick frmMain/List1 %3\n")
-                             .arg(layer, c.typed, c.clicked);
-  const Session session = runScript(script, {file}, data.path(), false);
+  QStringList files{file};
+  QString opening;
+  if (c.opened != Opened::File) {
+    const QString zip = data.filePath(QStringLiteral("parcels.zip"));
+    zipFiles(folder, c.shapefile ? QStringLiteral("parcels.") : QStringLiteral("town.gpkg"), zip);
+    files = QStringList{zip};
+    if (c.opened == Opened::ZipByOpenStep) {
+      // The project names its layer "Parcels"; the zipped shapefile's is "parcels".
+      files = QStringList{QDir(folder).filePath(QStringLiteral("town.qgs"))};
+      opening = QStringLiteral("open %1\n").arg(zip);
+    }
+  }
+  const QString script = opening + QStringLiteral("press LarkhillParcelSearch\n"
+                                                  "pick frmConfig/List1 %1\n"
+                                                  "pick frmConfig/List2 PARCEL_ID\n"
+                                                  "click frmConfig/Command1\n"
+                                                  "type frmMain/Text1 %2\n"
+                                                  "click frmMain/Command4\n"
+                                                  "pick frmMain/List1 %3\n")
+                                       .arg(layer, c.typed, c.clicked);
+  const Session session = runScript(script, files, data.path(), false);
   const std::string transcript = session.transcript.toStdString();
   ASSERT_EQ(session.exitCode, 0) << transcript;
 
@@ -169,7 +213,11 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_NEAR(goZoom.xMinimum(), goExpected.xMinimum(), 0.01) << transcript;
   EXPECT_NEAR(goZoom.yMaximum(), goExpected.yMaximum(), 0.01) << transcript;
   // The parcel zoomed to is marked on the map; its ID is its own, so the status bar says nothing.
-  EXPECT_TRUE(go.contains(highlightLine(uri, found))) << transcript;
+  // A project's "Parcels" comes before an opened file's "parcels": it is the layer searched.
+  const QString searched = c.opened == Opened::ZipByOpenStep
+                               ? QDir(folder).filePath(QStringLiteral("town.gpkg|layername=parcels"))
+                               : uri;
+  EXPECT_TRUE(marks(go, firstFeatureId(searched, found))) << transcript;
   EXPECT_FALSE(go.contains(QStringLiteral("parcels have the ID"))) << transcript;
 
   // A click on another entry zooms to that parcel.
@@ -181,7 +229,7 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_NEAR(clickZoom.yMinimum(), clickExpected.yMinimum(), 0.01) << transcript;
   EXPECT_NEAR(clickZoom.xMaximum(), clickExpected.xMaximum(), 0.01) << transcript;
   EXPECT_NEAR(clickZoom.yMaximum(), clickExpected.yMaximum(), 0.01) << transcript;
-  EXPECT_TRUE(click.contains(highlightLine(uri, c.clicked))) << transcript;
+  EXPECT_TRUE(marks(click, firstFeatureId(searched, c.clicked))) << transcript;
   EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
 }
 
@@ -195,7 +243,21 @@ INSTANTIATE_TEST_SUITE_P(
         StoryCase{
             "ShapefileIntegerNoIndex", true, {"--int-id", "--no-index"}, "1006", "100036", 299},
         StoryCase{"GeoPackageTextNoIndex", false, {"--no-index"}, "R000003", "01-000-0005", 297},
-        StoryCase{"ShapefileIntegerIndexed", true, {"--int-id"}, "10089", "100036", 299}),
+        StoryCase{"ShapefileIntegerIndexed", true, {"--int-id"}, "10089", "100036", 299},
+        StoryCase{"ZippedGeoPackageOnTheCommandLine",
+                  false,
+                  {},
+                  "r00001",
+                  "R0000014",
+                  297,
+                  Opened::ZipOnCommandLine},
+        StoryCase{"ZippedShapefileOpenedByAStep",
+                  true,
+                  {},
+                  "01-000-00",
+                  "R0000012",
+                  297,
+                  Opened::ZipByOpenStep}),
     [](const ::testing::TestParamInfo<StoryCase>& info) { return std::string(info.param.name); });
 
 class QgisSharedIdStoryTest : public ::testing::TestWithParam<bool> {};
@@ -340,6 +402,117 @@ TEST(QgisMapApplicationLifetimeTest, HelpTwiceConfigureCancelConfigureAgainThenQ
             3)
       << transcript;
   EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
+}
+
+TEST(QgisSessionTest, OpenReportsWhatItCannotOpenAndTheToolbarSetsQgisMapTools) {
+  const QString folder = QgisTestData::town(300);
+  QTemporaryDir data;
+  // A zip archive without vector data in it.
+  const QString notes = data.filePath(QStringLiteral("notes.zip"));
+  {
+    VSILFILE* out =
+        VSIFOpenL(QFile::encodeName(QStringLiteral("/vsizip/%1/read-me.txt").arg(notes)), "wb");
+    ASSERT_NE(out, nullptr);
+    VSIFWriteL("parcels", 1, 7, out);
+    VSIFCloseL(out);
+  }
+  const QString missing = data.filePath(QStringLiteral("missing.gpkg"));
+  const Session session =
+      runScript(QStringLiteral("open %1\n"
+                               "open %2\n"
+                               "press mActionZoomIn\n"
+                               "press Zoom Out\n"
+                               "press mActionPan\n")
+                    .arg(missing, notes),
+                {QDir(folder).filePath(QStringLiteral("town.qgs"))}, data.path(), false);
+  const std::string transcript = session.transcript.toStdString();
+  EXPECT_EQ(session.exitCode, 0) << transcript;
+  // Files that cannot be opened are reported as the menu reports them, and the session goes on.
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("open ") + missing)
+                  .contains(QStringLiteral("MESSAGE BOX: %1: no such file").arg(missing)))
+      << transcript;
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("open ") + notes)
+                  .contains(QStringLiteral("MESSAGE BOX: %1: the zip archive holds no vector data "
+                                           "set GDAL can read")
+                                .arg(notes)))
+      << transcript;
+  // Pan is the tool the map starts with; the toolbar's buttons set QGIS's map tools.
+  const QString start = session.transcript.left(session.transcript.indexOf(QStringLiteral("\n> ")));
+  EXPECT_TRUE(start.contains(QStringLiteral("MAP TOOL: Pan Map\n"))) << transcript;
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("press mActionZoomIn"))
+                  .contains(QStringLiteral("MAP TOOL: Zoom In\n")))
+      << transcript;
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("press Zoom Out"))
+                  .contains(QStringLiteral("MAP TOOL: Zoom Out\n")))
+      << transcript;
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("press mActionPan"))
+                  .contains(QStringLiteral("MAP TOOL: Pan Map\n")))
+      << transcript;
+}
+
+TEST(QgisSessionTest, AnyTextIsTypedAndABadStepEndsTheSessionCleanly) {
+  const QString folder = QgisTestData::town(300);
+  QTemporaryDir data;
+  const QString typed = QStringLiteral("école Ωμέγα ✓ 𝔸");
+  const Session session =
+      runScript(QStringLiteral("press LarkhillParcelSearch\n"
+                               "pick frmConfig/List1 Parcels\n"
+                               "pick frmConfig/List2 PARCEL_ID\n"
+                               "click frmConfig/Command1\n"
+                               "type frmMain/Text1 %1\n"
+                               "click frmMain/NoSuchButton\n"
+                               "echo not reached\n")
+                    .arg(typed),
+                {QDir(folder).filePath(QStringLiteral("town.qgs"))}, data.path(), false);
+  const std::string transcript = session.transcript.toStdString();
+  // Letters beyond ASCII, and beyond the basic plane, are typed whole.
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("type"))
+                  .contains(QStringLiteral("TEXT frmMain/Text1: \"%1\"").arg(typed)))
+      << transcript;
+  // A bad step ends the session cleanly, with status 1, and says where.
+  EXPECT_EQ(session.exitCode, 1) << transcript;
+  EXPECT_TRUE(session.transcript.contains(
+      QStringLiteral("SCRIPT ERROR (line 6): no visible widget named \"frmMain/NoSuchButton\"")))
+      << transcript;
+  EXPECT_TRUE(session.transcript.endsWith(QStringLiteral("\nScript stopped.\n"))) << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("not reached"))) << transcript;
+}
+
+TEST(QgisSessionTest, AWaitHoldsTheNextStepBack) {
+  // The transcript is read as it comes, so the application's start-up is not counted.
+  QTemporaryDir data;
+  const QString path = data.filePath(QStringLiteral("wait.script"));
+  QFile script(path);
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write("echo start\nwait 1000\nwait 1000\nwait 1000\necho done\n");
+  script.close();
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(LARKHILL_MAP_APP),
+                {QStringLiteral("--script"), path,
+                 QDir(QgisTestData::town(300)).filePath(QStringLiteral("town.gpkg"))});
+  QByteArray transcript;
+  QElapsedTimer timer;
+  qint64 started = -1;
+  qint64 done = -1;
+  timer.start();
+  while (process.state() != QProcess::NotRunning && timer.elapsed() < 120000) {
+    process.waitForReadyRead(50);
+    transcript += process.readAllStandardOutput();
+    if (started < 0 && transcript.contains("\nstart\n"))
+      started = timer.elapsed();
+    if (done < 0 && transcript.contains("\ndone\n"))
+      done = timer.elapsed();
+  }
+  process.waitForFinished();
+  transcript += process.readAllStandardOutput();
+  ASSERT_EQ(process.exitCode(), 0) << transcript.toStdString();
+  ASSERT_GE(started, 0) << transcript.toStdString();
+  ASSERT_GE(done, 0) << transcript.toStdString();
+  // Only a lower bound: the three waits follow one another.
+  EXPECT_GE(done - started, 3000) << transcript.toStdString();
 }
 
 } // namespace

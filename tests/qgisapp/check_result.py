@@ -1,8 +1,9 @@
 """Checks what the QGIS run saw against what the parcels make certain.
 
-    check_result.py <result.json> <config-file> <count> <prefix> [<prefix searched after ticking again>]
+    check_result.py <result.json> <config-file> <count> <prefix> [--ticked]
 """
 import json
+import os
 import math
 import re
 import sys
@@ -17,7 +18,7 @@ def parcel_square(n, count):
 
 def main():
     result_path, config_path, count, prefix = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
-    prefix_again = sys.argv[5] if len(sys.argv) > 5 else "000-01"
+    prefix_again = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
     seen = json.load(open(result_path))
     failures = []
 
@@ -36,6 +37,9 @@ def main():
     # QGIS dresses toolbar tooltips in rich text; the words must be the command's.
     expect("tooltip", re.sub("<[^>]*>", "", seen.get("tooltip") or "") == "LarkhillParcelSearch - Zoom to a parcel")
     expect("button picture", seen.get("icon") is True)
+    expect("the button's picture is scalable", seen.get("icon_size_at_48") == 48)
+    expect("the button's action is in the Plugins menu under LarkhillGIS",
+           ["LarkhillGIS", ["LarkhillParcelSearch"], True] in (seen.get("plugin_menu") or []))
     expect("first press says the tool is not configured",
            seen.get("messages", [""])[:1] == ["Tool is not configured.\r\nConfiguration window will now load."])
     expect("no other message", len(seen.get("messages", [])) == 1)
@@ -95,6 +99,12 @@ def main():
     expect("configuration file holds layer and field", data == b'"Parcels"\r\n"parcel_id"\r\n')
     expect("screenshot saved", bool(seen.get("screenshot")))
     expect("screenshot with the panel docked saved", bool(seen.get("screenshot_docked")))
+    if "--ticked" in sys.argv[5:]:
+        expect("the Plugin Manager lists the plugin", seen.get("manager_lists_plugin") is True)
+    expect("unticking takes away the toolbar, the button, the menu entry, the search "
+           "window and the progress bar",
+           seen.get("after_untick") == {"toolbars": [], "plugin_menu": [], "buttons": [],
+                                        "search_window": False, "progress_bars": 0})
     if failures:
         print("steps seen:\n  " + "\n  ".join(seen.get("steps", [])))
         sys.exit(1)

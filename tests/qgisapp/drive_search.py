@@ -5,12 +5,14 @@ presses it, answers the "not configured" message, picks the layer and field
 in the configuration window, presses "Continue", types the start of a parcel
 ID in the search window, presses "Go", waits for the map to be redrawn, notes
 the parcel marked on the canvas and saves a screenshot with the search panel
-floating. It docks the panel beside the map, saves a second screenshot,
-presses "Configure" and "Continue" and notes that the new search window opens
-docked, and searches there. Then it presses "?", unticks the plugin in QGIS's
-plugin manager with the search and help windows open, notes what of the
-plugin is left, ticks it again and searches once more. What it saw goes to the JSON file
-named by LARKHILL_RESULT; QGIS then quits. A watchdog ends the run after
+floating. With LARKHILL_TICK=1 it first ticks the plugin in the Plugin
+Manager, as a user does. After the search it docks the panel beside the map,
+saves a second screenshot, presses "Configure" and "Continue", notes that the
+new search window opens docked, and searches there. Then it presses "?",
+unticks the plugin in the Plugin Manager with the search and help windows
+open, notes what of the plugin is left, ticks it again and searches once more.
+What it saw goes to the JSON file named by LARKHILL_RESULT; QGIS then quits.
+A watchdog ends the run after
 LARKHILL_TIMEOUT seconds with what was seen so far.
 """
 import json
@@ -19,7 +21,8 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLineEdit,
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLabel,
+                                 QLineEdit,
                                  QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
                                  QWidget)
 from qgis.core import QgsProject
@@ -29,6 +32,7 @@ from qgis.utils import iface
 RESULT = os.environ["LARKHILL_RESULT"]
 SHOT = os.environ["LARKHILL_SHOT"]
 SHOT_DOCKED = SHOT[:-4] + "-docked.png" if SHOT.endswith(".png") else SHOT + "-docked"
+TOOLBAR_SHOT = os.environ.get("LARKHILL_TOOLBAR_SHOT")
 LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
 FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
@@ -36,8 +40,10 @@ PREFIX_AGAIN = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
 PREFIX_DOCKED = os.environ.get("LARKHILL_PREFIX_DOCKED", "000-02")
 PLUGIN = "LarkhillParcelSearch"
 # Object names of every widget the plugin and its component put into QGIS.
-OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress"}
+OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress",
+        "larkhillProgressText"}
 TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
+TICK = os.environ.get("LARKHILL_TICK") == "1"
 
 seen = {"steps": [], "messages": [], "done": False}
 started = time.time()
@@ -130,6 +136,12 @@ def marks():
     return found
 
 
+def status_text():
+    """The text the host shows in the status bar: its label there (HostStatusBar), when shown."""
+    label = iface.mainWindow().statusBar().findChild(QLabel, "larkhillProgressText")
+    return label.text() if label is not None and label.isVisible() else ""
+
+
 def panel_of(form):
     """The search window's frame: a dock panel, floating or docked."""
     parent = form.parentWidget()
@@ -165,6 +177,34 @@ class Driver:
         self.timer.start(100)
         self.action = None
         self.before = None
+        if TICK:
+            self.step = self.tick_plugin
+            QTimer.singleShot(0, iface.pluginManagerInterface().showPluginManager)
+
+    def plugin_manager_row(self):
+        """The open Plugin Manager and the plugin's row in it, once both are there."""
+        manager = QApplication.activeModalWidget()
+        if not isinstance(manager, QDialog) or manager.objectName() != "QgsPluginManagerBase":
+            return None, None
+        model = manager.findChild(QListView, "vwPlugins").model()
+        rows = [model.index(r, 0) for r in range(model.rowCount())]
+        ours = [i for i in rows if i.data() == "LarkhillParcelSearch"]
+        return manager, ours[0] if len(ours) == 1 else None
+
+    def tick_plugin(self):
+        manager, row = self.plugin_manager_row()
+        if manager is None:
+            return
+        seen["manager_lists_plugin"] = row is not None
+        if row is None:
+            note("the Plugin Manager does not list the plugin")
+            manager.close()
+            finish(7)
+            return
+        row.model().setData(row, Qt.Checked, Qt.CheckStateRole)
+        note("plugin ticked")
+        manager.close()
+        self.step = self.find_button
 
     def tick(self):
         if time.time() - started > TIMEOUT:
@@ -195,9 +235,18 @@ class Driver:
                     seen["toolbar_visible"] = bar.isVisible()
                     seen["tooltip"] = action.toolTip()
                     seen["icon"] = not action.icon().isNull()
+                    # A scalable icon gives a picture of any size asked; a bitmap stays at its own.
+                    seen["icon_size_at_48"] = action.icon().pixmap(48, 48).width()
+                    self.bar = bar
         layers = [l.name() for l in iface.mapCanvas().layers()]
         if self.action and LAYER in layers and not iface.mapCanvas().isDrawing():
             seen["canvas_layers"] = layers
+            seen["plugin_menu"] = [
+                [entry.text(), [a.text() for a in entry.menu().actions()],
+                 any(a is self.action for a in entry.menu().actions())]
+                for entry in iface.pluginMenu().actions() if entry.menu() is not None]
+            if TOOLBAR_SHOT:
+                self.bar.grab().save(TOOLBAR_SHOT)
             seen["counts_before"] = window_counts()
             self.before = extent_of(iface.mapCanvas())
             seen["extent_before"] = self.before
@@ -264,7 +313,7 @@ class Driver:
         seen["extent_after"] = extent
         seen["canvas_size"] = [canvas.width(), canvas.height()]
         seen["marked_after_go"] = marks()
-        seen["status_after_go"] = iface.statusBarIface().currentMessage()
+        seen["status_after_go"] = status_text()
         note("zoomed to %s; marked %s" % (extent, seen["marked_after_go"]))
         self.step = self.wait_painted
         self.painted_at = time.time()
@@ -360,6 +409,16 @@ class Driver:
         seen["widgets_after_untick"] = our_widgets()
         seen["marked_after_untick"] = marks()
         seen["counts_after_untick"] = window_counts()
+        window = iface.mainWindow()
+        seen["after_untick"] = {
+            "toolbars": [b.windowTitle() for b in window.findChildren(QToolBar)
+                         if b.windowTitle() == "LarkhillGIS"],
+            "plugin_menu": [a.text() for a in iface.pluginMenu().actions() if a.text() == "LarkhillGIS"],
+            "buttons": [a.text() for b in window.findChildren(QToolBar) for a in b.actions()
+                        if a.text() == "LarkhillParcelSearch"],
+            "search_window": visible_widget("frmMain") is not None,
+            "progress_bars": len(window.statusBar().findChildren(QProgressBar, "larkhillProgress")),
+        }
         note("after unticking: %s, %s" % (seen["widgets_after_untick"], seen["counts_after_untick"]))
         self.wanted_check = Qt.Checked
         self.step = self.set_plugin_check
@@ -405,6 +464,5 @@ class Driver:
         note("zoomed again to " + str(extent))
         self.timer.stop()
         finish(0)
-
 
 driver = Driver()

@@ -2,23 +2,34 @@
 # The parcel search in the real QGIS application, under a virtual X server.
 #
 #   run_qgis_app_test.sh <plugin-folder> <output-folder>
+#   run_qgis_app_test.sh --installed <output-folder>
 #
 # QGIS starts with a fresh profile that enables the plugin from
-# <plugin-folder>, on a project with 500 parcels; drive_search.py presses the
-# button and goes through configuration, listing, "Go" and the zoom; then the
-# canvas extent and the configuration file are checked. The screenshot is
-# <output-folder>/qgis-parcel-search.png, the run's notes result.json and
-# qgis.log beside it.
+# <plugin-folder>, or, with --installed, the plugin installed in QGIS's own
+# plugin folder with no plugin path set, on a project with 500 parcels.
+# drive_search.py presses the button and goes through configuration, listing,
+# "Go" and the zoom; then the canvas extent and the configuration file are
+# checked; then "?" is pressed, the plugin is unticked in the Plugin Manager
+# with its windows open (nothing of it may remain), ticked again and searched
+# with once more. With LARKHILL_TICK=1 the plugin is first ticked in the
+# Plugin Manager instead of in the profile. The screenshot is
+# <output-folder>/qgis-parcel-search.png, the toolbar alone qgis-toolbar.png,
+# the run's notes result.json and qgis.log beside it.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
-PLUGINS=$(cd "${1:?plugin folder}" && pwd)
+TICK=${LARKHILL_TICK:-0}
+if [ "${1:?plugin folder or --installed}" = --installed ]; then
+  PLUGINS=""
+else
+  PLUGINS=$(cd "$1" && pwd)
+fi
 OUT=${2:?output folder}
 COUNT=500
 PREFIX=000-042
 PY=/usr/bin/python3
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
-rm -f "$OUT/result.json" "$OUT/qgis-parcel-search.png"
+rm -f "$OUT/result.json" "$OUT/qgis-parcel-search.png" "$OUT/qgis-toolbar.png"
 
 WORK=$(mktemp -d /tmp/larkhill-qgisapp.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
@@ -34,20 +45,17 @@ QT_QPA_PLATFORM=offscreen "$PY" "$HERE/make_project.py" "$WORK/project" "$COUNT"
 
 PROFILE=$WORK/profiles/default/QGIS
 mkdir -p "$PROFILE"
-cat >"$PROFILE/QGIS3.ini" <<INI
-[Plugins]
-liblarkhillparcelsearchplugin=true
-
-[plugins]
-searchPathsForPlugins=$PLUGINS
-
-[qgis]
-checkVersion=false
-showTips=false
-INI
+# The plugin is ticked here, as the Plugin Manager records it, unless the
+# driver is to tick it in the Plugin Manager itself.
+{
+  [ "$TICK" = 1 ] || printf '[Plugins]\nliblarkhillparcelsearchplugin=true\n\n'
+  [ -z "$PLUGINS" ] || printf '[plugins]\nsearchPathsForPlugins=%s\n\n' "$PLUGINS"
+  printf '[qgis]\ncheckVersion=false\nshowTips=false\n'
+} >"$PROFILE/QGIS3.ini"
 
 export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.png LARKHILL_PREFIX=$PREFIX
-export LARKHILL_TIMEOUT=150
+export LARKHILL_TOOLBAR_SHOT=$OUT/qgis-toolbar.png
+export LARKHILL_TIMEOUT=150 LARKHILL_TICK=$TICK
 set +e
 timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
   qgis --profiles-path "$WORK" --nologo --noversioncheck \
@@ -61,9 +69,10 @@ if [ ! -f "$OUT/result.json" ]; then
   exit 1
 fi
 cat "$OUT/result.json" | "$PY" -c 'import json,sys; print("\n".join(json.load(sys.stdin)["steps"]))'
-"$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX"
+"$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX" \
+  $([ "$TICK" = 1 ] && echo --ticked)
 if [ "$status" -ne 0 ]; then
   echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
   exit 1
 fi
-echo "Screenshot: $OUT/qgis-parcel-search.png"
+echo "Screenshots: $OUT/qgis-parcel-search.png, $OUT/qgis-toolbar.png"

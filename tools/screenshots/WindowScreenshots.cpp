@@ -15,6 +15,7 @@
 #include "platform/DriveTable.h"
 #include "platform/ListBox.h"
 #include "platform/Services.h"
+#include "platform/WindowLook.h"
 #include "search/frmMain.h"
 #include "sim/SimHost.h"
 
@@ -45,6 +46,7 @@ bool save(QWidget* window, const QString& path) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  WindowLook::useScreenPixels();
   QApplication app(argc, argv);
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);

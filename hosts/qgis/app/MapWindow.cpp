@@ -1,5 +1,6 @@
 #include "MapWindow.h"
 
+#include "ZipSources.h"
 #include "platform/Services.h"
 #include "qgis/CommandButton.h"
 #include "qgis/HostApplication.h"
@@ -74,12 +75,21 @@ void MapWindow::addCommands(const QStringList& progIds, QStringList& problems) {
 }
 
 bool MapWindow::openDataFile(const QString& path, QString& error) {
+  if (ZipSources::isZip(path)) {
+    const QStringList inside = ZipSources::dataSets(path, error);
+    for (const QString& source : inside)
+      if (!openDataFile(source, error))
+        return false;
+    return !inside.isEmpty();
+  }
+  // A file inside an archive has a GDAL path that the file system does not know.
+  const bool insideArchive = path.startsWith(QLatin1String("/vsi"));
   const QFileInfo info(path);
-  if (!info.exists()) {
+  if (!insideArchive && !info.exists()) {
     error = QStringLiteral("%1: no such file").arg(path);
     return false;
   }
-  const QString absolute = info.absoluteFilePath();
+  const QString absolute = insideArchive ? path : info.absoluteFilePath();
   if (info.suffix().compare(QLatin1String("shp"), Qt::CaseInsensitive) == 0) {
     auto* layer = new QgsVectorLayer(absolute, info.completeBaseName(), QStringLiteral("ogr"));
     if (!layer->isValid()) {

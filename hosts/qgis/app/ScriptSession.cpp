@@ -1,5 +1,6 @@
 #include "ScriptSession.h"
 
+#include "FileActions.h"
 #include "MapWindow.h"
 #include "qgis/HostLayers.h"
 
@@ -14,14 +15,18 @@
 #include <QEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
-#include <QScopedValueRollback>
+#include <QPointer>
 #include <QSet>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <qgsexception.h>
 #include <qgsmapcanvas.h>
+#include <qgsmaptool.h>
 #include <stdexcept>
 
 namespace {
@@ -58,6 +63,40 @@ bool hasAncestorNamed(QWidget* widget, const QString& name) {
     if (w->objectName() == name || w->windowTitle() == name)
       return true;
   return false;
+}
+
+/**
+ * Types the text into the widget a character at a time, as a keyboard with
+ * every letter would: each key event carries its character, so letters beyond
+ * ASCII and characters outside the basic plane arrive whole.
+ */
+void typeText(QWidget* widget, const QString& text) {
+  QPointer<QWidget> target(widget);
+  for (int i = 0; i < text.size() && target; ++i) {
+    QString character(text[i]);
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+      character += text[++i];
+    const ushort code = character.size() == 1 ? character[0].unicode() : 0;
+    Qt::Key key = Qt::Key_unknown;
+    if (code >= 0x20 && code < 0x7f)
+      key = QTest::asciiToKey(char(code));
+    else if (code >= 0xa0 && !QChar::isSurrogate(code))
+      key = Qt::Key(character[0].toUpper().unicode());
+    QTest::sendKeyEvent(QTest::Click, target.data(), key, character, Qt::NoModifier);
+  }
+}
+
+QString menuText(const QAction* action) {
+  QString text = action->text().remove(QLatin1Char('&'));
+  if (text.endsWith(QLatin1String("...")))
+    text.chop(3);
+  return text;
+}
+
+QString toolName(QgsMapTool* tool) {
+  if (!tool)
+    return QStringLiteral("none");
+  return tool->action() ? tool->action()->text() : tool->toolName();
 }
 
 QString windowCaption(const QWidget* window) {
@@ -105,11 +144,11 @@ bool ScriptSession::load(const QString& path, QString& error) {
     error = QStringLiteral("%1: %2").arg(path, file.errorString());
     return false;
   }
-  static const QStringList verbs = {QStringLiteral("press"), QStringLiteral("pick"),
-                                    QStringLiteral("type"),  QStringLiteral("key"),
-                                    QStringLiteral("click"), QStringLiteral("close"),
-                                    QStringLiteral("wait"),  QStringLiteral("screenshot"),
-                                    QStringLiteral("echo"),  QStringLiteral("dock")};
+  static const QStringList verbs = {
+      QStringLiteral("press"), QStringLiteral("pick"),       QStringLiteral("type"),
+      QStringLiteral("key"),   QStringLiteral("click"),      QStringLiteral("close"),
+      QStringLiteral("wait"),  QStringLiteral("screenshot"), QStringLiteral("echo"),
+      QStringLiteral("open"),  QStringLiteral("dock")};
   static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
                                            QStringLiteral("key"), QStringLiteral("dock")};
   QTextStream in(&file);
@@ -160,12 +199,19 @@ bool ScriptSession::load(const QString& path, QString& error) {
       error = QStringLiteral("%1 line %2: \"%3\" needs a name").arg(path).arg(line).arg(step.verb);
       return false;
     }
+    bool number = false;
+    if (step.verb == QLatin1String("wait") && (step.target.toInt(&number) < 0 || !number)) {
+      error =
+          QStringLiteral("%1 line %2: \"wait\" needs a number of milliseconds").arg(path).arg(line);
+      return false;
+    }
     mSteps << step;
   }
   return true;
 }
 
 void ScriptSession::start() {
+  reportMapTool();
   QTimer::singleShot(0, this, &ScriptSession::runNext);
 }
 
@@ -222,25 +268,39 @@ void ScriptSession::runNext() {
   // The step may open a modal window whose loop runs until a later step closes
   // it: the report and the next step are queued behind it, so they run inside
   // that loop and the transcript keeps its order.
-  QTimer::singleShot(0, this, [this, step] {
-    try {
-      perform(step);
-    } catch (const StepFailure& failure) {
-      mOut << "SCRIPT ERROR (line " << step.line << "): " << failure.what() << '\n';
-      finish(1);
-    }
-  });
-  QTimer::singleShot(0, this, [this, step] { finishStep(step); });
+  QTimer::singleShot(0, this, [this, step] { performSafely(step); });
+  QTimer::singleShot(0, this, [this, step] { endStep(step); });
 }
 
-void ScriptSession::finishStep(const Step& step) {
+void ScriptSession::performSafely(const Step& step) {
+  // Nothing a step meets may leave through the event loop: that would end the
+  // application. A failing step ends the session, with exit status 1.
+  QString failure;
+  try {
+    perform(step);
+    return;
+  } catch (const StepFailure& e) {
+    failure = QString::fromStdString(e.what());
+  } catch (const QgsException& e) {
+    failure = QStringLiteral("the step failed: %1").arg(e.what());
+  } catch (const std::exception& e) {
+    failure = QStringLiteral("the step failed: %1").arg(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    failure = QStringLiteral("the step failed");
+  }
+  mOut << "SCRIPT ERROR (line " << step.line << "): " << failure << '\n';
+  finish(1);
+}
+
+void ScriptSession::endStep(const Step& step) {
   if (mFinished)
     return;
-  // A wait or a screenshot lets the application run: the next step waits
-  // until it is over, so that it does not happen during the wait or before
-  // the picture.
-  if (mWaiting) {
-    QTimer::singleShot(20, this, [this, step] { finishStep(step); });
+  // A wait, or the step's own waiting for the map, lets events through: the
+  // next step starts only when that is over.
+  if (mHolding > 0 || mDelay > 0) {
+    const int delay = mHolding > 0 ? 20 : mDelay;
+    mDelay = 0;
+    QTimer::singleShot(delay, this, [this, step] { endStep(step); });
     return;
   }
   afterStep(step);
@@ -278,12 +338,14 @@ void ScriptSession::perform(const Step& step) {
   if (step.verb == QLatin1String("echo")) {
     mOut << step.target << '\n';
   } else if (step.verb == QLatin1String("wait")) {
-    const QScopedValueRollback<bool> waiting(mWaiting, true);
-    QElapsedTimer timer;
-    timer.start();
-    const int ms = step.target.toInt();
-    while (timer.elapsed() < ms)
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The application runs on; the next step is started that much later.
+    mDelay = step.target.toInt();
+  } else if (step.verb == QLatin1String("open")) {
+    auto* files = mWindow->findChild<FileActions*>();
+    if (!files)
+      failStep(QStringLiteral("the window has no File menu"));
+    // What the menu does: a file that cannot be opened is reported in a message box.
+    files->open({step.target});
   } else if (step.verb == QLatin1String("screenshot")) {
     saveScreenshot(step.target.isEmpty() ? QStringLiteral("shot") : step.target);
   } else if (step.verb == QLatin1String("press")) {
@@ -294,7 +356,18 @@ void ScriptSession::perform(const Step& step) {
           action->trigger();
           return;
         }
-    failStep(QStringLiteral("no command \"%1\" on the toolbars").arg(step.target));
+    // Then the menus, by name or by the item's text without its "&" and "...".
+    for (QMenu* menu : mWindow->menuBar()->findChildren<QMenu*>())
+      for (QAction* action : menu->actions())
+        if (!action->isSeparator() && !action->menu() &&
+            (action->objectName() == step.target ||
+             menuText(action).compare(step.target, Qt::CaseInsensitive) == 0)) {
+          if (!action->isEnabled())
+            failStep(QStringLiteral("\"%1\" is disabled").arg(step.target));
+          action->trigger();
+          return;
+        }
+    failStep(QStringLiteral("no command \"%1\" on the toolbars or menus").arg(step.target));
   } else if (step.verb == QLatin1String("dock")) {
     // As a user drags a panel's title bar to a side of the window, or off it.
     QDockWidget* panel = nullptr;
@@ -349,7 +422,10 @@ void ScriptSession::perform(const Step& step) {
       edit->setFocus();
       edit->selectAll();
       QTest::keyClick(edit, Qt::Key_Backspace);
-      QTest::keyClicks(edit, step.argument);
+      QPointer<QLineEdit> typedInto(edit);
+      typeText(edit, step.argument);
+      if (typedInto)
+        mOut << "TEXT " << step.target << ": \"" << typedInto->text() << "\"\n";
     } else if (step.verb == QLatin1String("key")) {
       static const QHash<QString, Qt::Key> keys = {
           {QStringLiteral("enter"), Qt::Key_Return},  {QStringLiteral("return"), Qt::Key_Return},
@@ -386,6 +462,7 @@ void ScriptSession::perform(const Step& step) {
 
 void ScriptSession::afterStep(const Step&) {
   reportLists();
+  reportMapTool();
   if (!mScreenshotDir.isEmpty())
     saveScreenshot(QStringLiteral("step"));
   mOut.flush();
@@ -418,7 +495,16 @@ void ScriptSession::reportLists() {
     }
 }
 
+void ScriptSession::reportMapTool() {
+  const QString tool = toolName(mWindow->canvas()->mapTool());
+  if (tool != mMapTool) {
+    mMapTool = tool;
+    mOut << "MAP TOOL: " << tool << '\n';
+  }
+}
+
 void ScriptSession::waitForMap() {
+  ++mHolding;
   QgsMapCanvas* canvas = mWindow->canvas();
   QElapsedTimer timer;
   timer.start();
@@ -431,10 +517,10 @@ void ScriptSession::waitForMap() {
       break;
   }
   QApplication::processEvents();
+  --mHolding;
 }
 
 void ScriptSession::saveScreenshot(const QString& name) {
-  const QScopedValueRollback<bool> waiting(mWaiting, true);
   waitForMap();
   QImage image = mWindow->grab().toImage();
   QPainter painter(&image);

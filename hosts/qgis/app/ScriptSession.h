@@ -15,22 +15,27 @@ class QAbstractItemView;
  * their object names, printing a transcript of what a person would see:
  * each message box's text (every box is answered with OK), each window shown
  * or hidden with its caption, each list's entry count and selected entry, the
- * extent each zoom set, each feature marked on the map ("HIGHLIGHT: <layer>
- * feature <id>") and each message the status bar shows ("STATUS: <text>"). With a screenshot folder
- * it saves a PNG of the main window (with the windows over it) after each step.
+ * extent each zoom set, the map tool in use, the text each typed box holds,
+ * each feature marked on the map ("HIGHLIGHT: <layer> feature <id>") and each
+ * message the status bar shows ("STATUS: <text>"). With a screenshot folder it
+ * saves a PNG of the main window (with the windows over it) after each step.
  *
  * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
  * pick the widget inside a window or widget of that name):
- *   press <command caption or name>    presses a toolbar command
+ *   press <command caption or name>    presses a toolbar button, else a menu item
  *   pick <list> <entry text>           clicks the entry of a list or combo box
- *   type <text box> <text>             replaces the box's text, typed key by key
+ *   type <text box> <text>             replaces the box's text, typed key by key (any Unicode)
  *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
  *   click <button>                     clicks a button
  *   close <window caption>             closes a window
  *   dock <panel> <left|right|float>    docks a panel at a side of the window, or floats it
- *   wait <milliseconds>                lets the application run
+ *   wait <milliseconds>                lets the application run; the next step starts that late
+ *   open <file>                        opens a file as File > Open does
  *   screenshot <name>                  saves a PNG now
  *   echo <text>                        prints the text
+ *
+ * A step that cannot be done ends the session with exit status 1; nothing a
+ * step meets ends the application any other way.
  */
 class ScriptSession : public QObject, public IMessageBoxService {
   Q_OBJECT
@@ -59,8 +64,10 @@ private:
   };
 
   void runNext();
+  void performSafely(const Step& step);
+  void endStep(const Step& step);
+  void reportMapTool();
   void perform(const Step& step);
-  void finishStep(const Step& step);
   void afterStep(const Step& step);
   void finish(int exitCode);
   void reportLists();
@@ -77,6 +84,8 @@ private:
   int mNext = 0;
   int mShot = 0;
   bool mFinished = false;
-  bool mWaiting = false;
   QHash<QString, QString> mListStates;
+  QString mMapTool;
+  int mDelay = 0;   // milliseconds a wait step holds the next step back
+  int mHolding = 0; // the session itself lets events through (waiting for the map)
 };

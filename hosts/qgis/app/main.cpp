@@ -1,21 +1,29 @@
 // The standalone map application: a QGIS map window with the parcel search
 // command on its toolbar.
 //
-//   larkhill-map [FILE...]                         open GeoPackages, shapefiles, projects
+//   larkhill-map [FILE...]                         open GeoPackages, shapefiles, zip archives
+//                                                  of them, projects
 //   larkhill-map --script SCRIPT [--screenshot DIR] [FILE...]
 //                                                  run a scripted session (works without a display)
 //
 // With no file it opens the sample town (sample/town.qgs), generating it first
-// when the sample generator is at hand.
+// when the sample generator is at hand; installed, the sample lives in the
+// user's data folder. --help and --version work without a display.
+#include "FrontEnd.h"
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
 #include "qgis/HostApplication.h"
 
+#include "LarkhillVersion.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
@@ -32,19 +40,33 @@ bool haveDisplay() {
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-/** The sample project: ./sample/town.qgs, else the one in the source tree; generated when missing.
+/**
+ * The sample project: ./sample/town.qgs, else the one in the source tree, else
+ * the one in the user's data folder. When there is none it is generated: into
+ * ./sample by the generator of the build tree, or into the user's data folder
+ * by the generator installed with the application.
  */
 QString sampleProject(QTextStream& err) {
+  const QString userSample =
+      QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+          .filePath(QStringLiteral("LarkhillGIS/sample"));
   const QStringList candidates = {QDir::current().filePath(QStringLiteral("sample/town.qgs")),
-                                  QStringLiteral(LARKHILL_SOURCE_DIR "/sample/town.qgs")};
+                                  QStringLiteral(LARKHILL_SOURCE_DIR "/sample/town.qgs"),
+                                  QDir(userSample).filePath(QStringLiteral("town.qgs"))};
   for (const QString& path : candidates)
     if (QFileInfo::exists(path))
       return path;
-  const QString generator = QDir(QCoreApplication::applicationDirPath())
-                                .filePath(QStringLiteral("../../tools/larkhill-sample"));
+  const QDir appDir(QCoreApplication::applicationDirPath());
+  QString generator = appDir.filePath(QStringLiteral("../../tools/larkhill-sample"));
+  QString folder = QDir::current().filePath(QStringLiteral("sample"));
+#ifdef LARKHILL_INSTALLED_SAMPLE_GENERATOR
+  if (!QFileInfo(generator).isExecutable()) {
+    generator = appDir.filePath(QStringLiteral(LARKHILL_INSTALLED_SAMPLE_GENERATOR));
+    folder = userSample;
+  }
+#endif
   if (!QFileInfo(generator).isExecutable())
     return QString();
-  const QString folder = QDir::current().filePath(QStringLiteral("sample"));
   err << "Making the sample town in " << folder << " ...\n";
   err.flush();
   if (QProcess::execute(generator, {folder}) != 0)
@@ -52,13 +74,48 @@ QString sampleProject(QTextStream& err) {
   return QDir(folder).filePath(QStringLiteral("town.qgs"));
 }
 
+struct Options {
+  QCommandLineOption script{QStringLiteral("script"),
+                            QStringLiteral("Run the steps of a script file."),
+                            QStringLiteral("file")};
+  QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                QStringLiteral("Save a PNG after each step into a folder."),
+                                QStringLiteral("folder")};
+};
+
+void describe(QCommandLineParser& parser, const Options& options) {
+  parser.setApplicationDescription(QStringLiteral(
+      "A map window with the parcel search command. With no file it opens a sample town."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOption(options.script);
+  parser.addOption(options.screenshot);
+  parser.addPositionalArgument(QStringLiteral("files"),
+                               QStringLiteral("GeoPackages, shapefiles, .qgs/.qgz projects."));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   bool scripted = false;
-  for (int i = 1; i < argc; ++i)
+  bool question = false;
+  for (int i = 1; i < argc; ++i) {
     if (qstrcmp(argv[i], "--script") == 0)
       scripted = true;
+    for (const char* option : {"-h", "--help", "--help-all", "-v", "--version"})
+      if (qstrcmp(argv[i], option) == 0)
+        question = true;
+  }
+  QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(LARKHILL_VERSION));
+  if (question) {
+    // Help and version need neither a display nor QGIS; process() answers and exits.
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    Options options;
+    describe(parser, options);
+    parser.process(app);
+  }
   if (!haveDisplay()) {
     if (!scripted) {
       std::fprintf(
@@ -79,6 +136,9 @@ int main(int argc, char** argv) {
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
   QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
+  // The icon and desktop entry that the package installs (none in the build tree).
+  QGuiApplication::setDesktopFileName(QStringLiteral("larkhill-map"));
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("larkhill-parcel-search")));
   // A database that takes the connection and never answers holds the opening
   // project up for as long as a connection attempt may take: 10 seconds,
   // unless the user chose otherwise.
@@ -87,19 +147,11 @@ int main(int argc, char** argv) {
     settings.setValue(QStringLiteral("PostgreSQL/default_timeout"), 10, QgsSettings::Providers);
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("A map window with the parcel search command."));
-  parser.addHelpOption();
-  QCommandLineOption scriptOption(QStringLiteral("script"),
-                                  QStringLiteral("Run the steps of a script file."),
-                                  QStringLiteral("file"));
-  QCommandLineOption shotOption(QStringLiteral("screenshot"),
-                                QStringLiteral("Save a PNG after each step into a folder."),
-                                QStringLiteral("folder"));
-  parser.addOption(scriptOption);
-  parser.addOption(shotOption);
-  parser.addPositionalArgument(QStringLiteral("files"),
-                               QStringLiteral("GeoPackages, shapefiles, .qgs/.qgz projects."));
+  Options options;
+  describe(parser, options);
   parser.process(app);
+  const QCommandLineOption& scriptOption = options.script;
+  const QCommandLineOption& shotOption = options.screenshot;
 
   QTextStream out(stdout);
   QTextStream err(stderr);
@@ -118,6 +170,11 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     MapWindow window(project);
+    // A scripted session keeps the window's settings in its temporary folder too.
+    FrontEnd frontEnd(&window,
+                      scripted && qEnvironmentVariableIsEmpty("LARKHILL_SCRIPT_KEEP_CONFIG")
+                          ? scriptData.filePath(QStringLiteral("larkhill-map.ini"))
+                          : QString());
     LarkhillQgis::installHost(window.application(), &window);
     // A scripted session answers message boxes from the start, the commands' own included.
     std::unique_ptr<ScriptSession> session;
@@ -140,6 +197,7 @@ int main(int argc, char** argv) {
       for (const QString& problem : problems)
         err << "larkhill-map: command not available: " << problem << '\n';
       err.flush();
+      frontEnd.restoreLayout();
       window.show();
       if (session)
         session->start();

@@ -16,7 +16,7 @@ class QgisInterface;
  * parcel search command on a toolbar of QGIS's main window, hands the command
  * the running application (QGIS's project, map canvas, main window and status
  * bar seen through the host interface) and takes everything away again when
- * QGIS unloads it.
+ * QGIS unloads it. The command also has an entry in QGIS's Plugins menu.
  */
 class LarkhillQgisPlugin : public QObject, public QgisPlugin {
   Q_OBJECT
@@ -25,6 +25,8 @@ public:
   static const QString PluginDescription;
   static const QString PluginCategory;
   static const QString PluginVersion;
+  /** The plugin's scalable icon, a resource of the plugin library. */
+  static const QString PluginIcon;
 
   explicit LarkhillQgisPlugin(QgisInterface* iface);
   ~LarkhillQgisPlugin() override;
@@ -39,4 +41,6 @@ private:
   QgisInterface* mIface;
   std::unique_ptr<LarkhillQgis::CommandButton> mButton;
   Ref<IUnknown> mApplication;
+  /** The submenu of QGIS's Plugins menu that holds the command. */
+  QString mMenuName;
 };
