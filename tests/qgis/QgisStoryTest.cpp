@@ -214,9 +214,10 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_NEAR(goZoom.yMaximum(), goExpected.yMaximum(), 0.01) << transcript;
   // The parcel zoomed to is marked on the map; its ID is its own, so the status bar says nothing.
   // A project's "Parcels" comes before an opened file's "parcels": it is the layer searched.
-  const QString searched = c.opened == Opened::ZipByOpenStep
-                               ? QDir(folder).filePath(QStringLiteral("town.gpkg|layername=parcels"))
-                               : uri;
+  const QString searched =
+      c.opened == Opened::ZipByOpenStep
+          ? QDir(folder).filePath(QStringLiteral("town.gpkg|layername=parcels"))
+          : uri;
   EXPECT_TRUE(marks(go, firstFeatureId(searched, found))) << transcript;
   EXPECT_FALSE(go.contains(QStringLiteral("parcels have the ID"))) << transcript;
 
@@ -298,8 +299,8 @@ TEST_P(QgisSharedIdStoryTest, ASharedIdIsCountedAndADockedSearchPanelStaysDocked
   EXPECT_TRUE(firstGo.contains(shared)) << transcript;
   EXPECT_TRUE(firstGo.contains(counted)) << transcript;
   EXPECT_FALSE(session.transcript.contains(QStringLiteral("MESSAGE BOX: 2"))) << transcript;
-  EXPECT_TRUE(session.transcript.contains(
-      QStringLiteral("PANEL LarkhillParcelSearch: docked right")))
+  EXPECT_TRUE(
+      session.transcript.contains(QStringLiteral("PANEL LarkhillParcelSearch: docked right")))
       << transcript;
 
   // An ID of its own marks its parcel; the count is gone from the status bar.
