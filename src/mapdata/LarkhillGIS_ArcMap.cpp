@@ -368,6 +368,13 @@ QString SharedValueText(const QString& value, int32_t matches) {
 
 void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
                       const QString& value, int32_t matches) {
+  // The text of an earlier search goes also when this one found nothing.
+  try {
+    const Ref<IStatusBar> statusBar = required(required(gApplication)->StatusBar());
+    statusBar->setStatusMessage(0, matches > 1 ? SharedValueText(value, matches) : QString());
+  } catch (const ComError&) {
+    // The text is a courtesy; the search has done its work.
+  }
   if (!feature)
     return;
   try {
@@ -375,12 +382,6 @@ void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feat
       highlight->HighlightFeature(layer, feature);
   } catch (const ComError&) {
     // The zoom has shown the parcel; a mark the host cannot draw is left out.
-  }
-  try {
-    const Ref<IStatusBar> statusBar = required(required(gApplication)->StatusBar());
-    statusBar->setStatusMessage(0, matches > 1 ? SharedValueText(value, matches) : QString());
-  } catch (const ComError&) {
-    // The text is a courtesy; the search has done its work.
   }
 }
 
