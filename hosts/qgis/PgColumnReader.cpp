@@ -1,8 +1,11 @@
 #include "qgis/PgColumnReader.h"
 
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostErrors.h"
 
+#include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <libpq-fe.h>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
@@ -45,7 +48,12 @@ std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int 
     return nullptr;
 
   std::unique_ptr<PgColumnReader> reader(new PgColumnReader());
-  reader->mConnection = PQconnectdb(uri.connectionInfo(true).toUtf8().constData());
+  reader->mLimitMs = DatabaseWatchdog::limitSeconds() * 1000;
+  // The connection attempt is bounded like every other wait on the server.
+  QString conninfo = uri.connectionInfo(true);
+  if (!conninfo.contains(QLatin1String("connect_timeout")))
+    conninfo += QStringLiteral(" connect_timeout=%1").arg(DatabaseWatchdog::limitSeconds());
+  reader->mConnection = PQconnectdb(conninfo.toUtf8().constData());
   if (PQstatus(reader->mConnection) != CONNECTION_OK ||
       PQsetClientEncoding(reader->mConnection, "UTF8") != 0)
     return nullptr;
@@ -54,12 +62,29 @@ std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int 
                             : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
   const QString copy = QStringLiteral("COPY (SELECT %1 FROM %2) TO STDOUT")
                            .arg(quotedIdentifier(field.name()), table);
-  PGresult* result = PQexec(reader->mConnection, copy.toUtf8().constData());
+  if (!PQsendQuery(reader->mConnection, copy.toUtf8().constData()))
+    return nullptr;
+  // Waits for the server's answer as the rows do: within the limit, or the read fails.
+  while (PQisBusy(reader->mConnection))
+    reader->waitForServer();
+  PGresult* result = PQgetResult(reader->mConnection);
   const bool copying = PQresultStatus(result) == PGRES_COPY_OUT;
   PQclear(result);
   if (!copying)
     return nullptr;
   return reader;
+}
+
+void PgColumnReader::waitForServer() {
+  pollfd socket{PQsocket(mConnection), POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = poll(&socket, 1, mLimitMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready == 0)
+    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+  if (ready < 0 || !PQconsumeInput(mConnection))
+    fail();
 }
 
 void PgColumnReader::fail() {
@@ -133,9 +158,15 @@ bool PgColumnReader::next(int max, TextBatch& texts) {
   texts.clear();
   while (!mDone && texts.size() < max) {
     char* line = nullptr;
-    const int size = PQgetCopyData(mConnection, &line, 0);
+    const int size = PQgetCopyData(mConnection, &line, 1);
+    if (size == 0) {
+      waitForServer();
+      continue;
+    }
     if (size == -1) {
       mDone = true;
+      while (PQisBusy(mConnection))
+        waitForServer();
       PGresult* result = PQgetResult(mConnection);
       const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
       PQclear(result);

@@ -10,6 +10,7 @@
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostApplication.h"
 
 #include <QCommandLineParser>
@@ -81,7 +82,8 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
   // A database that takes the connection and never answers holds the opening
   // project up for as long as a connection attempt may take: 10 seconds,
-  // unless the user chose otherwise.
+  // unless the user chose otherwise. The same limit bounds every later wait
+  // on a database (DatabaseWatchdog).
   QgsSettings settings;
   if (!settings.contains(QStringLiteral("PostgreSQL/default_timeout"), QgsSettings::Providers))
     settings.setValue(QStringLiteral("PostgreSQL/default_timeout"), 10, QgsSettings::Providers);
@@ -116,6 +118,9 @@ int main(int argc, char** argv) {
 
   QgsProject* project = QgsProject::instance();
   int status = 0;
+  // Bounds the shutdown: a map-drawing thread that waits on a database that
+  // stopped answering would hold QGIS's shutdown up without limit.
+  std::unique_ptr<LarkhillQgis::DatabaseWatchdog> shutdownWatch;
   {
     MapWindow window(project);
     LarkhillQgis::installHost(window.application(), &window);
@@ -145,6 +150,8 @@ int main(int argc, char** argv) {
         session->start();
       status = app.exec();
     }
+    shutdownWatch = std::make_unique<LarkhillQgis::DatabaseWatchdog>(*project);
+    shutdownWatch->arm();
     // The component unloads before the script, the window that holds its
     // frames and QGIS go: its windows are deleted while Qt is whole.
     ComponentUnload::unload();
@@ -153,5 +160,6 @@ int main(int argc, char** argv) {
   }
   project->clear();
   QgsApplication::exitQgis();
+  shutdownWatch.reset();
   return status;
 }
