@@ -115,9 +115,9 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
       // source narrows to a millionth around the number, the value read decides.
       const double margin = std::abs(where.number) * 1e-6;
       const QString column = QgsExpression::quotedColumnRef(attribute.name());
-      expression = QStringLiteral("%1 >= %2 AND %1 <= %3")
-                       .arg(column, realLiteral(where.number - margin),
-                            realLiteral(where.number + margin));
+      expression =
+          QStringLiteral("%1 >= %2 AND %1 <= %3")
+              .arg(column, realLiteral(where.number - margin), realLiteral(where.number + margin));
       decides.kind = ValueMatch::Kind::Number;
       decides.number = where.number;
     } else {

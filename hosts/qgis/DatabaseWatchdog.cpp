@@ -53,11 +53,10 @@ bool sameEndpoint(const QByteArray& known, const sockaddr_storage& peer) {
 } // namespace
 
 int DatabaseWatchdog::limitSeconds() {
-  const int seconds =
-      QgsSettings()
-          .value(QStringLiteral("PostgreSQL/default_timeout"), kDefaultLimitSeconds,
-                 QgsSettings::Providers)
-          .toInt();
+  const int seconds = QgsSettings()
+                          .value(QStringLiteral("PostgreSQL/default_timeout"), kDefaultLimitSeconds,
+                                 QgsSettings::Providers)
+                          .toInt();
   return seconds > 0 ? seconds : kDefaultLimitSeconds;
 }
 

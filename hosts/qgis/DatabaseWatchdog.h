@@ -38,7 +38,8 @@ public:
   /** The description of a failure after the limit ran out. */
   static QString timeoutText();
 
-  /** A watchdog over the server of the layer; it does nothing for a layer not read from PostgreSQL. */
+  /** A watchdog over the server of the layer; it does nothing for a layer not read from PostgreSQL.
+   */
   explicit DatabaseWatchdog(QgsVectorLayer* layer);
   /** A watchdog over the servers of every PostgreSQL layer of the project. */
   explicit DatabaseWatchdog(const QgsProject& project);

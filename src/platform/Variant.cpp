@@ -29,7 +29,8 @@ static QString realText(double value) {
     if (exponent >= -4 && exponent < 15)
       text = QString::number(value, 'f', QLocale::FloatingPointShortest);
   }
-  text.replace(QLatin1String("e+"), QLatin1String("E+")).replace(QLatin1String("e-"), QLatin1String("E-"));
+  text.replace(QLatin1String("e+"), QLatin1String("E+"))
+      .replace(QLatin1String("e-"), QLatin1String("E-"));
   return text;
 }
 
@@ -71,9 +72,9 @@ QString CStr(const QVariant& value) {
 
 QDateTime parseDateText(const QString& text) {
   const QString t = text.trimmed();
-  for (const char* format : {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-dd hh:mm:ss.zzz", "yyyy-MM-ddThh:mm:ss",
-                             "yyyy-MM-ddThh:mm:ss.zzz", "yyyy-MM-dd hh:mm", "yyyy/MM/dd hh:mm:ss",
-                             "yyyy/MM/dd"}) {
+  for (const char* format :
+       {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-dd hh:mm:ss.zzz", "yyyy-MM-ddThh:mm:ss",
+        "yyyy-MM-ddThh:mm:ss.zzz", "yyyy-MM-dd hh:mm", "yyyy/MM/dd hh:mm:ss", "yyyy/MM/dd"}) {
     const QDateTime dt = QDateTime::fromString(t, QLatin1String(format));
     if (dt.isValid())
       return dt;

@@ -123,13 +123,17 @@ TEST_F(FeatureLookupTest, ARejectedClauseOrAFailingCallEndsInTheReport) {
 // give back, and times that differ only in milliseconds.
 TEST_F(FeatureLookupTest, EveryListedValueFindsItsOwnParcel) {
   const QDateTime noon(QDate(2020, 1, 5), QTime(12, 0));
-  auto odd = map()->add(SimFeatureLayer::make(
-      "Odd", {{"PARCEL ID", esriFieldTypeString}, {"PARCEL-ID", esriFieldTypeString},
-              {"1ST", esriFieldTypeString},       {"A=B", esriFieldTypeString},
-              {"Q\"T", esriFieldTypeString},      {"pid", esriFieldTypeInteger},
-              {"PID", esriFieldTypeInteger},      {"AREA", esriFieldTypeDouble},
-              {"SOLD", esriFieldTypeDate}}));
-  const QVariantList areas = {0.1 + 0.2, 1.0 / 3.0, -1234.5678901234567, 1.5, 1.2345678901234567e19};
+  auto odd = map()->add(SimFeatureLayer::make("Odd", {{"PARCEL ID", esriFieldTypeString},
+                                                      {"PARCEL-ID", esriFieldTypeString},
+                                                      {"1ST", esriFieldTypeString},
+                                                      {"A=B", esriFieldTypeString},
+                                                      {"Q\"T", esriFieldTypeString},
+                                                      {"pid", esriFieldTypeInteger},
+                                                      {"PID", esriFieldTypeInteger},
+                                                      {"AREA", esriFieldTypeDouble},
+                                                      {"SOLD", esriFieldTypeDate}}));
+  const QVariantList areas = {0.1 + 0.2, 1.0 / 3.0, -1234.5678901234567, 1.5,
+                              1.2345678901234567e19};
   for (int i = 0; i < areas.size(); ++i) {
     const QString id = QStringLiteral("W-%1").arg(i);
     odd->addRow({id, id, id, id, id, 100 + i, 200 - i, areas[i], noon.addMSecs(i)});

@@ -210,12 +210,13 @@ TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
   QElapsedTimer clock;
   clock.start();
   RecordingList list;
-  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Subset"),
-                                              QStringLiteral("parcel_id"), list, nullptr);
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Subset"), QStringLiteral("parcel_id"),
+                                              list, nullptr);
   EXPECT_LT(clock.elapsed(), bound);
   ASSERT_TRUE(mServerFrozen);
   EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut)) << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
+      << mMessages.texts.value(0).toStdString();
   EXPECT_GT(list.items.size(), 0);
   EXPECT_LT(list.items.size(), kBigParcels);
 
@@ -228,7 +229,8 @@ TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
                                               QStringLiteral("parcel_id"), whole, nullptr);
   EXPECT_LT(clock.elapsed(), bound);
   EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut)) << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
+      << mMessages.texts.value(0).toStdString();
 
   mMessages.texts.clear();
   auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));

@@ -397,8 +397,7 @@ QString writeOddLayer(const QString& driverName, const QString& path) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.toLatin1().constData());
   if (!driver)
     return QString();
-  GDALDataset* dataset =
-      driver->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+  GDALDataset* dataset = driver->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
   if (!dataset)
     return QString();
   OGRSpatialReference crs;
@@ -487,9 +486,9 @@ TEST_F(QgisOddValuesTest, EveryListedValueFindsItsOwnParcelInAGeoPackageAndAShap
   host.addLayer(gpkg + QStringLiteral("|layername=odd"), QStringLiteral("Odd"));
   for (const char* field : {"PARCEL ID", "PARCEL-ID", "1ST", "A=B"})
     expectEachEntryFindsItsParcel("Odd", field, {"W-0", "W-1", "W-2", "W-3", "W-4"});
-  expectEachEntryFindsItsParcel("Odd", "AREA",
-                                {"0.30000000000000004", "0.3333333333333333",
-                                 "-1234.5678901234567", "1.5", "98765.4321"});
+  expectEachEntryFindsItsParcel(
+      "Odd", "AREA",
+      {"0.30000000000000004", "0.3333333333333333", "-1234.5678901234567", "1.5", "98765.4321"});
   expectEachEntryFindsItsParcel("Odd", "SOLD",
                                 {"2020-01-05 12:00:00", "2020-01-05 12:00:00.001",
                                  "2020-01-05 12:00:00.002", "2020-01-05 12:00:00.003",
@@ -510,12 +509,12 @@ TEST_F(QgisOddValuesTest, EveryListedValueFindsItsOwnParcelInAGeoPackageAndAShap
 TEST_F(QgisOddValuesTest, TextWithANulOrBytesThatAreNotUtf8FindsItsParcel) {
   const QString gpkg = writeOddLayer(QStringLiteral("GPKG"), mFolder.filePath("odd.gpkg"));
   ASSERT_FALSE(gpkg.isEmpty());
-  GDALDataset* dataset = static_cast<GDALDataset*>(
-      GDALOpenEx(gpkg.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr,
-                 nullptr));
+  GDALDataset* dataset = static_cast<GDALDataset*>(GDALOpenEx(
+      gpkg.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
   ASSERT_TRUE(dataset);
-  dataset->ExecuteSQL("UPDATE odd SET \"PARCEL ID\" = CAST(X'572D3100787878' AS TEXT) WHERE fid = 2",
-                      nullptr, nullptr);
+  dataset->ExecuteSQL(
+      "UPDATE odd SET \"PARCEL ID\" = CAST(X'572D3100787878' AS TEXT) WHERE fid = 2", nullptr,
+      nullptr);
   dataset->ExecuteSQL("UPDATE odd SET \"PARCEL ID\" = CAST(X'572DFF33' AS TEXT) WHERE fid = 4",
                       nullptr, nullptr);
   GDALClose(dataset);
