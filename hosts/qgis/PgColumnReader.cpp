@@ -3,6 +3,7 @@
 #include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostErrors.h"
 
+#include <QElapsedTimer>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -49,14 +50,26 @@ std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int 
 
   std::unique_ptr<PgColumnReader> reader(new PgColumnReader());
   reader->mLimitMs = DatabaseWatchdog::limitSeconds() * 1000;
-  // The connection attempt is bounded like every other wait on the server.
-  QString conninfo = uri.connectionInfo(true);
-  if (!conninfo.contains(QLatin1String("connect_timeout")))
-    conninfo += QStringLiteral(" connect_timeout=%1").arg(DatabaseWatchdog::limitSeconds());
-  reader->mConnection = PQconnectdb(conninfo.toUtf8().constData());
-  if (PQstatus(reader->mConnection) != CONNECTION_OK ||
-      PQsetClientEncoding(reader->mConnection, "UTF8") != 0)
+  // The connection attempt as a whole is bounded like every other wait on the
+  // server: a server that takes the connection and never answers is a
+  // failure, not a reason to read through QGIS and wait once more.
+  const QString conninfo = uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8");
+  reader->mConnection = PQconnectStart(conninfo.toUtf8().constData());
+  if (!reader->mConnection || PQstatus(reader->mConnection) == CONNECTION_BAD)
     return nullptr;
+  QElapsedTimer clock;
+  clock.start();
+  for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;
+       state = PQconnectPoll(reader->mConnection)) {
+    if (state == PGRES_POLLING_FAILED)
+      return nullptr;
+    pollfd socket{PQsocket(reader->mConnection),
+                  short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const qint64 left = reader->mLimitMs - clock.elapsed();
+    if (left <= 0 || poll(&socket, 1, int(left)) == 0)
+      HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+  }
+
   const QString table = uri.schema().isEmpty()
                             ? quotedIdentifier(uri.table())
                             : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());

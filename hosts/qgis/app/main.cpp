@@ -79,6 +79,9 @@ int main(int argc, char** argv) {
   QgsApplication app(argc, argv, true);
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
+  // Its settings, QGIS's among them, are kept in the QGIS profile's
+  // LarkhillGIS/larkhill-map.ini (see the README).
+  QCoreApplication::setOrganizationName(QStringLiteral("LarkhillGIS"));
   QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
   // A database that takes the connection and never answers holds the opening
   // project up for as long as a connection attempt may take: 10 seconds,
