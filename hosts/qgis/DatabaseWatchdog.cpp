@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
@@ -33,7 +34,9 @@ int64_t nowMs() {
 
 /** True when both are the same TCP endpoint (family, address and port). */
 bool sameEndpoint(const QByteArray& known, const sockaddr_storage& peer) {
-  const auto* a = reinterpret_cast<const sockaddr*>(known.constData());
+  sockaddr_storage stored{};
+  std::memcpy(&stored, known.constData(), std::min(sizeof stored, size_t(known.size())));
+  const auto* a = reinterpret_cast<const sockaddr*>(&stored);
   if (a->sa_family != peer.ss_family)
     return false;
   if (a->sa_family == AF_INET) {

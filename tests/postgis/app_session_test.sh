@@ -164,10 +164,13 @@ paused_session() { # <name> <cue> <script text>
   expect_line "$name" "End of script."
 }
 within() { # <name> <what> <from ms> <to ms>
+  if [ -z "$3" ] || [ -z "$4" ]; then
+    fail "$1: $2 never ended"
+    return
+  fi
   local took=$(($4 - $3))
   echo "  $1: $2 took $took ms"
-  [ -n "$3" ] && [ -n "$4" ] && [ "$took" -le $(((LIMIT + 5) * 1000)) ] ||
-    fail "$1: $2 took more than the limit and 5 s"
+  [ "$took" -le $(((LIMIT + 5) * 1000)) ] || fail "$1: $2 took more than the limit and 5 s"
 }
 
 paused_session paused-list "COPY (SELECT" "press LarkhillParcelSearch

@@ -389,9 +389,9 @@ TEST_F(QgisHostTest, TextsInBulkAreTheConvertedValues) {
 namespace {
 
 /**
- * A parcel layer written through GDAL: fields whose names need quoting, real
- * numbers that 15 digits do not give back and, where the format has them,
- * times that differ only in milliseconds; five rows.
+ * A parcel layer written through GDAL: a text field PIN, fields whose names
+ * need quoting, real numbers that 15 digits do not give back and, where the
+ * format has them, times that differ only in milliseconds; five rows.
  */
 QString writeOddLayer(const QString& driverName, const QString& path) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.toLatin1().constData());
@@ -404,7 +404,7 @@ QString writeOddLayer(const QString& driverName, const QString& path) {
   crs.importFromEPSG(3857);
   OGRLayer* layer = dataset->CreateLayer("odd", &crs, wkbPolygon, nullptr);
   const bool dates = driverName == QLatin1String("GPKG");
-  for (const char* name : {"PARCEL ID", "PARCEL-ID", "1ST", "A=B"}) {
+  for (const char* name : {"PIN", "PARCEL ID", "PARCEL-ID", "1ST", "A=B"}) {
     OGRFieldDefn field(name, OFTString);
     layer->CreateField(&field);
   }
@@ -418,11 +418,11 @@ QString writeOddLayer(const QString& driverName, const QString& path) {
   for (int i = 0; i < 5; ++i) {
     OGRFeature feature(layer->GetLayerDefn());
     const QByteArray id = QStringLiteral("W-%1").arg(i).toLatin1();
-    for (int f = 0; f < 4; ++f)
+    for (int f = 0; f < 5; ++f)
       feature.SetField(f, id.constData());
-    feature.SetField(4, areas[i]);
+    feature.SetField(5, areas[i]);
     if (dates)
-      feature.SetField(5, 2020, 1, 5, 12, 0, float(i) / 1000.0f, 100);
+      feature.SetField(6, 2020, 1, 5, 12, 0, float(i) / 1000.0f, 100);
     OGRPolygon square;
     OGRLinearRing ring;
     ring.addPoint(i * 100.0, 0);
@@ -512,17 +512,17 @@ TEST_F(QgisOddValuesTest, TextWithANulOrBytesThatAreNotUtf8FindsItsParcel) {
   GDALDataset* dataset = static_cast<GDALDataset*>(GDALOpenEx(
       gpkg.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
   ASSERT_TRUE(dataset);
-  dataset->ExecuteSQL(
-      "UPDATE odd SET \"PARCEL ID\" = CAST(X'572D3100787878' AS TEXT) WHERE fid = 2", nullptr,
-      nullptr);
-  dataset->ExecuteSQL("UPDATE odd SET \"PARCEL ID\" = CAST(X'572DFF33' AS TEXT) WHERE fid = 4",
-                      nullptr, nullptr);
+  // W-1, a NUL and more; W-, a byte that is not UTF-8, and 3.
+  dataset->ExecuteSQL("UPDATE odd SET PIN = CAST(X'572D3100787878' AS TEXT) WHERE fid = 2", nullptr,
+                      nullptr);
+  dataset->ExecuteSQL("UPDATE odd SET PIN = CAST(X'572DFF33' AS TEXT) WHERE fid = 4", nullptr,
+                      nullptr);
   GDALClose(dataset);
   auto* layer = host.addLayer(gpkg + QStringLiteral("|layername=odd"), QStringLiteral("Odd"));
   const QStringList shown = {QStringLiteral("W-0"), QStringLiteral("W-1"), QStringLiteral("W-2"),
                              QStringLiteral("W-\uFFFD3"), QStringLiteral("W-4")};
   // The whole table comes through the direct reader; with a subset, through QGIS.
-  expectEachEntryFindsItsParcel("Odd", "PARCEL ID", shown);
+  expectEachEntryFindsItsParcel("Odd", "PIN", shown);
   ASSERT_TRUE(layer->setSubsetString(QStringLiteral("fid > 0")));
-  expectEachEntryFindsItsParcel("Odd", "PARCEL ID", shown);
+  expectEachEntryFindsItsParcel("Odd", "PIN", shown);
 }
