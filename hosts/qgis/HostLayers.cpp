@@ -91,10 +91,11 @@ Ref<IFeatureClass> HostFeatureLayer::FeatureClass() {
 
 Ref<IFeatureCursor> HostFeatureLayer::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
+  ValueMatch match;
   const QgsFeatureRequest request =
-      clauseRequest(*mTable, filter ? filter->WhereClause() : QString(), needed);
+      clauseRequest(*mTable, filter ? filter->WhereClause() : QString(), needed, &match);
   mTable->layer();
-  return std::make_shared<HostCursor>(mTable, request, needed, true);
+  return std::make_shared<HostCursor>(mTable, request, needed, true, match);
 }
 
 Ref<ITable> HostFeatureLayer::Table() {

@@ -2,6 +2,7 @@
 
 #include "shared/LarkhillGIS_Public.h"
 #include "errors/ErrorHandling.h"
+#include "mapdata/WhereClause.h"
 #include "platform/ComError.h"
 #include "platform/Required.h"
 #include "platform/Rounding.h"
@@ -268,11 +269,16 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
       return nullptr;
     const Ref<IFields> fields = required(table->Fields());
     const int32_t count = fields->FieldCount();
+    // A field of exactly this name wins; else the last one that differs only in letter case.
     Ref<IField> matched;
-    for (int32_t i = 0; i < count; ++i) {
+    bool exact = false;
+    for (int32_t i = 0; i < count && !exact; ++i) {
       const Ref<IField> field = required(fields->Field(i));
-      if (field->Name().compare(fieldName, Qt::CaseInsensitive) == 0)
+      const QString name = field->Name();
+      if (name.compare(fieldName, Qt::CaseInsensitive) == 0) {
         matched = field;
+        exact = name == fieldName;
+      }
     }
     if (!matched)
       return nullptr;
@@ -294,7 +300,9 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
     }
 
     auto filter = std::make_shared<QueryFilter>();
-    filter->setWhereClause(fieldName + QStringLiteral(" = ") + valueText);
+    // A name such as PARCEL ID is quoted as SQL quotes names; others stand bare.
+    filter->setWhereClause(WhereClause::fieldNameText(fieldName) + QStringLiteral(" = ") +
+                           valueText);
     const Ref<ICursor> cursor = required(table->Search(filter, true));
     const Ref<IRow> row = cursor->NextRow();
     if (!row)
@@ -320,7 +328,8 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
       *matches = count;
     }
     auto byOid = std::make_shared<QueryFilter>();
-    byOid->setWhereClause(oidField + QStringLiteral(" = ") + QString::number(oid));
+    byOid->setWhereClause(WhereClause::fieldNameText(oidField) + QStringLiteral(" = ") +
+                          QString::number(oid));
     return required(layer->Search(byOid, true))->NextFeature();
   } catch (const ComError& error) {
     if (matches)
