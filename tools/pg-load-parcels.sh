@@ -12,7 +12,7 @@
 #   owner      text
 #   geom       polygon
 # With --from, <file> (any vector file GDAL reads, e.g. the sample GeoPackage)
-# is copied into <table> by ogr2ogr, with its first layer. --index adds a btree
+# is copied into <table> by ogr2ogr, with its first layer, in EPSG:3857. --index adds a btree
 # index on parcel_id and parcel_no; without it only the primary key is indexed.
 set -euo pipefail
 
@@ -56,7 +56,7 @@ set +a
 PSQL=(psql -X -q -v ON_ERROR_STOP=1)
 
 if [ -n "$FROM" ]; then
-  ogr2ogr -f PostgreSQL "PG:$(cat "$STATE/conninfo")" "$FROM" -nln "$TABLE" \
+  ogr2ogr -f PostgreSQL "PG:$(cat "$STATE/conninfo")" "$FROM" -nln "$TABLE" -t_srs EPSG:3857 \
     -lco GEOMETRY_NAME=geom -lco FID=fid -lco SPATIAL_INDEX=GIST -overwrite
 else
   "${PSQL[@]}" <<SQL

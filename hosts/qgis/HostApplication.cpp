@@ -1,5 +1,6 @@
 #include "qgis/HostApplication.h"
 
+#include "qgis/FeatureMarks.h"
 #include "qgis/HostErrors.h"
 #include "qgis/HostLayers.h"
 #include "qgis/HostModelessFrame.h"
@@ -40,9 +41,17 @@ void installHost(const Ref<HostApplication>& application, QWidget* frameOwner) {
                             QStringLiteral("{E1F4A0C2-6B1D-4C39-9A57-2F0D8B3C5E11}"),
                             [application] { return Ref<IUnknown>(application); });
   QPointer<QWidget> owner(frameOwner);
+  const auto place = std::make_shared<PanelPlace>();
+  QPointer<QgsMapCanvas> canvas(application ? application->canvas() : nullptr);
   ComClasses::registerClass(
       HostClasses::ModelessFrame, QStringLiteral("{7C3B9E5A-12D4-4F86-B0A1-6E2C4D9F8A23}"),
-      [owner] { return Ref<IUnknown>(std::make_shared<HostModelessFrame>(owner.data())); });
+      [owner, place, canvas] {
+        return Ref<IUnknown>(std::make_shared<HostModelessFrame>(owner.data(), place, [canvas] {
+          // The search window has closed: what it marked on the map goes too.
+          if (canvas)
+            FeatureMarks::clear(canvas);
+        }));
+      });
 }
 
 void uninstallHost() {

@@ -39,6 +39,8 @@ public:
   HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar);
   Ref<IMxDocument> Document() override;
   Ref<IStatusBar> StatusBar() override;
+  /** The map canvas the application shows (none once it has gone). */
+  QgsMapCanvas* canvas() const { return mCanvas; }
 
 private:
   QPointer<QgsProject> mProject;
@@ -48,7 +50,10 @@ private:
 
 /**
  * Registers the host classes: the application-reference object gives
- * `application`, and new modeless frames are tool windows over `frameOwner`.
+ * `application`, and new modeless frames are tool windows over `frameOwner`
+ * (the search window a dock panel of it, when it is a main window). The search
+ * panels share one place, so a panel the user docked opens docked again; when
+ * one closes, the marks on the application's map go with it.
  */
 void installHost(const Ref<HostApplication>& application, QWidget* frameOwner);
 /** Removes the host classes. */

@@ -1,6 +1,7 @@
 #include "qgis/HostCursor.h"
 
 #include "platform/Variant.h"
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/DirectColumnReader.h"
 #include "qgis/HostErrors.h"
 #include "qgis/HostRow.h"
@@ -12,13 +13,18 @@
 namespace LarkhillQgis {
 
 HostCursor::HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureRequest& request,
-                       const QgsAttributeList& attributes, bool withGeometry)
+                       const QgsAttributeList& attributes, bool withGeometry,
+                       const ValueMatch& match)
     : mTable(std::move(table)), mRequest(request), mAttributes(attributes),
-      mWithGeometry(withGeometry) {}
+      mWithGeometry(withGeometry), mMatch(match) {}
 
 HostCursor::~HostCursor() = default;
 
 void HostCursor::open() {
+  if (!mWatchdog)
+    mWatchdog = std::make_unique<DatabaseWatchdog>(mTable->layer());
+  // Opening a database iteration asks the server already.
+  const DatabaseWatchdog::Wait wait(*mWatchdog);
   mWatch = std::make_unique<ReadFailureWatch>();
   QgsFeatureRequest request(mRequest);
   request.setSubsetOfAttributes(mAttributes);
@@ -27,7 +33,7 @@ void HostCursor::open() {
   // Reopened with more attributes: the same request gives the same order, so
   // the rows already handed out are passed over.
   QgsFeature skipped;
-  for (qint64 i = 0; i < mReturned; ++i)
+  for (qint64 i = 0; i < mRead; ++i)
     if (!mIterator.nextFeature(skipped))
       break;
   mOpened = true;
@@ -63,16 +69,41 @@ bool HostCursor::fetch(QgsFeature& feature) {
   // read empty. Before any row has been handed out the search is simply run
   // again, so the first click after the server is back finds its parcel.
   constexpr int kRetries = 2;
-  for (int attempt = 0;; ++attempt) {
+  const DatabaseWatchdog::Wait wait(*mWatchdog);
+  for (int attempt = 0;;) {
+    if (mWatchdog->fired())
+      break;
     if (mIterator.nextFeature(feature)) {
       // A provider that reconnected and read on has recovered from what it reported.
       mWatch->forget();
-      return true;
+      mWatchdog->progress();
+      ++mRead;
+      if (!mMatch || mMatch.matches(feature))
+        return true;
+      continue;
     }
-    if (mWatch->failure().isEmpty() || mReturned > 0 || attempt >= kRetries)
+    if (!mWatch->failure().isEmpty()) {
+      if (mReturned > 0 || attempt >= kRetries)
+        break;
+      ++attempt;
+      mRead = 0;
+      open();
+      continue;
+    }
+    // The data source's comparison found nothing, yet the value may be there as
+    // QGIS reads it (text that the data source holds cut short at a NUL or in
+    // bytes that are not UTF-8): every row is compared.
+    if (!mMatch || mScanning || mReturned > 0)
       break;
+    mScanning = true;
+    QgsFeatureRequest all;
+    all.setFilterRect(mRequest.filterRect());
+    mRequest = all;
+    mRead = 0;
     open();
   }
+  // A server that stopped answering: the limit ran out, whatever the client made of it.
+  mWatchdog->check();
   mWatch->check();
   return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
+#include "qgis/ClauseRequest.h"
 
 #include <memory>
 #include <qgsfeature.h>
@@ -9,6 +10,7 @@
 
 namespace LarkhillQgis {
 
+class DatabaseWatchdog;
 class DirectColumnReader;
 class HostRow;
 class LayerTable;
@@ -25,8 +27,14 @@ class HostCursor : public ICursor,
                    public IBulkTextCursor,
                    public std::enable_shared_from_this<HostCursor> {
 public:
+  /**
+   * Rows of the request; with a match, only the rows it accepts, and when the
+   * data source's own comparison gives none, every row is compared (see
+   * ValueMatch).
+   */
   HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureRequest& request,
-             const QgsAttributeList& attributes, bool withGeometry);
+             const QgsAttributeList& attributes, bool withGeometry,
+             const ValueMatch& match = ValueMatch());
   ~HostCursor() override;
 
   Ref<IRow> NextRow() override;
@@ -53,13 +61,20 @@ private:
   QgsFeatureRequest mRequest;
   QgsAttributeList mAttributes;
   bool mWithGeometry;
+  ValueMatch mMatch;
+  /** True once the match compares every row. */
+  bool mScanning = false;
   QgsFeatureIterator mIterator;
   bool mOpened = false;
+  /** Rows handed out, and features read from the iteration (the match may pass some over). */
   qint64 mReturned = 0;
+  qint64 mRead = 0;
   std::unique_ptr<DirectColumnReader> mDirect;
   bool mDirectTried = false;
   /** Notices a read that a database provider broke off and ended as though complete. */
   std::unique_ptr<ReadFailureWatch> mWatch;
+  /** Bounds each wait on a database server (made at the first read). */
+  std::unique_ptr<DatabaseWatchdog> mWatchdog;
 };
 
 } // namespace LarkhillQgis

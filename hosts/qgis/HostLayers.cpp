@@ -3,6 +3,7 @@
 #include "platform/ComError.h"
 #include "platform/Required.h"
 #include "qgis/ClauseRequest.h"
+#include "qgis/FeatureMarks.h"
 #include "qgis/HostCursor.h"
 #include "qgis/HostErrors.h"
 #include "qgis/HostFeatureClass.h"
@@ -23,6 +24,11 @@ namespace LarkhillQgis {
 namespace {
 std::function<void(const QgsRectangle&, const QgsRectangle&)>& zoomListener() {
   static std::function<void(const QgsRectangle&, const QgsRectangle&)> sListener;
+  return sListener;
+}
+
+std::function<void(const QString&, int32_t)>& highlightListener() {
+  static std::function<void(const QString&, int32_t)> sListener;
   return sListener;
 }
 } // namespace
@@ -85,10 +91,11 @@ Ref<IFeatureClass> HostFeatureLayer::FeatureClass() {
 
 Ref<IFeatureCursor> HostFeatureLayer::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
+  ValueMatch match;
   const QgsFeatureRequest request =
-      clauseRequest(*mTable, filter ? filter->WhereClause() : QString(), needed);
+      clauseRequest(*mTable, filter ? filter->WhereClause() : QString(), needed, &match);
   mTable->layer();
-  return std::make_shared<HostCursor>(mTable, request, needed, true);
+  return std::make_shared<HostCursor>(mTable, request, needed, true, match);
 }
 
 Ref<ITable> HostFeatureLayer::Table() {
@@ -167,6 +174,30 @@ void HostMap::setExtent(const Ref<IEnvelope>& extent) {
 
 void HostMap::Refresh() {
   canvas()->refresh();
+}
+
+void HostMap::HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature) {
+  required(layer);
+  required(feature);
+  auto* hostLayer = dynamic_cast<HostFeatureLayer*>(layer.get());
+  if (!hostLayer)
+    HostErrors::raise(HostErrors::InvalidArgument,
+                      QStringLiteral("The layer is not a layer of this map."));
+  QgsVectorLayer* vectorLayer = hostLayer->layer();
+  const Ref<IGeometry> shape = feature->Shape();
+  const auto* geometry = dynamic_cast<const HostGeometry*>(shape.get());
+  if (!geometry || geometry->geometry().isEmpty())
+    HostErrors::raise(HostErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
+  const QString layerName = layer->Name();
+  const int32_t objectId = feature->OID();
+  FeatureMarks::mark(canvas(), vectorLayer, geometry->geometry(),
+                     layerName + QStringLiteral(" feature ") + QString::number(objectId));
+  if (highlightListener())
+    highlightListener()(layerName, objectId);
+}
+
+void HostMap::setHighlightListener(std::function<void(const QString&, int32_t)> listener) {
+  highlightListener() = std::move(listener);
 }
 
 void HostMap::setZoomListener(

@@ -67,9 +67,13 @@ private:
 
 /**
  * The focus map: the top level of a project's layer tree. Given a map canvas,
- * the map is also the view that shows it: its extent is the canvas's.
+ * the map is also the view that shows it: its extent is the canvas's, and it
+ * marks found features on the canvas (see FeatureMarks).
  */
-class HostMap : public IMap, public IActiveView, public std::enable_shared_from_this<HostMap> {
+class HostMap : public IMap,
+                public IActiveView,
+                public IFeatureHighlight,
+                public std::enable_shared_from_this<HostMap> {
 public:
   HostMap(QgsLayerTreeGroup* root, QgsMapCanvas* canvas) : mRoot(root), mCanvas(canvas) {}
 
@@ -87,10 +91,20 @@ public:
   void Refresh() override;
   Ref<IMap> FocusMap() override { return shared_from_this(); }
 
+  /**
+   * Marks the feature's shape on the canvas, replacing the mark there was;
+   * the canvas owns the mark. Raises ComError for a layer or feature this host
+   * did not make, a feature without a shape, or a closed layer or canvas.
+   */
+  void HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature) override;
+
   /** Called after each extent the map has set, with the rectangle asked for and the canvas's
    * extent. */
   static void setZoomListener(
       std::function<void(const QgsRectangle& asked, const QgsRectangle& shown)> listener);
+  /** Called after each feature the map has marked, with the layer's name and the feature's id. */
+  static void
+  setHighlightListener(std::function<void(const QString& layerName, int32_t objectId)> listener);
 
 private:
   QgsLayerTreeGroup* root();

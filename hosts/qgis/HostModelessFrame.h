@@ -4,36 +4,70 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 namespace LarkhillQgis {
 
 /**
- * A modeless frame: a tool window over the host's main window that holds one
- * of the component's forms. The tool window is a child of the main window and
- * owns the form through the Qt object tree. This object is only a handle on
- * it: it deletes the tool window only while no form has been put in.
+ * Where the user left the search panel: docked (and in which area of the
+ * main window) or floating. The frames one host makes share it, so that a new
+ * search window opens where the last one was.
+ */
+struct PanelPlace {
+  bool docked = false;
+  Qt::DockWidgetArea area = Qt::RightDockWidgetArea;
+};
+
+/**
+ * A modeless frame that holds one of the component's forms: a tool window
+ * over the host's main window, or for the search window (the form named
+ * "frmMain") a dock panel of the main window, as QGIS's own panels are.
+ *
+ * The frame's window is a child of the main window and owns the form through
+ * the Qt object tree: deleting the form's parent widget releases both. This
+ * object is only a handle on it: it deletes the window only while no form has
+ * been put in.
+ *
+ * A panel floats on its first show and goes where the component moves it (the
+ * centre of the screen). Once the user docks it beside the map it stays docked:
+ * the component's moves are left alone, and the next panel (the next load) opens
+ * docked in the same area.
  */
 class HostModelessFrame : public IModelessFrame, public IWindowPosition {
 public:
-  /** A frame over `owner` (none: a free window). */
-  explicit HostModelessFrame(QWidget* owner);
+  /**
+   * A frame over `owner` (none: a free window). Panels record their place in
+   * `place` (none: each panel starts floating) and call `panelClosed` when the
+   * user or the component closes them, or they go.
+   */
+  explicit HostModelessFrame(QWidget* owner, std::shared_ptr<PanelPlace> place = nullptr,
+                             std::function<void()> panelClosed = {});
   ~HostModelessFrame() override;
 
-  /** Puts the form into the frame, sizes the frame to it and loads the form. */
+  /**
+   * Puts the form into the frame (a dock panel for the search window when the
+   * owner is a main window), sizes the frame to it and loads the form.
+   */
   void Create(Form* window) override;
   QString Caption() override;
   void setCaption(const QString& caption) override;
   bool Visible() override;
   void setVisible(bool visible) override;
+  /** Moves and sizes a floating frame; a docked panel keeps its place. */
   void Move(int32_t left, int32_t top, int32_t width, int32_t height) override;
 
-  /** The frame's window (object name "larkhillFrame"). */
+  /** The frame's window (object name "larkhillFrame"): a QDockWidget for a panel. */
   QWidget* window() const { return mWindow; }
 
 private:
   QWidget* frame();
+  bool isDockedPanel() const;
+  void makePanel(Form* form);
   QPointer<QWidget> mWindow;
   QPointer<QWidget> mForm;
+  std::shared_ptr<PanelPlace> mPlace;
+  std::function<void()> mPanelClosed;
 };
 
 } // namespace LarkhillQgis

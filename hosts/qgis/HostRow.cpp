@@ -1,5 +1,6 @@
 #include "qgis/HostRow.h"
 
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostCursor.h"
 #include "qgis/HostErrors.h"
 #include "qgis/HostGeometry.h"
@@ -22,7 +23,13 @@ void HostRow::fetchMissing(bool geometry) {
     request.setFlags(QgsFeatureRequest::NoGeometry);
   QgsFeature fresh;
   const ReadFailureWatch watch;
-  const bool found = mTable->layer()->getFeatures(request).nextFeature(fresh);
+  DatabaseWatchdog watchdog(mTable->layer());
+  bool found = false;
+  {
+    const DatabaseWatchdog::Wait wait(watchdog);
+    found = mTable->layer()->getFeatures(request).nextFeature(fresh);
+  }
+  watchdog.check();
   watch.check();
   if (!found)
     HostErrors::raise(HostErrors::DataSourceUnavailable,

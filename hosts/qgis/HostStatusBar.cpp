@@ -57,10 +57,18 @@ Ref<IStepProgressor> HostStatusBar::ProgressBar() {
 }
 
 void HostStatusBar::setStatusMessage(int32_t, const QString& message) {
-  if (message.isEmpty())
+  // In QGIS's main window the text goes to the label beside the progress bar,
+  // where it shows whole (see progress()).
+  progress();
+  if (mText) {
+    mText->setText(message);
+    mText->setVisible(!message.isEmpty());
+    paint();
+  } else if (message.isEmpty()) {
     statusBar()->clearMessage();
-  else
+  } else {
     statusBar()->showMessage(message);
+  }
 }
 
 void HostStatusBar::setMinRange(int32_t value) {
@@ -105,10 +113,13 @@ void HostStatusBar::Step() {
 void HostStatusBar::Hide() {
   mShown = false;
   progress()->hide();
-  if (mText)
-    mText->hide();
-  else
+  // Only the progress's own text goes: a message shown since then stays.
+  if (mText) {
+    if (mText->text() == mMessage)
+      mText->hide();
+  } else if (statusBar()->currentMessage() == mMessage) {
     statusBar()->clearMessage();
+  }
 }
 
 void HostStatusBar::showMessage() {

@@ -13,11 +13,11 @@ namespace LarkhillQgis {
 /**
  * A main window's status bar and its progress bar. The progress bar (object
  * name "larkhillProgress") is added to the status bar on first use; `Show`
- * shows it with the message, `Hide` hides both. The message is the status
- * bar's temporary message, or, in QGIS's main window, a label (object name
- * "larkhillProgressText") beside the progress bar, so that it shows whole.
- * Each change is painted at once, as the work that reports progress does not
- * return to the event loop.
+ * shows it with the message, `Hide` hides both (a message shown since stays).
+ * The message is the status bar's temporary message, or, in QGIS's main
+ * window, a label (object name "larkhillProgressText") beside the progress
+ * bar, so that it shows whole. Each change is painted at once, as the work
+ * that reports progress does not return to the event loop.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
@@ -29,7 +29,11 @@ public:
 
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;
-  /** Shows the text as the status bar's message (any pane: QGIS has one); empty clears it. */
+  /**
+   * Shows the text where the progress's message shows (any pane: QGIS has
+   * one) until the next message; empty clears it. The progress bar's Hide
+   * leaves it.
+   */
   void setStatusMessage(int32_t pane, const QString& message) override;
 
   void setMinRange(int32_t value) override;

@@ -5,7 +5,6 @@
 #include "qgis/HostCursor.h"
 #include "qgis/HostFields.h"
 #include "qgis/LayerTable.h"
-#include "qgis/ReadFailureWatch.h"
 
 #include <limits>
 #include <qgsvectorlayer.h>
@@ -35,17 +34,14 @@ int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
   if (clause.trimmed().isEmpty())
     count = layer->featureCount();
   if (count < 0) {
+    // Counted as a search gives the rows, so that the count and the search agree.
     QgsAttributeList needed;
-    QgsFeatureRequest request = clauseRequest(*mTable, clause, needed);
-    request.setSubsetOfAttributes(needed);
-    request.setFlags(QgsFeatureRequest::NoGeometry);
+    ValueMatch match;
+    const QgsFeatureRequest request = clauseRequest(*mTable, clause, needed, &match);
+    const auto cursor = std::make_shared<HostCursor>(mTable, request, needed, false, match);
     count = 0;
-    const ReadFailureWatch watch;
-    QgsFeatureIterator it = layer->getFeatures(request);
-    QgsFeature feature;
-    while (it.nextFeature(feature))
+    while (cursor->NextRow())
       ++count;
-    watch.check();
   }
   if (count > std::numeric_limits<int32_t>::max())
     RuntimeError::raise(RuntimeError::Overflow);
@@ -54,9 +50,10 @@ int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
 
 Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
-  const QgsFeatureRequest request = clauseRequest(*mTable, whereClauseOf(filter), needed);
+  ValueMatch match;
+  const QgsFeatureRequest request = clauseRequest(*mTable, whereClauseOf(filter), needed, &match);
   mTable->layer();
-  return std::make_shared<HostCursor>(mTable, request, needed, false);
+  return std::make_shared<HostCursor>(mTable, request, needed, false, match);
 }
 
 } // namespace LarkhillQgis

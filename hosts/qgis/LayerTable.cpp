@@ -95,10 +95,14 @@ QgsVectorLayer* LayerTable::layer() const {
 }
 
 int LayerTable::find(const QString& name) const {
-  for (int i = 0; i < mFields.size(); ++i)
-    if (mFields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+  int found = -1;
+  for (int i = 0; i < mFields.size(); ++i) {
+    if (mFields[i].name == name)
       return i;
-  return -1;
+    if (found < 0 && mFields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+      found = i;
+  }
+  return found;
 }
 
 int32_t LayerTable::toOid(QgsFeatureId id) {

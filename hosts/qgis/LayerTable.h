@@ -37,7 +37,10 @@ public:
   /** The layer; raises ComError when it has been removed or its data source is unusable. */
   QgsVectorLayer* layer() const;
   const QVector<Column>& fields() const { return mFields; }
-  /** The position of the first field with this name, letter case ignored; -1 when absent. */
+  /**
+   * The position of the field of exactly this name, else of the first whose
+   * name differs from it only in letter case; -1 when absent.
+   */
   int find(const QString& name) const;
   /** The position of the object-id field. */
   int oidPosition() const { return mOidPosition; }

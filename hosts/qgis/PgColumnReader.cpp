@@ -1,8 +1,12 @@
 #include "qgis/PgColumnReader.h"
 
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostErrors.h"
 
+#include <QElapsedTimer>
+#include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <libpq-fe.h>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
@@ -45,21 +49,55 @@ std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int 
     return nullptr;
 
   std::unique_ptr<PgColumnReader> reader(new PgColumnReader());
-  reader->mConnection = PQconnectdb(uri.connectionInfo(true).toUtf8().constData());
-  if (PQstatus(reader->mConnection) != CONNECTION_OK ||
-      PQsetClientEncoding(reader->mConnection, "UTF8") != 0)
+  reader->mLimitMs = DatabaseWatchdog::limitSeconds() * 1000;
+  // The connection attempt as a whole is bounded like every other wait on the
+  // server: a server that takes the connection and never answers is a
+  // failure, not a reason to read through QGIS and wait once more.
+  const QString conninfo = uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8");
+  reader->mConnection = PQconnectStart(conninfo.toUtf8().constData());
+  if (!reader->mConnection || PQstatus(reader->mConnection) == CONNECTION_BAD)
     return nullptr;
+  QElapsedTimer clock;
+  clock.start();
+  for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;
+       state = PQconnectPoll(reader->mConnection)) {
+    if (state == PGRES_POLLING_FAILED)
+      return nullptr;
+    pollfd socket{PQsocket(reader->mConnection),
+                  short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const qint64 left = reader->mLimitMs - clock.elapsed();
+    if (left <= 0 || poll(&socket, 1, int(left)) == 0)
+      HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+  }
+
   const QString table = uri.schema().isEmpty()
                             ? quotedIdentifier(uri.table())
                             : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
   const QString copy = QStringLiteral("COPY (SELECT %1 FROM %2) TO STDOUT")
                            .arg(quotedIdentifier(field.name()), table);
-  PGresult* result = PQexec(reader->mConnection, copy.toUtf8().constData());
+  if (!PQsendQuery(reader->mConnection, copy.toUtf8().constData()))
+    return nullptr;
+  // Waits for the server's answer as the rows do: within the limit, or the read fails.
+  while (PQisBusy(reader->mConnection))
+    reader->waitForServer();
+  PGresult* result = PQgetResult(reader->mConnection);
   const bool copying = PQresultStatus(result) == PGRES_COPY_OUT;
   PQclear(result);
   if (!copying)
     return nullptr;
   return reader;
+}
+
+void PgColumnReader::waitForServer() {
+  pollfd socket{PQsocket(mConnection), POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = poll(&socket, 1, mLimitMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready == 0)
+    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+  if (ready < 0 || !PQconsumeInput(mConnection))
+    fail();
 }
 
 void PgColumnReader::fail() {
@@ -133,9 +171,15 @@ bool PgColumnReader::next(int max, TextBatch& texts) {
   texts.clear();
   while (!mDone && texts.size() < max) {
     char* line = nullptr;
-    const int size = PQgetCopyData(mConnection, &line, 0);
+    const int size = PQgetCopyData(mConnection, &line, 1);
+    if (size == 0) {
+      waitForServer();
+      continue;
+    }
     if (size == -1) {
       mDone = true;
+      while (PQisBusy(mConnection))
+        waitForServer();
       PGresult* result = PQgetResult(mConnection);
       const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
       PQclear(result);

@@ -12,7 +12,8 @@ namespace LarkhillQgis {
  * UTF-8, as QGIS reads it): the values arrive as one stream of text without a
  * query per batch or a feature per row. Only plain text columns (text,
  * varchar, char) of a table or view named by schema and table are read so;
- * their COPY text is exactly the value QGIS shows.
+ * their COPY text is exactly the value QGIS shows. Every wait on the server
+ * is bounded by the host's database limit.
  */
 class PgColumnReader : public DirectColumnReader {
 public:
@@ -34,9 +35,16 @@ public:
 private:
   PgColumnReader() = default;
   [[noreturn]] void fail();
+  /**
+   * Waits until the server sends more and takes it in; raises ComError when
+   * the server sends nothing within the limit (DatabaseWatchdog::limitSeconds)
+   * or the connection fails.
+   */
+  void waitForServer();
 
   pg_conn* mConnection = nullptr;
   bool mDone = false;
+  int mLimitMs = 0;
   std::string mUnescaped;
 };
 

@@ -1,10 +1,14 @@
 #include "qgis/PgParallelColumnReader.h"
 
-#include "qgis/PgColumnReader.h"
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostErrors.h"
+#include "qgis/PgColumnReader.h"
 
+#include <QElapsedTimer>
+#include <cerrno>
 #include <libpq-fe.h>
 #include <limits>
+#include <poll.h>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
@@ -18,25 +22,79 @@ QString quotedIdentifier(QString name) {
          QLatin1Char('"');
 }
 
-/** Runs a statement; its single value (empty when none), or none when it failed. */
-bool run(PGconn* connection, const QString& sql, QString* value = nullptr) {
-  PGresult* result = PQexec(connection, sql.toUtf8().constData());
-  const ExecStatusType status = PQresultStatus(result);
-  const bool ok =
-      status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_COPY_OUT;
-  if (ok && value)
-    *value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
-  PQclear(result);
-  return ok;
+/**
+ * Runs a statement, waiting within the limit (raises when the server does not
+ * answer in time); its single value (empty when none), or false when it failed.
+ */
+bool run(PGconn* connection, const QString& sql, int limitMs, QString* value = nullptr);
+
+/** Waits up to the limit for the server to answer; false when it did not. */
+bool waitForServer(PGconn* connection, int limitMs) {
+  pollfd socket{PQsocket(connection), POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = poll(&socket, 1, limitMs);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0 && PQconsumeInput(connection);
 }
 
-PGconn* connect(const QgsDataSourceUri& uri) {
-  PGconn* connection = PQconnectdb(uri.connectionInfo(true).toUtf8().constData());
-  if (PQstatus(connection) != CONNECTION_OK || PQsetClientEncoding(connection, "UTF8") != 0) {
+/**
+ * A connection of its own, made within the limit on every wait on the server
+ * (raises when the server does not answer in time); none when it is refused.
+ */
+PGconn* connect(const QgsDataSourceUri& uri, int limitMs) {
+  const QString conninfo = uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8");
+  PGconn* connection = PQconnectStart(conninfo.toUtf8().constData());
+  if (!connection || PQstatus(connection) == CONNECTION_BAD) {
     PQfinish(connection);
     return nullptr;
   }
+  QElapsedTimer clock;
+  clock.start();
+  for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;
+       state = PQconnectPoll(connection)) {
+    pollfd socket{PQsocket(connection), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT),
+                  0};
+    if (state == PGRES_POLLING_FAILED) {
+      PQfinish(connection);
+      return nullptr;
+    }
+    const qint64 left = limitMs - clock.elapsed();
+    if (left <= 0 || poll(&socket, 1, int(left)) == 0) {
+      PQfinish(connection);
+      HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+    }
+  }
   return connection;
+}
+
+bool run(PGconn* connection, const QString& sql, int limitMs, QString* value) {
+  if (!PQsendQuery(connection, sql.toUtf8().constData()))
+    return false;
+  bool ok = true;
+  while (PQisBusy(connection)) {
+    pollfd socket{PQsocket(connection), POLLIN, 0};
+    int ready = 0;
+    do {
+      ready = poll(&socket, 1, limitMs);
+    } while (ready < 0 && errno == EINTR);
+    // A server that does not answer within the limit is a failure, as for any other read.
+    if (ready == 0)
+      HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+    if (ready < 0 || !PQconsumeInput(connection))
+      return false;
+  }
+  // The last result counts; a COPY's first result is its start.
+  PGresult* result = PQgetResult(connection);
+  const ExecStatusType status = PQresultStatus(result);
+  ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_COPY_OUT;
+  if (ok && value)
+    *value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
+  PQclear(result);
+  if (status != PGRES_COPY_OUT)
+    while (PGresult* rest = PQgetResult(connection))
+      PQclear(rest);
+  return ok;
 }
 
 } // namespace
@@ -60,13 +118,26 @@ bool PgParallelColumnReader::Stream::read(long long max, TextBatch& texts,
     if (stop && (n & 0xFFFF) == 0 && stop->load(std::memory_order_relaxed))
       return false;
     char* line = nullptr;
-    const int size = PQgetCopyData(connection, &line, 0);
+    const int size = PQgetCopyData(connection, &line, 1);
+    if (size == 0) {
+      --n;
+      if (!waitForServer(connection, limitMs)) {
+        done = true;
+        error = DatabaseWatchdog::timeoutText();
+      }
+      continue;
+    }
     if (size == -1) {
       done = true;
-      PGresult* result = PQgetResult(connection);
+      bool answered = true;
+      while (answered && PQisBusy(connection))
+        answered = waitForServer(connection, limitMs);
+      PGresult* result = answered ? PQgetResult(connection) : nullptr;
       const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
       PQclear(result);
-      if (!ok)
+      if (!answered)
+        error = DatabaseWatchdog::timeoutText();
+      else if (!ok)
         fail();
       break;
     }
@@ -104,9 +175,11 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
                             ? quotedIdentifier(uri.table())
                             : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
 
+  const int limitMs = DatabaseWatchdog::limitSeconds() * 1000;
   std::unique_ptr<PgParallelColumnReader> reader(new PgParallelColumnReader());
   reader->mLower = std::make_unique<Stream>();
-  reader->mLower->connection = connect(uri);
+  reader->mLower->limitMs = limitMs;
+  reader->mLower->connection = connect(uri, limitMs);
   PGconn* first = reader->mLower->connection;
   if (!first)
     return nullptr;
@@ -119,7 +192,7 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
                           "current_setting('block_size')::bigint ELSE 0 END "
                           "FROM pg_class c WHERE c.oid = %1::regclass")
                .arg(literal),
-           &pages) ||
+           limitMs, &pages) ||
       pages.toLongLong() < std::max(2LL, sSplitFrom))
     return nullptr;
   const long long middle = pages.toLongLong() / 2;
@@ -127,19 +200,21 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
   // Both halves from one snapshot, as one COPY would see the table.
   QString snapshot;
   reader->mUpper = std::make_unique<Stream>();
-  reader->mUpper->connection = connect(uri);
+  reader->mUpper->limitMs = limitMs;
+  reader->mUpper->connection = connect(uri, limitMs);
   PGconn* second = reader->mUpper->connection;
-  if (!second || !run(first, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
-      !run(first, QStringLiteral("SELECT pg_export_snapshot()"), &snapshot) ||
-      !run(second, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
-      !run(second, QStringLiteral("SET TRANSACTION SNAPSHOT '%1'").arg(snapshot)))
+  const QString begin = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+  if (!second || !run(first, begin, limitMs) ||
+      !run(first, QStringLiteral("SELECT pg_export_snapshot()"), limitMs, &snapshot) ||
+      !run(second, begin, limitMs) ||
+      !run(second, QStringLiteral("SET TRANSACTION SNAPSHOT '%1'").arg(snapshot), limitMs))
     return nullptr;
   auto copy = [&](const char* comparison) {
     return QStringLiteral("COPY (SELECT ") + quotedIdentifier(field.name()) +
            QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ctid ") +
            QLatin1String(comparison) + QStringLiteral(" '(%1,0)') TO STDOUT").arg(middle);
   };
-  if (!run(first, copy("<")) || !run(second, copy(">=")))
+  if (!run(first, copy("<"), limitMs) || !run(second, copy(">="), limitMs))
     return nullptr;
   PgParallelColumnReader* self = reader.get();
   self->mWorker = std::thread([self] {

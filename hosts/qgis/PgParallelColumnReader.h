@@ -39,6 +39,7 @@ private:
   struct Stream {
     ~Stream();
     pg_conn* connection = nullptr;
+    int limitMs = 0; // the longest wait on the server
     bool done = false;
     QString error; // set when the stream broke off
     /** Appends up to `max` values; false once the stream has ended or broke off. */

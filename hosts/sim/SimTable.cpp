@@ -55,6 +55,18 @@ struct Condition {
 
 } // namespace
 
+// The field of exactly this name, else the first that differs only in letter case; -1 when none.
+static int32_t fieldPosition(const std::vector<SimFieldDef>& fields, const QString& name) {
+  int32_t found = -1;
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (fields[f].name == name)
+      return static_cast<int32_t>(f);
+    if (found < 0 && fields[f].name.compare(name, Qt::CaseInsensitive) == 0)
+      found = static_cast<int32_t>(f);
+  }
+  return found;
+}
+
 // The field must be one of the table's (letter case ignored) and the literal of its kind.
 static Condition readClause(const QString& clause, const std::vector<SimFieldDef>& fields) {
   const std::optional<WhereClause> where = WhereClause::parse(clause);
@@ -63,15 +75,10 @@ static Condition readClause(const QString& clause, const std::vector<SimFieldDef
   Condition condition;
   if (where->all())
     return condition;
-  for (size_t f = 0; f < fields.size(); ++f) {
-    if (fields[f].name.compare(where->fieldName, Qt::CaseInsensitive) == 0) {
-      condition.field = static_cast<int32_t>(f);
-      condition.type = fields[f].type;
-      break;
-    }
-  }
+  condition.field = fieldPosition(fields, where->fieldName);
   if (condition.field < 0)
     rejectClause();
+  condition.type = fields[size_t(condition.field)].type;
   switch (where->literal) {
   case WhereClause::Literal::Text:
     if (condition.type != esriFieldTypeString)
@@ -174,10 +181,7 @@ QVariant SimTable::value(int record, int32_t field) const {
 }
 
 int32_t SimTable::fieldIndex(const QString& name) const {
-  for (size_t f = 0; f < mFields.size(); ++f)
-    if (mFields[f].name.compare(name, Qt::CaseInsensitive) == 0)
-      return static_cast<int32_t>(f);
-  return -1;
+  return fieldPosition(mFields, name);
 }
 
 int32_t SimTable::FindField(const QString& name) {

@@ -2,6 +2,7 @@
 
 #include "shared/LarkhillGIS_Public.h"
 #include "errors/ErrorHandling.h"
+#include "mapdata/WhereClause.h"
 #include "platform/ComError.h"
 #include "platform/Required.h"
 #include "platform/Rounding.h"
@@ -320,11 +321,16 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
       return nullptr;
     const Ref<IFields> fields = required(table->Fields());
     const int32_t count = fields->FieldCount();
+    // A field of exactly this name wins; else the last one that differs only in letter case.
     Ref<IField> matched;
-    for (int32_t i = 0; i < count; ++i) {
+    bool exact = false;
+    for (int32_t i = 0; i < count && !exact; ++i) {
       const Ref<IField> field = required(fields->Field(i));
-      if (field->Name().compare(fieldName, Qt::CaseInsensitive) == 0)
+      const QString name = field->Name();
+      if (name.compare(fieldName, Qt::CaseInsensitive) == 0) {
         matched = field;
+        exact = name == fieldName;
+      }
     }
     if (!matched)
       return nullptr;
@@ -346,7 +352,9 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
     }
 
     auto filter = std::make_shared<QueryFilter>();
-    filter->setWhereClause(fieldName + QStringLiteral(" = ") + valueText);
+    // A name such as PARCEL ID is quoted as SQL quotes names; others stand bare.
+    filter->setWhereClause(WhereClause::fieldNameText(fieldName) + QStringLiteral(" = ") +
+                           valueText);
     const Ref<ICursor> cursor = required(table->Search(filter, true));
     const Ref<IRow> row = cursor->NextRow();
     if (!row)
@@ -372,7 +380,8 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
       *matches = count;
     }
     auto byOid = std::make_shared<QueryFilter>();
-    byOid->setWhereClause(oidField + QStringLiteral(" = ") + QString::number(oid));
+    byOid->setWhereClause(WhereClause::fieldNameText(oidField) + QStringLiteral(" = ") +
+                          QString::number(oid));
     return required(layer->Search(byOid, true))->NextFeature();
   } catch (const ComError& error) {
     if (matches)
@@ -420,6 +429,13 @@ QString SharedValueText(const QString& value, int32_t matches) {
 
 void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
                       const QString& value, int32_t matches) {
+  // The text of an earlier search goes also when this one found nothing.
+  try {
+    const Ref<IStatusBar> statusBar = required(required(gApplication)->StatusBar());
+    statusBar->setStatusMessage(0, matches > 1 ? SharedValueText(value, matches) : QString());
+  } catch (const ComError&) {
+    // The text is a courtesy; the search has done its work.
+  }
   if (!feature)
     return;
   try {
@@ -427,12 +443,6 @@ void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feat
       highlight->HighlightFeature(layer, feature);
   } catch (const ComError&) {
     // The zoom has shown the parcel; a mark the host cannot draw is left out.
-  }
-  try {
-    const Ref<IStatusBar> statusBar = required(required(gApplication)->StatusBar());
-    statusBar->setStatusMessage(0, matches > 1 ? SharedValueText(value, matches) : QString());
-  } catch (const ComError&) {
-    // The text is a courtesy; the search has done its work.
   }
 }
 

@@ -39,8 +39,8 @@ void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio);
 /**
  * Shows the user the feature a search found, after the zoom: marks it on the
  * view the zoom set (when the host can), and when more rows than one hold the
- * value says in the status bar how many and that the first is shown (else
- * clears that text). Nothing here stops the search or shows a message box: a
+ * value says in the status bar how many and that the first is shown (else,
+ * also when nothing was found, clears that text). Nothing here stops the search or shows a message box: a
  * failure only leaves the mark or the text out.
  */
 void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,

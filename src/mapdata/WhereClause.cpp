@@ -37,13 +37,25 @@ void readFieldName(Reader& in, WhereClause& result) {
     const bool doubleQuotes = first == QLatin1Char('"');
     const QChar close = doubleQuotes ? QLatin1Char('"') : QLatin1Char(']');
     in.take();
-    const int from = in.position();
-    while (!in.atEnd() && in.peek() != close)
-      in.take();
-    if (in.atEnd())
+    QString name;
+    bool closed = false;
+    while (!in.atEnd()) {
+      const QChar c = in.take();
+      if (c == close) {
+        // A doubled quote inside "..." stands for one, as SQL writes it.
+        if (doubleQuotes && in.peek() == close) {
+          in.take();
+          name += c;
+          continue;
+        }
+        closed = true;
+        break;
+      }
+      name += c;
+    }
+    if (!closed)
       invalid(QStringLiteral("unterminated field name"));
-    result.fieldName = in.slice(from);
-    in.take();
+    result.fieldName = name;
     if (result.fieldName.isEmpty())
       invalid(QStringLiteral("empty field name"));
     result.nameQuoting =
@@ -115,6 +127,22 @@ void readNumber(Reader& in, WhereClause& result) {
 }
 
 } // namespace
+
+bool WhereClause::isBareName(const QString& name) {
+  if (name.isEmpty() || !(name[0].isLetter() || name[0] == QLatin1Char('_')))
+    return false;
+  for (const QChar c : name)
+    if (!(c.isLetterOrNumber() || c == QLatin1Char('_')))
+      return false;
+  return true;
+}
+
+QString WhereClause::fieldNameText(const QString& name) {
+  if (isBareName(name))
+    return name;
+  return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+         QLatin1Char('"');
+}
 
 std::optional<WhereClause> WhereClause::parse(const QString& clause, QString* reason) {
   WhereClause result;

@@ -8,9 +8,10 @@
  * A where clause of the one form the component writes: a field name, "=", and
  * a literal: 'text' (an apostrophe inside doubled), a number, or #date#. The
  * field name is a bare name (letters, digits and "_", not starting with a
- * digit) or a name inside "..." or [...]. An empty clause selects every row.
- * Every host reads clauses through this one grammar; what a clause means for a
- * table (which field, whether the literal fits its type) is the host's own.
+ * digit) or a name inside "..." (a quote inside doubled) or [...]. An empty
+ * clause selects every row. Every host reads clauses through this one grammar;
+ * what a clause means for a table (which field, whether the literal fits its
+ * type) is the host's own.
  */
 struct WhereClause {
   enum class Literal { None, Text, Number, Date };
@@ -39,4 +40,12 @@ struct WhereClause {
    * read; `reason`, when given, then says what is wrong.
    */
   static std::optional<WhereClause> parse(const QString& clause, QString* reason = nullptr);
+
+  /** True when the name can stand bare: letters, digits and "_", not starting with a digit. */
+  static bool isBareName(const QString& name);
+  /**
+   * The field name as a clause writes it: bare when it can stand so, else
+   * inside "..." with a quote inside doubled (PARCEL ID becomes "PARCEL ID").
+   */
+  static QString fieldNameText(const QString& name);
 };

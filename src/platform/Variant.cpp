@@ -3,6 +3,7 @@
 #include "platform/ComError.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 bool isNullValue(const QVariant& value) {
   if (!value.isValid() || value.isNull())
@@ -25,10 +26,31 @@ bool isNullValue(const QVariant& value) {
   }
 }
 
+static QString timeText(const QTime& time) {
+  // Milliseconds only when there are any: values that differ in them must show apart.
+  return time.toString(time.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
+}
+
 static QString dateTimeText(const QDateTime& dt) {
   if (dt.time() == QTime(0, 0))
     return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
-  return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+  return dt.date().toString(QStringLiteral("yyyy-MM-dd ")) + timeText(dt.time());
+}
+
+// Fifteen significant digits where they give the number back; otherwise the
+// fewest digits that do, so that the text finds the value it came from.
+static QString realText(double value) {
+  QString text = QString::number(value, 'g', 15);
+  if (text.toDouble() != value) {
+    // The same choice of form as with 15 digits: an exponent below -4 or from 15 on.
+    text = QString::number(value, 'e', QLocale::FloatingPointShortest);
+    const int exponent = text.mid(text.indexOf(QLatin1Char('e')) + 1).toInt();
+    if (exponent >= -4 && exponent < 15)
+      text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+  }
+  text.replace(QLatin1String("e+"), QLatin1String("E+"))
+      .replace(QLatin1String("e-"), QLatin1String("E-"));
+  return text;
 }
 
 QString CStr(const QVariant& value) {
@@ -50,17 +72,14 @@ QString CStr(const QVariant& value) {
   case QMetaType::ULongLong:
     return QString::number(value.toULongLong());
   case QMetaType::Float:
-  case QMetaType::Double: {
-    QString text = QString::number(value.toDouble(), 'g', 15);
-    text.replace(QLatin1String("e+"), QLatin1String("E+")).replace(QLatin1String("e-"), QLatin1String("E-"));
-    return text;
-  }
+  case QMetaType::Double:
+    return realText(value.toDouble());
   case QMetaType::QDate:
     return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
   case QMetaType::QDateTime:
     return dateTimeText(value.toDateTime());
   case QMetaType::QTime:
-    return value.toTime().toString(QStringLiteral("hh:mm:ss"));
+    return timeText(value.toTime());
   case QMetaType::QByteArray:
     RuntimeError::raise(RuntimeError::TypeMismatch);
   default:
@@ -72,8 +91,9 @@ QString CStr(const QVariant& value) {
 
 QDateTime parseDateText(const QString& text) {
   const QString t = text.trimmed();
-  for (const char* format : {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-ddThh:mm:ss", "yyyy-MM-dd hh:mm",
-                             "yyyy/MM/dd hh:mm:ss", "yyyy/MM/dd"}) {
+  for (const char* format :
+       {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-dd hh:mm:ss.zzz", "yyyy-MM-ddThh:mm:ss",
+        "yyyy-MM-ddThh:mm:ss.zzz", "yyyy-MM-dd hh:mm", "yyyy/MM/dd hh:mm:ss", "yyyy/MM/dd"}) {
     const QDateTime dt = QDateTime::fromString(t, QLatin1String(format));
     if (dt.isValid())
       return dt;

@@ -245,7 +245,9 @@ bool SortedListModel::less(uint32_t a, uint32_t b) const {
   // adding, so the order never depends on the sort algorithm.
   if (!isWide(a) && !isWide(b)) {
     const uint32_t la = asciiLength(a), lb = asciiLength(b);
-    const int byText = std::memcmp(asciiBytes(a), asciiBytes(b), std::min(la, lb));
+    // memcmp may not be given the null bytes of two empty entries.
+    const uint32_t shorter = std::min(la, lb);
+    const int byText = shorter == 0 ? 0 : std::memcmp(asciiBytes(a), asciiBytes(b), shorter);
     if (byText != 0)
       return byText < 0;
     if (la != lb)

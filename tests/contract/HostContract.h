@@ -71,6 +71,11 @@ public:
    * the fixture lives.
    */
   virtual Ref<IMxDocument> build(const std::vector<LayerDef>& layers) = 0;
+  /**
+   * The features the view shows marked now, each as "<layer> feature <object
+   * id>", read from what the host draws (or records).
+   */
+  virtual QStringList marks() = 0;
 };
 
 using FixtureFactory = std::function<std::unique_ptr<Fixture>()>;
@@ -404,4 +409,22 @@ TEST_P(HostContractTest, TheActiveViewIsTheFocusMapAndShowsTheExtentItIsGiven) {
   EXPECT_GE(shown->YMax(), 222 - 1e-6);
   EXPECT_NEAR((shown->XMin() + shown->XMax()) / 2, 105, 1e-3);
   EXPECT_NEAR((shown->YMin() + shown->YMax()) / 2, 210, 1e-3);
+}
+
+TEST_P(HostContractTest, TheViewMarksTheFeatureItIsGivenInPlaceOfTheMarkBefore) {
+  auto highlight = QueryInterface<IFeatureHighlight>(mDocument->ActiveView());
+  ASSERT_TRUE(highlight);
+  auto layer = parcels();
+  // Of the two rows that hold R-100 the first is the one a search finds.
+  auto first = parcelFeature("R-100");
+  ASSERT_TRUE(first);
+  highlight->HighlightFeature(layer, first);
+  EXPECT_EQ(mFixture->marks(), QStringList{"Parcels feature " + QString::number(first->OID())});
+  auto point = parcelFeature("R-400");
+  ASSERT_TRUE(point);
+  highlight->HighlightFeature(layer, point);
+  EXPECT_EQ(mFixture->marks(), QStringList{"Parcels feature " + QString::number(point->OID())});
+
+  EXPECT_THROW(highlight->HighlightFeature(nullptr, first), ComError);
+  EXPECT_THROW(highlight->HighlightFeature(layer, nullptr), ComError);
 }

@@ -118,6 +118,54 @@ TEST_F(FeatureLookupTest, ARejectedClauseOrAFailingCallEndsInTheReport) {
   }
 }
 
+// Every entry the list shows finds its own parcel: names that need quoting,
+// names that differ only in letter case, real numbers that 15 digits do not
+// give back, and times that differ only in milliseconds.
+TEST_F(FeatureLookupTest, EveryListedValueFindsItsOwnParcel) {
+  const QDateTime noon(QDate(2020, 1, 5), QTime(12, 0));
+  auto odd = map()->add(SimFeatureLayer::make("Odd", {{"PARCEL ID", esriFieldTypeString},
+                                                      {"PARCEL-ID", esriFieldTypeString},
+                                                      {"1ST", esriFieldTypeString},
+                                                      {"A=B", esriFieldTypeString},
+                                                      {"Q\"T", esriFieldTypeString},
+                                                      {"pid", esriFieldTypeInteger},
+                                                      {"PID", esriFieldTypeInteger},
+                                                      {"AREA", esriFieldTypeDouble},
+                                                      {"SOLD", esriFieldTypeDate}}));
+  const QVariantList areas = {0.1 + 0.2, 1.0 / 3.0, -1234.5678901234567, 1.5,
+                              1.2345678901234567e19};
+  for (int i = 0; i < areas.size(); ++i) {
+    const QString id = QStringLiteral("W-%1").arg(i);
+    odd->addRow({id, id, id, id, id, 100 + i, 200 - i, areas[i], noon.addMSecs(i)});
+  }
+  RecordingList list;
+  LoadListWithFieldValues("Odd", "AREA", list, nullptr);
+  EXPECT_EQ(list.items, QStringList({"0.30000000000000004", "0.3333333333333333",
+                                     "-1234.5678901234567", "1.5", "1.2345678901234567E+19"}));
+  LoadListWithFieldValues("Odd", "SOLD", list, nullptr);
+  EXPECT_EQ(list.items, QStringList({"2020-01-05 12:00:00", "2020-01-05 12:00:00.001",
+                                     "2020-01-05 12:00:00.002", "2020-01-05 12:00:00.003",
+                                     "2020-01-05 12:00:00.004"}));
+  LoadListWithFieldValues("Odd", "PID", list, nullptr);
+  EXPECT_EQ(list.items.first(), QStringLiteral("200"));
+
+  for (const char* field :
+       {"PARCEL ID", "PARCEL-ID", "1ST", "A=B", "Q\"T", "pid", "PID", "AREA", "SOLD"}) {
+    LoadListWithFieldValues("Odd", field, list, nullptr);
+    ASSERT_EQ(list.items.size(), areas.size()) << field;
+    for (int i = 0; i < list.items.size(); ++i) {
+      const Ref<IFeature> found = GetFeatureByValue(odd, field, list.items[i]);
+      EXPECT_TRUE(found && found->OID() == i + 1) << field << " = " << list.items[i].toStdString();
+    }
+  }
+  // Names that need it are quoted as SQL quotes names; the others stay bare.
+  EXPECT_TRUE(odd->table->searches.contains("\"PARCEL ID\" = 'W-0'"));
+  EXPECT_TRUE(odd->table->searches.contains("\"Q\"\"T\" = 'W-0'"));
+  EXPECT_TRUE(odd->table->searches.contains("\"1ST\" = 'W-0'"));
+  EXPECT_TRUE(odd->table->searches.contains("PID = 200"));
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
+
 namespace {
 
 class ZoomTest : public SimHostTest {

@@ -44,6 +44,11 @@ public:
       readRowByRow(mApp->map()->layers);
     return mApp->document;
   }
+  // The simulated view records each mark; the last one is the one shown.
+  QStringList marks() override {
+    const QStringList& made = mApp->map()->highlights;
+    return made.isEmpty() ? QStringList() : QStringList{made.last()};
+  }
 
 private:
   static void readRowByRow(const std::vector<Ref<ILayer>>& layers) {

@@ -39,6 +39,16 @@ TEST(WhereClauseTest, ReadsTheFormsTheComponentWrites) {
   EXPECT_EQ(quoted->nameQuoting, WhereClause::NameQuoting::DoubleQuotes);
   EXPECT_EQ(WhereClause::parse(QStringLiteral("[Parcel Id] = 1"))->nameQuoting,
             WhereClause::NameQuoting::Brackets);
+  // A quote inside a quoted name is doubled, as the component writes it.
+  for (const QString name : {QStringLiteral("Q\"T"), QStringLiteral("\""), QStringLiteral("1ST"),
+                             QStringLiteral("A=B"), QStringLiteral("PARCEL-ID")}) {
+    const QString clause = WhereClause::fieldNameText(name) + QStringLiteral(" = 'x'");
+    const auto read = WhereClause::parse(clause);
+    ASSERT_TRUE(read) << clause.toStdString();
+    EXPECT_EQ(read->fieldName, name);
+  }
+  EXPECT_EQ(WhereClause::fieldNameText(QStringLiteral("Q\"T")), QStringLiteral("\"Q\"\"T\""));
+  EXPECT_EQ(WhereClause::fieldNameText(QStringLiteral("PARCEL_ID")), QStringLiteral("PARCEL_ID"));
 }
 
 TEST(WhereClauseTest, RejectsWhatADataSourceWouldRejectAndSaysWhy) {

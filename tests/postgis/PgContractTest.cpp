@@ -4,8 +4,10 @@
 
 #include "PgQgisHost.h"
 #include "PgServer.h"
+#include "qgis/FeatureMarks.h"
 
 #include <QDate>
+#include <qgshighlight.h>
 #include <qgslayertree.h>
 #include <qgsvectorlayer.h>
 
@@ -62,6 +64,12 @@ public:
     for (const auto& layerDef : layers)
       add(layerDef, QString());
     return mHost->application->Document();
+  }
+  QStringList marks() override {
+    QStringList marks;
+    for (QgsHighlight* highlight : LarkhillQgis::FeatureMarks::highlights(mHost->canvas))
+      marks.append(LarkhillQgis::FeatureMarks::description(highlight));
+    return marks;
   }
 
 private:

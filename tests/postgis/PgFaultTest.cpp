@@ -1,5 +1,6 @@
 // The parcel search when its database goes away: the server stopped while the
-// list loads and before a click, a wrong connection and a missing table.
+// list loads and before a click, a server that stops answering, a wrong
+// connection and a missing table.
 #include "PgQgisHost.h"
 #include "PgServer.h"
 
@@ -103,6 +104,8 @@ protected:
   }
   void TearDown() override {
     // Whatever happened, the next test finds the server up.
+    if (mServerFrozen)
+      PgServer::thaw();
     if (mServerDown)
       PgServer::up();
     gApplication.reset();
@@ -116,6 +119,10 @@ protected:
   void serverUp() {
     PgServer::up();
     mServerDown = false;
+  }
+  void serverFreeze() {
+    PgServer::freeze();
+    mServerFrozen = true;
   }
   /** True when exactly one message was shown and it is the error report of `procedure`. */
   ::testing::AssertionResult reportedBy(const QString& procedure) {
@@ -132,6 +139,7 @@ protected:
   std::unique_ptr<PgQgisHost> mHost;
   QgsVectorLayer* mLayer = nullptr;
   bool mServerDown = false;
+  bool mServerFrozen = false;
 };
 
 TEST_F(PgFaultTest, ServerStoppedWhileTheListLoadsEndsInTheReportAndKeepsWhatWasRead) {
@@ -184,6 +192,66 @@ TEST_F(PgFaultTest, ServerStoppedBeforeAClickEndsInTheReportAndTheNextClickWorks
                                                        QStringLiteral("000-0043"));
   ASSERT_TRUE(feature) << mMessages.texts.join(" | ").toStdString();
   LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
+
+TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
+  // The limit is QGIS's PostgreSQL timeout setting: kConnectTimeoutSeconds here.
+  const qint64 bound = (kConnectTimeoutSeconds + 5) * 1000;
+  const QString timedOut =
+      QStringLiteral("did not answer within %1 seconds").arg(kConnectTimeoutSeconds);
+  // Read through QGIS's iteration, fetch by fetch: the server pauses after the first tenth.
+  auto* subset = mHost->addLayer(PgServer::layerSource(QStringLiteral("parcels_big")),
+                                 QStringLiteral("Subset"));
+  ASSERT_TRUE(subset->setSubsetString(QStringLiteral("fid > 0")));
+  auto bar = std::make_shared<SteppingBar>(mHost->application->StatusBar()->ProgressBar(),
+                                           [this] { serverFreeze(); });
+  gApplication = std::make_shared<WatchedApplication>(mHost->application, bar);
+  QElapsedTimer clock;
+  clock.start();
+  RecordingList list;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Subset"), QStringLiteral("parcel_id"),
+                                              list, nullptr);
+  EXPECT_LT(clock.elapsed(), bound);
+  ASSERT_TRUE(mServerFrozen);
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
+  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
+      << mMessages.texts.value(0).toStdString();
+  EXPECT_GT(list.items.size(), 0);
+  EXPECT_LT(list.items.size(), kBigParcels);
+
+  // Still paused: the whole table in one COPY, then a click.
+  mMessages.texts.clear();
+  gApplication = mHost->application;
+  clock.restart();
+  RecordingList whole;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
+                                              QStringLiteral("parcel_id"), whole, nullptr);
+  EXPECT_LT(clock.elapsed(), bound);
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
+  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
+      << mMessages.texts.value(0).toStdString();
+
+  mMessages.texts.clear();
+  auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
+  ASSERT_TRUE(layer);
+  clock.restart();
+  EXPECT_FALSE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
+                                                     QStringLiteral("000-0043")));
+  EXPECT_LT(clock.elapsed(), bound);
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
+
+  // Going on again, the same click finds its parcel and the list is whole.
+  PgServer::thaw();
+  mServerFrozen = false;
+  mMessages.texts.clear();
+  EXPECT_TRUE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
+                                                    QStringLiteral("000-0043")))
+      << mMessages.texts.join(" | ").toStdString();
+  RecordingList again;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
+                                              QStringLiteral("parcel_id"), again, nullptr);
+  EXPECT_EQ(again.items.size(), kBigParcels);
   EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
 }
 

@@ -73,6 +73,14 @@ void up() {
   pause("up");
 }
 
+void freeze() {
+  pause("freeze");
+}
+
+void thaw() {
+  pause("thaw");
+}
+
 QString layerSource(const QString& table, bool geometry, const QString& connection) {
   QgsDataSourceUri uri(connection.isEmpty() ? conninfo() : connection);
   uri.setDataSource(QStringLiteral("public"), table, geometry ? QStringLiteral("geom") : QString(),

@@ -22,6 +22,10 @@ QStringList column(const QString& sql);
 void down();
 /** Brings the server back and waits until it accepts connections. */
 void up();
+/** Pauses the server's processes (SIGSTOP): it keeps its connections and answers nothing. */
+void freeze();
+/** Lets the paused processes go on (SIGCONT). */
+void thaw();
 
 /**
  * The QGIS data source of a table: key column fid, polygon column geom in

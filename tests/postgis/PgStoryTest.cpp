@@ -140,3 +140,52 @@ INSTANTIATE_TEST_SUITE_P(PostGIS, PgStoryTest,
                                            Story{"parcels_noidx", "parcel_id"},
                                            Story{"parcels_noidx", "parcel_no"}),
                          storyName);
+
+// Every entry the list shows finds its own parcel on PostGIS too: columns
+// whose names need quoting or differ only in letter case, a numeric(30,10),
+// reals that 15 digits do not give back and times that differ only in
+// milliseconds.
+class PgOddValuesTest : public ComponentTest {};
+
+TEST_F(PgOddValuesTest, EveryListedValueFindsItsOwnParcel) {
+  const QString error = PgServer::exec(QStringLiteral(
+      "DROP TABLE IF EXISTS odd_values;"
+      "CREATE TABLE odd_values (fid serial PRIMARY KEY, geom geometry(Polygon, 3857),"
+      " \"PARCEL ID\" text, \"1ST\" text, pid integer, \"PID\" integer,"
+      " amount numeric(30,10), area double precision, sold timestamp);"
+      "INSERT INTO odd_values (geom, \"PARCEL ID\", \"1ST\", pid, \"PID\", amount, area, sold)"
+      " SELECT ST_MakeEnvelope(n * 100, 0, n * 100 + 90, 90, 3857), 'W-' || n, 'W-' || n,"
+      " 100 + n, 200 - n, (ARRAY[12345678901234567890.1234567890, 1.5, 0.1, -7, 2])[n + 1],"
+      " (ARRAY[0.30000000000000004::float8, 1::float8 / 3, -1234.5678901234567, 1.5, 98765.4321])"
+      "[n + 1], '2020-01-05 12:00:00'::timestamp + n * interval '1 millisecond'"
+      " FROM generate_series(0, 4) AS n ORDER BY n"));
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  PgQgisHost host;
+  ASSERT_TRUE(host.addLayer(PgServer::layerSource(QStringLiteral("odd_values")),
+                            QStringLiteral("Odd"))
+                  ->isValid());
+  const auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Odd"));
+  ASSERT_TRUE(layer);
+  auto listed = [](const char* field) {
+    RecordingList list;
+    LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Odd"),
+                                                QString::fromLatin1(field), list, nullptr);
+    return list.items;
+  };
+  EXPECT_EQ(listed("amount").value(0), QStringLiteral("1.2345678901234567E+19"));
+  EXPECT_EQ(listed("area"), QStringList({"0.30000000000000004", "0.3333333333333333",
+                                         "-1234.5678901234567", "1.5", "98765.4321"}));
+  EXPECT_EQ(listed("sold").value(1), QStringLiteral("2020-01-05 12:00:00.001"));
+  EXPECT_EQ(listed("PID").value(0), QStringLiteral("200"));
+  for (const char* field : {"PARCEL ID", "1ST", "pid", "PID", "amount", "area", "sold"}) {
+    SCOPED_TRACE(field);
+    const QStringList entries = listed(field);
+    ASSERT_EQ(entries.size(), 5);
+    for (int i = 0; i < entries.size(); ++i) {
+      const auto feature = LarkhillGIS_ArcMap::GetFeatureByValue(layer, QString::fromLatin1(field),
+                                                                 entries[i]);
+      EXPECT_TRUE(feature && feature->OID() == i + 1) << entries[i].toStdString();
+    }
+  }
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}

@@ -5,11 +5,14 @@
 # added through the File menu. Then
 # projects whose layer has a wrong connection or a missing table: the
 # application says so, in bounded time, and the search still works on the
-# layers that open.
+# layers that open. Then an ID that two parcels share: the first is marked
+# and the status bar counts them. Last, a server that stops answering while
+# the list loads and before a click.
 #
-#   app_session_test.sh <larkhill-map>
+#   app_session_test.sh <larkhill-map> <larkhill-sample>
 set -uo pipefail
-MAP=${1:?usage: app_session_test.sh <larkhill-map>}
+MAP=${1:?usage: app_session_test.sh <larkhill-map> <larkhill-sample>}
+SAMPLE=${2:?usage: app_session_test.sh <larkhill-map> <larkhill-sample>}
 : "${LARKHILL_PG_STATE:?}"
 HERE=$(cd "$(dirname "$0")" && pwd)
 PY=/usr/bin/python3
@@ -145,6 +148,99 @@ for name in refused missing unanswered; do
 done
 [ "$seconds" -ge 8 ] || fail "unanswered: gave up after $seconds s, before the connection bound"
 expect_line missing "LIST frmConfig/List1 (LarkhillParcelSearch - Configure): 1 entries"
+
+# The sample town's condominium parcels 49 and 50 share the ID 01-000-0049.
+before=$fails
+"$SAMPLE" --count 300 --shared-ids --no-project "$WORK/town" >"$WORK/town.log" 2>&1 || fail "sample: $(cat "$WORK/town.log")"
+"$LARKHILL_TOOLS/pg-load-parcels.sh" "$LARKHILL_PG_STATE" town_shared 300 --from "$WORK/town/parcels.shp" >"$WORK/load.log" 2>&1 ||
+  fail "loading the town: $(cat "$WORK/load.log")"
+make_project "$WORK/shared.qgs" "$CONN" "Parcels=town_shared"
+first_fid() { psql "$CONN" -X -tAc "SELECT fid FROM town_shared WHERE parcel_id = '$1' ORDER BY fid LIMIT 1"; }
+session shared "$WORK/shared.qgs" "press LarkhillParcelSearch
+pick frmConfig/List1 Parcels
+pick frmConfig/List2 parcel_id
+click frmConfig/Command1
+type frmMain/Text1 01-000-0049
+click frmMain/Command4
+type frmMain/Text1 01-000-0051
+click frmMain/Command4"
+expect_line shared "HIGHLIGHT: Parcels feature $(first_fid 01-000-0049)"
+expect_line shared "STATUS: 2 parcels have the ID 01-000-0049; the first is shown."
+expect_line shared "HIGHLIGHT: Parcels feature $(first_fid 01-000-0051)"
+[ "$(grep -c 'parcels have the ID' "$WORK/shared.out")" -eq 1 ] || fail "shared: the count was said for an ID of one parcel"
+[ "$(grep -c '^MESSAGE BOX' "$WORK/shared.out")" -eq 1 ] || fail "shared: a message box besides the first"
+[ "$fails" -eq "$before" ] && echo "ok: shared (${seconds}s)"
+
+# A server that stops answering: a relay in front of it pauses the server's
+# processes (SIGSTOP by process id) when the list's query or the click's query
+# goes out. Each wait ends in the tool's error report within the limit (QGIS's
+# PostgreSQL timeout setting, 3 seconds here) plus 5 s, and the application
+# then exits, although a map drawing waits on the paused server too.
+LIMIT=3
+SERVER_PORT=$(sed -n 's/.*port=\([0-9]*\).*/\1/p' <<<"$CONN")
+RELAY_PID=
+thaw() {
+  [ -n "$RELAY_PID" ] && kill "$RELAY_PID" 2>/dev/null
+  RELAY_PID=
+  "$LARKHILL_TOOLS/pg-pause.sh" "$LARKHILL_PG_STATE" thaw
+}
+trap 'thaw; [ -n "$SILENT_PID" ] && kill "$SILENT_PID" 2>/dev/null; rm -rf "$WORK"' EXIT
+at() { # <name> <text>: the time in ms of the first transcript line holding the text
+  grep -m1 -F -- "$2" "$WORK/$1.out" | cut -d' ' -f1
+}
+paused_session() { # <name> <cue> <script text>
+  local name=$1 cue=$2 port
+  "$PY" "$HERE/pausing_proxy.py" "$SERVER_PORT" "$cue" "$LARKHILL_TOOLS/pg-pause.sh" \
+    "$LARKHILL_PG_STATE" freeze >"$WORK/$name.relay" &
+  RELAY_PID=$!
+  for _ in $(seq 50); do [ -s "$WORK/$name.relay" ] && break; sleep 0.1; done
+  port=$(head -1 "$WORK/$name.relay")
+  make_project "$WORK/$name.qgs" "$(echo "$CONN" | sed "s/port=[0-9]*/port=$port/")" "Parcels=parcels_idx"
+  local settings=$WORK/$name/data/larkhill-map/profiles/default/LarkhillGIS
+  mkdir -p "$WORK/$name/data/LarkhillGIS/LarkhillParcelSearch" "$settings"
+  printf '"Parcels"\r\n"parcel_id"\r\n' >"$WORK/$name/data/LarkhillGIS/LarkhillParcelSearch/config"
+  printf '[providers]\nPostgreSQL\\default_timeout=%s\n' "$LIMIT" >"$settings/larkhill-map.ini"
+  printf '%s\n' "$3" >"$WORK/$name.script"
+  # Each transcript line is stamped with the time it came, in ms.
+  XDG_DATA_HOME=$WORK/$name/data XDG_CONFIG_HOME=$WORK/$name/config QT_QPA_PLATFORM=offscreen LARKHILL_SCRIPT_KEEP_CONFIG=1 \
+    timeout -k 5 120 "$MAP" --script "$WORK/$name.script" "$WORK/$name.qgs" 2>"$WORK/$name.err" |
+    while IFS= read -r line; do printf '%s %s\n' "$(date +%s%3N)" "$line"; done >"$WORK/$name.out"
+  status=${PIPESTATUS[0]}
+  ended=$(date +%s%3N)
+  thaw
+  [ "$status" -eq 0 ] || fail "$name: the application ended with status $status"
+  grep -q '^paused$' "$WORK/$name.relay" || fail "$name: the server was never paused"
+  expect_line "$name" "The database did not answer within $LIMIT seconds."
+  expect_line "$name" "End of script."
+}
+within() { # <name> <what> <from ms> <to ms>
+  if [ -z "$3" ] || [ -z "$4" ]; then
+    fail "$1: $2 never ended"
+    return
+  fi
+  local took=$(($4 - $3))
+  echo "  $1: $2 took $took ms"
+  [ "$took" -le $(((LIMIT + 5) * 1000)) ] || fail "$1: $2 took more than the limit and 5 s"
+}
+
+before=$fails
+paused_session paused-list "COPY (SELECT" "press LarkhillParcelSearch
+key mapCanvas Up
+wait 500"
+within paused-list "the list load" "$(at paused-list '> press')" "$(at paused-list '> key')"
+within paused-list "the exit" "$(at paused-list 'End of script.')" "$ended"
+expect_line paused-list "(LarkhillParcelSearch): 0 entries"
+[ "$fails" -eq "$before" ] && echo "ok: paused-list"
+
+before=$fails
+paused_session paused-click "000-0042" "press LarkhillParcelSearch
+pick frmMain/List1 000-0042
+key mapCanvas Up
+wait 500"
+within paused-click "the click" "$(at paused-click '> pick')" "$(at paused-click '> key')"
+within paused-click "the exit" "$(at paused-click 'End of script.')" "$ended"
+expect_line paused-click "(LarkhillParcelSearch): 2000 entries"
+[ "$fails" -eq "$before" ] && echo "ok: paused-click"
 
 [ "$fails" -eq 0 ] || exit 1
 echo "All scripted database sessions passed."

@@ -2,6 +2,7 @@
 // GeoPackage, and as shapefiles beside a raster, then read through a project.
 #include "QgisTestHost.h"
 #include "contract/HostContract.h"
+#include "qgis/FeatureMarks.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -10,11 +11,20 @@
 
 #include "common/GdalFileDriver.h"
 #include <ogrsf_frmts.h>
+#include <qgshighlight.h>
 #include <qgslayertree.h>
 #include <qgsrasterlayer.h>
 #include <qgsvectorlayer.h>
 
 namespace {
+
+// The features marked on the canvas, as the highlights there name them.
+QStringList canvasMarks(QgsMapCanvas* canvas) {
+  QStringList marks;
+  for (QgsHighlight* highlight : LarkhillQgis::FeatureMarks::highlights(canvas))
+    marks.append(LarkhillQgis::FeatureMarks::description(highlight));
+  return marks;
+}
 
 using HostContract::LayerDef;
 
@@ -66,6 +76,7 @@ public:
     openAll(layers, mHost.project.layerTreeRoot());
     return mHost.application->Document();
   }
+  QStringList marks() override { return canvasMarks(mHost.canvas); }
 
 private:
   struct ToOpen {

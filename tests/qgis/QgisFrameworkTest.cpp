@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -147,6 +148,12 @@ TEST(HostStatusBarTest, InQgisMainWindowTheMessageShowsWhole) {
   EXPECT_GE(text->width(), text->fontMetrics().horizontalAdvance(QStringLiteral("Loading...")));
   progress->Hide();
   EXPECT_FALSE(text->isVisible());
+  // The component's status text shows there too, and stays until cleared.
+  status->setStatusMessage(0, QStringLiteral("2 parcels have the ID A; the first is shown."));
+  EXPECT_TRUE(text->isVisible());
+  EXPECT_EQ(text->text(), QStringLiteral("2 parcels have the ID A; the first is shown."));
+  status->setStatusMessage(0, QString());
+  EXPECT_FALSE(text->isVisible());
 }
 
 TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {
@@ -182,6 +189,70 @@ TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {
   EXPECT_EQ(form->parentWidget(), frameWindow.data());
   delete frameWindow.data();
   EXPECT_TRUE(form.isNull());
+}
+
+TEST_F(QgisFrameworkTest, AStatusMessageOutlivesTheProgressBeforeIt) {
+  const Ref<IStatusBar> status = host.application->StatusBar();
+  const Ref<IStepProgressor> progress = status->ProgressBar();
+  QStatusBar* bar = host.window.statusBar();
+  progress->setMessage(QStringLiteral("Loading... "));
+  progress->Show();
+  status->setStatusMessage(0, QStringLiteral("2 parcels have the ID A; the first is shown."));
+  progress->Hide();
+  EXPECT_EQ(bar->currentMessage(), QStringLiteral("2 parcels have the ID A; the first is shown."));
+  status->setStatusMessage(0, QString());
+  EXPECT_TRUE(bar->currentMessage().isEmpty());
+}
+
+TEST_F(QgisFrameworkTest, TheSearchWindowIsAPanelThatFloatsFirstAndStaysWhereItIsDocked) {
+  const auto place = std::make_shared<PanelPlace>();
+  int closes = 0;
+  QPointer<CountingForm> form = new CountingForm;
+  form->setObjectName(QStringLiteral("frmMain"));
+  QPointer<QDockWidget> dock;
+  {
+    HostModelessFrame frame(&host.window, place, [&closes] { ++closes; });
+    frame.Create(form);
+    dock = qobject_cast<QDockWidget*>(frame.window());
+    ASSERT_TRUE(dock);
+    EXPECT_EQ(dock->objectName(), QStringLiteral("larkhillFrame"));
+    EXPECT_EQ(form->parentWidget(), dock.data());
+    EXPECT_EQ(dock->parentWidget(), &host.window);
+    EXPECT_EQ(form->loads, 1);
+    // First shown floating, where the component puts it.
+    EXPECT_TRUE(dock->isFloating());
+    frame.setVisible(true);
+    frame.Move(40, 50, 0, 0);
+    EXPECT_EQ(dock->pos(), QPoint(40, 50));
+
+    // The user docks it at the left of the map: the component's moves leave it there.
+    host.window.addDockWidget(Qt::LeftDockWidgetArea, dock);
+    dock->setFloating(false);
+    frame.Move(400, 300, 0, 0);
+    EXPECT_FALSE(dock->isFloating());
+    EXPECT_EQ(host.window.dockWidgetArea(dock), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(closes, 0);
+    frame.setVisible(false);
+    EXPECT_EQ(closes, 1);
+  }
+  // The handle is gone; deleting the panel (as the component releases a window) takes the form.
+  ASSERT_TRUE(dock);
+  delete dock.data();
+  EXPECT_TRUE(form.isNull());
+
+  // The next search window opens docked where the last one was.
+  QPointer<CountingForm> next = new CountingForm;
+  next->setObjectName(QStringLiteral("frmMain"));
+  HostModelessFrame frame(&host.window, place);
+  frame.Create(next);
+  auto* nextDock = qobject_cast<QDockWidget*>(frame.window());
+  ASSERT_TRUE(nextDock);
+  frame.Move(40, 50, 0, 0);
+  frame.setVisible(true);
+  EXPECT_FALSE(nextDock->isFloating());
+  EXPECT_EQ(host.window.dockWidgetArea(nextDock), Qt::LeftDockWidgetArea);
+  delete nextDock;
+  EXPECT_TRUE(next.isNull());
 }
 
 TEST_F(QgisFrameworkTest, TheHostClassesAreCreatedByProgId) {

@@ -1,15 +1,23 @@
 // The QGIS host adapters on generated GeoPackage and shapefile towns.
 #include "QgisTestData.h"
 #include "QgisTestHost.h"
+#include "shared/LarkhillGIS_Public.h"
+#include "mapdata/LarkhillGIS_ArcMap.h"
+#include "mapdata/RecordingList.h"
 #include "platform/ComError.h"
 #include "platform/Variant.h"
 #include "qgis/HostErrors.h"
 #include "qgis/HostGeometry.h"
 #include "qgis/HostLayers.h"
 
+#include "support/Fixtures.h"
+
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
+#include <ogrsf_frmts.h>
 #include <qgsfeatureiterator.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
@@ -376,4 +384,145 @@ TEST_F(QgisHostTest, TextsInBulkAreTheConvertedValues) {
   EXPECT_EQ(read, values(table, QString(), QStringLiteral("PIN")));
   EXPECT_EQ(read.value(3), QStringLiteral("Zoë-7"));
   EXPECT_EQ(read.size(), 6);
+}
+
+namespace {
+
+/**
+ * A parcel layer written through GDAL: a text field PIN, fields whose names
+ * need quoting, real numbers that 15 digits do not give back and, where the
+ * format has them, times that differ only in milliseconds; five rows.
+ */
+QString writeOddLayer(const QString& driverName, const QString& path) {
+  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.toLatin1().constData());
+  if (!driver)
+    return QString();
+  GDALDataset* dataset = driver->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+  if (!dataset)
+    return QString();
+  OGRSpatialReference crs;
+  crs.importFromEPSG(3857);
+  OGRLayer* layer = dataset->CreateLayer("odd", &crs, wkbPolygon, nullptr);
+  const bool dates = driverName == QLatin1String("GPKG");
+  for (const char* name : {"PIN", "PARCEL ID", "PARCEL-ID", "1ST", "A=B"}) {
+    OGRFieldDefn field(name, OFTString);
+    layer->CreateField(&field);
+  }
+  OGRFieldDefn area("AREA", OFTReal);
+  layer->CreateField(&area);
+  if (dates) {
+    OGRFieldDefn sold("SOLD", OFTDateTime);
+    layer->CreateField(&sold);
+  }
+  const double areas[] = {0.1 + 0.2, 1.0 / 3.0, -1234.5678901234567, 1.5, 98765.4321};
+  for (int i = 0; i < 5; ++i) {
+    OGRFeature feature(layer->GetLayerDefn());
+    const QByteArray id = QStringLiteral("W-%1").arg(i).toLatin1();
+    for (int f = 0; f < 5; ++f)
+      feature.SetField(f, id.constData());
+    feature.SetField(5, areas[i]);
+    if (dates)
+      feature.SetField(6, 2020, 1, 5, 12, 0, float(i) / 1000.0f, 100);
+    OGRPolygon square;
+    OGRLinearRing ring;
+    ring.addPoint(i * 100.0, 0);
+    ring.addPoint(i * 100.0 + 90, 0);
+    ring.addPoint(i * 100.0 + 90, 90);
+    ring.addPoint(i * 100.0, 90);
+    ring.addPoint(i * 100.0, 0);
+    square.addRing(&ring);
+    feature.SetGeometry(&square);
+    layer->CreateFeature(&feature);
+  }
+  GDALClose(dataset);
+  return path;
+}
+
+class QgisOddValuesTest : public ComponentTest {
+protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    gApplication = host.application;
+    gDocument = host.application->Document();
+  }
+  void TearDown() override {
+    gApplication.reset();
+    gDocument.reset();
+    ComponentTest::TearDown();
+  }
+  /** Lists the field as the search window does; each entry must find the parcel it came from. */
+  void expectEachEntryFindsItsParcel(const QString& layerName, const QString& field,
+                                     const QStringList& expected) {
+    SCOPED_TRACE(field.toStdString());
+    RecordingList list;
+    LarkhillGIS_ArcMap::LoadListWithFieldValues(layerName, field, list, nullptr);
+    if (!expected.isEmpty())
+      EXPECT_EQ(list.items, expected);
+    const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(layerName);
+    ASSERT_TRUE(layer);
+    QStringList found;
+    for (const QString& entry : list.items) {
+      const Ref<IFeature> feature = LarkhillGIS_ArcMap::GetFeatureByValue(layer, field, entry);
+      found << (feature ? QString::number(feature->OID()) : QStringLiteral("none"));
+    }
+    QStringList own;
+    for (int i = 0; i < list.items.size(); ++i)
+      own << QString::number(mFirstOid + i);
+    EXPECT_EQ(found, own);
+    EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+    mMessages.texts.clear();
+  }
+
+  QgisTestHost host;
+  QTemporaryDir mFolder;
+  int mFirstOid = 1;
+};
+
+} // namespace
+
+TEST_F(QgisOddValuesTest, EveryListedValueFindsItsOwnParcelInAGeoPackageAndAShapefile) {
+  const QString gpkg = writeOddLayer(QStringLiteral("GPKG"), mFolder.filePath("odd.gpkg"));
+  ASSERT_FALSE(gpkg.isEmpty());
+  host.addLayer(gpkg + QStringLiteral("|layername=odd"), QStringLiteral("Odd"));
+  for (const char* field : {"PARCEL ID", "PARCEL-ID", "1ST", "A=B"})
+    expectEachEntryFindsItsParcel("Odd", field, {"W-0", "W-1", "W-2", "W-3", "W-4"});
+  expectEachEntryFindsItsParcel(
+      "Odd", "AREA",
+      {"0.30000000000000004", "0.3333333333333333", "-1234.5678901234567", "1.5", "98765.4321"});
+  expectEachEntryFindsItsParcel("Odd", "SOLD",
+                                {"2020-01-05 12:00:00", "2020-01-05 12:00:00.001",
+                                 "2020-01-05 12:00:00.002", "2020-01-05 12:00:00.003",
+                                 "2020-01-05 12:00:00.004"});
+
+  const QString shp = writeOddLayer(QStringLiteral("ESRI Shapefile"), mFolder.filePath("odd.shp"));
+  ASSERT_FALSE(shp.isEmpty());
+  host.addLayer(shp, QStringLiteral("OddShp"));
+  mFirstOid = 0; // a shapefile's feature ids count from 0
+  for (const char* field : {"PARCEL ID", "PARCEL-ID", "1ST", "A=B", "AREA"})
+    expectEachEntryFindsItsParcel("OddShp", field, {});
+}
+
+// A text that the GeoPackage holds with a NUL inside, or in bytes that are not
+// UTF-8, is listed as QGIS reads it (cut at the NUL, a replacement character
+// for the bad bytes) by the direct reader and QGIS's iteration alike, and a
+// click on it finds its parcel.
+TEST_F(QgisOddValuesTest, TextWithANulOrBytesThatAreNotUtf8FindsItsParcel) {
+  const QString gpkg = writeOddLayer(QStringLiteral("GPKG"), mFolder.filePath("odd.gpkg"));
+  ASSERT_FALSE(gpkg.isEmpty());
+  GDALDataset* dataset = static_cast<GDALDataset*>(GDALOpenEx(
+      gpkg.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(dataset);
+  // W-1, a NUL and more; W-, a byte that is not UTF-8, and 3.
+  dataset->ExecuteSQL("UPDATE odd SET PIN = CAST(X'572D3100787878' AS TEXT) WHERE fid = 2", nullptr,
+                      nullptr);
+  dataset->ExecuteSQL("UPDATE odd SET PIN = CAST(X'572DFF33' AS TEXT) WHERE fid = 4", nullptr,
+                      nullptr);
+  GDALClose(dataset);
+  auto* layer = host.addLayer(gpkg + QStringLiteral("|layername=odd"), QStringLiteral("Odd"));
+  const QStringList shown = {QStringLiteral("W-0"), QStringLiteral("W-1"), QStringLiteral("W-2"),
+                             QStringLiteral("W-\uFFFD3"), QStringLiteral("W-4")};
+  // The whole table comes through the direct reader; with a subset, through QGIS.
+  expectEachEntryFindsItsParcel("Odd", "PIN", shown);
+  ASSERT_TRUE(layer->setSubsetString(QStringLiteral("fid > 0")));
+  expectEachEntryFindsItsParcel("Odd", "PIN", shown);
 }

@@ -114,6 +114,27 @@ QgsRectangle expectedZoom(const QString& uri, const QString& id) {
   return QgsRectangle();
 }
 
+/** The feature id of the first feature, in the file's order, whose ID is `id`. */
+QgsFeatureId firstFeatureId(const QString& uri, const QString& id) {
+  QgsVectorLayer layer(uri, QStringLiteral("check"), QStringLiteral("ogr"));
+  QgsFeature feature;
+  QgsFeatureIterator it = layer.getFeatures();
+  while (it.nextFeature(feature))
+    if (feature.attribute(QStringLiteral("PARCEL_ID")).toString() == id)
+      return feature.id();
+  return FID_NULL;
+}
+
+QString highlightLine(const QString& uri, const QString& id) {
+  return QStringLiteral("HIGHLIGHT: parcels feature %1\n").arg(firstFeatureId(uri, id));
+}
+
+/** Whether the text says that the parcels layer's feature `fid` was marked (any letter case). */
+bool marks(const QString& text, QgsFeatureId fid) {
+  return text.contains(QStringLiteral("HIGHLIGHT: parcels feature %1\n").arg(fid),
+                       Qt::CaseInsensitive);
+}
+
 /** How the parcels reach the application: their file on the command line, zipped on the command
  * line, or zipped and opened by an "open" step on the town's project. */
 enum class Opened { File, ZipOnCommandLine, ZipByOpenStep };
@@ -191,6 +212,14 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_FALSE(goExpected.isEmpty()) << found.toStdString();
   EXPECT_NEAR(goZoom.xMinimum(), goExpected.xMinimum(), 0.01) << transcript;
   EXPECT_NEAR(goZoom.yMaximum(), goExpected.yMaximum(), 0.01) << transcript;
+  // The parcel zoomed to is marked on the map; its ID is its own, so the status bar says nothing.
+  // A project's "Parcels" comes before an opened file's "parcels": it is the layer searched.
+  const QString searched =
+      c.opened == Opened::ZipByOpenStep
+          ? QDir(folder).filePath(QStringLiteral("town.gpkg|layername=parcels"))
+          : uri;
+  EXPECT_TRUE(marks(go, firstFeatureId(searched, found))) << transcript;
+  EXPECT_FALSE(go.contains(QStringLiteral("parcels have the ID"))) << transcript;
 
   // A click on another entry zooms to that parcel.
   const QString click = afterStep(session.transcript, QStringLiteral("pick frmMain/List1"));
@@ -201,6 +230,7 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_NEAR(clickZoom.yMinimum(), clickExpected.yMinimum(), 0.01) << transcript;
   EXPECT_NEAR(clickZoom.xMaximum(), clickExpected.xMaximum(), 0.01) << transcript;
   EXPECT_NEAR(clickZoom.yMaximum(), clickExpected.yMaximum(), 0.01) << transcript;
+  EXPECT_TRUE(marks(click, firstFeatureId(searched, c.clicked))) << transcript;
   EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
 }
 
@@ -230,6 +260,73 @@ INSTANTIATE_TEST_SUITE_P(
                   297,
                   Opened::ZipByOpenStep}),
     [](const ::testing::TestParamInfo<StoryCase>& info) { return std::string(info.param.name); });
+
+class QgisSharedIdStoryTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(QgisSharedIdStoryTest, ASharedIdIsCountedAndADockedSearchPanelStaysDocked) {
+  // Parcels 49 and 50 of the town share the ID 01-000-0049 (a condominium).
+  const bool shapefile = GetParam();
+  const QString folder = QgisTestData::town(300, {QStringLiteral("--shared-ids")});
+  const QString file = QDir(folder).filePath(shapefile ? QStringLiteral("parcels.shp")
+                                                       : QStringLiteral("town.gpkg"));
+  const QString uri = shapefile ? file : file + QStringLiteral("|layername=parcels");
+  QTemporaryDir data;
+  const Session session = runScript(QStringLiteral("press LarkhillParcelSearch\n"
+                                                   "pick frmConfig/List1 parcels\n"
+                                                   "pick frmConfig/List2 PARCEL_ID\n"
+                                                   "click frmConfig/Command1\n"
+                                                   "type frmMain/Text1 01-000-0049\n"
+                                                   "click frmMain/Command4\n"
+                                                   "dock LarkhillParcelSearch right\n"
+                                                   "type frmMain/Text1 01-000-0051\n"
+                                                   "click frmMain/Command4\n"
+                                                   "click frmMain/Command1\n"
+                                                   "pick frmConfig/List1 parcels\n"
+                                                   "pick frmConfig/List2 PARCEL_ID\n"
+                                                   "click frmConfig/Command1\n"
+                                                   "type frmMain/Text1 01-000-0049\n"
+                                                   "click frmMain/Command4\n"),
+                                    {file}, data.path(), false);
+  const std::string transcript = session.transcript.toStdString();
+  ASSERT_EQ(session.exitCode, 0) << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
+  const QString shared = highlightLine(uri, QStringLiteral("01-000-0049"));
+  const QString counted =
+      QStringLiteral("STATUS: 2 parcels have the ID 01-000-0049; the first is shown.\n");
+
+  // Go on the shared ID marks the first of its parcels and says there are two, without a box.
+  const QString firstGo = afterStep(session.transcript, QStringLiteral("click frmMain/Command4"));
+  EXPECT_TRUE(firstGo.contains(shared)) << transcript;
+  EXPECT_TRUE(firstGo.contains(counted)) << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("MESSAGE BOX: 2"))) << transcript;
+  EXPECT_TRUE(
+      session.transcript.contains(QStringLiteral("PANEL LarkhillParcelSearch: docked right")))
+      << transcript;
+
+  // An ID of its own marks its parcel; the count is gone from the status bar.
+  const int secondAt = session.transcript.indexOf(QStringLiteral("01-000-0051"));
+  const QString secondGo =
+      afterStep(session.transcript.mid(secondAt), QStringLiteral("click frmMain/Command4"));
+  EXPECT_TRUE(secondGo.contains(highlightLine(uri, QStringLiteral("01-000-0051")))) << transcript;
+  EXPECT_FALSE(secondGo.contains(QStringLiteral("STATUS:"))) << transcript;
+
+  // Configure > Continue makes a new search window: it opens docked where the user left the
+  // last one, not centred as a floating window, and finds the shared ID again.
+  const int continued =
+      session.transcript.lastIndexOf(QStringLiteral("\n> click frmConfig/Command1"));
+  const QString again = session.transcript.mid(continued);
+  EXPECT_TRUE(again.contains(QStringLiteral("PANEL SHOWN: LarkhillParcelSearch, docked right")))
+      << transcript;
+  EXPECT_FALSE(again.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+      << transcript;
+  EXPECT_EQ(again.count(shared), 1) << transcript;
+  EXPECT_EQ(again.count(counted), 1) << transcript;
+}
+
+INSTANTIATE_TEST_SUITE_P(Towns, QgisSharedIdStoryTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Shapefile" : "GeoPackage");
+                         });
 
 TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplicationGoesOn) {
   // Configure the tool on the sample project, then open a copy whose data file is missing.

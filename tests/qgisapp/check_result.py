@@ -51,8 +51,8 @@ def main():
            and fields[2:] == ["parcel_id", "parcel_no", "owner"])
     expect("search window lists every parcel", seen.get("list_count") == count)
     expect("list is sorted", seen.get("list_first") == ids[:5])
-    expect("search window is a tool window over QGIS", seen.get("frame_is_tool_window") is True
-           and seen.get("frame_parent_is_main_window") is True)
+    expect("search window is a panel of QGIS's main window, floating at first",
+           seen.get("frame_state") == "floating" and seen.get("frame_parent_is_main_window") is True)
     expect("progress shown in QGIS's status bar", seen.get("progress_in_status_bar") is True)
     expect("progress bar hidden after the list loaded", seen.get("progress_hidden_after") is True)
     expect("Go selects %s" % wanted, seen.get("selected") == wanted)
@@ -68,11 +68,25 @@ def main():
     expect("extent holds the parcel with its margin", ew >= w - 0.01 and eh >= h - 0.01)
     expect("extent no larger than the margin asks", min(abs(ew - w), abs(eh - h)) < 0.01 * max(w, h))
 
+    expect("Go marks the parcel %s on the map: %s" % (wanted, seen.get("marked_after_go")),
+           seen.get("marked_after_go") == [wanted])
+    expect("an ID of one parcel says nothing in the status bar: %r" % seen.get("status_after_go"),
+           seen.get("status_after_go") == "")
+    expect("the panel docks at the right of the map", seen.get("frame_state_after_docking") == "docked right")
+    expect("the mark stays while the panel is docked", seen.get("marked_when_docked") == [wanted])
+    expect("closing the search window for Configure takes the mark away",
+           seen.get("marked_while_configuring") == [])
+    expect("after Configure > Continue the new search window is still docked: %s"
+           % seen.get("frame_state_reopened"), seen.get("frame_state_reopened") == "docked right")
+    docked_marked = next(i for i in ids if i.startswith("000-02"))
+    expect("Go in the docked panel marks %s" % docked_marked,
+           seen.get("marked_after_docked_go") == [docked_marked])
     expect("help window shown", seen.get("help_shown") is True)
     expect("search and help windows open before unticking",
            "frmMain" in (seen.get("widgets_before_untick") or []) and "frmHelp" in (seen.get("widgets_before_untick") or []))
     expect("nothing of the plugin left after unticking: %s" % seen.get("widgets_after_untick"),
            seen.get("widgets_after_untick") == [])
+    expect("no mark left on the map after unticking", seen.get("marked_after_untick") == [])
     expect("as many windows and status-bar widgets as before the first press: %s then %s"
            % (seen.get("counts_before"), seen.get("counts_after_untick")),
            seen.get("counts_before") is not None and seen.get("counts_before") == seen.get("counts_after_untick"))
@@ -84,6 +98,7 @@ def main():
     data = open(config_path, "rb").read()
     expect("configuration file holds layer and field", data == b'"Parcels"\r\n"parcel_id"\r\n')
     expect("screenshot saved", bool(seen.get("screenshot")))
+    expect("screenshot with the panel docked saved", bool(seen.get("screenshot_docked")))
     if "--ticked" in sys.argv[5:]:
         expect("the Plugin Manager lists the plugin", seen.get("manager_lists_plugin") is True)
     expect("unticking takes away the toolbar, the button, the menu entry, the search "

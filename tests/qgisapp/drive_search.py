@@ -3,11 +3,14 @@
 QGIS runs this file at start-up (--code). It waits for the plugin's button,
 presses it, answers the "not configured" message, picks the layer and field
 in the configuration window, presses "Continue", types the start of a parcel
-ID in the search window, presses "Go", waits for the map to be redrawn and
-saves a screenshot. With LARKHILL_TICK=1 it first ticks the plugin in the
-Plugin Manager, as a user does. After the search it presses "?", unticks
-the plugin in the Plugin Manager with the search and help windows open,
-notes what of the plugin is left, ticks it again and searches once more.
+ID in the search window, presses "Go", waits for the map to be redrawn, notes
+the parcel marked on the canvas and saves a screenshot with the search panel
+floating. With LARKHILL_TICK=1 it first ticks the plugin in the Plugin
+Manager, as a user does. After the search it docks the panel beside the map,
+saves a second screenshot, presses "Configure" and "Continue", notes that the
+new search window opens docked, and searches there. Then it presses "?",
+unticks the plugin in the Plugin Manager with the search and help windows
+open, notes what of the plugin is left, ticks it again and searches once more.
 What it saw goes to the JSON file named by LARKHILL_RESULT; QGIS then quits.
 A watchdog ends the run after
 LARKHILL_TIMEOUT seconds with what was seen so far.
@@ -18,17 +21,23 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QLineEdit, QListView,
-                                 QListWidget, QMessageBox, QProgressBar, QToolBar, QWidget)
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLabel,
+                                 QLineEdit,
+                                 QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
+                                 QWidget)
+from qgis.core import QgsProject
+from qgis.gui import QgsHighlight
 from qgis.utils import iface
 
 RESULT = os.environ["LARKHILL_RESULT"]
 SHOT = os.environ["LARKHILL_SHOT"]
+SHOT_DOCKED = SHOT[:-4] + "-docked.png" if SHOT.endswith(".png") else SHOT + "-docked"
 TOOLBAR_SHOT = os.environ.get("LARKHILL_TOOLBAR_SHOT")
 LAYER = os.environ.get("LARKHILL_LAYER", "Parcels")
 FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
 PREFIX_AGAIN = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
+PREFIX_DOCKED = os.environ.get("LARKHILL_PREFIX_DOCKED", "000-02")
 PLUGIN = "LarkhillParcelSearch"
 # Object names of every widget the plugin and its component put into QGIS.
 OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress",
@@ -110,6 +119,44 @@ def plugin_manager_row():
             if index.data() == PLUGIN:
                 return top, model, index
     return None, None, None
+
+
+def marks():
+    """The parcels marked on the canvas: the ID of each highlighted feature."""
+    found = []
+    for item in iface.mapCanvas().scene().items():
+        # The host names its marks in the item data (FeatureMarks.h).
+        if isinstance(item, QgsHighlight) and item.data(0x4c48) == "larkhillHighlight":
+            described = item.data(0x4c49) or ""
+            layer_name, _, fid = described.rpartition(" feature ")
+            layers = QgsProject.instance().mapLayersByName(layer_name)
+            feature = layers[0].getFeature(int(fid)) if layers and fid.isdigit() else None
+            found.append(feature["parcel_id"] if feature is not None and feature.isValid()
+                         else described)
+    return found
+
+
+def status_text():
+    """The text the host shows in the status bar: its label there (HostStatusBar), when shown."""
+    label = iface.mainWindow().statusBar().findChild(QLabel, "larkhillProgressText")
+    return label.text() if label is not None and label.isVisible() else ""
+
+
+def panel_of(form):
+    """The search window's frame: a dock panel, floating or docked."""
+    parent = form.parentWidget()
+    return parent if isinstance(parent, QDockWidget) else None
+
+
+def panel_state(form):
+    panel = panel_of(form)
+    if panel is None:
+        return None
+    if panel.isFloating():
+        return "floating"
+    area = iface.mainWindow().dockWidgetArea(panel)
+    return {Qt.LeftDockWidgetArea: "docked left", Qt.RightDockWidgetArea: "docked right"}.get(
+        area, "docked")
 
 
 def select_text(listbox, text):
@@ -239,9 +286,9 @@ class Driver:
             return
         seen["list_count"] = model.rowCount()
         seen["list_first"] = [model.index(i, 0).data() for i in range(min(5, model.rowCount()))]
-        frame = search.window()
+        frame = panel_of(search) or search.window()
         seen["frame_caption"] = frame.windowTitle()
-        seen["frame_is_tool_window"] = (frame.windowFlags() & Qt.WindowType_Mask) == Qt.Tool
+        seen["frame_state"] = panel_state(search)
         seen["frame_parent_is_main_window"] = frame.parentWidget() is iface.mainWindow()
         # The list's progress went to QGIS's own status bar and is gone now.
         bars = iface.mainWindow().statusBar().findChildren(QProgressBar, "larkhillProgress")
@@ -265,7 +312,9 @@ class Driver:
         seen["selected"] = current.data() if current.isValid() else None
         seen["extent_after"] = extent
         seen["canvas_size"] = [canvas.width(), canvas.height()]
-        note("zoomed to " + str(extent))
+        seen["marked_after_go"] = marks()
+        seen["status_after_go"] = status_text()
+        note("zoomed to %s; marked %s" % (extent, seen["marked_after_go"]))
         self.step = self.wait_painted
         self.painted_at = time.time()
 
@@ -276,6 +325,58 @@ class Driver:
         screen = QApplication.primaryScreen()
         seen["screenshot"] = SHOT if screen.grabWindow(0).save(SHOT) else None
         note("screenshot saved")
+        # The user drags the panel to the right of the map.
+        panel = panel_of(self.search)
+        if panel is not None:
+            iface.mainWindow().addDockWidget(Qt.RightDockWidgetArea, panel)
+            panel.setFloating(False)
+        seen["frame_state_after_docking"] = panel_state(self.search)
+        note("panel " + str(seen["frame_state_after_docking"]))
+        self.step = self.wait_docked_painted
+        self.painted_at = time.time()
+
+    def wait_docked_painted(self):
+        if time.time() - self.painted_at < 1.5 or iface.mapCanvas().isDrawing():
+            return
+        screen = QApplication.primaryScreen()
+        seen["screenshot_docked"] = SHOT_DOCKED if screen.grabWindow(0).save(SHOT_DOCKED) else None
+        seen["marked_when_docked"] = marks()
+        note("docked screenshot saved")
+        self.step = self.wait_config_again
+        QTimer.singleShot(0, self.search.findChild(QAbstractButton, "Command1").click)
+
+    def wait_config_again(self):
+        config = visible_widget("frmConfig")
+        if not config:
+            return
+        seen["marked_while_configuring"] = marks()
+        select_text(config.findChild(QListWidget, "List1"), LAYER)
+        select_text(config.findChild(QListWidget, "List2"), FIELD)
+        note("Configure again; Continue")
+        self.step = self.wait_search_reopened
+        QTimer.singleShot(0, config.findChild(QAbstractButton, "Command1").click)
+
+    def wait_search_reopened(self):
+        search = visible_widget("frmMain")
+        if not search:
+            return
+        entries = search.findChild(QListView, "List1")
+        if entries.model() is None or entries.model().rowCount() == 0:
+            return
+        seen["frame_state_reopened"] = panel_state(search)
+        note("new search window " + str(seen["frame_state_reopened"]))
+        self.search = search
+        text = search.findChild(QLineEdit, "Text1")
+        text.setFocus()
+        QTest.keyClicks(text, PREFIX_DOCKED)
+        self.step = self.wait_marked_docked
+        QTimer.singleShot(0, search.findChild(QAbstractButton, "Command4").click)
+
+    def wait_marked_docked(self):
+        if not marks():
+            return
+        seen["marked_after_docked_go"] = marks()
+        note("marked from the docked panel: %s" % seen["marked_after_docked_go"])
         self.step = self.wait_help
         QTimer.singleShot(0, self.search.findChild(QAbstractButton, "btnHelp2").click)
 
@@ -306,6 +407,7 @@ class Driver:
             if seen["waits_for_windows_to_go"] < 30:
                 return
         seen["widgets_after_untick"] = our_widgets()
+        seen["marked_after_untick"] = marks()
         seen["counts_after_untick"] = window_counts()
         window = iface.mainWindow()
         seen["after_untick"] = {

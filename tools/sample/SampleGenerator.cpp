@@ -4,12 +4,16 @@
 // "Cadastre" group (with a "Utilities" group inside it) beside the table.
 //
 //   larkhill-sample [--count N] [--int-id] [--no-index] [--no-shapefile]
-//                   [--no-project] [--seed S] OUTDIR
+//                   [--no-project] [--shared-ids] [--seed S] OUTDIR
 //
 // Parcel IDs come in the mixed forms of a county that merged its records:
 // "12-034-0056", "R0012345", "045.12-3-7", a few with lower-case letters, a
 // few blank or null, and one with an apostrophe. With --int-id the ID field is
 // an integer. The ID field gets an attribute index unless --no-index is given.
+// With --shared-ids, each parcel n with n % 100 == 50 holds the ID of the
+// parcel before it, as the units of a condominium share their lot's ID; the
+// other IDs stay as they are. The project draws the parcels pale and labels
+// each with its ID at large scales.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,7 +29,13 @@
 #include <ogrsf_frmts.h>
 #include <qgsapplication.h>
 #include <qgslayertree.h>
+#include <qgsfillsymbol.h>
+#include <qgspallabeling.h>
+#include <qgssinglesymbolrenderer.h>
 #include <qgsproject.h>
+#include <qgstextbuffersettings.h>
+#include <qgstextformat.h>
+#include <qgsvectorlayerlabeling.h>
 #include <qgsvectorlayer.h>
 #include <random>
 #include <string>
@@ -38,6 +48,7 @@ struct Options {
   bool index = true;
   bool shapefile = true;
   bool project = true;
+  bool sharedIds = false;
   unsigned seed = 1962;
   QString outDir;
 };
@@ -74,7 +85,7 @@ const char* const kLandUse[] = {"RESIDENTIAL", "RESIDENTIAL",  "RESIDENTIAL",
 void usage() {
   std::fprintf(stderr,
                "usage: larkhill-sample [--count N] [--int-id] [--no-index] [--no-shapefile] "
-               "[--no-project] [--seed S] OUTDIR\n");
+               "[--no-project] [--shared-ids] [--seed S] OUTDIR\n");
   std::exit(2);
 }
 
@@ -97,6 +108,8 @@ Options parse(int argc, char** argv) {
       o.shapefile = false;
     } else if (a == "--no-project") {
       o.project = false;
+    } else if (a == "--shared-ids") {
+      o.sharedIds = true;
     } else if (!a.empty() && a[0] != '-' && o.outDir.isEmpty()) {
       o.outDir = QString::fromLocal8Bit(argv[i]);
     } else {
@@ -221,6 +234,7 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
   std::unique_ptr<OGRFeature> building(buildings ? new OGRFeature(buildings->GetLayerDefn())
                                                  : nullptr);
   char id[64];
+  char previousId[64] = "";
   char owner[96];
   char address[96];
   const long long batch = 200000;
@@ -234,17 +248,23 @@ void writeParcels(GDALDataset* ds, const Options& o, const OGRSpatialReference& 
     double x, y;
     parcelCorner(n, blocksPerRow, x, y);
     parcel.SetFID(OGRNullFID);
+    const bool shared = o.sharedIds && n % 100 == 50;
     if (o.integerId) {
       if (n % 997 == 13)
         parcel.SetFieldNull(0);
       else
-        parcel.SetField(0, static_cast<GIntBig>(100000 + n * 3));
+        parcel.SetField(0, static_cast<GIntBig>(100000 + (shared ? n - 1 : n) * 3));
     } else {
+      // Made for every parcel, so that the random letters of the others stay.
       const char* text = textParcelId(n, rng, id, sizeof id);
+      if (shared)
+        text = previousId[0] ? previousId : nullptr;
       if (text)
         parcel.SetField(0, text);
       else
         parcel.SetFieldNull(0);
+      if (!shared)
+        std::snprintf(previousId, sizeof previousId, "%s", text ? text : "");
     }
     std::snprintf(owner, sizeof owner, "%s %s", kLast[rng() % 16], kFirst[rng() % 16]);
     std::snprintf(address, sizeof address, "%lld %s", 10 + (n % 500) * 2, kStreets[(n / 500) % 16]);
@@ -383,6 +403,35 @@ QgsVectorLayer* addLayer(QgsProject& project, QgsLayerTreeGroup* group, const QS
   return layer;
 }
 
+// Draws the parcels as a cadastral map does, pale with thin grey lines, and
+// labels each with its ID once the map is close enough to read it (1:2,000
+// and closer), so that the parcel a search found shows its ID.
+void styleParcels(QgsVectorLayer* parcels) {
+  QgsFillSymbol* symbol = QgsFillSymbol::createSimple(
+      {{QStringLiteral("color"), QStringLiteral("246,242,228,255")},
+       {QStringLiteral("outline_color"), QStringLiteral("120,120,120,255")},
+       {QStringLiteral("outline_width"), QStringLiteral("0.3")}});
+  parcels->setRenderer(new QgsSingleSymbolRenderer(symbol));
+
+  QgsPalLayerSettings settings;
+  settings.fieldName = QStringLiteral("PARCEL_ID");
+  settings.placement = QgsPalLayerSettings::OverPoint;
+  settings.scaleVisibility = true;
+  settings.minimumScale = 2000;
+  settings.maximumScale = 0;
+  QgsTextFormat format;
+  format.setSize(9);
+  format.setColor(QColor(40, 40, 40));
+  QgsTextBufferSettings buffer;
+  buffer.setEnabled(true);
+  buffer.setSize(0.8);
+  buffer.setColor(Qt::white);
+  format.setBuffer(buffer);
+  settings.setFormat(format);
+  parcels->setLabeling(new QgsVectorLayerSimpleLabeling(settings));
+  parcels->setLabelsEnabled(true);
+}
+
 void writeProject(const Options& o, const QString& gpkg) {
   QgsProject project;
   project.setTitle(QStringLiteral("Larkhill sample town"));
@@ -392,7 +441,8 @@ void writeProject(const Options& o, const QString& gpkg) {
   const QString base = QStringLiteral("%1|layername=").arg(gpkg);
   addLayer(project, cadastre, base + QStringLiteral("address_points"),
            QStringLiteral("Address Points"));
-  addLayer(project, cadastre, base + QStringLiteral("parcels"), QStringLiteral("Parcels"));
+  styleParcels(
+      addLayer(project, cadastre, base + QStringLiteral("parcels"), QStringLiteral("Parcels")));
   addLayer(project, cadastre, base + QStringLiteral("buildings"), QStringLiteral("Buildings"));
   addLayer(project, cadastre, base + QStringLiteral("roads"), QStringLiteral("Roads"));
   QgsLayerTreeGroup* utilities = cadastre->addGroup(QStringLiteral("Utilities"));

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSet>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -114,12 +116,24 @@ ScriptSession::ScriptSession(MapWindow* window, QTextStream& out, QString screen
              << rectangleText(shown) << '\n';
         mOut.flush();
       });
+  LarkhillQgis::HostMap::setHighlightListener([this](const QString& layerName, int32_t objectId) {
+    mOut << "HIGHLIGHT: " << layerName << " feature " << objectId << '\n';
+    mOut.flush();
+  });
+  // What the status bar shows; a cleared bar shows nothing to report.
+  connect(mWindow->statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+    if (mFinished || text.isEmpty())
+      return;
+    mOut << "STATUS: " << text << '\n';
+    mOut.flush();
+  });
   if (!mScreenshotDir.isEmpty())
     QDir().mkpath(mScreenshotDir);
 }
 
 ScriptSession::~ScriptSession() {
   LarkhillQgis::HostMap::setZoomListener(nullptr);
+  LarkhillQgis::HostMap::setHighlightListener(nullptr);
   qApp->removeEventFilter(this);
   installMessageBoxService(nullptr);
 }
@@ -130,13 +144,13 @@ bool ScriptSession::load(const QString& path, QString& error) {
     error = QStringLiteral("%1: %2").arg(path, file.errorString());
     return false;
   }
-  static const QStringList verbs = {QStringLiteral("press"), QStringLiteral("pick"),
-                                    QStringLiteral("type"),  QStringLiteral("key"),
-                                    QStringLiteral("click"), QStringLiteral("close"),
-                                    QStringLiteral("wait"),  QStringLiteral("screenshot"),
-                                    QStringLiteral("echo"),  QStringLiteral("open")};
+  static const QStringList verbs = {
+      QStringLiteral("press"), QStringLiteral("pick"),       QStringLiteral("type"),
+      QStringLiteral("key"),   QStringLiteral("click"),      QStringLiteral("close"),
+      QStringLiteral("wait"),  QStringLiteral("screenshot"), QStringLiteral("echo"),
+      QStringLiteral("open"),  QStringLiteral("dock")};
   static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
-                                           QStringLiteral("key")};
+                                           QStringLiteral("key"), QStringLiteral("dock")};
   QTextStream in(&file);
   in.setCodec("UTF-8");
   int line = 0;
@@ -223,6 +237,14 @@ bool ScriptSession::eventFilter(QObject* watched, QEvent* event) {
              << windowCaption(widget) << '\n';
         mOut.flush();
       }
+    }
+    // A docked panel is part of the main window, not a window of its own.
+    auto* panel = qobject_cast<QDockWidget*>(watched);
+    if (panel && !panel->isWindow() && !event->spontaneous()) {
+      mOut << (event->type() == QEvent::Show ? "PANEL SHOWN: " : "PANEL HIDDEN: ")
+           << windowCaption(panel) << ", docked "
+           << (mWindow->dockWidgetArea(panel) == Qt::LeftDockWidgetArea ? "left" : "right") << '\n';
+      mOut.flush();
     }
   }
   return QObject::eventFilter(watched, event);
@@ -346,6 +368,35 @@ void ScriptSession::perform(const Step& step) {
           return;
         }
     failStep(QStringLiteral("no command \"%1\" on the toolbars or menus").arg(step.target));
+  } else if (step.verb == QLatin1String("dock")) {
+    // As a user drags a panel's title bar to a side of the window, or off it.
+    QDockWidget* panel = nullptr;
+    for (QDockWidget* dock : mWindow->findChildren<QDockWidget*>())
+      if (dock->isVisible() &&
+          (dock->objectName() == step.target || dock->windowTitle() == step.target))
+        panel = dock;
+    if (!panel)
+      failStep(QStringLiteral("no open panel \"%1\"").arg(step.target));
+    const QString side = step.argument.toLower();
+    if (side == QLatin1String("float")) {
+      panel->setFloating(true);
+    } else if (side == QLatin1String("left") || side == QLatin1String("right")) {
+      const Qt::DockWidgetArea area =
+          side == QLatin1String("left") ? Qt::LeftDockWidgetArea : Qt::RightDockWidgetArea;
+      if (!panel->isAreaAllowed(area))
+        failStep(QStringLiteral("\"%1\" cannot dock there").arg(step.target));
+      mWindow->addDockWidget(area, panel);
+      panel->setFloating(false);
+      panel->show();
+    } else {
+      failStep(QStringLiteral("dock to left, right or float, not \"%1\"").arg(step.argument));
+    }
+    mOut << "PANEL " << windowCaption(panel) << ": "
+         << (panel->isFloating() ? QStringLiteral("floating")
+             : mWindow->dockWidgetArea(panel) == Qt::LeftDockWidgetArea
+                 ? QStringLiteral("docked left")
+                 : QStringLiteral("docked right"))
+         << '\n';
   } else if (step.verb == QLatin1String("close")) {
     for (QWidget* window : searchOrder())
       if (window->windowTitle() == step.target || window->objectName() == step.target) {

@@ -15,9 +15,10 @@ class QAbstractItemView;
  * their object names, printing a transcript of what a person would see:
  * each message box's text (every box is answered with OK), each window shown
  * or hidden with its caption, each list's entry count and selected entry, the
- * extent each zoom set, the map tool in use and the text each typed box holds.
- * With a screenshot folder it saves a PNG of the main window (with the windows
- * over it) after each step.
+ * extent each zoom set, the map tool in use, the text each typed box holds,
+ * each feature marked on the map ("HIGHLIGHT: <layer> feature <id>") and each
+ * message the status bar shows ("STATUS: <text>"). With a screenshot folder it
+ * saves a PNG of the main window (with the windows over it) after each step.
  *
  * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
  * pick the widget inside a window or widget of that name):
@@ -27,6 +28,7 @@ class QAbstractItemView;
  *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
  *   click <button>                     clicks a button
  *   close <window caption>             closes a window
+ *   dock <panel> <left|right|float>    docks a panel at a side of the window, or floats it
  *   wait <milliseconds>                lets the application run; the next step starts that late
  *   open <file>                        opens a file as File > Open does
  *   screenshot <name>                  saves a PNG now

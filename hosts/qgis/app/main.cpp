@@ -13,6 +13,7 @@
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
+#include "qgis/DatabaseWatchdog.h"
 #include "qgis/HostApplication.h"
 
 #include "LarkhillVersion.h"
@@ -135,13 +136,17 @@ int main(int argc, char** argv) {
   QgsApplication app(argc, argv, true);
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
+  // Its settings, QGIS's among them, are kept in the QGIS profile's
+  // LarkhillGIS/larkhill-map.ini (see the README).
+  QCoreApplication::setOrganizationName(QStringLiteral("LarkhillGIS"));
   QCoreApplication::setApplicationName(QStringLiteral("larkhill-map"));
   // The icon and desktop entry that the package installs (none in the build tree).
   QGuiApplication::setDesktopFileName(QStringLiteral("larkhill-map"));
   QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("larkhill-parcel-search")));
   // A database that takes the connection and never answers holds the opening
   // project up for as long as a connection attempt may take: 10 seconds,
-  // unless the user chose otherwise.
+  // unless the user chose otherwise. The same limit bounds every later wait
+  // on a database (DatabaseWatchdog).
   QgsSettings settings;
   if (!settings.contains(QStringLiteral("PostgreSQL/default_timeout"), QgsSettings::Providers))
     settings.setValue(QStringLiteral("PostgreSQL/default_timeout"), 10, QgsSettings::Providers);
@@ -168,6 +173,9 @@ int main(int argc, char** argv) {
 
   QgsProject* project = QgsProject::instance();
   int status = 0;
+  // Bounds the shutdown: a map-drawing thread that waits on a database that
+  // stopped answering would hold QGIS's shutdown up without limit.
+  std::unique_ptr<LarkhillQgis::DatabaseWatchdog> shutdownWatch;
   {
     MapWindow window(project);
     // A scripted session keeps the window's settings in its temporary folder too.
@@ -203,6 +211,8 @@ int main(int argc, char** argv) {
         session->start();
       status = app.exec();
     }
+    shutdownWatch = std::make_unique<LarkhillQgis::DatabaseWatchdog>(*project);
+    shutdownWatch->arm();
     // The component unloads before the script, the window that holds its
     // frames and QGIS go: its windows are deleted while Qt is whole.
     ComponentUnload::unload();
@@ -211,5 +221,6 @@ int main(int argc, char** argv) {
   }
   project->clear();
   QgsApplication::exitQgis();
+  shutdownWatch.reset();
   return status;
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QgsGeometry;
+class QgsHighlight;
+class QgsMapCanvas;
+class QgsVectorLayer;
+
+namespace LarkhillQgis {
+
+/**
+ * The marks the host draws over a map canvas to show the user a found
+ * feature. A mark is QGIS's own: the canvas flashes the shape three times, as
+ * QGIS flashes what its locator and attribute table find, and a steady
+ * highlight (a strong outline over a white halo, and a translucent fill, in
+ * the highlight colour set in QGIS's options) stays under it. The steady highlight goes after
+ * SteadySeconds, at the next mark, or when the marks are cleared (the host
+ * clears them when the search window closes).
+ *
+ * The highlights are items of the canvas's scene, owned by it; nothing else
+ * holds them. They are found again by the item data under NameKey
+ * ("larkhillHighlight", and "larkhillHighlightHalo" for the halo under the
+ * outline), which scripts can read too: the mark of a feature carries its
+ * description under DescriptionKey.
+ */
+namespace FeatureMarks {
+
+/** The item data keys of a mark's name and of its feature's description. */
+constexpr int NameKey = 0x4c48;
+constexpr int DescriptionKey = 0x4c49;
+
+/** How long a steady highlight stays, in seconds. */
+constexpr int SteadySeconds = 10;
+
+/**
+ * Marks the shape (in the layer's reference system) on the canvas, replacing
+ * the marks there are. `description` is kept on the highlight under
+ * DescriptionKey.
+ */
+void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
+          const QString& description);
+
+/** Removes every mark from the canvas. */
+void clear(QgsMapCanvas* canvas);
+
+/** The highlights on the canvas now, one a marked feature (owned by the canvas). */
+QList<QgsHighlight*> highlights(QgsMapCanvas* canvas);
+
+/** The description of the feature a highlight marks. */
+QString description(const QgsHighlight* highlight);
+
+} // namespace FeatureMarks
+
+} // namespace LarkhillQgis
