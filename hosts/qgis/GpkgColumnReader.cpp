@@ -236,20 +236,7 @@ bool GpkgColumnReader::next(int max, TextBatch& texts) {
     return false;
   if (mUpperNext < 0)
     finishUpper();
-  if (texts.isEmpty() && mUpperNext == 0 && mUpperTexts.size() <= max) {
-    // The whole upper half fits the batch: it is handed over as it is.
-    std::swap(texts, mUpperTexts);
-    mUpperNext = texts.size();
-    return !texts.isEmpty();
-  }
-  while (texts.size() < max && mUpperNext < mUpperTexts.size()) {
-    if (mUpperTexts.isNull(mUpperNext))
-      texts.appendNull();
-    else
-      texts.append(mUpperTexts.text(mUpperNext));
-    ++mUpperNext;
-  }
-  return !texts.isEmpty();
+  return TextBatch::handOver(mUpperTexts, mUpperNext, texts, max);
 }
 
 } // namespace LarkhillQgis

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 /**
@@ -59,6 +60,28 @@ public:
       if (null)
         return true;
     return false;
+  }
+
+  /**
+   * Hands the values of `source` from position `next` on over to `target`,
+   * until `target` holds `max`, and moves `next` past them. When `target` is
+   * empty and the whole of `source` fits, the two are swapped instead of
+   * copied. Returns true when `target` holds a value.
+   */
+  static bool handOver(TextBatch& source, int& next, TextBatch& target, int max) {
+    if (target.isEmpty() && next == 0 && source.size() <= max) {
+      std::swap(target, source);
+      next = target.size();
+      return !target.isEmpty();
+    }
+    while (target.size() < max && next < source.size()) {
+      if (source.isNull(next))
+        target.appendNull();
+      else
+        target.append(source.text(next));
+      ++next;
+    }
+    return !target.isEmpty();
   }
 
 private:
