@@ -16,11 +16,6 @@ namespace LarkhillQgis {
 
 namespace {
 
-QString quotedIdentifier(QString name) {
-  return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-         QLatin1Char('"');
-}
-
 int hexValue(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
@@ -38,41 +33,65 @@ PgColumnReader::~PgColumnReader() {
     PQfinish(mConnection);
 }
 
-std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int attribute) {
-  const QgsField field = layer->fields().at(attribute);
-  const QString type = field.typeName().toLower();
+QString PgColumnReader::quotedIdentifier(QString name) {
+  return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+         QLatin1Char('"');
+}
+
+QString PgColumnReader::copiedTable(QgsVectorLayer* layer, int attribute) {
+  const QString type = layer->fields().at(attribute).typeName().toLower();
   if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
       type != QLatin1String("bpchar") && type != QLatin1String("char"))
-    return nullptr;
+    return QString();
   const QgsDataSourceUri uri(layer->dataProvider()->dataSourceUri());
   if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.table().startsWith(QLatin1Char('(')))
-    return nullptr;
+    return QString();
+  return uri.schema().isEmpty()
+             ? quotedIdentifier(uri.table())
+             : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
+}
 
-  std::unique_ptr<PgColumnReader> reader(new PgColumnReader());
-  reader->mLimitMs = DatabaseWatchdog::limitSeconds() * 1000;
+pg_conn* PgColumnReader::connect(const QgsDataSourceUri& uri, int limitMs) {
   // The connection attempt as a whole is bounded like every other wait on the
   // server: a server that takes the connection and never answers is a
   // failure, not a reason to read through QGIS and wait once more.
   const QString conninfo = uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8");
-  reader->mConnection = PQconnectStart(conninfo.toUtf8().constData());
-  if (!reader->mConnection || PQstatus(reader->mConnection) == CONNECTION_BAD)
+  PGconn* connection = PQconnectStart(conninfo.toUtf8().constData());
+  if (!connection || PQstatus(connection) == CONNECTION_BAD) {
+    PQfinish(connection);
     return nullptr;
+  }
   QElapsedTimer clock;
   clock.start();
   for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;
-       state = PQconnectPoll(reader->mConnection)) {
-    if (state == PGRES_POLLING_FAILED)
+       state = PQconnectPoll(connection)) {
+    if (state == PGRES_POLLING_FAILED) {
+      PQfinish(connection);
       return nullptr;
-    pollfd socket{PQsocket(reader->mConnection),
-                  short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-    const qint64 left = reader->mLimitMs - clock.elapsed();
-    if (left <= 0 || poll(&socket, 1, int(left)) == 0)
+    }
+    pollfd socket{PQsocket(connection), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT),
+                  0};
+    const qint64 left = limitMs - clock.elapsed();
+    if (left <= 0 || poll(&socket, 1, int(left)) == 0) {
+      PQfinish(connection);
       HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
+    }
   }
+  return connection;
+}
 
-  const QString table = uri.schema().isEmpty()
-                            ? quotedIdentifier(uri.table())
-                            : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
+std::unique_ptr<PgColumnReader> PgColumnReader::open(QgsVectorLayer* layer, int attribute) {
+  const QString table = copiedTable(layer, attribute);
+  if (table.isEmpty())
+    return nullptr;
+  std::unique_ptr<PgColumnReader> reader(new PgColumnReader());
+  reader->mLimitMs = DatabaseWatchdog::limitSeconds() * 1000;
+  reader->mConnection =
+      connect(QgsDataSourceUri(layer->dataProvider()->dataSourceUri()), reader->mLimitMs);
+  if (!reader->mConnection)
+    return nullptr;
+
+  const QgsField field = layer->fields().at(attribute);
   const QString copy = QStringLiteral("COPY (SELECT %1 FROM %2) TO STDOUT")
                            .arg(quotedIdentifier(field.name()), table);
   if (!PQsendQuery(reader->mConnection, copy.toUtf8().constData()))

@@ -3,6 +3,7 @@
 #include "qgis/DirectColumnReader.h"
 
 struct pg_conn;
+class QgsDataSourceUri;
 
 namespace LarkhillQgis {
 
@@ -31,6 +32,21 @@ public:
    * batch: \N is null, backslash escapes are undone.
    */
   static void appendCopyText(const char* line, size_t size, TextBatch& texts);
+
+  /** The name written as SQL quotes identifiers: in double quotes, a quote inside doubled. */
+  static QString quotedIdentifier(QString name);
+  /**
+   * The quoted table (schema.table) of the layer when its attribute is a plain
+   * text column of a table or view named by schema and table, which COPY
+   * reads as QGIS does; empty text otherwise.
+   */
+  static QString copiedTable(QgsVectorLayer* layer, int attribute);
+  /**
+   * A connection of its own with the layer's settings and client encoding
+   * UTF-8, made within the limit on every wait on the server (raises ComError
+   * when the server does not answer in time); none when it is refused.
+   */
+  static pg_conn* connect(const QgsDataSourceUri& uri, int limitMs);
 
 private:
   PgColumnReader() = default;

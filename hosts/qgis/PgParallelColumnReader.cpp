@@ -4,7 +4,6 @@
 #include "qgis/HostErrors.h"
 #include "qgis/PgColumnReader.h"
 
-#include <QElapsedTimer>
 #include <cerrno>
 #include <libpq-fe.h>
 #include <limits>
@@ -16,11 +15,6 @@
 namespace LarkhillQgis {
 
 namespace {
-
-QString quotedIdentifier(QString name) {
-  return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-         QLatin1Char('"');
-}
 
 /**
  * Runs a statement, waiting within the limit (raises when the server does not
@@ -38,35 +32,6 @@ bool waitForServer(PGconn* connection, int limitMs) {
   return ready > 0 && PQconsumeInput(connection);
 }
 
-/**
- * A connection of its own, made within the limit on every wait on the server
- * (raises when the server does not answer in time); none when it is refused.
- */
-PGconn* connect(const QgsDataSourceUri& uri, int limitMs) {
-  const QString conninfo = uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8");
-  PGconn* connection = PQconnectStart(conninfo.toUtf8().constData());
-  if (!connection || PQstatus(connection) == CONNECTION_BAD) {
-    PQfinish(connection);
-    return nullptr;
-  }
-  QElapsedTimer clock;
-  clock.start();
-  for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;
-       state = PQconnectPoll(connection)) {
-    pollfd socket{PQsocket(connection), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT),
-                  0};
-    if (state == PGRES_POLLING_FAILED) {
-      PQfinish(connection);
-      return nullptr;
-    }
-    const qint64 left = limitMs - clock.elapsed();
-    if (left <= 0 || poll(&socket, 1, int(left)) == 0) {
-      PQfinish(connection);
-      HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseWatchdog::timeoutText());
-    }
-  }
-  return connection;
-}
 
 bool run(PGconn* connection, const QString& sql, int limitMs, QString* value) {
   if (!PQsendQuery(connection, sql.toUtf8().constData()))
@@ -163,23 +128,17 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
                                                                      int attribute) {
   if (!allowed(layer, attribute) || layer->providerType() != QLatin1String("postgres"))
     return nullptr;
+  const QString table = PgColumnReader::copiedTable(layer, attribute);
+  if (table.isEmpty())
+    return nullptr;
   const QgsField field = layer->fields().at(attribute);
-  const QString type = field.typeName().toLower();
-  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
-      type != QLatin1String("bpchar") && type != QLatin1String("char"))
-    return nullptr;
   const QgsDataSourceUri uri(layer->dataProvider()->dataSourceUri());
-  if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.table().startsWith(QLatin1Char('(')))
-    return nullptr;
-  const QString table = uri.schema().isEmpty()
-                            ? quotedIdentifier(uri.table())
-                            : quotedIdentifier(uri.schema()) + '.' + quotedIdentifier(uri.table());
 
   const int limitMs = DatabaseWatchdog::limitSeconds() * 1000;
   std::unique_ptr<PgParallelColumnReader> reader(new PgParallelColumnReader());
   reader->mLower = std::make_unique<Stream>();
   reader->mLower->limitMs = limitMs;
-  reader->mLower->connection = connect(uri, limitMs);
+  reader->mLower->connection = PgColumnReader::connect(uri, limitMs);
   PGconn* first = reader->mLower->connection;
   if (!first)
     return nullptr;
@@ -201,7 +160,7 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
   QString snapshot;
   reader->mUpper = std::make_unique<Stream>();
   reader->mUpper->limitMs = limitMs;
-  reader->mUpper->connection = connect(uri, limitMs);
+  reader->mUpper->connection = PgColumnReader::connect(uri, limitMs);
   PGconn* second = reader->mUpper->connection;
   const QString begin = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
   if (!second || !run(first, begin, limitMs) ||
@@ -210,7 +169,7 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
       !run(second, QStringLiteral("SET TRANSACTION SNAPSHOT '%1'").arg(snapshot), limitMs))
     return nullptr;
   auto copy = [&](const char* comparison) {
-    return QStringLiteral("COPY (SELECT ") + quotedIdentifier(field.name()) +
+    return QStringLiteral("COPY (SELECT ") + PgColumnReader::quotedIdentifier(field.name()) +
            QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ctid ") +
            QLatin1String(comparison) + QStringLiteral(" '(%1,0)') TO STDOUT").arg(middle);
   };
