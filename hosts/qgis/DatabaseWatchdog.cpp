@@ -67,14 +67,21 @@ QString DatabaseWatchdog::timeoutText() {
   return QStringLiteral("The database did not answer within %1 seconds.").arg(limitSeconds());
 }
 
-DatabaseWatchdog::DatabaseWatchdog(QgsVectorLayer* layer) : mLimitMs(limitSeconds() * 1000) {
+// The limit is read from the settings only when there is a server to watch:
+// a cursor on a file opens none, and reading the settings would cost it more
+// than its one-row search.
+DatabaseWatchdog::DatabaseWatchdog(QgsVectorLayer* layer) {
   addServerOf(layer);
+  if (!mServers.isEmpty())
+    mLimitMs = limitSeconds() * 1000;
 }
 
-DatabaseWatchdog::DatabaseWatchdog(const QgsProject& project) : mLimitMs(limitSeconds() * 1000) {
+DatabaseWatchdog::DatabaseWatchdog(const QgsProject& project) {
   const auto layers = project.mapLayers();
   for (QgsMapLayer* layer : layers)
     addServerOf(qobject_cast<QgsVectorLayer*>(layer));
+  if (!mServers.isEmpty())
+    mLimitMs = limitSeconds() * 1000;
 }
 
 DatabaseWatchdog::~DatabaseWatchdog() {

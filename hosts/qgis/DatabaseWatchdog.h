@@ -83,7 +83,7 @@ private:
   void cutConnections() const;
 
   QVector<Server> mServers;
-  int mLimitMs;
+  int mLimitMs = 0;
   int mDepth = 0;
   std::atomic<int64_t> mDeadline{0};
   std::atomic<bool> mFired{false};

@@ -12,15 +12,16 @@ namespace LarkhillQgis {
 
 /**
  * The marks the host draws over a map canvas to show the user a found
- * feature. A mark is QGIS's own: the canvas flashes the shape three times, as
+ * feature. A mark looks as QGIS's own do: the shape flashes three times, as
  * QGIS flashes what its locator and attribute table find, and a steady
  * highlight (a strong outline over a white halo, and a translucent fill, in
  * the highlight colour set in QGIS's options) stays under it. The steady highlight goes after
- * SteadySeconds, at the next mark, or when the marks are cleared (the host
- * clears them when the search window closes).
+ * SteadySeconds; the flash and the highlight both go at the next mark, or when
+ * the marks are cleared (the host clears them when the search window closes).
  *
- * The highlights are items of the canvas's scene, owned by it; nothing else
- * holds them. They are found again by the item data under NameKey
+ * The marks are items of the canvas's scene, owned by it. A child object of
+ * the canvas points at the marks there are (QPointer), so that the next mark
+ * replaces them at once. The highlights carry the item data under NameKey
  * ("larkhillHighlight", and "larkhillHighlightHalo" for the halo under the
  * outline), which scripts can read too: the mark of a feature carries its
  * description under DescriptionKey.
@@ -33,6 +34,10 @@ constexpr int DescriptionKey = 0x4c49;
 
 /** How long a steady highlight stays, in seconds. */
 constexpr int SteadySeconds = 10;
+
+/** How many times the shape flashes, and how long each flash lasts. */
+constexpr int FlashCount = 3;
+constexpr int FlashMs = 400;
 
 /**
  * Marks the shape (in the layer's reference system) on the canvas, replacing

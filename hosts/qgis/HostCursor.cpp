@@ -27,8 +27,11 @@ void HostCursor::open() {
   const DatabaseWatchdog::Wait wait(*mWatchdog);
   mWatch = std::make_unique<ReadFailureWatch>();
   QgsFeatureRequest request(mRequest);
-  request.setSubsetOfAttributes(mAttributes);
-  request.setFlags(mWithGeometry ? QgsFeatureRequest::NoFlags : QgsFeatureRequest::NoGeometry);
+  mOpenWhole = mWholeRows && !mScanning && !mBulkReads && mTable->searchesInSource();
+  if (!mOpenWhole)
+    request.setSubsetOfAttributes(mAttributes);
+  request.setFlags(mWithGeometry || mOpenWhole ? QgsFeatureRequest::NoFlags
+                                               : QgsFeatureRequest::NoGeometry);
   mIterator = mTable->layer()->getFeatures(request);
   // Reopened with more attributes: the same request gives the same order, so
   // the rows already handed out are passed over.
@@ -60,6 +63,13 @@ Ref<HostRow> HostCursor::next() {
   if (!fetch(feature))
     return nullptr;
   ++mReturned;
+  if (mOpenWhole) {
+    mTable->rememberRow(feature);
+    QgsAttributeList all;
+    for (int i = 0; i < feature.attributes().size(); ++i)
+      all.append(i);
+    return std::make_shared<HostRow>(mTable, feature, all, true, weak_from_this());
+  }
   return std::make_shared<HostRow>(mTable, feature, mAttributes, mWithGeometry, weak_from_this());
 }
 
@@ -118,6 +128,7 @@ Ref<IFeature> HostCursor::NextFeature() {
 
 bool HostCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) {
   values.clear();
+  mBulkReads = true;
   const auto& fields = mTable->fields();
   if (fieldIndex < 0 || fieldIndex >= fields.size())
     HostErrors::raise(HostErrors::InvalidArgument,
@@ -162,6 +173,7 @@ bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
         HostErrors::InvalidArgument,
         QStringLiteral("The field at position %1 does not hold text.").arg(fieldIndex));
   const int attribute = mTable->fields()[fieldIndex].attribute;
+  mBulkReads = true;
   if (!mDirectTried) {
     mDirectTried = true;
     // Only a read of every row from the start can go around QGIS.

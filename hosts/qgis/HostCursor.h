@@ -50,6 +50,13 @@ public:
 
   /** Makes the rows after the current one carry this attribute (and the shape, when asked). */
   void want(int attribute, bool geometry);
+  /**
+   * Makes a search that is read row by row read whole rows and have its table
+   * remember them (LayerTable::rememberRow). Reads in bulk, and the compare of
+   * every row when the data source's comparison found none, still fetch only
+   * what they need.
+   */
+  void readWholeRows() { mWholeRows = true; }
 
 private:
   void open();
@@ -61,6 +68,11 @@ private:
   QgsFeatureRequest mRequest;
   QgsAttributeList mAttributes;
   bool mWithGeometry;
+  bool mWholeRows = false;
+  /** True while the iteration open reads whole rows. */
+  bool mOpenWhole = false;
+  /** True once values have been read in bulk. */
+  bool mBulkReads = false;
   ValueMatch mMatch;
   /** True once the match compares every row. */
   bool mScanning = false;

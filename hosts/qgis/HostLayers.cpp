@@ -8,6 +8,7 @@
 #include "qgis/HostErrors.h"
 #include "qgis/HostFeatureClass.h"
 #include "qgis/HostGeometry.h"
+#include "qgis/HostRow.h"
 #include "qgis/HostTable.h"
 #include "qgis/LayerTable.h"
 
@@ -89,12 +90,42 @@ Ref<IFeatureClass> HostFeatureLayer::FeatureClass() {
   return std::make_shared<HostFeatureClass>(mTable);
 }
 
+namespace {
+/** The one feature that the table's last search read whole (LayerTable::rememberRow). */
+class RememberedFeatureCursor : public IFeatureCursor {
+public:
+  RememberedFeatureCursor(std::shared_ptr<LayerTable> table, const QgsFeature& feature)
+      : mTable(std::move(table)), mFeature(feature) {}
+
+  Ref<IFeature> NextFeature() override {
+    if (mDone)
+      return nullptr;
+    mDone = true;
+    QgsAttributeList all;
+    for (int i = 0; i < mFeature.attributes().size(); ++i)
+      all.append(i);
+    return std::make_shared<HostRow>(mTable, mFeature, all, true, std::weak_ptr<HostCursor>());
+  }
+
+private:
+  std::shared_ptr<LayerTable> mTable;
+  QgsFeature mFeature;
+  bool mDone = false;
+};
+} // namespace
+
 Ref<IFeatureCursor> HostFeatureLayer::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
   ValueMatch match;
   const QgsFeatureRequest request =
       clauseRequest(*mTable, filter ? filter->WhereClause() : QString(), needed, &match);
   mTable->layer();
+  // The feature of a row that the table's search has just read whole is not asked for again.
+  QgsFeature remembered;
+  if (request.filterType() == QgsFeatureRequest::FilterFid &&
+      mTable->takeRememberedRow(request.filterFid(), remembered))
+    return std::make_shared<RememberedFeatureCursor>(mTable, remembered);
+  mTable->forgetRows();
   return std::make_shared<HostCursor>(mTable, request, needed, true, match);
 }
 

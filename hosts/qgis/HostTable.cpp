@@ -29,6 +29,7 @@ Ref<IFields> HostTable::Fields() {
 
 int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
   QgsVectorLayer* layer = mTable->layer();
+  mTable->forgetRows();
   const QString clause = whereClauseOf(filter);
   qint64 count = -1;
   if (clause.trimmed().isEmpty())
@@ -51,9 +52,15 @@ int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
 Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {
   QgsAttributeList needed;
   ValueMatch match;
+  mTable->forgetRows();
   const QgsFeatureRequest request = clauseRequest(*mTable, whereClauseOf(filter), needed, &match);
   mTable->layer();
-  return std::make_shared<HostCursor>(mTable, request, needed, false, match);
+  const auto cursor = std::make_shared<HostCursor>(mTable, request, needed, false, match);
+  // A search that picks rows by a clause reads them whole, so that fetching
+  // the feature of the row found costs no second request.
+  if (request.filterType() != QgsFeatureRequest::FilterNone)
+    cursor->readWholeRows();
+  return cursor;
 }
 
 } // namespace LarkhillQgis

@@ -81,6 +81,12 @@ LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
     if (mFields[i].kind == Column::Kind::Oid)
       mOidPosition = i;
   mCrs = layer->crs();
+  if (QgsVectorDataProvider* provider = layer->dataProvider()) {
+    const QString storage = provider->storageType();
+    mSearchesInSource = layer->providerType() == QLatin1String("postgres") ||
+                        (layer->providerType() == QLatin1String("ogr") &&
+                         (storage == QLatin1String("GPKG") || storage == QLatin1String("SQLite")));
+  }
 }
 
 QgsVectorLayer* LayerTable::layer() const {
@@ -92,6 +98,45 @@ QgsVectorLayer* LayerTable::layer() const {
                       QStringLiteral("The data source of layer %1 is not available: %2")
                           .arg(mLayer->name(), mLayer->error().summary()));
   return mLayer;
+}
+
+LayerTable::~LayerTable() {
+  forgetRows();
+}
+
+void LayerTable::rememberRow(const QgsFeature& feature) {
+  if (mRemembered.size() >= RememberedRows || !mLayer)
+    return;
+  if (mRemembered.isEmpty()) {
+    // An edit, a save, an undo, a reload or a new filter of the layer makes what was read old.
+    const auto forget = [this] { forgetRows(); };
+    QgsVectorLayer* layer = mLayer;
+    mChangeWatch = {QObject::connect(layer, &QgsVectorLayer::layerModified, forget),
+                    QObject::connect(layer, &QgsVectorLayer::dataChanged, forget),
+                    QObject::connect(layer, &QgsVectorLayer::afterCommitChanges, forget),
+                    QObject::connect(layer, &QgsVectorLayer::afterRollBack, forget),
+                    QObject::connect(layer, &QgsVectorLayer::subsetStringChanged, forget)};
+  }
+  mRemembered.append(feature);
+}
+
+void LayerTable::forgetRows() {
+  mRemembered.clear();
+  for (const QMetaObject::Connection& connection : qAsConst(mChangeWatch))
+    QObject::disconnect(connection);
+  mChangeWatch.clear();
+}
+
+bool LayerTable::takeRememberedRow(QgsFeatureId id, QgsFeature& feature) {
+  bool found = false;
+  for (const QgsFeature& row : qAsConst(mRemembered))
+    if (row.id() == id) {
+      feature = row;
+      found = true;
+      break;
+    }
+  forgetRows();
+  return found;
 }
 
 int LayerTable::find(const QString& name) const {

@@ -33,6 +33,9 @@ public:
   };
 
   explicit LayerTable(QgsVectorLayer* layer);
+  ~LayerTable();
+  LayerTable(const LayerTable&) = delete;
+  LayerTable& operator=(const LayerTable&) = delete;
 
   /** The layer; raises ComError when it has been removed or its data source is unusable. */
   QgsVectorLayer* layer() const;
@@ -49,11 +52,37 @@ public:
   /** Turns a feature id into the 32-bit object id; raises ComError when it does not fit. */
   static int32_t toOid(QgsFeatureId id);
 
+  /**
+   * Rows that a search of this table has just read whole (every attribute and
+   * the shape), kept until the next search, so that the feature fetched by
+   * the id of one of them right after (as a lookup by value does) needs no
+   * second request. Only the first RememberedRows rows of a search are kept,
+   * and none outlives a change to the layer's rows or edits.
+   */
+  void rememberRow(const QgsFeature& feature);
+  /** Takes the remembered row with this id, when there is one, and forgets the rest. */
+  bool takeRememberedRow(QgsFeatureId id, QgsFeature& feature);
+  /**
+   * True when the data source itself picks the rows a search asks for (a
+   * database: GeoPackage, SQLite, PostgreSQL), so that reading whole rows
+   * costs only the rows found. A file such as a shapefile is filtered row by
+   * row as it is read: whole rows there would read the shape of every row
+   * passed over.
+   */
+  bool searchesInSource() const { return mSearchesInSource; }
+  /** Forgets the remembered rows: every other search begins so. */
+  void forgetRows();
+  static constexpr int RememberedRows = 8;
+
 private:
   QPointer<QgsVectorLayer> mLayer;
   QVector<Column> mFields;
   int mOidPosition = 0;
   QgsCoordinateReferenceSystem mCrs;
+  bool mSearchesInSource = false;
+  QVector<QgsFeature> mRemembered;
+  /** While rows are remembered: the layer's signals of a change, which forget them. */
+  QVector<QMetaObject::Connection> mChangeWatch;
 };
 
 } // namespace LarkhillQgis

@@ -246,6 +246,31 @@ TEST_F(QgisHostTest, AnObjectIdClauseReadsOneFeatureById) {
   }
 }
 
+// A search by value remembers the rows it read, for the fetch by id after it;
+// an edit in between must be seen.
+TEST_F(QgisHostTest, AFeatureEditedAfterTheSearchIsFetchedAsItIsNow) {
+  QgsVectorLayer* raw =
+      host.addLayer(gpkg() + QStringLiteral("|layername=parcels"), QStringLiteral("Parcels"));
+  const Ref<IFeatureLayer> layer = host.featureLayer(QStringLiteral("Parcels"));
+  const Ref<IRow> row =
+      layer->Table()->Search(where(QStringLiteral("PARCEL_ID = 'R0000012'")), true)->NextRow();
+  ASSERT_TRUE(row);
+  const QgsRectangle before = raw->getFeature(row->OID()).geometry().boundingBox();
+  ASSERT_TRUE(raw->startEditing());
+  QgsGeometry moved = raw->getFeature(row->OID()).geometry();
+  moved.translate(1000.0, 0.0);
+  ASSERT_TRUE(raw->changeGeometry(row->OID(), moved));
+  const Ref<IFeature> feature =
+      layer
+          ->Search(where(layer->FeatureClass()->OIDFieldName() + QStringLiteral(" = ") +
+                         QString::number(row->OID())),
+                   true)
+          ->NextFeature();
+  ASSERT_TRUE(feature);
+  EXPECT_NEAR(feature->Shape()->Envelope()->XMin(), before.xMinimum() + 1000.0, 1e-6);
+  raw->rollBack();
+}
+
 TEST_F(QgisHostTest, RowsReadFieldsTheSearchDidNotFetch) {
   QgsVectorLayer* raw =
       host.addLayer(gpkg() + QStringLiteral("|layername=parcels"), QStringLiteral("Parcels"));
