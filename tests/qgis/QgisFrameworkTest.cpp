@@ -3,6 +3,7 @@
 #include "QgisTestHost.h"
 #include "platform/ComError.h"
 #include "platform/Form.h"
+#include "qgis/FeatureMarks.h"
 #include "qgis/HostGeometry.h"
 #include "qgis/HostLayers.h"
 #include "qgis/HostModelessFrame.h"
@@ -11,12 +12,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
+#include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <gtest/gtest.h>
+#include <qgshighlight.h>
+#include <qgsmapcanvas.h>
+#include <qgsrubberband.h>
 #include <qgsstatusbar.h>
 
 using namespace LarkhillQgis;
@@ -64,6 +69,31 @@ TEST_F(QgisFrameworkTest, TheActiveViewZoomsTheCanvas) {
   const Ref<IEnvelope> read = view->Extent();
   EXPECT_NEAR(read->XMin(), shown.xMinimum(), 1e-6);
   EXPECT_TRUE(QueryInterface<IMap>(view->FocusMap()));
+}
+
+// Going down the list with the arrow keys marks parcel after parcel faster
+// than a flash ends: each mark replaces the last one's flash and highlight.
+TEST_F(QgisFrameworkTest, AMarkReplacesTheLastMarkAndItsFlash) {
+  auto countOnCanvas = [&] {
+    int bands = 0, highlights = 0;
+    for (QGraphicsItem* item : host.canvas->scene()->items()) {
+      bands += dynamic_cast<QgsRubberBand*>(item) ? 1 : 0;
+      highlights += dynamic_cast<QgsHighlight*>(item) ? 1 : 0;
+    }
+    return std::make_pair(bands, highlights);
+  };
+  const auto before = countOnCanvas();
+  for (int i = 0; i < 3; ++i)
+    FeatureMarks::mark(host.canvas, nullptr,
+                       QgsGeometry::fromRect(QgsRectangle(612000 + i, 4312000, 612030, 4312040)),
+                       QStringLiteral("parcel %1").arg(i));
+  // One flash, and one highlight over its halo.
+  EXPECT_EQ(countOnCanvas(), std::make_pair(before.first + 1, before.second + 2));
+  ASSERT_EQ(FeatureMarks::highlights(host.canvas).size(), 1);
+  EXPECT_EQ(FeatureMarks::description(FeatureMarks::highlights(host.canvas).first()),
+            QStringLiteral("parcel 2"));
+  FeatureMarks::clear(host.canvas);
+  EXPECT_EQ(countOnCanvas(), before);
 }
 
 TEST_F(QgisFrameworkTest, APointZoomsToASmallAreaAroundIt) {
