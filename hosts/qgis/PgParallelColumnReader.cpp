@@ -62,6 +62,12 @@ bool run(PGconn* connection, const QString& sql, int limitMs, QString* value) {
   return ok;
 }
 
+/** A text as an SQL string literal (standard strings: only the quote is doubled). */
+QString textLiteral(const QString& text) {
+  return QStringLiteral("'") + QString(text).replace(QLatin1String("'"), QLatin1String("''")) +
+         QStringLiteral("'");
+}
+
 } // namespace
 
 long long PgParallelColumnReader::sSplitFrom = 256;
@@ -168,10 +174,36 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
       !run(second, begin, limitMs) ||
       !run(second, QStringLiteral("SET TRANSACTION SNAPSHOT '%1'").arg(snapshot), limitMs))
     return nullptr;
+  const QString column = PgColumnReader::quotedIdentifier(field.name());
+  // Where the server would read the column from an index alone (a smaller
+  // read than the table's pages, and the values come nearly in order), the
+  // halves are the values below and from the middle value the statistics
+  // give; a column that may hold nulls is not split so, as nulls are in
+  // neither. Elsewhere the halves are the table's first and last pages.
+  QString plan, middleValue;
+  if (!run(first, QStringLiteral("EXPLAIN SELECT ") + column + QStringLiteral(" FROM ") + table,
+           limitMs, &plan) ||
+      !run(first,
+           QStringLiteral(
+               "SELECT (SELECT (s.histogram_bounds::text::text[])[array_length("
+               "s.histogram_bounds::text::text[], 1) / 2 + 1] FROM pg_stats s "
+               "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
+               "AND s.attname = a.attname) FROM pg_class c "
+               "JOIN pg_namespace n ON n.oid = c.relnamespace "
+               "JOIN pg_attribute a ON a.attrelid = c.oid "
+               "WHERE c.oid = %1::regclass AND a.attname = %2 AND a.attnotnull")
+               .arg(literal, textLiteral(field.name())),
+           limitMs, &middleValue))
+    return nullptr;
+  const bool byValue = plan.startsWith(QLatin1String("Index Only Scan")) && !middleValue.isEmpty();
   auto copy = [&](const char* comparison) {
-    return QStringLiteral("COPY (SELECT ") + PgColumnReader::quotedIdentifier(field.name()) +
-           QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ctid ") +
-           QLatin1String(comparison) + QStringLiteral(" '(%1,0)') TO STDOUT").arg(middle);
+    const QString where =
+        byValue ? column + QLatin1Char(' ') + QLatin1String(comparison) + QLatin1Char(' ') +
+                      textLiteral(middleValue)
+                : QStringLiteral("ctid ") + QLatin1String(comparison) +
+                      QStringLiteral(" '(%1,0)'").arg(middle);
+    return QStringLiteral("COPY (SELECT ") + column + QStringLiteral(" FROM ") + table +
+           QStringLiteral(" WHERE ") + where + QStringLiteral(") TO STDOUT");
   };
   if (!run(first, copy("<"), limitMs) || !run(second, copy(">="), limitMs))
     return nullptr;

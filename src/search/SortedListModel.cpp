@@ -399,7 +399,7 @@ void SortedListModel::radixRun(SortItem* first, SortItem* last, uint32_t level, 
     if (end - at > 1) {
       if (byte == 7)
         tiedRuns(at, end, level);
-      else if (end - at >= 1024)
+      else if (end - at >= 96)
         radixRun(at, end, level, byte + 1);
       else {
         std::sort(at, end, [](const SortItem& x, const SortItem& y) { return x.key() < y.key(); });

@@ -119,6 +119,48 @@ TEST_F(PgBulkTextTest, ATableOfManyPagesIsCopiedInTwoHalvesInTheOrderOfOneCopy) 
   EXPECT_EQ(unordered(split), unordered(textsByRows(table, QStringLiteral("pin"))));
 }
 
+// A column the server reads from its index alone is split at the middle value
+// of its statistics: the halves come in the index's order, as one COPY's do.
+TEST_F(PgBulkTextTest, AnIndexedColumnIsCopiedInTwoHalvesSplitByValue) {
+  // Wide rows make the index the smaller read; every ID holds an apostrophe,
+  // so the middle value does too.
+  QString error = PgServer::exec(QStringLiteral(
+      "DROP TABLE IF EXISTS bulk_keys; "
+      "CREATE TABLE bulk_keys AS SELECT n AS fid, CASE WHEN n % 89 = 0 THEN E'tab\\t''' || n "
+      "ELSE 'P''' || (n * 7919 % 3000) END AS pin, repeat('o', 1800) AS owner, "
+      "ST_MakeEnvelope(n, 0, n + 1, 1, 3857)::geometry(Polygon, 3857) AS geom "
+      "FROM generate_series(1, 3000) AS n; "
+      "ALTER TABLE bulk_keys ADD PRIMARY KEY (fid); "
+      "ALTER TABLE bulk_keys ALTER pin SET NOT NULL; "
+      "CREATE INDEX bulk_keys_pin ON bulk_keys (pin)"));
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  // The server reads a column from an index alone only over pages marked
+  // all-visible; here the first vacuum of the new table leaves them unmarked
+  // and the second marks them.
+  for (const char* vacuum : {"VACUUM (FREEZE, ANALYZE) bulk_keys", "VACUUM bulk_keys"}) {
+    error = PgServer::exec(QString::fromLatin1(vacuum));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  }
+  QgsVectorLayer* keys =
+      mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_keys")), QStringLiteral("Keys"));
+  ASSERT_TRUE(keys && keys->isValid());
+  PgParallelColumnReader::setSplitFrom(2);
+  const auto halves = PgParallelColumnReader::open(keys, keys->fields().indexOf("pin"));
+  PgParallelColumnReader::setSplitFrom(256);
+  ASSERT_TRUE(halves);
+  Texts split;
+  TextBatch batch;
+  while (halves->next(500, batch))
+    for (int i = 0; i < batch.size(); ++i)
+      split.push_back(std::string(batch.text(i)));
+  Texts ordered;
+  for (const QString& pin :
+       PgServer::column(QStringLiteral("SELECT pin FROM bulk_keys ORDER BY pin")))
+    ordered.push_back(pin.toStdString());
+  ASSERT_EQ(ordered.size(), 3000u);
+  EXPECT_EQ(split, ordered);
+}
+
 TEST_F(PgBulkTextTest, EditsAndSubsetFiltersAreReadThroughQgis) {
   ASSERT_TRUE(mLayer->setSubsetString(QStringLiteral("n >= 9")));
   EXPECT_FALSE(DirectColumnReader::open(mLayer, mLayer->fields().indexOf("pin")));
