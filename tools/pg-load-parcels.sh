@@ -93,5 +93,14 @@ if [ "$INDEX" -eq 1 ]; then
     "${PSQL[@]}" -c "CREATE INDEX ${TABLE}_parcel_no_idx ON $TABLE (parcel_no)"
   fi
 fi
+# A table in use has been vacuumed by the server's autovacuum: its statistics
+# are gathered and its pages marked all-visible, so that a column can be read
+# from its index alone. Just after a load a pass may leave pages unmarked, so
+# it is run until none is.
 "${PSQL[@]}" -c "ANALYZE $TABLE"
+for _ in 1 2 3 4 5 6; do
+  "${PSQL[@]}" -c "VACUUM $TABLE"
+  [ "$("${PSQL[@]}" -At -c "SELECT relallvisible >= relpages FROM pg_class WHERE oid = '$TABLE'::regclass")" = t ] && break
+  sleep 1
+done
 echo "pg-load-parcels: $TABLE holds $("${PSQL[@]}" -At -c "SELECT count(*) FROM $TABLE") parcels"
