@@ -168,7 +168,40 @@ void DbfColumnReader::appendDecoded(const char* bytes, size_t size, TextBatch& t
 }
 
 bool DbfColumnReader::next(int max, TextBatch& texts) {
+  return read(max, texts, nullptr);
+}
+
+std::unique_ptr<DbfColumnReader> DbfColumnReader::openForSearch(QgsVectorLayer* layer,
+                                                                int attribute) {
+  std::unique_ptr<DbfColumnReader> reader = open(layer, attribute);
+  if (!reader)
+    return nullptr;
+  const QString path = QgsProviderRegistry::instance()
+                           ->decodeUri(QStringLiteral("ogr"), layer->dataProvider()->dataSourceUri())
+                           .value(QStringLiteral("path"))
+                           .toString();
+  if (!sibling(path, ".idm").isEmpty() || !sibling(path, ".ind").isEmpty())
+    return nullptr;
+  return reader;
+}
+
+std::vector<qint64> DbfColumnReader::recordsHolding(const QString& text) {
+  const QByteArray wanted = text.toUtf8();
+  const std::string_view bytes(wanted.constData(), size_t(wanted.size()));
+  std::vector<qint64> found;
+  TextBatch batch;
+  std::vector<uint32_t> numbers;
+  while (read(65536, batch, &numbers))
+    for (int i = 0; i < batch.size(); ++i)
+      if (!batch.isNull(i) && batch.text(i) == bytes)
+        found.push_back(numbers[size_t(i)]);
+  return found;
+}
+
+bool DbfColumnReader::read(int max, TextBatch& texts, std::vector<uint32_t>* numbers) {
   texts.clear();
+  if (numbers)
+    numbers->clear();
   while (texts.size() < max) {
     if (mChunkNext == mChunkRecords) {
       if (mRead == mRecords)
@@ -186,6 +219,8 @@ bool DbfColumnReader::next(int max, TextBatch& texts) {
     ++mChunkNext;
     if (record[0] == '*')
       continue; // deleted
+    if (numbers)
+      numbers->push_back(mRead - uint32_t(mChunkRecords) + uint32_t(mChunkNext) - 1);
     // The value ends at a zero byte, and loses the blanks before and after it.
     const char* begin = record + mOffset;
     const char* end = begin + strnlen(begin, mWidth);

@@ -3,6 +3,7 @@
 #include "qgis/DirectColumnReader.h"
 
 #include <QString>
+#include <QtGlobal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -41,12 +42,25 @@ public:
   /** Reads up to `max` further values into `texts` (cleared first); false at the end. */
   bool next(int max, TextBatch& texts) override;
 
+  /**
+   * A reader for a search by value of the layer's attribute: as open(), and
+   * none when the shapefile has an attribute index, which GDAL searches faster.
+   */
+  static std::unique_ptr<DbfColumnReader> openForSearch(QgsVectorLayer* layer, int attribute);
+  /**
+   * The numbers of the further records (from 0, as QGIS numbers a shapefile's
+   * features) whose value is `text` exactly as QGIS reads it, in file order.
+   */
+  std::vector<qint64> recordsHolding(const QString& text);
+
   /** The number of records in the file, deleted ones included. */
   uint32_t records() const { return mRecords; }
 
 private:
   DbfColumnReader() = default;
   void appendDecoded(const char* bytes, size_t size, TextBatch& texts);
+  /** As next(), with each value's record number in `numbers` when given. */
+  bool read(int max, TextBatch& texts, std::vector<uint32_t>* numbers);
 
   std::FILE* mFile = nullptr;
   uint32_t mRecords = 0, mRead = 0;

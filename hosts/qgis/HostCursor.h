@@ -4,6 +4,8 @@
 #include "qgis/ClauseRequest.h"
 
 #include <memory>
+#include <optional>
+#include <vector>
 #include <qgsfeature.h>
 #include <qgsfeatureiterator.h>
 #include <qgsfeaturerequest.h>
@@ -60,6 +62,8 @@ public:
 
 private:
   void open();
+  /** A search of a shapefile's text by value: finds its rows in the DBF file itself. */
+  void searchDirectly();
   Ref<HostRow> next();
   /** Reads the next feature; at the end, raises ComError when the read broke off. */
   bool fetch(QgsFeature& feature);
@@ -83,6 +87,10 @@ private:
   qint64 mRead = 0;
   std::unique_ptr<DirectColumnReader> mDirect;
   bool mDirectTried = false;
+  /** The ids of the rows a search found without QGIS, and the next to hand out. */
+  std::optional<std::vector<qint64>> mFound;
+  size_t mFoundNext = 0;
+  bool mSearchTried = false;
   /** Notices a read that a database provider broke off and ended as though complete. */
   std::unique_ptr<ReadFailureWatch> mWatch;
   /** Bounds each wait on a database server (made at the first read). */

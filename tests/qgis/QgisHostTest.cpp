@@ -6,6 +6,7 @@
 #include "mapdata/RecordingList.h"
 #include "platform/ComError.h"
 #include "platform/Variant.h"
+#include "qgis/DbfColumnReader.h"
 #include "qgis/HostErrors.h"
 #include "qgis/HostGeometry.h"
 #include "qgis/HostLayers.h"
@@ -269,6 +270,52 @@ TEST_F(QgisHostTest, AFeatureEditedAfterTheSearchIsFetchedAsItIsNow) {
   ASSERT_TRUE(feature);
   EXPECT_NEAR(feature->Shape()->Envelope()->XMin(), before.xMinimum() + 1000.0, 1e-6);
   raw->rollBack();
+}
+
+// A shapefile without an attribute index is searched in its DBF file, which is
+// read a megabyte at a time: the rows found there must be QGIS's own rows.
+TEST_F(QgisHostTest, AShapefileSearchedInItsDbfFindsQgisRowsPastTheFirstMegabyte) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("many.shp"));
+  {
+    GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile")->Create(
+        path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+    ASSERT_TRUE(dataset);
+    OGRLayer* layer = dataset->CreateLayer("many", nullptr, wkbPoint, nullptr);
+    OGRFieldDefn pin("PIN", OFTString), owner("OWNER", OFTString);
+    pin.SetWidth(20);
+    owner.SetWidth(80);
+    ASSERT_EQ(layer->CreateField(&pin), OGRERR_NONE);
+    ASSERT_EQ(layer->CreateField(&owner), OGRERR_NONE);
+    // 101-byte records: a megabyte holds 10,381 of them.
+    for (int i = 0; i < 25000; ++i) {
+      OGRFeature feature(layer->GetLayerDefn());
+      const QByteArray id = i == 7 || i == 21000 ? QByteArray("SHARED")
+                            : i == 22000         ? QByteArray("shared")
+                                                 : QStringLiteral("P-%1").arg(i).toLatin1();
+      feature.SetField(0, id.constData());
+      feature.SetField(1, QByteArray::number(i).constData());
+      OGRPoint point(i, 0);
+      feature.SetGeometry(&point);
+      ASSERT_EQ(layer->CreateFeature(&feature), OGRERR_NONE);
+    }
+    GDALClose(dataset);
+  }
+  QgsVectorLayer* raw = host.addLayer(path, QStringLiteral("Many"));
+  ASSERT_TRUE(DbfColumnReader::openForSearch(raw, raw->fields().indexOf(QStringLiteral("PIN"))));
+  const Ref<ITable> table = host.featureLayer(QStringLiteral("Many"))->Table();
+  const int32_t owner = table->FindField(QStringLiteral("OWNER"));
+  auto owners = [&](const QString& clause) {
+    QStringList found;
+    const Ref<ICursor> cursor = table->Search(where(clause), true);
+    while (const Ref<IRow> row = cursor->NextRow())
+      found << QStringLiteral("%1:%2").arg(row->OID()).arg(CStr(row->Value(owner)));
+    return found;
+  };
+  EXPECT_EQ(owners(QStringLiteral("PIN = 'SHARED'")), (QStringList{"7:7", "21000:21000"}));
+  EXPECT_EQ(owners(QStringLiteral("PIN = 'P-24999'")), QStringList{"24999:24999"});
+  EXPECT_EQ(owners(QStringLiteral("PIN = 'P-10381'")), QStringList{"10381:10381"});
+  EXPECT_EQ(table->RowCount(where(QStringLiteral("PIN = 'shared'"))), 1);
 }
 
 TEST_F(QgisHostTest, RowsReadFieldsTheSearchDidNotFetch) {
