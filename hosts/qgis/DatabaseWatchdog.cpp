@@ -67,21 +67,14 @@ QString DatabaseWatchdog::timeoutText() {
   return QStringLiteral("The database did not answer within %1 seconds.").arg(limitSeconds());
 }
 
-// The limit is read from the settings only when there is a server to watch:
-// a cursor on a file opens none, and reading the settings would cost it more
-// than its one-row search.
 DatabaseWatchdog::DatabaseWatchdog(QgsVectorLayer* layer) {
   addServerOf(layer);
-  if (!mServers.isEmpty())
-    mLimitMs = limitSeconds() * 1000;
 }
 
 DatabaseWatchdog::DatabaseWatchdog(const QgsProject& project) {
   const auto layers = project.mapLayers();
   for (QgsMapLayer* layer : layers)
     addServerOf(qobject_cast<QgsVectorLayer*>(layer));
-  if (!mServers.isEmpty())
-    mLimitMs = limitSeconds() * 1000;
 }
 
 DatabaseWatchdog::~DatabaseWatchdog() {
@@ -125,6 +118,11 @@ void DatabaseWatchdog::addServerOf(QgsVectorLayer* layer) {
   } else {
     return; // a service name: its address is the client library's to find
   }
+  // The limit is read from the settings with the first server to watch: a
+  // cursor on a file has none, and reading the settings would cost it more
+  // than its one-row search.
+  if (mServers.isEmpty())
+    mLimitMs = limitSeconds() * 1000;
   mServers.append(server);
 }
 

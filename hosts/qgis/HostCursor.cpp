@@ -90,10 +90,7 @@ Ref<HostRow> HostCursor::next() {
   ++mReturned;
   if (mOpenWhole) {
     mTable->rememberRow(feature);
-    QgsAttributeList all;
-    for (int i = 0; i < feature.attributes().size(); ++i)
-      all.append(i);
-    return std::make_shared<HostRow>(mTable, feature, all, true, weak_from_this());
+    return HostRow::whole(mTable, feature, weak_from_this());
   }
   return std::make_shared<HostRow>(mTable, feature, mAttributes, mWithGeometry, weak_from_this());
 }

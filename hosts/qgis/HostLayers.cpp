@@ -101,10 +101,7 @@ public:
     if (mDone)
       return nullptr;
     mDone = true;
-    QgsAttributeList all;
-    for (int i = 0; i < mFeature.attributes().size(); ++i)
-      all.append(i);
-    return std::make_shared<HostRow>(mTable, mFeature, all, true, std::weak_ptr<HostCursor>());
+    return HostRow::whole(mTable, mFeature);
   }
 
 private:

@@ -17,6 +17,14 @@ HostRow::HostRow(std::shared_ptr<LayerTable> table, const QgsFeature& feature,
     : mTable(std::move(table)), mFeature(feature), mFetched(fetched.begin(), fetched.end()),
       mHasGeometry(hasGeometry), mCursor(std::move(cursor)) {}
 
+Ref<HostRow> HostRow::whole(std::shared_ptr<LayerTable> table, const QgsFeature& feature,
+                            std::weak_ptr<HostCursor> cursor) {
+  QgsAttributeList all;
+  for (int i = 0; i < feature.attributes().size(); ++i)
+    all.append(i);
+  return std::make_shared<HostRow>(std::move(table), feature, all, true, std::move(cursor));
+}
+
 void HostRow::fetchMissing(bool geometry) {
   QgsFeatureRequest request(mFeature.id());
   if (!geometry && !mHasGeometry)

@@ -21,6 +21,9 @@ class HostRow : public IFeature {
 public:
   HostRow(std::shared_ptr<LayerTable> table, const QgsFeature& feature,
           const QgsAttributeList& fetched, bool hasGeometry, std::weak_ptr<HostCursor> cursor);
+  /** A row of a feature read whole: every attribute and the shape. */
+  static Ref<HostRow> whole(std::shared_ptr<LayerTable> table, const QgsFeature& feature,
+                            std::weak_ptr<HostCursor> cursor = std::weak_ptr<HostCursor>());
 
   /** The value at a host field position; the object id for the OID field, WKB bytes for the shape.
    */

@@ -151,7 +151,7 @@ std::unique_ptr<PgParallelColumnReader> PgParallelColumnReader::open(QgsVectorLa
   // Only a plain table has pages to split, and only a large one is worth a
   // second connection.
   QString pages;
-  const QString literal = QStringLiteral("'") + QString(table).replace("'", "''") + "'";
+  const QString literal = textLiteral(table);
   if (!run(first,
            QStringLiteral("SELECT CASE WHEN c.relkind = 'r' THEN pg_relation_size(c.oid) / "
                           "current_setting('block_size')::bigint ELSE 0 END "
