@@ -2,7 +2,10 @@
 # stands above its own. The areas, lowest first, come in AREAS (a list); each
 # may include its own headers and those of the areas before it, so includes
 # between areas stay one-way and no cycle can form.
-#   cmake -DSOURCE_DIR=<src> -DAREAS=platform;shared;... -DSTAMP=<file> -P CheckAreaIncludes.cmake
+#   cmake -DSOURCE_DIR=<src> -DAREAS=platform;shared;... -DSTAMP=<file> [-DPREFIX=qgis/]
+#         -P CheckAreaIncludes.cmake
+# PREFIX is what the include path holds before the area's name, when the areas
+# sit one folder down from the include root (the QGIS host's "qgis/<area>/").
 set(rank 0)
 foreach(area IN LISTS AREAS)
   set(rank_${area} ${rank})
@@ -13,9 +16,9 @@ set(problems "")
 foreach(area IN LISTS AREAS)
   file(GLOB files ${SOURCE_DIR}/${area}/*.h ${SOURCE_DIR}/${area}/*.cpp)
   foreach(file IN LISTS files)
-    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[A-Za-z_]+/")
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${PREFIX}[A-Za-z_]+/")
     foreach(line IN LISTS includes)
-      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([A-Za-z_]+)/.*" "\\1" target "${line}")
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"${PREFIX}([A-Za-z_]+)/.*" "\\1" target "${line}")
       if(NOT DEFINED rank_${target})
         continue()
       endif()
@@ -28,7 +31,7 @@ foreach(area IN LISTS AREAS)
 endforeach()
 
 if(problems)
-  message(FATAL_ERROR "Includes between the component's areas must go downwards only "
+  message(FATAL_ERROR "Includes between areas must go downwards only "
                       "(order: ${AREAS}):\n${problems}")
 endif()
 file(WRITE ${STAMP} "ok\n")

@@ -29,8 +29,8 @@
 #include "search/frmMain.h"
 #include "command/ComponentWindows.h"
 #include "command/InstallFolder.h"
-#include "qgis/GpkgColumnReader.h"
-#include "qgis/HostApplication.h"
+#include "qgis/readers/GpkgColumnReader.h"
+#include "qgis/adapters/HostApplication.h"
 
 #include <QApplication>
 #include <QDir>

@@ -10,7 +10,7 @@
 #include "platform/IListControl.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/Services.h"
-#include "qgis/HostApplication.h"
+#include "qgis/adapters/HostApplication.h"
 
 #include <QDir>
 #include <QElapsedTimer>

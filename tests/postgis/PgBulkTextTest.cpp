@@ -6,10 +6,10 @@
 #include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/ComError.h"
-#include "qgis/DirectColumnReader.h"
-#include "qgis/HostErrors.h"
-#include "qgis/PgColumnReader.h"
-#include "qgis/PgParallelColumnReader.h"
+#include "qgis/readers/DirectColumnReader.h"
+#include "qgis/common/HostErrors.h"
+#include "qgis/readers/PgColumnReader.h"
+#include "qgis/readers/PgParallelColumnReader.h"
 #include "support/TableTexts.h"
 
 #include <gtest/gtest.h>

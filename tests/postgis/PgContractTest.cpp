@@ -4,7 +4,7 @@
 
 #include "PgQgisHost.h"
 #include "PgServer.h"
-#include "qgis/FeatureMarks.h"
+#include "qgis/ui/FeatureMarks.h"
 
 #include <QDate>
 #include <qgshighlight.h>

@@ -2,7 +2,7 @@
 // GeoPackage, and as shapefiles beside a raster, then read through a project.
 #include "QgisTestHost.h"
 #include "contract/HostContract.h"
-#include "qgis/FeatureMarks.h"
+#include "qgis/ui/FeatureMarks.h"
 
 #include <QDir>
 #include <QTemporaryDir>

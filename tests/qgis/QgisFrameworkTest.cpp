@@ -3,11 +3,11 @@
 #include "QgisTestHost.h"
 #include "platform/ComError.h"
 #include "platform/Form.h"
-#include "qgis/FeatureMarks.h"
-#include "qgis/HostGeometry.h"
-#include "qgis/HostLayers.h"
-#include "qgis/HostModelessFrame.h"
-#include "qgis/HostStatusBar.h"
+#include "qgis/ui/FeatureMarks.h"
+#include "qgis/adapters/HostGeometry.h"
+#include "qgis/adapters/HostLayers.h"
+#include "qgis/ui/HostModelessFrame.h"
+#include "qgis/ui/HostStatusBar.h"
 
 #include <QApplication>
 #include <QDir>

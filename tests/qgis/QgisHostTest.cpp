@@ -6,10 +6,10 @@
 #include "mapdata/RecordingList.h"
 #include "platform/ComError.h"
 #include "platform/Variant.h"
-#include "qgis/DbfColumnReader.h"
-#include "qgis/HostErrors.h"
-#include "qgis/HostGeometry.h"
-#include "qgis/HostLayers.h"
+#include "qgis/readers/DbfColumnReader.h"
+#include "qgis/common/HostErrors.h"
+#include "qgis/adapters/HostGeometry.h"
+#include "qgis/adapters/HostLayers.h"
 
 #include "support/Fixtures.h"
 

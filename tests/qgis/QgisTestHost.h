@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qgis/HostApplication.h"
+#include "qgis/adapters/HostApplication.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -3,10 +3,10 @@
 // (unsaved edits, a subset filter), with the same texts either way.
 #include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
-#include "qgis/DbfColumnReader.h"
-#include "qgis/GpkgColumnReader.h"
-#include "qgis/PgColumnReader.h"
-#include "qgis/HostApplication.h"
+#include "qgis/readers/DbfColumnReader.h"
+#include "qgis/readers/GpkgColumnReader.h"
+#include "qgis/readers/PgColumnReader.h"
+#include "qgis/adapters/HostApplication.h"
 #include "search/SortedListModel.h"
 #include "support/TableTexts.h"
 

@@ -1,4 +1,4 @@
-#include "qgis/CommandButton.h"
+#include "qgis/ui/CommandButton.h"
 
 #include "command/LarkhillParcelSearch.h"
 #include "platform/PictureHandles.h"

@@ -2,8 +2,8 @@
 
 #include "ZipSources.h"
 #include "platform/Services.h"
-#include "qgis/CommandButton.h"
-#include "qgis/HostApplication.h"
+#include "qgis/ui/CommandButton.h"
+#include "qgis/adapters/HostApplication.h"
 
 #include <QAction>
 #include <QDockWidget>

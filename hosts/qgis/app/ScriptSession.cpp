@@ -2,7 +2,7 @@
 
 #include "FileActions.h"
 #include "MapWindow.h"
-#include "qgis/HostLayers.h"
+#include "qgis/adapters/HostLayers.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

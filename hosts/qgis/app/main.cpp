@@ -13,8 +13,8 @@
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
-#include "qgis/DatabaseWatchdog.h"
-#include "qgis/HostApplication.h"
+#include "qgis/database/DatabaseWatchdog.h"
+#include "qgis/adapters/HostApplication.h"
 
 #include "LarkhillVersion.h"
 

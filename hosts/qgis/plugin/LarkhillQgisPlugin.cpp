@@ -1,6 +1,6 @@
 #include "LarkhillQgisPlugin.h"
 
-#include "qgis/HostApplication.h"
+#include "qgis/adapters/HostApplication.h"
 
 #include "command/ComponentUnload.h"
 #include "command/LarkhillParcelSearch.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qgis/CommandButton.h"
+#include "qgis/ui/CommandButton.h"
 
 #include "mapdata/HostInterface.h"
 

@@ -1,0 +1,66 @@
+#include "qgis/adapters/HostTable.h"
+
+#include "platform/ComError.h"
+#include "qgis/adapters/ClauseRequest.h"
+#include "qgis/adapters/HostCursor.h"
+#include "qgis/adapters/HostFields.h"
+#include "qgis/adapters/LayerTable.h"
+
+#include <limits>
+#include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
+
+namespace {
+
+QString whereClauseOf(const Ref<IQueryFilter>& filter) {
+  return filter ? filter->WhereClause() : QString();
+}
+
+} // namespace
+
+int32_t HostTable::FindField(const QString& name) {
+  return mTable->find(name);
+}
+
+Ref<IFields> HostTable::Fields() {
+  return std::make_shared<HostFields>(mTable->fields());
+}
+
+int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
+  QgsVectorLayer* layer = mTable->layer();
+  mTable->forgetRows();
+  const QString clause = whereClauseOf(filter);
+  qint64 count = -1;
+  if (clause.trimmed().isEmpty())
+    count = layer->featureCount();
+  if (count < 0) {
+    // Counted as a search gives the rows, so that the count and the search agree.
+    QgsAttributeList needed;
+    ValueMatch match;
+    const QgsFeatureRequest request = clauseRequest(*mTable, clause, needed, &match);
+    const auto cursor = std::make_shared<HostCursor>(mTable, request, needed, false, match);
+    count = 0;
+    while (cursor->NextRow())
+      ++count;
+  }
+  if (count > std::numeric_limits<int32_t>::max())
+    RuntimeError::raise(RuntimeError::Overflow);
+  return static_cast<int32_t>(count);
+}
+
+Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {
+  QgsAttributeList needed;
+  ValueMatch match;
+  mTable->forgetRows();
+  const QgsFeatureRequest request = clauseRequest(*mTable, whereClauseOf(filter), needed, &match);
+  mTable->layer();
+  const auto cursor = std::make_shared<HostCursor>(mTable, request, needed, false, match);
+  // A search that picks rows by a clause reads them whole, so that fetching
+  // the feature of the row found costs no second request.
+  if (request.filterType() != QgsFeatureRequest::FilterNone)
+    cursor->readWholeRows();
+  return cursor;
+}
+
+} // namespace LarkhillQgis

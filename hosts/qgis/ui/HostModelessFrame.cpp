@@ -1,0 +1,161 @@
+#include "qgis/ui/HostModelessFrame.h"
+
+#include "platform/Form.h"
+#include "platform/Required.h"
+#include "qgis/common/HostErrors.h"
+
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QVBoxLayout>
+
+namespace LarkhillQgis {
+
+namespace {
+// The size the form asks for: the one it set itself, or else its layout's.
+QSize preferredSize(const QWidget* form) {
+  const QSize own = form->testAttribute(Qt::WA_Resized) ? form->size() : form->sizeHint();
+  return own.expandedTo(form->minimumSize()).expandedTo(QSize(40, 20));
+}
+
+// The forms that become dock panels: the search window, which a user keeps
+// open beside the map while working. Help and configuration windows are
+// passing ones and stay tool windows. The component names each form after its
+// module, and that name is how tests and scripts find it too.
+bool isPanelForm(const QWidget* form) {
+  return form->objectName() == QLatin1String("frmMain");
+}
+
+// A dock panel that says when it is closed or goes.
+class PanelDock : public QDockWidget {
+public:
+  PanelDock(QMainWindow* mainWindow, std::function<void()> closed)
+      : QDockWidget(mainWindow), mClosed(std::move(closed)) {}
+  ~PanelDock() override {
+    if (mClosed)
+      mClosed();
+  }
+
+protected:
+  void closeEvent(QCloseEvent* event) override {
+    QDockWidget::closeEvent(event);
+    if (event->isAccepted() && mClosed)
+      mClosed();
+  }
+
+private:
+  std::function<void()> mClosed;
+};
+} // namespace
+
+HostModelessFrame::HostModelessFrame(QWidget* owner, std::shared_ptr<PanelPlace> place,
+                                     std::function<void()> panelClosed)
+    : mWindow(new QWidget(owner, Qt::Tool)), mPlace(std::move(place)),
+      mPanelClosed(std::move(panelClosed)) {
+  mWindow->setObjectName(QStringLiteral("larkhillFrame"));
+  auto* layout = new QVBoxLayout(mWindow);
+  layout->setContentsMargins(0, 0, 0, 0);
+}
+
+HostModelessFrame::~HostModelessFrame() {
+  // A frame that never received a form is nobody else's to delete. One that
+  // did belongs to the component, which releases it, or goes with the main
+  // window; this handle may be dropped from inside the form's own destructor.
+  if (!mForm && mWindow)
+    delete mWindow.data();
+}
+
+QWidget* HostModelessFrame::frame() {
+  if (!mWindow)
+    HostErrors::raise(HostErrors::DataSourceUnavailable,
+                      QStringLiteral("The frame's window has been closed."));
+  return mWindow;
+}
+
+bool HostModelessFrame::isDockedPanel() const {
+  const auto* dock = qobject_cast<const QDockWidget*>(mWindow.data());
+  return dock && !dock->isFloating();
+}
+
+void HostModelessFrame::makePanel(Form* form) {
+  auto* mainWindow = qobject_cast<QMainWindow*>(mWindow->parentWidget());
+  const QString caption = mWindow->windowTitle();
+  // The empty tool window made for any form gives way to the panel.
+  delete mWindow.data();
+  if (!mPlace)
+    mPlace = std::make_shared<PanelPlace>();
+  auto* dock = new PanelDock(mainWindow, mPanelClosed);
+  dock->setObjectName(QStringLiteral("larkhillFrame"));
+  dock->setWindowTitle(caption);
+  dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+  dock->setWidget(form);
+  dock->hide();
+  mainWindow->addDockWidget(mPlace->area, dock);
+  dock->setFloating(!mPlace->docked);
+  dock->hide();
+  const std::weak_ptr<PanelPlace> place = mPlace;
+  QObject::connect(dock, &QDockWidget::topLevelChanged, dock, [place](bool floating) {
+    if (const auto shared = place.lock())
+      shared->docked = !floating;
+  });
+  QObject::connect(dock, &QDockWidget::dockLocationChanged, dock, [place](Qt::DockWidgetArea area) {
+    const auto shared = place.lock();
+    if (shared && area != Qt::NoDockWidgetArea)
+      shared->area = area;
+  });
+  mWindow = dock;
+}
+
+void HostModelessFrame::Create(Form* window) {
+  required(window);
+  QWidget* host = frame();
+  mForm = window;
+  if (isPanelForm(window) && qobject_cast<QMainWindow*>(host->parentWidget())) {
+    makePanel(window);
+    host = mWindow;
+  } else {
+    window->setParent(host);
+    host->layout()->addWidget(window);
+  }
+  window->show();
+  window->Load();
+  if (!isDockedPanel())
+    host->resize(preferredSize(window));
+}
+
+QString HostModelessFrame::Caption() {
+  return frame()->windowTitle();
+}
+
+void HostModelessFrame::setCaption(const QString& caption) {
+  frame()->setWindowTitle(caption);
+}
+
+bool HostModelessFrame::Visible() {
+  return frame()->isVisible();
+}
+
+void HostModelessFrame::setVisible(bool visible) {
+  QWidget* host = frame();
+  if (visible) {
+    host->show();
+    host->raise();
+    host->activateWindow();
+  } else {
+    const bool wasShown = host->isVisible();
+    host->hide();
+    if (wasShown && mPanelClosed && qobject_cast<QDockWidget*>(host))
+      mPanelClosed();
+  }
+}
+
+void HostModelessFrame::Move(int32_t left, int32_t top, int32_t width, int32_t height) {
+  QWidget* host = frame();
+  if (isDockedPanel())
+    return;
+  host->move(left, top);
+  if (width > 0 && height > 0)
+    host->resize(width, height);
+}
+
+} // namespace LarkhillQgis
