@@ -367,7 +367,14 @@ public:
     // The map is not drawn: a drawing of a million parcels in the background
     // would compete with what is measured (a user presses once it is drawn).
     canvas->setRenderFlag(false);
-    application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
+    readGpkgWith(2);
+  }
+  /** From now on a GeoPackage column is read with this many threads. */
+  void readGpkgWith(int threads) {
+    ReaderOptions options;
+    options.gpkgThreads = threads;
+    application =
+        std::make_shared<HostApplication>(&project, canvas, window.statusBar(), options);
     gApplication = application;
     gDocument = application->Document();
   }
@@ -508,8 +515,8 @@ int main(int argc, char** argv) {
   };
   auto ratio = [](double ours, double baseline) { return fmt("%.2fx", ours / baseline); };
   auto section = [&](char letter) { return only.isEmpty() || only.contains(QLatin1Char(letter)); };
-  auto threads = [](int n) {
-    GpkgColumnReader::setThreads(n);
+  auto threads = [](Host& host, int n) {
+    host.readGpkgWith(n);
     SortedListModel::setSortThreads(n);
   };
 
@@ -544,7 +551,7 @@ int main(int argc, char** argv) {
         cpuTight.push_back(cpu() - cpuStart);
         entries = order.size();
         for (int n : {1, 2}) {
-          threads(n);
+          threads(host, n);
           auto model = std::make_unique<SortedListModel>();
           start = Clock::now();
           cpuStart = cpu();
@@ -585,7 +592,7 @@ int main(int argc, char** argv) {
               ;
             readerCpu.push_back(cpu() - c0);
           }
-          threads(1);
+          threads(host, 1);
           double c0 = cpu();
           auto reader = GpkgColumnReader::open(QString::fromStdString(path), "Parcels", "PIN", 1);
           TextBatch batch;
@@ -609,7 +616,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
       }
     }
-    threads(2);
+    threads(host, 2);
     // The quick run ends here: the GeoPackage list rows only.
     if (!quick) {
 

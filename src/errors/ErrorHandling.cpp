@@ -5,9 +5,20 @@
 #include "platform/ComError.h"
 #include "platform/Services.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace ErrorHandling {
+
+namespace {
+/** The description on its one line: each line break, with the blanks around it, becomes a blank. */
+QString oneLine(const QString& description) {
+  if (!description.contains(QLatin1Char('\n')) && !description.contains(QLatin1Char('\r')))
+    return description;
+  const QRegularExpression lineBreaks(QStringLiteral("[ \\t]*[\\r\\n]+[ \\t]*"));
+  return QString(description).replace(lineBreaks, QStringLiteral(" ")).trimmed();
+}
+} // namespace
 
 QString ErrorReportText(const QString& location, int32_t number, const QString& description) {
   const QStringList lines = {
@@ -21,7 +32,7 @@ QString ErrorReportText(const QString& location, int32_t number, const QString& 
       QStringLiteral("APPLICATION: ") + gProductName + QLatin1Char(' ') + gVersion,
       QStringLiteral("ERROR NUMBER: ") + QString::number(number),
       QStringLiteral("MODULE: ") + location,
-      QStringLiteral("ERROR DESCRIPTION: ") + description,
+      QStringLiteral("ERROR DESCRIPTION: ") + oneLine(description),
       QString(),
       QStringLiteral("If possible, please attach a screenshot of this"),
       QStringLiteral("message with your ArcMap project in the background."),

@@ -12,7 +12,10 @@ class ComError;
  */
 namespace ErrorHandling {
 
-/** The report's text: 19 lines joined by CR LF, ending with "Thank you!". */
+/**
+ * The report's text: 19 lines joined by CR LF, ending with "Thank you!"; a
+ * description of several lines is folded onto its one line.
+ */
 QString ErrorReportText(const QString& location, int32_t number, const QString& description);
 
 /** Shows the report for a failure at `location` and returns when the user has closed it. */

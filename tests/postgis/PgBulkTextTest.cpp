@@ -22,6 +22,9 @@ using namespace LarkhillQgis;
 
 namespace {
 
+/** The tests' small tables are copied in two halves as large ones are. */
+const ReaderOptions kSplitSmallTables{/* gpkgThreads */ 2, /* pgSplitFromPages */ 2};
+
 class PgBulkTextTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -98,7 +101,6 @@ TEST_F(PgBulkTextTest, ATableOfManyPagesIsCopiedInTwoHalvesInTheOrderOfOneCopy) 
       mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_pages")), QStringLiteral("Pages"));
   ASSERT_TRUE(pages && pages->isValid());
   const int pin = pages->fields().indexOf("pin");
-  PgParallelColumnReader::setSplitFrom(2);
   auto all = [](DirectColumnReader& reader) {
     Texts texts;
     TextBatch batch;
@@ -107,10 +109,9 @@ TEST_F(PgBulkTextTest, ATableOfManyPagesIsCopiedInTwoHalvesInTheOrderOfOneCopy) 
         texts.push_back(batch.isNull(i) ? std::nullopt : std::optional<std::string>(batch.text(i)));
     return texts;
   };
-  const auto halves = PgParallelColumnReader::open(pages, pin);
+  const auto halves = PgParallelColumnReader::open(pages, pin, kSplitSmallTables);
   ASSERT_TRUE(halves);
   const Texts split = all(*halves);
-  PgParallelColumnReader::setSplitFrom(256);
   const auto one = PgColumnReader::open(pages, pin);
   ASSERT_TRUE(one);
   EXPECT_EQ(split, all(*one));
@@ -144,9 +145,8 @@ TEST_F(PgBulkTextTest, AnIndexedColumnIsCopiedInTwoHalvesSplitByValue) {
   QgsVectorLayer* keys =
       mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_keys")), QStringLiteral("Keys"));
   ASSERT_TRUE(keys && keys->isValid());
-  PgParallelColumnReader::setSplitFrom(2);
-  const auto halves = PgParallelColumnReader::open(keys, keys->fields().indexOf("pin"));
-  PgParallelColumnReader::setSplitFrom(256);
+  const auto halves =
+      PgParallelColumnReader::open(keys, keys->fields().indexOf("pin"), kSplitSmallTables);
   ASSERT_TRUE(halves);
   Texts split;
   TextBatch batch;

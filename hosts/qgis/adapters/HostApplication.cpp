@@ -16,20 +16,22 @@ namespace LarkhillQgis {
 Ref<IMap> HostDocument::FocusMap() {
   if (!mProject)
     HostErrors::raise(HostErrors::DataSourceUnavailable, QStringLiteral("No project is open."));
-  return std::make_shared<HostMap>(mProject->layerTreeRoot(), mCanvas);
+  return std::make_shared<HostMap>(mProject->layerTreeRoot(), mCanvas, mReaderOptions);
 }
 
 Ref<IActiveView> HostDocument::ActiveView() {
   return QueryInterface<IActiveView>(FocusMap());
 }
 
-HostApplication::HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar)
-    : mProject(project), mCanvas(canvas), mStatusBar(std::make_shared<HostStatusBar>(statusBar)) {}
+HostApplication::HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar,
+                                 const ReaderOptions& options)
+    : mProject(project), mCanvas(canvas), mStatusBar(std::make_shared<HostStatusBar>(statusBar)),
+      mReaderOptions(options) {}
 
 Ref<IMxDocument> HostApplication::Document() {
   if (!mProject)
     HostErrors::raise(HostErrors::DataSourceUnavailable, QStringLiteral("No project is open."));
-  return std::make_shared<HostDocument>(mProject, mCanvas);
+  return std::make_shared<HostDocument>(mProject, mCanvas, mReaderOptions);
 }
 
 Ref<IStatusBar> HostApplication::StatusBar() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
+#include "qgis/readers/DirectColumnReader.h"
 
 #include <QPointer>
 #include <qgsmapcanvas.h>
@@ -19,24 +20,30 @@ class HostStatusBar;
  */
 class HostDocument : public IMxDocument {
 public:
-  HostDocument(QgsProject* project, QgsMapCanvas* canvas) : mProject(project), mCanvas(canvas) {}
+  HostDocument(QgsProject* project, QgsMapCanvas* canvas,
+               const ReaderOptions& options = ReaderOptions())
+      : mProject(project), mCanvas(canvas), mReaderOptions(options) {}
   Ref<IMap> FocusMap() override;
   Ref<IActiveView> ActiveView() override;
 
 private:
   QPointer<QgsProject> mProject;
   QPointer<QgsMapCanvas> mCanvas;
+  ReaderOptions mReaderOptions;
 };
 
 /**
  * The running application as the component sees it, made from the pieces the
  * host gives it (never from global instances): the project, the map canvas and
  * the main window's status bar. The document is read anew on each call, so it
- * is always the project that is open now.
+ * is always the project that is open now. Its layers' columns are read
+ * straight from their data sources with `options` (the defaults but in
+ * measurements).
  */
 class HostApplication : public IApplication {
 public:
-  HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar);
+  HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar,
+                  const ReaderOptions& options = ReaderOptions());
   Ref<IMxDocument> Document() override;
   Ref<IStatusBar> StatusBar() override;
   /** The map canvas the application shows (none once it has gone). */
@@ -46,6 +53,7 @@ private:
   QPointer<QgsProject> mProject;
   QPointer<QgsMapCanvas> mCanvas;
   Ref<HostStatusBar> mStatusBar;
+  ReaderOptions mReaderOptions;
 };
 
 /**

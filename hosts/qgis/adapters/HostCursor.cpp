@@ -1,13 +1,13 @@
 #include "qgis/adapters/HostCursor.h"
 
 #include "platform/Variant.h"
-#include "qgis/database/DatabaseWatchdog.h"
+#include "qgis/common/HostErrors.h"
+#include "qgis/database/DatabaseLimit.h"
+#include "qgis/database/FeatureFeed.h"
 #include "qgis/readers/DbfColumnReader.h"
 #include "qgis/readers/DirectColumnReader.h"
-#include "qgis/common/HostErrors.h"
 #include "qgis/adapters/HostRow.h"
 #include "qgis/adapters/LayerTable.h"
-#include "qgis/database/ReadFailureWatch.h"
 
 #include <qgsvectorlayer.h>
 
@@ -22,25 +22,21 @@ HostCursor::HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureReques
 HostCursor::~HostCursor() = default;
 
 void HostCursor::open() {
-  if (!mWatchdog)
-    mWatchdog = std::make_unique<DatabaseWatchdog>(mTable->layer());
-  // Opening a database iteration asks the server already.
-  const DatabaseWatchdog::Wait wait(*mWatchdog);
-  mWatch = std::make_unique<ReadFailureWatch>();
   QgsFeatureRequest request(mRequest);
   mOpenWhole = mWholeRows && !mScanning && !mBulkReads && mTable->searchesInSource();
   if (!mOpenWhole)
     request.setSubsetOfAttributes(mAttributes);
   request.setFlags(mWithGeometry || mOpenWhole ? QgsFeatureRequest::NoFlags
                                                : QgsFeatureRequest::NoGeometry);
-  mIterator = mTable->layer()->getFeatures(request);
+  mFeed.reset();
+  mFeed = std::make_unique<FeatureFeed>(mTable->layer(), request);
+  mOpened = true;
   // Reopened with more attributes: the same request gives the same order, so
   // the rows already handed out are passed over.
+  QDeadlineTimer deadline = DatabaseLimit::deadline();
   QgsFeature skipped;
-  for (qint64 i = 0; i < mRead; ++i)
-    if (!mIterator.nextFeature(skipped))
-      break;
-  mOpened = true;
+  for (qint64 i = 0; i < mRead && mFeed->next(skipped, deadline); ++i)
+    deadline = DatabaseLimit::deadline();
 }
 
 void HostCursor::want(int attribute, bool geometry) {
@@ -100,21 +96,18 @@ bool HostCursor::fetch(QgsFeature& feature) {
   // connection that the restart broke: it resets that connection and ends the
   // read empty. Before any row has been handed out the search is simply run
   // again, so the first click after the server is back finds its parcel.
+  // The retries count as one wait on the server: the limit runs from the last feature read.
   constexpr int kRetries = 2;
-  const DatabaseWatchdog::Wait wait(*mWatchdog);
+  QDeadlineTimer deadline = DatabaseLimit::deadline();
   for (int attempt = 0;;) {
-    if (mWatchdog->fired())
-      break;
-    if (mIterator.nextFeature(feature)) {
-      // A provider that reconnected and read on has recovered from what it reported.
-      mWatch->forget();
-      mWatchdog->progress();
+    if (mFeed->next(feature, deadline)) {
+      deadline = DatabaseLimit::deadline();
       ++mRead;
       if (!mMatch || mMatch.matches(feature))
         return true;
       continue;
     }
-    if (!mWatch->failure().isEmpty()) {
+    if (!mFeed->failure().isEmpty()) {
       if (mReturned > 0 || attempt >= kRetries)
         break;
       ++attempt;
@@ -134,9 +127,7 @@ bool HostCursor::fetch(QgsFeature& feature) {
     mRead = 0;
     open();
   }
-  // A server that stopped answering: the limit ran out, whatever the client made of it.
-  mWatchdog->check();
-  mWatch->check();
+  mFeed->check(deadline);
   return false;
 }
 
@@ -201,7 +192,7 @@ bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
     // Only a read of every row from the start can go around QGIS.
     if (!mOpened && mReturned == 0 && mRequest.filterType() == QgsFeatureRequest::FilterNone &&
         mRequest.filterRect().isNull())
-      mDirect = DirectColumnReader::open(mTable->layer(), attribute);
+      mDirect = DirectColumnReader::open(mTable->layer(), attribute, mTable->readerOptions());
   }
   if (mDirect) {
     const bool read = mDirect->next(max, texts);

@@ -7,16 +7,14 @@
 #include <optional>
 #include <vector>
 #include <qgsfeature.h>
-#include <qgsfeatureiterator.h>
 #include <qgsfeaturerequest.h>
 
 namespace LarkhillQgis {
 
-class DatabaseWatchdog;
 class DirectColumnReader;
+class FeatureFeed;
 class HostRow;
 class LayerTable;
-class ReadFailureWatch;
 
 /**
  * Rows of one request, read forward. It fetches only the attributes asked for
@@ -65,7 +63,11 @@ private:
   /** A search of a shapefile's text by value: finds its rows in the DBF file itself. */
   void searchDirectly();
   Ref<HostRow> next();
-  /** Reads the next feature; at the end, raises ComError when the read broke off. */
+  /**
+   * Reads the next feature; at the end, raises ComError when the read broke
+   * off. Raises ComError when a database sent nothing for the limit
+   * (DatabaseLimit), retries included.
+   */
   bool fetch(QgsFeature& feature);
 
   std::shared_ptr<LayerTable> mTable;
@@ -80,7 +82,8 @@ private:
   ValueMatch mMatch;
   /** True once the match compares every row. */
   bool mScanning = false;
-  QgsFeatureIterator mIterator;
+  /** The features of the request, read so that no wait on a database outlasts the limit. */
+  std::unique_ptr<FeatureFeed> mFeed;
   bool mOpened = false;
   /** Rows handed out, and features read from the iteration (the match may pass some over). */
   qint64 mReturned = 0;
@@ -91,10 +94,6 @@ private:
   std::optional<std::vector<qint64>> mFound;
   size_t mFoundNext = 0;
   bool mSearchTried = false;
-  /** Notices a read that a database provider broke off and ended as though complete. */
-  std::unique_ptr<ReadFailureWatch> mWatch;
-  /** Bounds each wait on a database server (made at the first read). */
-  std::unique_ptr<DatabaseWatchdog> mWatchdog;
 };
 
 } // namespace LarkhillQgis

@@ -34,14 +34,14 @@ std::function<void(const QString&, int32_t)>& highlightListener() {
 }
 } // namespace
 
-Ref<ILayer> HostLayers::wrap(QgsLayerTreeNode* node) {
+Ref<ILayer> HostLayers::wrap(QgsLayerTreeNode* node, const ReaderOptions& options) {
   if (QgsLayerTree::isGroup(node))
-    return std::make_shared<HostGroupLayer>(QgsLayerTree::toGroup(node));
+    return std::make_shared<HostGroupLayer>(QgsLayerTree::toGroup(node), options);
   if (QgsLayerTree::isLayer(node)) {
     QgsLayerTreeLayer* layerNode = QgsLayerTree::toLayer(node);
     auto* vector = qobject_cast<QgsVectorLayer*>(layerNode->layer());
     if (vector && vector->isValid() && vector->wkbType() != QgsWkbTypes::NoGeometry)
-      return std::make_shared<HostFeatureLayer>(layerNode->name(), vector);
+      return std::make_shared<HostFeatureLayer>(layerNode->name(), vector, options);
     return std::make_shared<HostOtherLayer>(layerNode->name());
   }
   HostErrors::raise(HostErrors::InvalidArgument,
@@ -73,13 +73,14 @@ Ref<ILayer> HostGroupLayer::Layer(int16_t index) {
   if (index < 0 || index >= children.size())
     HostErrors::raise(HostErrors::InvalidArgument,
                       QStringLiteral("There is no layer at position %1.").arg(index));
-  return HostLayers::wrap(children[index]);
+  return HostLayers::wrap(children[index], mReaderOptions);
 }
 
 // ---------------------------------------------------------------------------
 
-HostFeatureLayer::HostFeatureLayer(QString name, QgsVectorLayer* layer)
-    : mName(std::move(name)), mTable(std::make_shared<LayerTable>(layer)) {}
+HostFeatureLayer::HostFeatureLayer(QString name, QgsVectorLayer* layer,
+                                   const ReaderOptions& options)
+    : mName(std::move(name)), mTable(std::make_shared<LayerTable>(layer, options)) {}
 
 QgsVectorLayer* HostFeatureLayer::layer() const {
   return mTable->layer();
@@ -155,7 +156,7 @@ Ref<ILayer> HostMap::Layer(int32_t index) {
   if (index < 0 || index >= children.size())
     HostErrors::raise(HostErrors::InvalidArgument,
                       QStringLiteral("There is no layer at position %1.").arg(index));
-  return HostLayers::wrap(children[index]);
+  return HostLayers::wrap(children[index], mReaderOptions);
 }
 
 Ref<IEnvelope> HostMap::Extent() {

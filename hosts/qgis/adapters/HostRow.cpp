@@ -1,11 +1,11 @@
 #include "qgis/adapters/HostRow.h"
 
-#include "qgis/database/DatabaseWatchdog.h"
-#include "qgis/adapters/HostCursor.h"
 #include "qgis/common/HostErrors.h"
+#include "qgis/database/DatabaseLimit.h"
+#include "qgis/database/FeatureFeed.h"
+#include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostGeometry.h"
 #include "qgis/adapters/LayerTable.h"
-#include "qgis/database/ReadFailureWatch.h"
 
 #include <qgsvectorlayer.h>
 
@@ -30,18 +30,13 @@ void HostRow::fetchMissing(bool geometry) {
   if (!geometry && !mHasGeometry)
     request.setFlags(QgsFeatureRequest::NoGeometry);
   QgsFeature fresh;
-  const ReadFailureWatch watch;
-  DatabaseWatchdog watchdog(mTable->layer());
-  bool found = false;
-  {
-    const DatabaseWatchdog::Wait wait(watchdog);
-    found = mTable->layer()->getFeatures(request).nextFeature(fresh);
-  }
-  watchdog.check();
-  watch.check();
-  if (!found)
+  const QDeadlineTimer deadline = DatabaseLimit::deadline();
+  FeatureFeed feed(mTable->layer(), request);
+  if (!feed.next(fresh, deadline)) {
+    feed.check(deadline);
     HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("Feature %1 can no longer be read.").arg(mFeature.id()));
+  }
   mFeature = fresh;
   mHasGeometry = mHasGeometry || geometry;
   for (int i = 0; i < mFeature.attributes().size(); ++i)

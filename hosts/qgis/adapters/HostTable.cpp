@@ -5,6 +5,7 @@
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostFields.h"
 #include "qgis/adapters/LayerTable.h"
+#include "qgis/database/PgRowCount.h"
 
 #include <limits>
 #include <qgsvectorlayer.h>
@@ -32,8 +33,12 @@ int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
   mTable->forgetRows();
   const QString clause = whereClauseOf(filter);
   qint64 count = -1;
+  // QGIS asks a PostgreSQL server for the count without a time limit: the
+  // server is asked by a connection of the tool's own instead, or else the
+  // rows are counted as below, each wait bounded.
   if (clause.trimmed().isEmpty())
-    count = layer->featureCount();
+    count = layer->providerType() == QLatin1String("postgres") ? countRowsInDatabase(layer)
+                                                               : layer->featureCount();
   if (count < 0) {
     // Counted as a search gives the rows, so that the count and the search agree.
     QgsAttributeList needed;

@@ -43,7 +43,8 @@ bool isWholeNumberType(QVariant::Type type) {
          type == QVariant::ULongLong;
 }
 
-LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
+LayerTable::LayerTable(QgsVectorLayer* layer, const ReaderOptions& options)
+    : mLayer(layer), mReaderOptions(options) {
   const QgsFields attributes = layer->fields();
   // Any geometry column counts, also one of mixed or unknown kind that QGIS does not draw.
   const bool hasShape = layer->wkbType() != QgsWkbTypes::NoGeometry;
@@ -93,10 +94,13 @@ QgsVectorLayer* LayerTable::layer() const {
   if (!mLayer)
     HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("The layer has been removed from the map."));
-  if (!mLayer->isValid())
+  if (!mLayer->isValid()) {
+    const QString reason = HostErrors::layerError(*mLayer);
     HostErrors::raise(HostErrors::DataSourceUnavailable,
                       QStringLiteral("The data source of layer %1 is not available: %2")
-                          .arg(mLayer->name(), mLayer->error().summary()));
+                          .arg(mLayer->name(), reason.isEmpty() ? QStringLiteral("it cannot be read")
+                                                                : reason));
+  }
   return mLayer;
 }
 

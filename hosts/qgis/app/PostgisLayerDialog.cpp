@@ -1,5 +1,8 @@
 #include "PostgisLayerDialog.h"
 
+#include "qgis/common/HostErrors.h"
+#include "qgis/database/ReadFailureWatch.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -18,7 +21,17 @@
 
 namespace {
 const QString kProvider = QStringLiteral("postgres");
+
+/** The database of a data source as the user knows it: its name and server, or its service. */
+QString databaseOf(const QgsDataSourceUri& uri) {
+  if (!uri.service().isEmpty())
+    return PostgisLayerDialog::tr("the database of service \"%1\"").arg(uri.service());
+  QString server = uri.host().isEmpty() ? PostgisLayerDialog::tr("the local server") : uri.host();
+  if (!uri.port().isEmpty())
+    server += QLatin1Char(':') + uri.port();
+  return PostgisLayerDialog::tr("database \"%1\" on %2").arg(uri.database(), server);
 }
+} // namespace
 
 PostgisLayerDialog::PostgisLayerDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("postgisLayerDialog"));
@@ -121,21 +134,33 @@ QgsVectorLayer* PostgisLayerDialog::createLayer(QString& error) const {
             database->table(mSchemas->currentSchema(), table).geometryColumn());
       uri = tableUri.uri(false);
     } catch (const QgsProviderConnectionException& e) {
-      error = QStringLiteral("%1: %2").arg(connectionName, e.what());
+      error = tr("The table %1 of the connection \"%2\" cannot be opened: %3")
+                  .arg(table, connectionName,
+                       QgsDataSourceUri::removePassword(e.what()).simplified());
       return nullptr;
     }
   }
   const QgsDataSourceUri parsed(uri);
   const QString name = parsed.table().isEmpty() ? tr("PostGIS layer") : parsed.table();
+  // The provider tells why a layer cannot be opened only in QGIS's message log.
+  const LarkhillQgis::ReadFailureWatch reports;
   auto layer = std::make_unique<QgsVectorLayer>(uri, name, kProvider);
-  if (!layer->isValid()) {
-    error = QStringLiteral("%1: %2").arg(
-        parsed.table().isEmpty() ? QgsDataSourceUri::removePassword(uri) : name,
-        layer->error().summary().isEmpty() ? tr("the layer cannot be opened")
-                                           : layer->error().summary());
-    return nullptr;
-  }
-  return layer.release();
+  if (layer->isValid())
+    return layer.release();
+  QString reason = LarkhillQgis::HostErrors::layerError(*layer);
+  if (reason.isEmpty())
+    reason = reports.failure();
+  if (reason.isEmpty())
+    reason = tr("the server gave no reason");
+  // libpq and the provider break their reasons over several lines.
+  reason = reason.simplified();
+  const QString database = databaseOf(parsed);
+  error = parsed.table().isEmpty()
+              ? tr("No layer of %1 can be opened: %2").arg(database, reason)
+              : tr("The table %1 of %2 cannot be opened: %3")
+                    .arg(parsed.quotedTablename(), database, reason);
+  error = QgsDataSourceUri::removePassword(error);
+  return nullptr;
 }
 
 bool PostgisLayerDialog::saveConnection(QString& error) const {

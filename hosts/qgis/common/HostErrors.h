@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+class QgsMapLayer;
+
 namespace LarkhillQgis {
 
 /**
@@ -24,6 +26,8 @@ constexpr int32_t OidOutOfRange = -2147220900;
 
 /** Throws ComError with the number and text. */
 [[noreturn]] void raise(int32_t number, const QString& text);
+/** The error QGIS keeps for the layer, or empty text when it keeps none. */
+QString layerError(const QgsMapLayer& layer);
 } // namespace HostErrors
 
 } // namespace LarkhillQgis

@@ -1,6 +1,6 @@
 #include "qgis/database/DatabaseWatchdog.h"
 
-#include "qgis/common/HostErrors.h"
+#include "qgis/database/DatabaseLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,6 @@
 #include <netinet/in.h>
 #include <qgsdatasourceuri.h>
 #include <qgsproject.h>
-#include <qgssettings.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 #include <sys/socket.h>
@@ -22,7 +21,6 @@ namespace LarkhillQgis {
 
 namespace {
 
-constexpr int kDefaultLimitSeconds = 30;
 // How often the watching thread looks at the clock.
 constexpr auto kTick = std::chrono::milliseconds(100);
 
@@ -54,22 +52,6 @@ bool sameEndpoint(const QByteArray& known, const sockaddr_storage& peer) {
 }
 
 } // namespace
-
-int DatabaseWatchdog::limitSeconds() {
-  const int seconds = QgsSettings()
-                          .value(QStringLiteral("PostgreSQL/default_timeout"), kDefaultLimitSeconds,
-                                 QgsSettings::Providers)
-                          .toInt();
-  return seconds > 0 ? seconds : kDefaultLimitSeconds;
-}
-
-QString DatabaseWatchdog::timeoutText() {
-  return QStringLiteral("The database did not answer within %1 seconds.").arg(limitSeconds());
-}
-
-DatabaseWatchdog::DatabaseWatchdog(QgsVectorLayer* layer) {
-  addServerOf(layer);
-}
 
 DatabaseWatchdog::DatabaseWatchdog(const QgsProject& project) {
   const auto layers = project.mapLayers();
@@ -118,38 +100,14 @@ void DatabaseWatchdog::addServerOf(QgsVectorLayer* layer) {
   } else {
     return; // a service name: its address is the client library's to find
   }
-  // The limit is read from the settings with the first server to watch: a
-  // cursor on a file has none, and reading the settings would cost it more
-  // than its one-row search.
-  if (mServers.isEmpty())
-    mLimitMs = limitSeconds() * 1000;
   mServers.append(server);
 }
 
 void DatabaseWatchdog::arm() {
-  if (mServers.isEmpty())
+  if (mServers.isEmpty() || mThread.joinable())
     return;
-  if (mDepth++ == 0)
-    mDeadline.store(nowMs() + mLimitMs);
-  if (!mThread.joinable())
-    mThread = std::thread([this] { watch(); });
-}
-
-void DatabaseWatchdog::disarm() {
-  if (mServers.isEmpty() || mDepth == 0)
-    return;
-  if (--mDepth == 0)
-    mDeadline.store(0);
-}
-
-void DatabaseWatchdog::progress() {
-  if (mDepth > 0)
-    mDeadline.store(nowMs() + mLimitMs);
-}
-
-void DatabaseWatchdog::check() const {
-  if (fired())
-    HostErrors::raise(HostErrors::DataSourceUnavailable, timeoutText());
+  mDeadline.store(nowMs() + int64_t(DatabaseLimit::seconds()) * 1000);
+  mThread = std::thread([this] { watch(); });
 }
 
 void DatabaseWatchdog::watch() {
@@ -160,8 +118,7 @@ void DatabaseWatchdog::watch() {
     if (mStop || deadline == 0 || nowMs() < deadline)
       continue;
     // Past the limit: cut, and go on cutting the connections the client
-    // opens anew (it reconnects and retries) until the wait ends.
-    mFired.store(true);
+    // opens anew (it reconnects and retries) until the exit is done.
     cutConnections();
   }
 }

@@ -1,7 +1,5 @@
 #include "qgis/database/ReadFailureWatch.h"
 
-#include "qgis/common/HostErrors.h"
-
 #include <qgsapplication.h>
 #include <qgsmessagelog.h>
 
@@ -19,16 +17,22 @@ bool isReadFailure(const QString& tag, Qgis::MessageLevel level) {
 
 } // namespace
 
-ReadFailureWatch::ReadFailureWatch() {
+ReadFailureWatch::ReadFailureWatch() : mThread(std::this_thread::get_id()) {
   if (QgsMessageLog* log = QgsApplication::messageLog()) {
-    // Providers log from the thread that reads, which is this one: the
-    // connection is direct and the failure is known before the read returns.
+    // A provider logs from the thread that reads: the connection is direct,
+    // so the report is heard in that thread before its read returns. A report
+    // of another thread touches nothing of the watch, which its own thread
+    // may be deleting meanwhile.
     mConnection = QObject::connect(
         log,
         qOverload<const QString&, const QString&, Qgis::MessageLevel>(
             &QgsMessageLog::messageReceived),
-        [this](const QString& message, const QString& tag, Qgis::MessageLevel level) {
-          if (mFailure.isEmpty() && isReadFailure(tag, level))
+        [this, thread = mThread](const QString& message, const QString& tag,
+                                 Qgis::MessageLevel level) {
+          if (std::this_thread::get_id() != thread || !isReadFailure(tag, level))
+            return;
+          const std::lock_guard<std::mutex> lock(mMutex);
+          if (mFailure.isEmpty())
             mFailure = message.trimmed();
         });
   }
@@ -38,9 +42,14 @@ ReadFailureWatch::~ReadFailureWatch() {
   QObject::disconnect(mConnection);
 }
 
-void ReadFailureWatch::check() const {
-  if (!mFailure.isEmpty())
-    HostErrors::raise(HostErrors::DataSourceUnavailable, mFailure);
+QString ReadFailureWatch::failure() const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  return mFailure;
+}
+
+void ReadFailureWatch::forget() {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mFailure.clear();
 }
 
 } // namespace LarkhillQgis

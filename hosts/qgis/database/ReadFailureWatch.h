@@ -2,17 +2,19 @@
 
 #include <QMetaObject>
 #include <QString>
+#include <mutex>
+#include <thread>
 
 namespace LarkhillQgis {
 
 /**
- * Notices a data source that fails while the host reads from it. QGIS's
- * database providers report a read that broke off (the server went away, the
- * connection dropped) only to QGIS's message log and then end the feature
- * iteration as though every row had been read: a list would silently come up
- * short and a lookup would silently find nothing. A watch lives for one read;
- * check() raises DataSourceUnavailable, with the provider's own words, when
- * such a report arrived meanwhile.
+ * Notices a database that fails while QGIS reads from it. QGIS's PostgreSQL
+ * provider reports a read that broke off (the server went away, the
+ * connection dropped), and a layer it cannot open, only to QGIS's message
+ * log, and then ends the feature iteration as though every row had been
+ * read. A watch hears the provider's reports made by the thread that made the
+ * watch, for as long as it lives: another thread's reads (QGIS drawing the
+ * map, say) are not its business.
  */
 class ReadFailureWatch {
 public:
@@ -21,18 +23,18 @@ public:
   ReadFailureWatch(const ReadFailureWatch&) = delete;
   ReadFailureWatch& operator=(const ReadFailureWatch&) = delete;
 
-  /** Raises DataSourceUnavailable when a provider reported a failed read since the watch began. */
-  void check() const;
-  /** The first failure reported, or empty text. */
-  QString failure() const { return mFailure; }
+  /** The first failure reported, in the provider's words, or empty text. */
+  QString failure() const;
   /**
    * Forgets what was reported so far: a read that went on to succeed shows
    * that the provider recovered (it reconnects once after a lost connection).
    */
-  void forget() { mFailure.clear(); }
+  void forget();
 
 private:
   QMetaObject::Connection mConnection;
+  const std::thread::id mThread;
+  mutable std::mutex mMutex;
   QString mFailure;
 };
 

@@ -11,13 +11,14 @@
 
 namespace LarkhillQgis {
 
-std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* layer, int attribute) {
+std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* layer, int attribute,
+                                                             const ReaderOptions& options) {
   if (!allowed(layer, attribute))
     return nullptr;
   if (layer->providerType() == QLatin1String("ogr")) {
     // GeoPackage and shapefile columns are read from SQLite and the DBF file
     // themselves; other files, and those two where that is not sure, through GDAL.
-    if (auto gpkg = GpkgColumnReader::open(layer, attribute))
+    if (auto gpkg = GpkgColumnReader::open(layer, attribute, options))
       return gpkg;
     if (auto dbf = DbfColumnReader::open(layer, attribute))
       return dbf;
@@ -25,7 +26,7 @@ std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* lay
   }
   if (layer->providerType() == QLatin1String("postgres")) {
     // A large table is copied in two halves at once; others in one stream.
-    if (auto halves = PgParallelColumnReader::open(layer, attribute))
+    if (auto halves = PgParallelColumnReader::open(layer, attribute, options))
       return halves;
     return PgColumnReader::open(layer, attribute);
   }

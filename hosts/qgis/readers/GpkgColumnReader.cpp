@@ -14,9 +14,12 @@ namespace LarkhillQgis {
 
 namespace {
 
+/** The name as an SQL identifier, quoted by SQLite itself. */
 QString quoted(const QString& name) {
-  return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-         QLatin1Char('"');
+  char* sql = sqlite3_mprintf("\"%w\"", name.toUtf8().constData());
+  const QString result = QString::fromUtf8(sql);
+  sqlite3_free(sql);
+  return result;
 }
 
 /** A read-only connection of its own; none when the file cannot be opened. */
@@ -86,61 +89,65 @@ bool describe(const QString& path, QString& table, QString& fid, QString& column
   return found;
 }
 
-} // namespace
+/** The column's values over a range of feature ids, read over a connection of its own. */
+class RangeHalf : public HalvesColumnReader::Half {
+public:
+  ~RangeHalf() override {
+    sqlite3_finalize(mStatement);
+    sqlite3_close(mDb);
+  }
 
-int GpkgColumnReader::sThreads = 2;
+  /** The range read by `sql` (the ids from ?1 to ?2); none when it cannot be read. */
+  static std::unique_ptr<RangeHalf> open(const QString& path, const QString& sql, int64_t from,
+                                         int64_t to) {
+    auto range = std::make_unique<RangeHalf>();
+    range->mDb = openFile(path);
+    // A read straight through the table reads each page once: a small page
+    // cache does, and leaves little for the heap to keep after the load.
+    if (range->mDb)
+      sqlite3_exec(range->mDb, "PRAGMA cache_size = -64", nullptr, nullptr, nullptr);
+    if (!range->mDb || sqlite3_prepare_v2(range->mDb, sql.toUtf8().constData(), -1,
+                                          &range->mStatement, nullptr) != SQLITE_OK)
+      return nullptr;
+    sqlite3_bind_int64(range->mStatement, 1, from);
+    sqlite3_bind_int64(range->mStatement, 2, to);
+    return range;
+  }
 
-GpkgColumnReader::Range::~Range() {
-  sqlite3_finalize(statement);
-  sqlite3_close(db);
-}
-
-bool GpkgColumnReader::Range::read(int64_t max, TextBatch& texts, const std::atomic<bool>* stop) {
-  for (int64_t n = 0; n < max && !done; ++n) {
-    const int result = sqlite3_step(statement);
-    if (result == SQLITE_ROW) {
-      if (sqlite3_column_type(statement, 0) == SQLITE_NULL) {
+  bool read(int64_t max, TextBatch& texts, const std::atomic<bool>& stop) override {
+    for (int64_t n = 0; n < max && !mDone; ++n) {
+      const int result = sqlite3_step(mStatement);
+      if (result != SQLITE_ROW) {
+        mDone = true;
+        if (result != SQLITE_DONE)
+          HostErrors::raise(HostErrors::DataSourceUnavailable,
+                            QString::fromUtf8(sqlite3_errmsg(mDb)));
+        break;
+      }
+      if (sqlite3_column_type(mStatement, 0) == SQLITE_NULL) {
         texts.appendNull();
       } else {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        const int size = sqlite3_column_bytes(statement, 0);
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(mStatement, 0));
+        const int size = sqlite3_column_bytes(mStatement, 0);
         // GDAL takes the value as a C string: it ends at a zero byte.
         texts.append(bytes, strnlen(bytes, size_t(size)));
       }
-      if (stop && (n & 0xFFFF) == 0 && stop->load(std::memory_order_relaxed))
+      if ((n & 0xFFFF) == 0 && stop.load(std::memory_order_relaxed))
         return false;
-    } else {
-      done = true;
-      if (result != SQLITE_DONE)
-        error = QString::fromUtf8(sqlite3_errmsg(db));
     }
+    return !mDone;
   }
-  return !done && error.isEmpty();
-}
 
-std::unique_ptr<GpkgColumnReader::Range>
-GpkgColumnReader::openRange(const QString& path, const QString& sql, int64_t from, int64_t to) {
-  auto range = std::make_unique<Range>();
-  range->db = openFile(path);
-  // A read straight through the table reads each page once: a small page
-  // cache does, and leaves little for the heap to keep after the load.
-  if (range->db)
-    sqlite3_exec(range->db, "PRAGMA cache_size = -64", nullptr, nullptr, nullptr);
-  if (!range->db || sqlite3_prepare_v2(range->db, sql.toUtf8().constData(), -1, &range->statement,
-                                       nullptr) != SQLITE_OK)
-    return nullptr;
-  sqlite3_bind_int64(range->statement, 1, from);
-  sqlite3_bind_int64(range->statement, 2, to);
-  return range;
-}
+private:
+  sqlite3* mDb = nullptr;
+  sqlite3_stmt* mStatement = nullptr;
+  bool mDone = false;
+};
 
-GpkgColumnReader::~GpkgColumnReader() {
-  mStop = true;
-  if (mWorker.joinable())
-    mWorker.join();
-}
+} // namespace
 
-std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, int attribute) {
+std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, int attribute,
+                                                         const ReaderOptions& options) {
   if (!allowed(layer, attribute) || layer->providerType() != QLatin1String("ogr"))
     return nullptr;
   QgsVectorDataProvider* provider = layer->dataProvider();
@@ -153,7 +160,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, 
   if (path.isEmpty() || !QFileInfo(path).isFile())
     return nullptr;
   return open(path, parts.value(QStringLiteral("layerName")).toString(),
-              layer->fields().at(attribute).name(), sThreads);
+              layer->fields().at(attribute).name(), options.gpkgThreads);
 }
 
 std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
@@ -192,51 +199,20 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
   }
   const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
                           .arg(quoted(column), quoted(table), quoted(fid));
-  std::unique_ptr<GpkgColumnReader> reader(new GpkgColumnReader());
   // Small tables are read by one reader: a thread costs more than it saves.
   constexpr int64_t kSplitFrom = 50000;
   const bool split =
       threads > 1 && std::thread::hardware_concurrency() > 1 && high - low >= kSplitFrom;
   const int64_t middle = split ? low + (high - low) / 2 : high;
-  reader->mLower = openRange(path, sql, low, middle);
-  if (!reader->mLower)
+  std::unique_ptr<RangeHalf> lower = RangeHalf::open(path, sql, low, middle);
+  std::unique_ptr<RangeHalf> upper = split ? RangeHalf::open(path, sql, middle + 1, high) : nullptr;
+  if (!lower || (split && !upper))
     return nullptr;
-  if (split) {
-    reader->mUpper = openRange(path, sql, middle + 1, high);
-    if (!reader->mUpper)
-      return nullptr;
-    GpkgColumnReader* self = reader.get();
-    const size_t values = size_t(std::min<int64_t>(high - middle, 0x3FFFFFFF));
-    self->mUpperTexts.reserve(values, size_t(double(values) * (bytesPerValue + 1.0) * 1.25));
-    self->mWorker = std::thread([self] {
-      self->mUpper->read(std::numeric_limits<int64_t>::max(), self->mUpperTexts, &self->mStop);
-    });
-  }
+  const size_t values = split ? size_t(std::min<int64_t>(high - middle, 0x3FFFFFFF)) : 0;
+  std::unique_ptr<GpkgColumnReader> reader(new GpkgColumnReader());
+  reader->start(std::move(lower), std::move(upper), values,
+                size_t(double(values) * (bytesPerValue + 1.0) * 1.25));
   return reader;
-}
-
-void GpkgColumnReader::finishUpper() {
-  if (mWorker.joinable())
-    mWorker.join();
-  if (mUpper && !mUpper->error.isEmpty())
-    HostErrors::raise(HostErrors::DataSourceUnavailable, mUpper->error);
-  mUpperNext = 0;
-}
-
-bool GpkgColumnReader::next(int max, TextBatch& texts) {
-  texts.clear();
-  if (!mLower->done) {
-    mLower->read(max, texts);
-    if (!mLower->error.isEmpty())
-      HostErrors::raise(HostErrors::DataSourceUnavailable, mLower->error);
-    if (texts.size() >= max || !mUpper)
-      return !texts.isEmpty();
-  }
-  if (!mUpper)
-    return false;
-  if (mUpperNext < 0)
-    finishUpper();
-  return TextBatch::handOver(mUpperTexts, mUpperNext, texts, max);
 }
 
 } // namespace LarkhillQgis

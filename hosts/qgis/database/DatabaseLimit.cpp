@@ -1,0 +1,35 @@
+#include "qgis/database/DatabaseLimit.h"
+
+#include <qgssettings.h>
+
+namespace LarkhillQgis {
+
+namespace DatabaseLimit {
+
+namespace {
+constexpr int kDefaultSeconds = 30;
+}
+
+int seconds() {
+  const int value = QgsSettings()
+                        .value(QStringLiteral("PostgreSQL/default_timeout"), kDefaultSeconds,
+                               QgsSettings::Providers)
+                        .toInt();
+  return value > 0 ? value : kDefaultSeconds;
+}
+
+QDeadlineTimer deadline() {
+  return QDeadlineTimer(qint64(seconds()) * 1000);
+}
+
+QString timeoutText() {
+  return QStringLiteral("The database did not answer within %1 seconds.").arg(seconds());
+}
+
+QString closedText() {
+  return QStringLiteral("The connection to the database was closed.");
+}
+
+} // namespace DatabaseLimit
+
+} // namespace LarkhillQgis

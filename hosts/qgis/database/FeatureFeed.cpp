@@ -1,0 +1,132 @@
+#include "qgis/database/FeatureFeed.h"
+
+#include "qgis/common/HostErrors.h"
+#include "qgis/database/DatabaseLimit.h"
+#include "qgis/database/PgConnection.h"
+#include "qgis/database/ReadFailureWatch.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <qgsdatasourceuri.h>
+#include <qgsfeedback.h>
+#include <qgsvectordataprovider.h>
+#include <qgsvectorlayer.h>
+#include <qgsvectorlayerfeatureiterator.h>
+
+namespace LarkhillQgis {
+
+namespace {
+// The features the reading thread may hold ready before the caller takes them.
+constexpr size_t kQueued = 1024;
+} // namespace
+
+struct FeatureFeed::Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<QgsFeature> features;
+  bool ended = false;
+  bool givenUp = false;
+  QString failure;
+  QgsFeedback feedback;
+
+  /** The reading thread: reads the request from the source until the end or until given up. */
+  void read(std::unique_ptr<QgsAbstractFeatureSource> source, const QgsFeatureRequest& request);
+};
+
+void FeatureFeed::Shared::read(std::unique_ptr<QgsAbstractFeatureSource> source,
+                               const QgsFeatureRequest& request) {
+  QString failed;
+  {
+    ReadFailureWatch watch;
+    QgsFeatureIterator iterator = source->getFeatures(request);
+    QgsFeature feature;
+    while (iterator.nextFeature(feature)) {
+      // A provider that reconnected and read on has recovered from what it reported.
+      watch.forget();
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [this] { return givenUp || features.size() < kQueued; });
+      if (givenUp)
+        break;
+      features.push_back(feature);
+      changed.notify_all();
+    }
+    failed = watch.failure();
+  }
+  source.reset();
+  const std::lock_guard<std::mutex> lock(mutex);
+  ended = true;
+  failure = failed;
+  changed.notify_all();
+}
+
+FeatureFeed::FeatureFeed(QgsVectorLayer* layer, QgsFeatureRequest request) {
+  if (layer->providerType() != QLatin1String("postgres") || !layer->dataProvider()) {
+    mIterator = layer->getFeatures(request);
+    return;
+  }
+  mSource = layer->dataProvider()->dataSourceUri();
+  mShared = std::make_shared<Shared>();
+  // A pool with no connection free ends the read without a word: it waits
+  // longer than the caller, who has given up and said why by then.
+  request.setTimeout(2 * DatabaseLimit::seconds() * 1000);
+  request.setRequestMayBeNested(true);
+  request.setFeedback(&mShared->feedback);
+  // The snapshot is made here, in the layer's thread; the reading thread needs nothing else.
+  std::unique_ptr<QgsAbstractFeatureSource> source =
+      std::make_unique<QgsVectorLayerFeatureSource>(layer);
+  std::thread([shared = mShared, source = std::move(source), request]() mutable {
+    shared->read(std::move(source), request);
+  }).detach();
+}
+
+FeatureFeed::~FeatureFeed() {
+  if (!mShared)
+    return;
+  {
+    const std::lock_guard<std::mutex> lock(mShared->mutex);
+    mShared->givenUp = true;
+    mShared->changed.notify_all();
+  }
+  mShared->feedback.cancel();
+}
+
+bool FeatureFeed::next(QgsFeature& feature, const QDeadlineTimer& deadline) {
+  if (!mShared)
+    return mIterator.nextFeature(feature);
+  std::unique_lock<std::mutex> lock(mShared->mutex);
+  const bool ready = mShared->changed.wait_for(
+      lock, std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime())),
+      [this] { return !mShared->features.empty() || mShared->ended; });
+  if (!ready)
+    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::timeoutText());
+  if (mShared->features.empty())
+    return false;
+  feature = std::move(mShared->features.front());
+  mShared->features.pop_front();
+  mShared->changed.notify_all();
+  return true;
+}
+
+QString FeatureFeed::failure() const {
+  if (!mShared)
+    return QString();
+  const std::lock_guard<std::mutex> lock(mShared->mutex);
+  return mShared->failure;
+}
+
+void FeatureFeed::check(const QDeadlineTimer& deadline) const {
+  const QString failed = failure();
+  if (failed.isEmpty())
+    return;
+  // The provider's words tell what broke, not whether the server is still
+  // there: one that takes no connection any more closed the read's.
+  const int left = int(std::max<qint64>(1, deadline.remainingTime()));
+  if (!PgConnection::open(QgsDataSourceUri(mSource), left))
+    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::closedText());
+  HostErrors::raise(HostErrors::DataSourceUnavailable, failed);
+}
+
+} // namespace LarkhillQgis

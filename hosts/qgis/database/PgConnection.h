@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <memory>
+
+struct pg_conn;
+struct pg_result;
+class QgsDataSourceUri;
+
+namespace LarkhillQgis {
+
+/**
+ * Waits until the socket is ready for the poll events or `limitMs` has
+ * passed, going on when a signal interrupts the wait: above 0 when ready, 0
+ * when the time ran out, below 0 when the wait failed.
+ */
+int waitForSocket(int socket, short events, int limitMs);
+
+/**
+ * A connection of the tool's own to a PostgreSQL server, with the settings of
+ * a layer's data source and client encoding UTF-8 (as QGIS reads the layer).
+ *
+ * Every wait on the server is bounded by the host's database limit
+ * (DatabaseLimit::seconds), and the server itself ends a statement of this
+ * connection that runs, or waits for a lock, longer than the limit (a COPY's
+ * stream of rows excepted), so that nothing the tool gave up on goes on
+ * running there. Texts and names go into SQL only through libpq's escaping on
+ * this connection, which knows the server's settings
+ * (standard_conforming_strings among them). The connection closes with the
+ * object: the tool's time limit ends no connection but its own.
+ */
+class PgConnection {
+public:
+  /**
+   * A connection with the data source's settings, or none when the server
+   * refuses it (wrong password, no such database, nothing listening).
+   * Raises DataSourceUnavailable (DatabaseLimit::timeoutText) when the server
+   * does not answer within `connectMs`, by default the limit.
+   */
+  static std::unique_ptr<PgConnection> open(const QgsDataSourceUri& uri, int connectMs = 0);
+  ~PgConnection();
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  /** The text as an SQL string literal; raises InvalidArgument when it cannot be one. */
+  QString literal(const QString& text) const;
+  /** The name as an SQL identifier; raises InvalidArgument when it cannot be one. */
+  QString identifier(const QString& name) const;
+  /** The data source's table as SQL names it: its schema and table, each an identifier. */
+  QString table(const QgsDataSourceUri& uri) const;
+
+  /**
+   * Runs SQL (statements separated by semicolons) and waits for the answer.
+   * True when every statement succeeded; `value`, when given, receives the
+   * first value of the last rows returned (empty text when there were none).
+   * A COPY ... TO STDOUT ends the run where its rows begin (see copyRow).
+   * False when the server refused a statement (error() says why). Raises
+   * DataSourceUnavailable when the server did not answer within the limit or
+   * ended the statement on it (DatabaseLimit::timeoutText), or when the
+   * connection closed (DatabaseLimit::closedText).
+   */
+  bool run(const QString& sql, QString* value = nullptr);
+  /**
+   * Starts a COPY of the query's rows TO STDOUT. The statement as a whole has
+   * no time limit, as its rows come for as long as there are rows; each wait
+   * for more is bounded. False when the server refused it; raises as run().
+   */
+  bool copy(const QString& query);
+  /**
+   * The next row of the COPY, without its line end, valid until the next
+   * call; false after the last. Raises as run() does, and with the server's
+   * words when it broke the COPY off.
+   */
+  bool copyRow(const char*& row, size_t& size);
+  /** The server's reason for the last statement it refused. */
+  QString error() const { return mError; }
+
+private:
+  PgConnection(pg_conn* connection, int limitMs);
+  /** Waits within the limit until the server sends more, and takes it in; raises as run(). */
+  void waitForServer();
+  using Result = std::unique_ptr<pg_result, void (*)(pg_result*)>;
+  /** Waits for the next result of the statement sent; none after the last. */
+  Result nextResult();
+  /**
+   * For a statement the server did not carry out: raises when the server
+   * ended it on the time limit or closed the connection, else keeps its
+   * reason in mError.
+   */
+  void refused(const pg_result* result);
+  /** Raises for a broken exchange: closedText when the connection closed, else `what` and libpq's words. */
+  [[noreturn]] void raiseBroken(const QString& what) const;
+
+  pg_conn* mConnection;
+  int mLimitMs;
+  char* mRow = nullptr;
+  QString mError;
+};
+
+} // namespace LarkhillQgis
