@@ -8,6 +8,7 @@
 #include "platform/ComError.h"
 #include "qgis/readers/DirectColumnReader.h"
 #include "qgis/common/HostErrors.h"
+#include "qgis/database/DatabaseLimit.h"
 #include "qgis/readers/PgColumnReader.h"
 #include "qgis/readers/PgParallelColumnReader.h"
 #include "support/TableTexts.h"
@@ -122,43 +123,73 @@ TEST_F(PgBulkTextTest, ATableOfManyPagesIsCopiedInTwoHalvesInTheOrderOfOneCopy) 
 
 // A column the server reads from its index alone is split at the middle value
 // of its statistics: the halves come in the index's order, as one COPY's do.
-TEST_F(PgBulkTextTest, AnIndexedColumnIsCopiedInTwoHalvesSplitByValue) {
-  // Wide rows make the index the smaller read; every ID holds an apostrophe,
-  // so the middle value does too.
-  QString error = PgServer::exec(QStringLiteral(
-      "DROP TABLE IF EXISTS bulk_keys; "
-      "CREATE TABLE bulk_keys AS SELECT n AS fid, CASE WHEN n % 89 = 0 THEN E'tab\\t''' || n "
-      "ELSE 'P''' || (n * 7919 % 3000) END AS pin, repeat('o', 1800) AS owner, "
-      "ST_MakeEnvelope(n, 0, n + 1, 1, 3857)::geometry(Polygon, 3857) AS geom "
-      "FROM generate_series(1, 3000) AS n; "
-      "ALTER TABLE bulk_keys ADD PRIMARY KEY (fid); "
-      "ALTER TABLE bulk_keys ALTER pin SET NOT NULL; "
-      "CREATE INDEX bulk_keys_pin ON bulk_keys (pin)"));
-  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-  // The server reads a column from an index alone only over pages marked
-  // all-visible; here the first vacuum of the new table leaves them unmarked
-  // and the second marks them.
-  for (const char* vacuum : {"VACUUM (FREEZE, ANALYZE) bulk_keys", "VACUUM bulk_keys"}) {
-    error = PgServer::exec(QString::fromLatin1(vacuum));
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+class PgSplitByValueTest : public PgBulkTextTest {
+protected:
+  void TearDown() override {
+    PgServer::exec(QStringLiteral("ALTER DATABASE larkhill RESET standard_conforming_strings"));
+    PgBulkTextTest::TearDown();
   }
-  QgsVectorLayer* keys =
-      mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_keys")), QStringLiteral("Keys"));
-  ASSERT_TRUE(keys && keys->isValid());
-  const auto halves =
-      PgParallelColumnReader::open(keys, keys->fields().indexOf("pin"), kSplitSmallTables);
-  ASSERT_TRUE(halves);
-  Texts split;
-  TextBatch batch;
-  while (halves->next(500, batch))
-    for (int i = 0; i < batch.size(); ++i)
-      split.push_back(std::string(batch.text(i)));
-  Texts ordered;
-  for (const QString& pin :
-       PgServer::column(QStringLiteral("SELECT pin FROM bulk_keys ORDER BY pin")))
-    ordered.push_back(pin.toStdString());
-  ASSERT_EQ(ordered.size(), 3000u);
-  EXPECT_EQ(split, ordered);
+  /**
+   * Makes bulk_keys with 3,000 IDs, each the text `prefix` (SQL) and a
+   * number, and expects its halves to come in the order of its index.
+   */
+  void expectHalvesInIndexOrder(const QString& prefix) {
+    // Wide rows make the index the smaller read.
+    QString error = PgServer::exec(
+        QStringLiteral("DROP TABLE IF EXISTS bulk_keys; "
+                       "CREATE TABLE bulk_keys AS SELECT n AS fid, %1 || (n * 7919 % 3000) AS pin, "
+                       "repeat('o', 1800) AS owner, "
+                       "ST_MakeEnvelope(n, 0, n + 1, 1, 3857)::geometry(Polygon, 3857) AS geom "
+                       "FROM generate_series(1, 3000) AS n; "
+                       "ALTER TABLE bulk_keys ADD PRIMARY KEY (fid); "
+                       "ALTER TABLE bulk_keys ALTER pin SET NOT NULL; "
+                       "CREATE INDEX bulk_keys_pin ON bulk_keys (pin)")
+            .arg(prefix));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    // The server reads a column from an index alone only over pages marked
+    // all-visible; here the first vacuum of the new table leaves them unmarked
+    // and the second marks them.
+    for (const char* vacuum : {"VACUUM (FREEZE, ANALYZE) bulk_keys", "VACUUM bulk_keys"}) {
+      error = PgServer::exec(QString::fromLatin1(vacuum));
+      ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+    QgsVectorLayer* keys =
+        mHost.addLayer(PgServer::layerSource(QStringLiteral("bulk_keys")), QStringLiteral("Keys"));
+    ASSERT_TRUE(keys && keys->isValid());
+    const auto halves =
+        PgParallelColumnReader::open(keys, keys->fields().indexOf("pin"), kSplitSmallTables);
+    ASSERT_TRUE(halves);
+    Texts split;
+    TextBatch batch;
+    while (halves->next(500, batch))
+      for (int i = 0; i < batch.size(); ++i)
+        split.push_back(std::string(batch.text(i)));
+    Texts ordered;
+    for (const QString& pin :
+         PgServer::column(QStringLiteral("SELECT pin FROM bulk_keys ORDER BY pin")))
+      ordered.push_back(pin.toStdString());
+    ASSERT_EQ(ordered.size(), 3000u);
+    EXPECT_EQ(split, ordered);
+  }
+};
+
+TEST_F(PgSplitByValueTest, AnIndexedColumnIsCopiedInTwoHalvesSplitByValue) {
+  // Every ID holds an apostrophe, so the middle value does too.
+  expectHalvesInIndexOrder(QStringLiteral("'P'''"));
+}
+
+// The middle value is the table's data: on a server that reads backslashes in
+// strings as escapes, an ID that tries to end the SQL literal it goes into is
+// still only a value, and nothing runs but the COPY.
+TEST_F(PgSplitByValueTest, AMiddleValueThatTriesToEndItsLiteralIsOnlyAValue) {
+  const QString error = PgServer::exec(QStringLiteral(
+      "DROP TABLE IF EXISTS injected; "
+      "ALTER DATABASE larkhill SET standard_conforming_strings = off"));
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  expectHalvesInIndexOrder(
+      QStringLiteral("$$M\\') TO STDOUT; COMMIT; CREATE TABLE injected AS SELECT 1; --$$"));
+  EXPECT_EQ(PgServer::column(QStringLiteral("SELECT to_regclass('injected') IS NULL")),
+            QStringList{QStringLiteral("t")});
 }
 
 TEST_F(PgBulkTextTest, EditsAndSubsetFiltersAreReadThroughQgis) {
@@ -205,6 +236,7 @@ TEST_F(PgBulkTextTest, AServerThatStopsDuringTheCopyIsAFailureNotAShortList) {
     ADD_FAILURE() << "the read ended as though complete after " << read << " rows";
   } catch (const ComError& failure) {
     EXPECT_EQ(failure.number(), HostErrors::DataSourceUnavailable);
+    EXPECT_EQ(failure.description().toStdString(), DatabaseLimit::closedText().toStdString());
     EXPECT_LT(read, 600000);
   }
 }

@@ -13,6 +13,7 @@
 #include "errors/ErrorHandling.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "mapdata/RecordingList.h"
+#include "qgis/database/DatabaseLimit.h"
 #include "search/SortedListModel.h"
 #include "search/frmMain.h"
 #include "support/Fixtures.h"
@@ -24,6 +25,7 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <functional>
+#include <libpq-fe.h>
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
@@ -155,6 +157,8 @@ TEST_F(PgFaultTest, ServerStoppedWhileTheListLoadsEndsInTheReportAndKeepsWhatWas
                                               QStringLiteral("parcel_id"), list, nullptr);
   EXPECT_TRUE(mServerDown);
   EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
+  EXPECT_TRUE(mMessages.texts.value(0).contains(DatabaseLimit::closedText()))
+      << mMessages.texts.value(0).toStdString();
   EXPECT_GT(list.items.size(), 0);
   EXPECT_LT(list.items.size(), kBigParcels);
   EXPECT_GE(bar->hides, 1);
@@ -185,6 +189,8 @@ TEST_F(PgFaultTest, ServerStoppedBeforeAClickEndsInTheReportAndTheNextClickWorks
                                                      QStringLiteral("000-0043")));
   EXPECT_LT(clock.elapsed(), 20000);
   EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
+  EXPECT_TRUE(mMessages.texts.value(0).contains(DatabaseLimit::closedText()))
+      << mMessages.texts.value(0).toStdString();
 
   serverUp();
   mMessages.texts.clear();
@@ -253,6 +259,51 @@ TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
                                               QStringLiteral("parcel_id"), again, nullptr);
   EXPECT_EQ(again.items.size(), kBigParcels);
   EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
+
+// The limit ends the tool's own waits and no other connection of the
+// process, such as QGIS's own or another plugin's: one that holds the
+// parcels' table locked and runs a long statement meanwhile keeps running
+// while the tool's reads, held up by the lock, give up.
+TEST_F(PgFaultTest, TheLimitEndsTheToolsWaitsAndNoOtherConnectionOfTheProcess) {
+  PGconn* other = PQconnectdb(PgServer::conninfo().toUtf8().constData());
+  ASSERT_EQ(PQstatus(other), CONNECTION_OK);
+  PQclear(PQexec(other, "BEGIN; LOCK TABLE parcels_big IN ACCESS EXCLUSIVE MODE"));
+  ASSERT_TRUE(PQsendQuery(other, "SELECT pg_sleep(60)"));
+
+  const QString timedOut =
+      QStringLiteral("did not answer within %1 seconds").arg(kConnectTimeoutSeconds);
+  // The whole table on the tool's own connections, then a click through QGIS.
+  RecordingList list;
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
+                                              QStringLiteral("parcel_id"), list, nullptr);
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
+  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
+      << mMessages.texts.value(0).toStdString();
+  mMessages.texts.clear();
+  auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
+  ASSERT_TRUE(layer);
+  EXPECT_FALSE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
+                                                     QStringLiteral("000-0043")));
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
+  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
+      << mMessages.texts.value(0).toStdString();
+
+  // The other connection still sleeps, and ends its sleep when it is cancelled.
+  EXPECT_TRUE(PQconsumeInput(other)) << PQerrorMessage(other);
+  EXPECT_TRUE(PQisBusy(other));
+  char reason[256];
+  PGcancel* cancel = PQgetCancel(other);
+  EXPECT_TRUE(PQcancel(cancel, reason, sizeof reason)) << reason;
+  PQfreeCancel(cancel);
+  PGresult* slept = PQgetResult(other);
+  EXPECT_STREQ(PQresultErrorField(slept, PG_DIAG_SQLSTATE), "57014") << PQerrorMessage(other);
+  PQclear(slept);
+  while (PGresult* rest = PQgetResult(other))
+    PQclear(rest);
+  PQclear(PQexec(other, "ROLLBACK"));
+  EXPECT_EQ(PQstatus(other), CONNECTION_OK);
+  PQfinish(other);
 }
 
 TEST_F(PgFaultTest, AWrongConnectionOrAMissingTableFailsQuicklyAndIsNeverListed) {
