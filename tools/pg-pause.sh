@@ -2,13 +2,15 @@
 # Takes the test server down and brings it back, keeping its data, so that
 # tests can see what the component does when its database goes away; or
 # pauses its processes (SIGSTOP by process id) and lets them go on, as a
-# server that stops answering without closing its connections.
+# server that stops answering without closing its connections; or kills its
+# postmaster outright (SIGKILL), as a crash would, after which "up" starts it
+# again.
 #
-#   tools/pg-pause.sh <state-dir> down|up|freeze|thaw
+#   tools/pg-pause.sh <state-dir> down|up|freeze|thaw|kill
 set -euo pipefail
 
-STATE=${1:?usage: pg-pause.sh <state-dir> down|up|freeze|thaw}
-WHAT=${2:?usage: pg-pause.sh <state-dir> down|up|freeze|thaw}
+STATE=${1:?usage: pg-pause.sh <state-dir> down|up|freeze|thaw|kill}
+WHAT=${2:?usage: pg-pause.sh <state-dir> down|up|freeze|thaw|kill}
 PGBIN=${LARKHILL_PGBIN:-/usr/lib/postgresql/15/bin}
 DATA=$(cat "$STATE/datadir")
 
@@ -37,8 +39,20 @@ case "$WHAT" in
       kill -CONT "$PM"
     fi
     ;;
+  kill)
+    PM=$(head -1 "$DATA/db/postmaster.pid")
+    KIDS=$(pgrep -P "$PM" | tr '\n' ' ')
+    kill -KILL "$PM"
+    # Its processes notice and end, closing their connections; the next start needs them gone.
+    for _ in $(seq 100); do
+      alive=0
+      for pid in $PM $KIDS; do [ -d "/proc/$pid" ] && alive=1; done
+      [ "$alive" -eq 0 ] && break
+      sleep 0.1
+    done
+    ;;
   *)
-    echo "pg-pause: say down, up, freeze or thaw" >&2
+    echo "pg-pause: say down, up, freeze, thaw or kill" >&2
     exit 2
     ;;
 esac

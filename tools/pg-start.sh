@@ -7,7 +7,9 @@
 # 127.0.0.1 only, on the given port or else on the first free port from 55432
 # on (several builds may run their tests at once), with trust authentication
 # for the superuser "postgres", and holds one database "larkhill" with the
-# postgis extension. <state-dir> receives:
+# postgis extension. One more login, "larkhill_login" with the password
+# "larkhill", has its password checked, for tests of a wrong password.
+# <state-dir> receives:
 #   datadir    the path of the data folder (tools/pg-stop.sh reads it)
 #   conninfo   a libpq connection string for the database
 #   env        shell assignments PGHOST, PGPORT, PGUSER, PGDATABASE
@@ -63,6 +65,7 @@ shared_buffers = 64MB
 max_connections = 40
 EOF
 cp "$DATA/db/postgresql.conf" "$DATA/postgresql.conf.base"
+sed -i '1i host all larkhill_login 127.0.0.1/32 scram-sha-256' "$DATA/db/pg_hba.conf"
 
 port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
@@ -99,6 +102,7 @@ ln -sf "$LOG" "$STATE/server.log"
 PSQL=(psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$PORT" -U postgres)
 "${PSQL[@]}" -d postgres -c "CREATE DATABASE $DB"
 "${PSQL[@]}" -d "$DB" -c "CREATE EXTENSION postgis"
+"${PSQL[@]}" -d "$DB" -c "CREATE ROLE larkhill_login LOGIN PASSWORD 'larkhill'"
 
 echo "host=127.0.0.1 port=$PORT dbname=$DB user=postgres connect_timeout=5" >"$STATE/conninfo"
 cat >"$STATE/env" <<EOF

@@ -2,12 +2,13 @@
 # The whole parcel search on PostGIS through the map application's scripted
 # session: configure, list, "Go", click an entry, zoom; a text and an integer
 # ID, on the table with the btree ID index and on the one without; a table
-# added through the File menu. Then
+# added through the File menu, and tables it cannot open. Then
 # projects whose layer has a wrong connection or a missing table: the
 # application says so, in bounded time, and the search still works on the
 # layers that open. Then an ID that two parcels share: the first is marked
-# and the status bar counts them. Last, a server that stops answering while
-# the list loads and before a click.
+# and the status bar counts them. Last, a server that stops answering, and
+# one whose postmaster is killed, while the list loads, at its row count and
+# before a click.
 #
 #   app_session_test.sh <larkhill-map> <larkhill-sample>
 set -uo pipefail
@@ -119,11 +120,34 @@ expect_line added-tables "(LarkhillParcelSearch): 2000 entries, selected: none"
 grep -q "^MESSAGE BOX: Choose\|^SCRIPT ERROR" "$WORK/added-tables.out" && fail "added-tables: a table was not added"
 [ "$fails" -eq "$before" ] && echo "ok: added-tables (${seconds}s)"
 
+# Tables File > Add PostGIS Layer cannot open: a missing table, a wrong
+# password, a server that refuses the connection. Each is said in a message
+# that names the database and the reason, and the application goes on.
+BAD=$(echo "$CONN" | sed 's/port=[0-9]*/port=1/')
+WRONG=$(echo "$CONN" | sed 's/user=postgres/user=larkhill_login password=wrong/')
+before=$fails
+session unopened-tables "$WORK/parcels.qgs" "press Add PostGIS Layer
+type postgisLayerDialog/uri $CONN table=\"public\".\"no_such_table\" (geom)
+click postgisLayerDialog/ok
+press Add PostGIS Layer
+type postgisLayerDialog/uri $WRONG table=\"public\".\"parcels_idx\" (geom)
+click postgisLayerDialog/ok
+press Add PostGIS Layer
+type postgisLayerDialog/uri $BAD table=\"public\".\"parcels_idx\" (geom)
+click postgisLayerDialog/ok"
+SERVER=$(sed -n 's/.*host=\([^ ]*\).*port=\([0-9]*\).*/\1:\2/p' <<<"$CONN")
+expect_line unopened-tables "MESSAGE BOX: The table \"public\".\"no_such_table\" of database \"larkhill\" on $SERVER cannot be opened: "
+grep -F "no_such_table" "$WORK/unopened-tables.out" | grep -q "does not exist" || fail "unopened-tables: no reason for the missing table"
+expect_line unopened-tables "MESSAGE BOX: The table \"public\".\"parcels_idx\" of database \"larkhill\" on $SERVER cannot be opened: "
+grep -q "^MESSAGE BOX: .*password authentication failed" "$WORK/unopened-tables.out" || fail "unopened-tables: no reason for the wrong password"
+grep -q "^MESSAGE BOX: The table .* on 127.0.0.1:1 cannot be opened: ." "$WORK/unopened-tables.out" || fail "unopened-tables: no message for the refused connection"
+expect_line unopened-tables "End of script."
+[ "$fails" -eq "$before" ] && echo "ok: unopened-tables (${seconds}s)"
+
 # A layer the application cannot open: a refused connection, a missing table
 # and a server that takes the connection and never answers. Each is named in a
 # clear message, in bounded time (the application gives a connection attempt
 # 10 seconds); the other layer still works.
-BAD=$(echo "$CONN" | sed 's/port=[0-9]*/port=1/')
 "$PY" -c '
 import socket, sys, time
 s = socket.socket()
@@ -171,27 +195,34 @@ expect_line shared "HIGHLIGHT: Parcels feature $(first_fid 01-000-0051)"
 [ "$(grep -c '^MESSAGE BOX' "$WORK/shared.out")" -eq 1 ] || fail "shared: a message box besides the first"
 [ "$fails" -eq "$before" ] && echo "ok: shared (${seconds}s)"
 
-# A server that stops answering: a relay in front of it pauses the server's
-# processes (SIGSTOP by process id) when the list's query or the click's query
-# goes out. Each wait ends in the tool's error report within the limit (QGIS's
-# PostgreSQL timeout setting, 3 seconds here) plus 5 s, and the application
-# then exits, although a map drawing waits on the paused server too.
+# A server that stops answering, and one whose postmaster is killed: a relay
+# in front of it pauses the server's processes (SIGSTOP by process id), or
+# kills its postmaster, when the list's query, its row count or the click's
+# query goes out. Each wait ends within the limit (QGIS's PostgreSQL timeout
+# setting, 3 seconds here) plus 5 s in the tool's error report of 19 lines,
+# which says that the database did not answer or that the connection was
+# closed, and the application then exits, although a map drawing waits on the
+# paused server too.
 LIMIT=3
 SERVER_PORT=$(sed -n 's/.*port=\([0-9]*\).*/\1/p' <<<"$CONN")
 RELAY_PID=
-thaw() {
+restore() { # the server as it was: going on again, or started again after a kill
   [ -n "$RELAY_PID" ] && kill "$RELAY_PID" 2>/dev/null
   RELAY_PID=
-  "$LARKHILL_TOOLS/pg-pause.sh" "$LARKHILL_PG_STATE" thaw
+  if [ -n "$(pgrep -F "$(cat "$LARKHILL_PG_STATE/datadir")/db/postmaster.pid" 2>/dev/null)" ]; then
+    "$LARKHILL_TOOLS/pg-pause.sh" "$LARKHILL_PG_STATE" thaw
+  else
+    "$LARKHILL_TOOLS/pg-pause.sh" "$LARKHILL_PG_STATE" up
+  fi
 }
-trap 'thaw; [ -n "$SILENT_PID" ] && kill "$SILENT_PID" 2>/dev/null; rm -rf "$WORK"' EXIT
+trap 'restore; [ -n "$SILENT_PID" ] && kill "$SILENT_PID" 2>/dev/null; rm -rf "$WORK"' EXIT
 at() { # <name> <text>: the time in ms of the first transcript line holding the text
   grep -m1 -F -- "$2" "$WORK/$1.out" | cut -d' ' -f1
 }
-paused_session() { # <name> <cue> <script text>
-  local name=$1 cue=$2 port
+cut_session() { # <name> <freeze|kill> <cue> <script text>
+  local name=$1 how=$2 cue=$3 port
   "$PY" "$HERE/pausing_proxy.py" "$SERVER_PORT" "$cue" "$LARKHILL_TOOLS/pg-pause.sh" \
-    "$LARKHILL_PG_STATE" freeze >"$WORK/$name.relay" &
+    "$LARKHILL_PG_STATE" "$how" >"$WORK/$name.relay" &
   RELAY_PID=$!
   for _ in $(seq 50); do [ -s "$WORK/$name.relay" ] && break; sleep 0.1; done
   port=$(head -1 "$WORK/$name.relay")
@@ -200,17 +231,26 @@ paused_session() { # <name> <cue> <script text>
   mkdir -p "$WORK/$name/data/LarkhillGIS/LarkhillParcelSearch" "$settings"
   printf '"Parcels"\r\n"parcel_id"\r\n' >"$WORK/$name/data/LarkhillGIS/LarkhillParcelSearch/config"
   printf '[providers]\nPostgreSQL\\default_timeout=%s\n' "$LIMIT" >"$settings/larkhill-map.ini"
-  printf '%s\n' "$3" >"$WORK/$name.script"
+  printf '%s\n' "$4" >"$WORK/$name.script"
   # Each transcript line is stamped with the time it came, in ms.
   XDG_DATA_HOME=$WORK/$name/data XDG_CONFIG_HOME=$WORK/$name/config QT_QPA_PLATFORM=offscreen LARKHILL_SCRIPT_KEEP_CONFIG=1 \
     timeout -k 5 120 "$MAP" --script "$WORK/$name.script" "$WORK/$name.qgs" 2>"$WORK/$name.err" |
     while IFS= read -r line; do printf '%s %s\n' "$(date +%s%3N)" "$line"; done >"$WORK/$name.out"
   status=${PIPESTATUS[0]}
   ended=$(date +%s%3N)
-  thaw
+  # A kill is done once the server's processes have ended, which may come after the application.
+  for _ in $(seq 150); do grep -q '^paused$' "$WORK/$name.relay" && break; sleep 0.1; done
+  restore
   [ "$status" -eq 0 ] || fail "$name: the application ended with status $status"
   grep -q '^paused$' "$WORK/$name.relay" || fail "$name: the server was never paused"
-  expect_line "$name" "The database did not answer within $LIMIT seconds."
+  if [ "$how" = freeze ]; then
+    expect_line "$name" "ERROR DESCRIPTION: The database did not answer within $LIMIT seconds."
+  else
+    expect_line "$name" "ERROR DESCRIPTION: The connection to the database was closed."
+  fi
+  local lines
+  lines=$(awk '/MESSAGE BOX: We.re sorry/ { n = 1; next } n && /\(answered OK\)/ { print n; exit } n { n++ }' "$WORK/$name.out")
+  [ "$lines" = 19 ] || fail "$name: the error report has ${lines:-no} lines, not 19"
   expect_line "$name" "End of script."
 }
 within() { # <name> <what> <from ms> <to ms>
@@ -223,24 +263,31 @@ within() { # <name> <what> <from ms> <to ms>
   [ "$took" -le $(((LIMIT + 5) * 1000)) ] || fail "$1: $2 took more than the limit and 5 s"
 }
 
-before=$fails
-paused_session paused-list "COPY (SELECT" "press LarkhillParcelSearch
+for how in freeze kill; do
+  what=$([ "$how" = freeze ] && echo paused || echo killed)
+  # QGIS's own count(*) at a layer's opening reads pg_inherits.
+  for at_cue in "list:COPY (SELECT" 'count:count(*) FROM "public"'; do
+    name=$what-${at_cue%%:*}
+    before=$fails
+    cut_session "$name" "$how" "${at_cue#*:}" "press LarkhillParcelSearch
 key mapCanvas Up
 wait 500"
-within paused-list "the list load" "$(at paused-list '> press')" "$(at paused-list '> key')"
-within paused-list "the exit" "$(at paused-list 'End of script.')" "$ended"
-expect_line paused-list "(LarkhillParcelSearch): 0 entries"
-[ "$fails" -eq "$before" ] && echo "ok: paused-list"
-
-before=$fails
-paused_session paused-click "000-0042" "press LarkhillParcelSearch
+    within "$name" "the list load" "$(at "$name" '> press')" "$(at "$name" '> key')"
+    within "$name" "the exit" "$(at "$name" 'End of script.')" "$ended"
+    [ "${at_cue%%:*}" = count ] || expect_line "$name" "(LarkhillParcelSearch): 0 entries"
+    [ "$fails" -eq "$before" ] && echo "ok: $name"
+  done
+  name=$what-click
+  before=$fails
+  cut_session "$name" "$how" "000-0042" "press LarkhillParcelSearch
 pick frmMain/List1 000-0042
 key mapCanvas Up
 wait 500"
-within paused-click "the click" "$(at paused-click '> pick')" "$(at paused-click '> key')"
-within paused-click "the exit" "$(at paused-click 'End of script.')" "$ended"
-expect_line paused-click "(LarkhillParcelSearch): 2000 entries"
-[ "$fails" -eq "$before" ] && echo "ok: paused-click"
+  within "$name" "the click" "$(at "$name" '> pick')" "$(at "$name" '> key')"
+  within "$name" "the exit" "$(at "$name" 'End of script.')" "$ended"
+  expect_line "$name" "(LarkhillParcelSearch): 2000 entries"
+  [ "$fails" -eq "$before" ] && echo "ok: $name"
+done
 
 [ "$fails" -eq 0 ] || exit 1
 echo "All scripted database sessions passed."

@@ -4,9 +4,9 @@
 
 It listens on a free port of 127.0.0.1 (printed on the first line) and relays
 every connection to the server. The first time a client sends bytes holding
-the cue (a piece of SQL), it runs the pause command (which stops the server's
-processes) before it passes those bytes on, and prints "paused": the query
-that holds the cue is the first one the server never answers.
+the cue (a piece of SQL), it runs the pause command (which stops or kills the
+server's processes) before it passes those bytes on, and prints "paused": the
+query that holds the cue is the first one the server never answers.
 """
 import socket
 import subprocess
@@ -46,7 +46,12 @@ def main():
 
     while True:
         client, _ = listener.accept()
-        server = socket.create_connection(("127.0.0.1", server_port))
+        try:
+            server = socket.create_connection(("127.0.0.1", server_port))
+        except OSError:
+            # The server is gone: so is the connection.
+            client.close()
+            continue
         threading.Thread(target=relay, args=(client, server, True), daemon=True).start()
         threading.Thread(target=relay, args=(server, client, False), daemon=True).start()
 
