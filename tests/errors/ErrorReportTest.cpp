@@ -3,6 +3,8 @@
 #include "platform/ComError.h"
 #include "support/Fixtures.h"
 
+#include <QRegularExpression>
+
 using namespace ErrorHandling;
 
 class ErrorReportTest : public ComponentTest {
@@ -64,4 +66,17 @@ TEST_F(ErrorReportTest, TrappedErrorKeepsDescriptionUnchanged) {
   const QStringList lines = shownLines();
   EXPECT_EQ(lines[9], QStringLiteral("MODULE: fDeleteFile LarkhillGIS_IO "));
   EXPECT_EQ(lines[10], QStringLiteral("ERROR DESCRIPTION: Permission denied"));
+}
+
+TEST_F(ErrorReportTest, ADescriptionOfSeveralLinesIsFoldedOntoItsOwnLine) {
+  ReportTrapped("GetFeatureByValue", "LarkhillGIS_ArcMap",
+                ComError(-2147220893, "Connection to database failed\n\n"
+                                      "server closed the connection unexpectedly\r\n"
+                                      "\tThis probably means the server terminated\n"));
+  const QStringList lines =
+      mMessages.texts.value(0).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+  ASSERT_EQ(lines.size(), 19);
+  EXPECT_EQ(lines[10], QStringLiteral("ERROR DESCRIPTION: Connection to database failed server "
+                                      "closed the connection unexpectedly This probably means "
+                                      "the server terminated"));
 }
