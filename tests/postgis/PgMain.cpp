@@ -1,5 +1,7 @@
 // The main of the database tests: QGIS is started once (offscreen, with
 // settings of its own in a temporary folder), then GoogleTest runs.
+#include "qgis/database/FeatureFeed.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <qgsapplication.h>
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
                          QgsSettings::Providers);
   ::testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
+  // As the map application does: no read a test gave up outlives QGIS.
+  LarkhillQgis::FeatureFeed::waitForReads(10000);
   QgsApplication::exitQgis();
   return result;
 }

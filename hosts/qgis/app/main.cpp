@@ -13,7 +13,9 @@
 #include "MapWindow.h"
 #include "ScriptSession.h"
 #include "command/ComponentUnload.h"
+#include "qgis/database/DatabaseLimit.h"
 #include "qgis/database/DatabaseWatchdog.h"
+#include "qgis/database/FeatureFeed.h"
 #include "qgis/adapters/HostApplication.h"
 
 #include "LarkhillVersion.h"
@@ -219,6 +221,9 @@ int main(int argc, char** argv) {
     session.reset();
     LarkhillQgis::uninstallHost();
   }
+  // A search that gave up on a database left its read behind; cut off with
+  // the rest, it ends before QGIS does.
+  LarkhillQgis::FeatureFeed::waitForReads((LarkhillQgis::DatabaseLimit::seconds() + 2) * 1000);
   project->clear();
   QgsApplication::exitQgis();
   shutdownWatch.reset();

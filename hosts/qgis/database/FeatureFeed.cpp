@@ -21,6 +21,19 @@ namespace LarkhillQgis {
 namespace {
 // The features the reading thread may hold ready before the caller takes them.
 constexpr size_t kQueued = 1024;
+
+/** The reading threads that have not ended yet. */
+struct Readers {
+  std::mutex mutex;
+  std::condition_variable ended;
+  int running = 0;
+};
+
+Readers& readers() {
+  // Never destroyed: a thread given up may end after the program's statics.
+  static Readers* sReaders = new Readers();
+  return *sReaders;
+}
 } // namespace
 
 struct FeatureFeed::Shared {
@@ -56,10 +69,15 @@ void FeatureFeed::Shared::read(std::unique_ptr<QgsAbstractFeatureSource> source,
     failed = watch.failure();
   }
   source.reset();
-  const std::lock_guard<std::mutex> lock(mutex);
-  ended = true;
-  failure = failed;
-  changed.notify_all();
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    ended = true;
+    failure = failed;
+    changed.notify_all();
+  }
+  const std::lock_guard<std::mutex> lock(readers().mutex);
+  --readers().running;
+  readers().ended.notify_all();
 }
 
 FeatureFeed::FeatureFeed(QgsVectorLayer* layer, QgsFeatureRequest request) {
@@ -77,6 +95,10 @@ FeatureFeed::FeatureFeed(QgsVectorLayer* layer, QgsFeatureRequest request) {
   // The snapshot is made here, in the layer's thread; the reading thread needs nothing else.
   std::unique_ptr<QgsAbstractFeatureSource> source =
       std::make_unique<QgsVectorLayerFeatureSource>(layer);
+  {
+    const std::lock_guard<std::mutex> lock(readers().mutex);
+    ++readers().running;
+  }
   std::thread([shared = mShared, source = std::move(source), request]() mutable {
     shared->read(std::move(source), request);
   }).detach();
@@ -115,6 +137,12 @@ QString FeatureFeed::failure() const {
     return QString();
   const std::lock_guard<std::mutex> lock(mShared->mutex);
   return mShared->failure;
+}
+
+bool FeatureFeed::waitForReads(int limitMs) {
+  std::unique_lock<std::mutex> lock(readers().mutex);
+  return readers().ended.wait_for(lock, std::chrono::milliseconds(limitMs),
+                                  [] { return readers().running == 0; });
 }
 
 void FeatureFeed::check(const QDeadlineTimer& deadline) const {

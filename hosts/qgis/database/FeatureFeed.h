@@ -55,6 +55,13 @@ public:
    */
   void check(const QDeadlineTimer& deadline) const;
 
+  /**
+   * Waits until the reading thread of every feed, given up or not, has
+   * ended, for `limitMs` at the most; true when none is left. A host that
+   * shuts QGIS down asks first, so that no read outlives QGIS.
+   */
+  static bool waitForReads(int limitMs);
+
 private:
   struct Shared;
   /** The reading thread's state, shared with it; none for a layer read in the caller's thread. */
