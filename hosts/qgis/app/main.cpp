@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   // A database that takes the connection and never answers holds the opening
   // project up for as long as a connection attempt may take: 10 seconds,
   // unless the user chose otherwise. The same limit bounds every later wait
-  // on a database (DatabaseWatchdog).
+  // on a database (DatabaseLimit).
   QgsSettings settings;
   if (!settings.contains(QStringLiteral("PostgreSQL/default_timeout"), QgsSettings::Providers))
     settings.setValue(QStringLiteral("PostgreSQL/default_timeout"), 10, QgsSettings::Providers);
