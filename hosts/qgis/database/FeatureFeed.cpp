@@ -7,7 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <vector>
 #include <mutex>
 #include <thread>
 #include <qgsdatasourceuri.h>
@@ -39,9 +39,12 @@ Readers& readers() {
 struct FeatureFeed::Shared {
   std::mutex mutex;
   std::condition_variable changed;
-  std::deque<QgsFeature> features;
+  /** The features read and not yet taken by the caller, who takes them all at once. */
+  std::vector<QgsFeature> features;
   bool ended = false;
   bool givenUp = false;
+  bool callerWaits = false;
+  bool readerWaits = false;
   QString failure;
   QgsFeedback feedback;
 
@@ -60,11 +63,16 @@ void FeatureFeed::Shared::read(std::unique_ptr<QgsAbstractFeatureSource> source,
       // A provider that reconnected and read on has recovered from what it reported.
       watch.forget();
       std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [this] { return givenUp || features.size() < kQueued; });
+      if (features.size() >= kQueued) {
+        readerWaits = true;
+        changed.wait(lock, [this] { return givenUp || features.size() < kQueued; });
+        readerWaits = false;
+      }
       if (givenUp)
         break;
-      features.push_back(feature);
-      changed.notify_all();
+      features.push_back(std::move(feature));
+      if (callerWaits)
+        changed.notify_all();
     }
     failed = watch.failure();
   }
@@ -118,17 +126,25 @@ FeatureFeed::~FeatureFeed() {
 bool FeatureFeed::next(QgsFeature& feature, const QDeadlineTimer& deadline) {
   if (!mShared)
     return mIterator.nextFeature(feature);
-  std::unique_lock<std::mutex> lock(mShared->mutex);
-  const bool ready = mShared->changed.wait_for(
-      lock, std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime())),
-      [this] { return !mShared->features.empty() || mShared->ended; });
-  if (!ready)
-    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::timeoutText());
-  if (mShared->features.empty())
-    return false;
-  feature = std::move(mShared->features.front());
-  mShared->features.pop_front();
-  mShared->changed.notify_all();
+  if (mNext == mTaken.size()) {
+    // The features read meanwhile are taken at once: one handover for many.
+    std::unique_lock<std::mutex> lock(mShared->mutex);
+    mShared->callerWaits = true;
+    const bool ready = mShared->changed.wait_for(
+        lock, std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime())),
+        [this] { return !mShared->features.empty() || mShared->ended; });
+    mShared->callerWaits = false;
+    if (!ready)
+      HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::timeoutText());
+    mTaken.clear();
+    mNext = 0;
+    std::swap(mTaken, mShared->features);
+    if (mShared->readerWaits)
+      mShared->changed.notify_all();
+    if (mTaken.empty())
+      return false;
+  }
+  feature = std::move(mTaken[mNext++]);
   return true;
 }
 

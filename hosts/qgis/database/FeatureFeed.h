@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QString>
 #include <memory>
+#include <vector>
 #include <qgsfeatureiterator.h>
 #include <qgsfeaturerequest.h>
 
@@ -66,6 +67,9 @@ private:
   struct Shared;
   /** The reading thread's state, shared with it; none for a layer read in the caller's thread. */
   std::shared_ptr<Shared> mShared;
+  /** The features taken from the reading thread, and the next of them to hand out. */
+  std::vector<QgsFeature> mTaken;
+  size_t mNext = 0;
   QgsFeatureIterator mIterator;
   /** The data source of a PostgreSQL layer. */
   QString mSource;
