@@ -21,6 +21,8 @@
 #include <map>
 #include <memory>
 
+using namespace Larkhill;
+
 namespace {
 
 struct County {

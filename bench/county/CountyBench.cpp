@@ -47,6 +47,7 @@
 #include <fstream>
 #include <ctime>
 #include <malloc.h>
+#include <sched.h>
 #include <functional>
 #include <gdal_priv.h>
 #include <libpq-fe.h>
@@ -61,6 +62,8 @@
 #include <sqlite3.h>
 #include <string>
 #include <vector>
+
+using namespace Larkhill;
 
 using namespace LarkhillQgis;
 
@@ -508,9 +511,20 @@ int main(int argc, char** argv) {
   };
   auto ratio = [](double ours, double baseline) { return fmt("%.2fx", ours / baseline); };
   auto section = [&](char letter) { return only.isEmpty() || only.contains(QLatin1Char(letter)); };
-  auto threads = [](int n) {
-    GpkgColumnReader::setThreads(n);
-    SortedListModel::setSortThreads(n);
+  // Our code takes no more threads than the processors it may run on: the
+  // one-thread rows hold the process to one processor, as taskset would, and
+  // its baselines run under the same hold.
+  cpu_set_t allProcessors;
+  sched_getaffinity(0, sizeof allProcessors, &allProcessors);
+  auto threads = [&](int n) {
+    cpu_set_t held;
+    CPU_ZERO(&held);
+    for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < n; ++cpu)
+      if (CPU_ISSET(cpu, &allProcessors)) {
+        CPU_SET(cpu, &held);
+        ++taken;
+      }
+    sched_setaffinity(0, sizeof held, &held);
   };
 
   {
@@ -694,18 +708,15 @@ int main(int argc, char** argv) {
         std::vector<double> radix, compare, both;
         for (int i = 0; i < reps; ++i)
           for (int way = 0; way < 3; ++way) {
-            SortedListModel::setSortMethod(way == 1 ? SortedListModel::SortMethod::Compare
-                                                    : SortedListModel::SortMethod::Radix);
-            SortedListModel::setSortThreads(way == 2 ? 2 : 1);
-            SortedListModel model;
+            SortedListModel model(SortedListModel::Sorting{
+                way == 1 ? SortedListModel::SortMethod::Compare : SortedListModel::SortMethod::Radix,
+                way == 2 ? 2 : 1});
             model.beginBulkLoad();
             model.AddTexts(ids);
             const auto start = Clock::now();
             model.endBulkLoad();
             (way == 0 ? radix : way == 1 ? compare : both).push_back(seconds(start));
           }
-        SortedListModel::setSortMethod(SortedListModel::SortMethod::Radix);
-        SortedListModel::setSortThreads(2);
         report({std::string("(e) sort 1M ") + kind + ", radix 1 thread", ms(median(radix)),
                 ms(median(compare)) + " compare", ratio(median(radix), median(compare)), ""});
         report({std::string("(e) sort 1M ") + kind + ", radix 2 threads", ms(median(both)),

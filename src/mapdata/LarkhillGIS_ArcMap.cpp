@@ -13,6 +13,8 @@
 #include <cmath>
 #include <string_view>
 
+namespace Larkhill {
+
 namespace {
 
 const QString Module = QStringLiteral("LarkhillGIS_ArcMap");
@@ -448,3 +450,4 @@ void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feat
 
 } // namespace LarkhillGIS_ArcMap
 
+} // namespace Larkhill

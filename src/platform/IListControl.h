@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/TextBatch.h"
 
 #include <QString>
 #include <QStringList>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A single-column list as the map routines fill it: clear, and append at the
@@ -45,3 +48,5 @@ public:
     (void)bytes;
   }
 };
+
+} // namespace Larkhill

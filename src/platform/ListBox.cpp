@@ -1,5 +1,7 @@
 #include "platform/ListBox.h"
 
+namespace Larkhill {
+
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
@@ -45,3 +47,5 @@ bool ListBox::Selected(int index) const {
   const QListWidgetItem* entry = item(index);
   return entry && entry->isSelected();
 }
+
+} // namespace Larkhill

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/IListControl.h"
 
 #include <QListWidget>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A classic unsorted single-selection list box: entries show in the order they
@@ -33,3 +36,5 @@ signals:
   /** The selected entry changed, by a click, the keyboard or the program. */
   void Click();
 };
+
+} // namespace Larkhill

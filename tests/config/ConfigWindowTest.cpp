@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QTest>
 
+using namespace Larkhill;
+
 namespace {
 
 QString moduleLine(const QString& report) {

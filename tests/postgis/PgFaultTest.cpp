@@ -27,6 +27,8 @@
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 /** The bound the tests' QGIS puts on each connection attempt (PgMain.cpp). */

@@ -24,6 +24,8 @@
 #include <qgsrubberband.h>
 #include <qgsstatusbar.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {

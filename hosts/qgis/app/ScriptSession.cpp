@@ -480,7 +480,7 @@ void ScriptSession::reportLists() {
       QWidget* window = view->window();
       QString owner = window->objectName();
       for (QWidget* w = view->parentWidget(); w; w = w->parentWidget())
-        if (w->inherits("Form")) {
+        if (w->inherits("Larkhill::Form")) {
           owner = w->objectName();
           break;
         }

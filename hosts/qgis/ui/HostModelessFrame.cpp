@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 // The size the form asks for: the one it set itself, or else its layout's.

@@ -8,6 +8,7 @@
 #include <memory>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /**
  * Where the user left the search panel: docked (and in which area of the
