@@ -32,7 +32,7 @@ using namespace Larkhill;
 using namespace LarkhillQgis;
 
 /** The bound the tests' QGIS puts on each connection attempt (PgMain.cpp). */
-extern const int kConnectTimeoutSeconds;
+using PgServer::kConnectTimeoutSeconds;
 
 namespace {
 

@@ -266,16 +266,3 @@ TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BulkTextTest, ::testing::Values("gpkg", "shp"));
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QgsApplication app(argc, argv, true);
-  QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
-  QgsApplication::initQgis();
-  GDALAllRegister();
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  QgsApplication::exitQgis();
-  return result;
-}
