@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <qgsapplication.h>
 #include <qgsfeature.h>
@@ -55,6 +56,8 @@ IdentifyPanel::IdentifyPanel(MapWindow* window)
   mTable->verticalHeader()->hide();
   mTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   mTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // A long value ends in an ellipsis on its line; its tooltip holds it whole.
+  mTable->setWordWrap(false);
   layout->addWidget(mTable);
   setWidget(content);
   window->addDockWidget(Qt::LeftDockWidgetArea, this);
@@ -135,13 +138,27 @@ void IdentifyPanel::showFeature(QgsVectorLayer* layer, const QgsFeature& feature
   }
   if (isHidden()) {
     show();
-    // Room for the fields, up to half the window's height, taken from the panels above it.
-    const int wanted = mTitle->sizeHint().height() + mTable->horizontalHeader()->height() +
-                       mTable->verticalHeader()->length() + 24;
-    mWindow->resizeDocks({this}, {std::min(wanted, mWindow->height() / 2)}, Qt::Vertical);
+    // Once laid out, the panel takes room for every row (up to half the window's height) from
+    // the panels above and below it in its column.
+    QTimer::singleShot(0, this, &IdentifyPanel::fitRows);
   }
   raise();
   emit featureChanged();
+}
+
+void IdentifyPanel::fitRows() {
+  const int wanted =
+      std::min(height() - mTable->viewport()->height() + mTable->verticalHeader()->length(),
+               mWindow->height() / 2);
+  QList<QDockWidget*> docks{this};
+  QList<int> heights{wanted};
+  for (QDockWidget* other : mWindow->findChildren<QDockWidget*>())
+    if (other != this && other->isVisible() && !other->isFloating() && other->x() == x() &&
+        mWindow->dockWidgetArea(other) == mWindow->dockWidgetArea(this)) {
+      docks << other;
+      heights << std::max(other->minimumSizeHint().height(), other->height() - (wanted - height()));
+    }
+  mWindow->resizeDocks(docks, heights, Qt::Vertical);
 }
 
 void IdentifyPanel::clear() {

@@ -53,6 +53,7 @@ protected:
 private:
   void showMarked(QgsVectorLayer* layer, QgsFeatureId featureId);
   void removeOutline();
+  void fitRows();
 
   MapWindow* mWindow;
   QgsMapCanvas* mCanvas;
