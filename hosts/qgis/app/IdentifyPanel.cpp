@@ -5,13 +5,13 @@
 #include "qgis/ui/FeatureMarks.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <qgsapplication.h>
 #include <qgsfeature.h>
 #include <qgshighlight.h>
