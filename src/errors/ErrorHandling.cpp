@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+namespace Larkhill {
+
 namespace ErrorHandling {
 
 namespace {
@@ -64,3 +66,5 @@ void ReportTrapped(const QString& procedure, const QString& module, const ComErr
 }
 
 } // namespace ErrorHandling
+
+} // namespace Larkhill

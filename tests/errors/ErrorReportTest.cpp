@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+using namespace Larkhill;
+
 using namespace ErrorHandling;
 
 class ErrorReportTest : public ComponentTest {

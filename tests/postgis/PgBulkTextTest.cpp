@@ -19,12 +19,14 @@
 #include <set>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {
 
 /** The tests' small tables are copied in two halves as large ones are. */
-const ReaderOptions kSplitSmallTables{/* gpkgThreads */ 2, /* pgSplitFromPages */ 2};
+constexpr long long kSplitSmallTables = 2;
 
 class PgBulkTextTest : public ::testing::Test {
 protected:

@@ -1,12 +1,45 @@
 #include "PgServer.h"
 
+#include "qgis/database/FeatureFeed.h"
+
 #include <QFile>
 #include <QProcess>
+#include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <qgsdatasourceuri.h>
+#include <qgssettings.h>
 #include <stdexcept>
 
 namespace PgServer {
+
+const int kConnectTimeoutSeconds = 3;
+
+namespace {
+
+// QGIS adds its PostgreSQL timeout setting to every connection it opens; the
+// tests' QGIS has settings of its own, set here before the first test.
+class ConnectTimeoutSetting : public ::testing::Environment {
+public:
+  void SetUp() override {
+    QgsSettings().setValue(QStringLiteral("PostgreSQL/default_timeout"), kConnectTimeoutSeconds,
+                           QgsSettings::Providers);
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const kSetting =
+    ::testing::AddGlobalTestEnvironment(new ConnectTimeoutSetting);
+
+// As the map application does before QGIS shuts down: no read that a test
+// gave up on a database outlives QGIS.
+class GivenUpReads : public ::testing::Environment {
+public:
+  void TearDown() override { LarkhillQgis::FeatureFeed::waitForReads(10000); }
+};
+
+[[maybe_unused]] ::testing::Environment* const kReads =
+    ::testing::AddGlobalTestEnvironment(new GivenUpReads);
+
+} // namespace
 
 namespace {
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
-#include "qgis/readers/DirectColumnReader.h"
 
 #include <QPointer>
 #include <qgsmapcanvas.h>
@@ -11,6 +10,7 @@ class QStatusBar;
 class QWidget;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class HostStatusBar;
 
@@ -20,30 +20,24 @@ class HostStatusBar;
  */
 class HostDocument : public IMxDocument {
 public:
-  HostDocument(QgsProject* project, QgsMapCanvas* canvas,
-               const ReaderOptions& options = ReaderOptions())
-      : mProject(project), mCanvas(canvas), mReaderOptions(options) {}
+  HostDocument(QgsProject* project, QgsMapCanvas* canvas) : mProject(project), mCanvas(canvas) {}
   Ref<IMap> FocusMap() override;
   Ref<IActiveView> ActiveView() override;
 
 private:
   QPointer<QgsProject> mProject;
   QPointer<QgsMapCanvas> mCanvas;
-  ReaderOptions mReaderOptions;
 };
 
 /**
  * The running application as the component sees it, made from the pieces the
  * host gives it (never from global instances): the project, the map canvas and
  * the main window's status bar. The document is read anew on each call, so it
- * is always the project that is open now. Its layers' columns are read
- * straight from their data sources with `options` (the defaults but in
- * measurements).
+ * is always the project that is open now.
  */
 class HostApplication : public IApplication {
 public:
-  HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar,
-                  const ReaderOptions& options = ReaderOptions());
+  HostApplication(QgsProject* project, QgsMapCanvas* canvas, QStatusBar* statusBar);
   Ref<IMxDocument> Document() override;
   Ref<IStatusBar> StatusBar() override;
   /** The map canvas the application shows (none once it has gone). */
@@ -53,7 +47,6 @@ private:
   QPointer<QgsProject> mProject;
   QPointer<QgsMapCanvas> mCanvas;
   Ref<HostStatusBar> mStatusBar;
-  ReaderOptions mReaderOptions;
 };
 
 /**

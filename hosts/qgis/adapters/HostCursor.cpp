@@ -12,6 +12,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 HostCursor::HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureRequest& request,
                        const QgsAttributeList& attributes, bool withGeometry,
@@ -192,7 +193,7 @@ bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
     // Only a read of every row from the start can go around QGIS.
     if (!mOpened && mReturned == 0 && mRequest.filterType() == QgsFeatureRequest::FilterNone &&
         mRequest.filterRect().isNull())
-      mDirect = DirectColumnReader::open(mTable->layer(), attribute, mTable->readerOptions());
+      mDirect = DirectColumnReader::open(mTable->layer(), attribute);
   }
   if (mDirect) {
     const bool read = mDirect->next(max, texts);

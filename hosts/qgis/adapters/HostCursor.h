@@ -10,6 +10,7 @@
 #include <qgsfeaturerequest.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class DirectColumnReader;
 class FeatureFeed;

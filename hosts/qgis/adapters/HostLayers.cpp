@@ -21,6 +21,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 std::function<void(const QgsRectangle&, const QgsRectangle&)>& zoomListener() {
@@ -34,14 +35,14 @@ std::function<void(const QString&, int32_t)>& highlightListener() {
 }
 } // namespace
 
-Ref<ILayer> HostLayers::wrap(QgsLayerTreeNode* node, const ReaderOptions& options) {
+Ref<ILayer> HostLayers::wrap(QgsLayerTreeNode* node) {
   if (QgsLayerTree::isGroup(node))
-    return std::make_shared<HostGroupLayer>(QgsLayerTree::toGroup(node), options);
+    return std::make_shared<HostGroupLayer>(QgsLayerTree::toGroup(node));
   if (QgsLayerTree::isLayer(node)) {
     QgsLayerTreeLayer* layerNode = QgsLayerTree::toLayer(node);
     auto* vector = qobject_cast<QgsVectorLayer*>(layerNode->layer());
     if (vector && vector->isValid() && vector->wkbType() != QgsWkbTypes::NoGeometry)
-      return std::make_shared<HostFeatureLayer>(layerNode->name(), vector, options);
+      return std::make_shared<HostFeatureLayer>(layerNode->name(), vector);
     return std::make_shared<HostOtherLayer>(layerNode->name());
   }
   HostErrors::raise(HostErrors::InvalidArgument,
@@ -73,14 +74,13 @@ Ref<ILayer> HostGroupLayer::Layer(int16_t index) {
   if (index < 0 || index >= children.size())
     HostErrors::raise(HostErrors::InvalidArgument,
                       QStringLiteral("There is no layer at position %1.").arg(index));
-  return HostLayers::wrap(children[index], mReaderOptions);
+  return HostLayers::wrap(children[index]);
 }
 
 // ---------------------------------------------------------------------------
 
-HostFeatureLayer::HostFeatureLayer(QString name, QgsVectorLayer* layer,
-                                   const ReaderOptions& options)
-    : mName(std::move(name)), mTable(std::make_shared<LayerTable>(layer, options)) {}
+HostFeatureLayer::HostFeatureLayer(QString name, QgsVectorLayer* layer)
+    : mName(std::move(name)), mTable(std::make_shared<LayerTable>(layer)) {}
 
 QgsVectorLayer* HostFeatureLayer::layer() const {
   return mTable->layer();
@@ -156,7 +156,7 @@ Ref<ILayer> HostMap::Layer(int32_t index) {
   if (index < 0 || index >= children.size())
     HostErrors::raise(HostErrors::InvalidArgument,
                       QStringLiteral("There is no layer at position %1.").arg(index));
-  return HostLayers::wrap(children[index], mReaderOptions);
+  return HostLayers::wrap(children[index]);
 }
 
 Ref<IEnvelope> HostMap::Extent() {
@@ -219,7 +219,7 @@ void HostMap::HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeatu
     HostErrors::raise(HostErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
   const QString layerName = layer->Name();
   const int32_t objectId = feature->OID();
-  FeatureMarks::mark(canvas(), vectorLayer, geometry->geometry(),
+  FeatureMarks::mark(canvas(), vectorLayer, objectId, geometry->geometry(),
                      layerName + QStringLiteral(" feature ") + QString::number(objectId));
   if (highlightListener())
     highlightListener()(layerName, objectId);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
-#include "qgis/readers/DirectColumnReader.h"
 
 #include <QPointer>
 #include <qgslayertreegroup.h>
@@ -11,6 +10,7 @@ class QgsMapCanvas;
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class LayerTable;
 
@@ -21,11 +21,8 @@ class LayerTable;
  * source is missing) a plain layer that offers neither.
  */
 namespace HostLayers {
-/**
- * Wraps a node of the layer tree, whose tables read columns with `options`;
- * raises ComError for a node of no known kind.
- */
-Ref<ILayer> wrap(QgsLayerTreeNode* node, const ReaderOptions& options = ReaderOptions());
+/** Wraps a node of the layer tree; raises ComError for a node of no known kind. */
+Ref<ILayer> wrap(QgsLayerTreeNode* node);
 } // namespace HostLayers
 
 /** A layer that is neither a group nor a feature layer. */
@@ -41,8 +38,7 @@ private:
 /** A group node of the layer tree. */
 class HostGroupLayer : public IGroupLayer {
 public:
-  explicit HostGroupLayer(QgsLayerTreeGroup* group, const ReaderOptions& options = ReaderOptions())
-      : mGroup(group), mReaderOptions(options) {}
+  explicit HostGroupLayer(QgsLayerTreeGroup* group) : mGroup(group) {}
   QString Name() override;
   /** The number of direct children; raises 6 Overflow beyond 32767. */
   int16_t Count() override;
@@ -51,14 +47,12 @@ public:
 private:
   QgsLayerTreeGroup* group();
   QPointer<QgsLayerTreeGroup> mGroup;
-  ReaderOptions mReaderOptions;
 };
 
 /** A vector layer with geometry. */
 class HostFeatureLayer : public IFeatureLayer {
 public:
-  HostFeatureLayer(QString name, QgsVectorLayer* layer,
-                   const ReaderOptions& options = ReaderOptions());
+  HostFeatureLayer(QString name, QgsVectorLayer* layer);
   QString Name() override { return mName; }
   Ref<IFeatureClass> FeatureClass() override;
   /** A cursor on features with their shapes; an object-id clause reads one feature by id. */
@@ -82,9 +76,7 @@ class HostMap : public IMap,
                 public IFeatureHighlight,
                 public std::enable_shared_from_this<HostMap> {
 public:
-  HostMap(QgsLayerTreeGroup* root, QgsMapCanvas* canvas,
-          const ReaderOptions& options = ReaderOptions())
-      : mRoot(root), mCanvas(canvas), mReaderOptions(options) {}
+  HostMap(QgsLayerTreeGroup* root, QgsMapCanvas* canvas) : mRoot(root), mCanvas(canvas) {}
 
   int32_t LayerCount() override;
   Ref<ILayer> Layer(int32_t index) override;
@@ -120,7 +112,6 @@ private:
   QgsMapCanvas* canvas();
   QPointer<QgsLayerTreeGroup> mRoot;
   QPointer<QgsMapCanvas> mCanvas;
-  ReaderOptions mReaderOptions;
 };
 
 } // namespace LarkhillQgis

@@ -8,6 +8,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 
@@ -43,8 +44,7 @@ bool isWholeNumberType(QVariant::Type type) {
          type == QVariant::ULongLong;
 }
 
-LayerTable::LayerTable(QgsVectorLayer* layer, const ReaderOptions& options)
-    : mLayer(layer), mReaderOptions(options) {
+LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
   const QgsFields attributes = layer->fields();
   // Any geometry column counts, also one of mixed or unknown kind that QGIS does not draw.
   const bool hasShape = layer->wkbType() != QgsWkbTypes::NoGeometry;

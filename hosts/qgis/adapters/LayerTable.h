@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mapdata/HostInterface.h"
-#include "qgis/readers/DirectColumnReader.h"
 
 #include <QPointer>
 #include <QVector>
@@ -11,6 +10,7 @@
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /** True for the integer attribute types. */
 bool isWholeNumberType(QVariant::Type type);
@@ -33,8 +33,7 @@ public:
     int32_t type;
   };
 
-  /** The table of the layer; its columns are read straight from the data source with `options`. */
-  explicit LayerTable(QgsVectorLayer* layer, const ReaderOptions& options = ReaderOptions());
+  explicit LayerTable(QgsVectorLayer* layer);
   ~LayerTable();
   LayerTable(const LayerTable&) = delete;
   LayerTable& operator=(const LayerTable&) = delete;
@@ -50,8 +49,6 @@ public:
   /** The position of the object-id field. */
   int oidPosition() const { return mOidPosition; }
   const QgsCoordinateReferenceSystem& crs() const { return mCrs; }
-  /** How a column of the table is read straight from its data source (DirectColumnReader). */
-  const ReaderOptions& readerOptions() const { return mReaderOptions; }
 
   /** Turns a feature id into the 32-bit object id; raises ComError when it does not fit. */
   static int32_t toOid(QgsFeatureId id);
@@ -83,7 +80,6 @@ private:
   QVector<Column> mFields;
   int mOidPosition = 0;
   QgsCoordinateReferenceSystem mCrs;
-  ReaderOptions mReaderOptions;
   bool mSearchesInSource = false;
   QVector<QgsFeature> mRemembered;
   /** While rows are remembered: the layer's signals of a change, which forget them. */

@@ -35,6 +35,8 @@
 #include <qgsproject.h>
 #include <qgssettings.h>
 
+using namespace Larkhill;
+
 namespace {
 
 bool haveDisplay() {

@@ -5,6 +5,7 @@
 #include <qgsmaplayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace HostErrors {
 void raise(int32_t number, const QString& text) {

@@ -11,14 +11,13 @@
 
 namespace LarkhillQgis {
 
-std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* layer, int attribute,
-                                                             const ReaderOptions& options) {
+std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* layer, int attribute) {
   if (!allowed(layer, attribute))
     return nullptr;
   if (layer->providerType() == QLatin1String("ogr")) {
     // GeoPackage and shapefile columns are read from SQLite and the DBF file
     // themselves; other files, and those two where that is not sure, through GDAL.
-    if (auto gpkg = GpkgColumnReader::open(layer, attribute, options))
+    if (auto gpkg = GpkgColumnReader::open(layer, attribute))
       return gpkg;
     if (auto dbf = DbfColumnReader::open(layer, attribute))
       return dbf;
@@ -26,7 +25,7 @@ std::unique_ptr<DirectColumnReader> DirectColumnReader::open(QgsVectorLayer* lay
   }
   if (layer->providerType() == QLatin1String("postgres")) {
     // A large table is copied in two halves at once; others in one stream.
-    if (auto halves = PgParallelColumnReader::open(layer, attribute, options))
+    if (auto halves = PgParallelColumnReader::open(layer, attribute))
       return halves;
     return PgColumnReader::open(layer, attribute);
   }

@@ -7,18 +7,7 @@
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
-
-/**
- * How the direct readers split their work. The product reads with the
- * defaults; measurements and tests that compare the ways of reading choose
- * them, by giving them to the host that makes the readers.
- */
-struct ReaderOptions {
-  /** The threads a GeoPackage column is read with: 1 or 2. */
-  int gpkgThreads = 2;
-  /** The fewest pages of a PostgreSQL table that is copied in two halves at once. */
-  long long pgSplitFromPages = 256;
-};
+using namespace Larkhill;
 
 /**
  * Reads one text attribute of every feature of a layer straight from its data
@@ -38,8 +27,7 @@ public:
    * table; none when the layer does not allow it (the caller reads through
    * QGIS then).
    */
-  static std::unique_ptr<DirectColumnReader> open(QgsVectorLayer* layer, int attribute,
-                                                  const ReaderOptions& options = ReaderOptions());
+  static std::unique_ptr<DirectColumnReader> open(QgsVectorLayer* layer, int attribute);
 
   /** Reads up to `max` further values into `texts` (cleared first); false at the end. */
   virtual bool next(int max, TextBatch& texts) = 0;

@@ -2,6 +2,8 @@
 
 #include "qgis/common/HostErrors.h"
 
+#include "platform/Processors.h"
+
 #include <QFileInfo>
 #include <cstring>
 #include <limits>
@@ -146,8 +148,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, int attribute,
-                                                         const ReaderOptions& options) {
+std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, int attribute) {
   if (!allowed(layer, attribute) || layer->providerType() != QLatin1String("ogr"))
     return nullptr;
   QgsVectorDataProvider* provider = layer->dataProvider();
@@ -160,7 +161,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, 
   if (path.isEmpty() || !QFileInfo(path).isFile())
     return nullptr;
   return open(path, parts.value(QStringLiteral("layerName")).toString(),
-              layer->fields().at(attribute).name(), options.gpkgThreads);
+              layer->fields().at(attribute).name());
 }
 
 std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
@@ -202,7 +203,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
   // Small tables are read by one reader: a thread costs more than it saves.
   constexpr int64_t kSplitFrom = 50000;
   const bool split =
-      threads > 1 && std::thread::hardware_concurrency() > 1 && high - low >= kSplitFrom;
+      threads > 1 && usableProcessors() > 1 && high - low >= kSplitFrom;
   const int64_t middle = split ? low + (high - low) / 2 : high;
   std::unique_ptr<RangeHalf> lower = RangeHalf::open(path, sql, low, middle);
   std::unique_ptr<RangeHalf> upper = split ? RangeHalf::open(path, sql, middle + 1, high) : nullptr;

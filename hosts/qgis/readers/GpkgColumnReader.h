@@ -17,15 +17,12 @@ namespace LarkhillQgis {
  */
 class GpkgColumnReader : public HalvesColumnReader {
 public:
-  /**
-   * A reader of the layer's attribute at this index, with the threads the
-   * options give, or none (see DirectColumnReader::open).
-   */
-  static std::unique_ptr<GpkgColumnReader> open(QgsVectorLayer* layer, int attribute,
-                                                const ReaderOptions& options = ReaderOptions());
+  /** A reader of the layer's attribute at this index, or none (see DirectColumnReader::open). */
+  static std::unique_ptr<GpkgColumnReader> open(QgsVectorLayer* layer, int attribute);
   /**
    * A reader of a column of a GeoPackage table (for measurements); `threads`
-   * 1 reads in the caller's thread only. None when the file, table or column
+   * 1 reads in the caller's thread only, and no more threads read than the
+   * processors the process may run on. None when the file, table or column
    * is missing.
    */
   static std::unique_ptr<GpkgColumnReader> open(const QString& path, const QString& table,

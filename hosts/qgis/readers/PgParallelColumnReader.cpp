@@ -10,7 +10,7 @@
 namespace LarkhillQgis {
 
 std::unique_ptr<PgParallelColumnReader>
-PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, const ReaderOptions& options) {
+PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, long long splitFromPages) {
   if (!allowed(layer, attribute) || layer->providerType() != QLatin1String("postgres") ||
       !PgColumnReader::copyable(layer, attribute))
     return nullptr;
@@ -27,7 +27,7 @@ PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, const ReaderO
                                  "FROM pg_class c WHERE c.oid = %1::regclass")
                       .arg(first->literal(table)),
                   &pages) ||
-      pages.toLongLong() < std::max(2LL, options.pgSplitFromPages))
+      pages.toLongLong() < std::max(2LL, splitFromPages))
     return nullptr;
   const long long middle = pages.toLongLong() / 2;
 
