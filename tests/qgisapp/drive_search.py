@@ -105,6 +105,13 @@ def window_counts():
             "status_bar_widgets": len([c for c in bar.children() if isinstance(c, QWidget)])}
 
 
+def top_level_widgets():
+    """Every top-level widget, shown or hidden: what a load and unload of the plugin
+    leaves behind shows here even when it is hidden (a popup menu is one)."""
+    return sorted("%s %s %r" % (type(w).__name__, w.objectName(), w.windowTitle())
+                  for w in QApplication.topLevelWidgets())
+
+
 def plugin_manager_row():
     """The plugin manager's dialog and the model index of this plugin, when it shows."""
     for top in QApplication.topLevelWidgets():
@@ -201,6 +208,7 @@ class Driver:
             manager.close()
             finish(7)
             return
+        seen["top_level_before_load"] = top_level_widgets()
         row.model().setData(row, Qt.Checked, Qt.CheckStateRole)
         note("plugin ticked")
         manager.close()
@@ -409,6 +417,7 @@ class Driver:
         seen["widgets_after_untick"] = our_widgets()
         seen["marked_after_untick"] = marks()
         seen["counts_after_untick"] = window_counts()
+        seen["top_level_after_first_unload"] = top_level_widgets()
         window = iface.mainWindow()
         seen["after_untick"] = {
             "toolbars": [b.windowTitle() for b in window.findChildren(QToolBar)
@@ -461,7 +470,17 @@ class Driver:
             return
         current = self.entries.currentIndex()
         seen["selected_again"] = current.data() if current.isValid() else None
-        note("zoomed again to " + str(extent))
+        note("zoomed again to " + str(extent) + "; unticking the plugin again")
+        self.wanted_check = Qt.Unchecked
+        self.step = self.set_plugin_check
+        self.after_check = self.check_last_unload
+        QTimer.singleShot(0, lambda: iface.pluginManagerInterface().showPluginManager(-1))
+
+    def check_last_unload(self):
+        if visible_widget("frmMain"):
+            return
+        seen["top_level_after_last_unload"] = top_level_widgets()
+        note("after the last unload: %d top-level widgets" % len(seen["top_level_after_last_unload"]))
         self.timer.stop()
         finish(0)
 

@@ -7,9 +7,11 @@
 #include <qgisplugin.h>
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 class QgisInterface;
+class QMenu;
 
 /**
  * The plugin that the QGIS application loads from its plugin path. It puts the
@@ -43,4 +45,6 @@ private:
   Ref<IUnknown> mApplication;
   /** The submenu of QGIS's Plugins menu that holds the command. */
   QString mMenuName;
+  /** That submenu, made by QGIS for the entry (QGIS's main window owns it). */
+  QPointer<QMenu> mMenu;
 };
