@@ -13,11 +13,11 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QGraphicsScene>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <qgshighlight.h>
 #include <qgsmapcanvas.h>
@@ -156,34 +156,87 @@ TEST_F(QgisFrameworkTest, TheStatusBarShowsProgress) {
   EXPECT_EQ(bar->value(), 1);
 }
 
-TEST(HostStatusBarTest, InQgisMainWindowTheMessageShowsWhole) {
-  // QGIS's main window: its own status bar widget stretched over the status
-  // bar, squeezed by fixed widgets beside it.
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint ? 1 : 0;
+    return false;
+  }
+};
+
+} // namespace
+
+// A row total of 0, or far below the rows read, makes the component step on
+// every row; the bar is painted only when the share it fills changes.
+TEST_F(QgisFrameworkTest, AWrongRowTotalPaintsTheProgressAtMostOnceAHundredth) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host.window));
+  const Ref<IStepProgressor> progress = host.application->StatusBar()->ProgressBar();
+  PaintCounter counter(host.window.statusBar());
+  for (const int total : {0, 10}) {
+    SCOPED_TRACE(total);
+    progress->setMinRange(1);
+    progress->setMaxRange(total);
+    progress->setStepValue(total / 10);
+    progress->setPosition(1);
+    progress->Show();
+    ASSERT_GT(counter.paints, 0) << "the status bar is not painted here at all";
+    counter.paints = 0;
+    for (int row = 0; row < 5000; ++row)
+      progress->Step();
+    EXPECT_LE(counter.paints, 101);
+    progress->Hide();
+  }
+}
+
+// QGIS's main window: its own status bar widget stretched over the status bar,
+// showing the window's messages, beside fixed widgets of its own. The texts go
+// to QGIS's message area and squeeze none of QGIS's widgets; a status message
+// goes after its time.
+TEST(HostStatusBarTest, InQgisMainWindowTheTextsAreQgissOwnTemporaryMessages) {
   QMainWindow window;
-  window.resize(600, 400);
-  window.statusBar()->addPermanentWidget(new QgsStatusBar, 10);
+  window.resize(1100, 400);
+  auto* qgisBar = new QgsStatusBar;
+  qgisBar->setParentStatusBar(window.statusBar());
+  window.statusBar()->addPermanentWidget(qgisBar, 10);
   auto* coordinates = new QLineEdit;
   coordinates->setMinimumWidth(380);
   window.statusBar()->addPermanentWidget(coordinates);
   window.show();
-  const auto status = std::make_shared<HostStatusBar>(window.statusBar());
+  QApplication::processEvents();
+  const int qgisWidth = qgisBar->width();
+  const auto status = std::make_shared<HostStatusBar>(window.statusBar(), 200);
   const Ref<IStepProgressor> progress = status->ProgressBar();
   progress->setMessage(QStringLiteral("Loading... "));
   progress->Show();
-  QApplication::processEvents();
-  auto* text = window.statusBar()->findChild<QLabel*>(QStringLiteral("larkhillProgressText"));
-  ASSERT_TRUE(text);
-  EXPECT_TRUE(text->isVisible());
-  EXPECT_EQ(text->text(), QStringLiteral("Loading... "));
-  EXPECT_GE(text->width(), text->fontMetrics().horizontalAdvance(QStringLiteral("Loading...")));
+  EXPECT_EQ(qgisBar->currentMessage().toStdString(), "Loading... ");
   progress->Hide();
-  EXPECT_FALSE(text->isVisible());
-  // The component's status text shows there too, and stays until cleared.
-  status->setStatusMessage(0, QStringLiteral("2 parcels have the ID A; the first is shown."));
-  EXPECT_TRUE(text->isVisible());
-  EXPECT_EQ(text->text(), QStringLiteral("2 parcels have the ID A; the first is shown."));
+  EXPECT_TRUE(qgisBar->currentMessage().isEmpty());
+
+  const std::string shared = "2 parcels have the ID A; the first is shown.";
+  status->setStatusMessage(0, QString::fromStdString(shared));
+  QApplication::processEvents();
+  EXPECT_EQ(qgisBar->currentMessage().toStdString(), shared);
+  EXPECT_EQ(qgisBar->width(), qgisWidth);
+  QStringList ours;
+  for (QWidget* child : window.statusBar()->findChildren<QWidget*>())
+    if (child->objectName().startsWith(QLatin1String("larkhill")))
+      ours << child->objectName() + (child->isVisible() ? " shown" : " hidden");
+  EXPECT_EQ(ours, QStringList{"larkhillProgress hidden"});
+  for (int wait = 0; wait < 100 && !qgisBar->currentMessage().isEmpty(); ++wait)
+    QTest::qWait(50);
+  EXPECT_TRUE(qgisBar->currentMessage().isEmpty());
+
+  // Clearing takes away only a text of ours.
+  qgisBar->showMessage(QStringLiteral("QGIS's own"));
   status->setStatusMessage(0, QString());
-  EXPECT_FALSE(text->isVisible());
+  EXPECT_EQ(qgisBar->currentMessage().toStdString(), "QGIS's own");
 }
 
 TEST_F(QgisFrameworkTest, AFrameOwnsAndLoadsItsFormAndGoesWithItsWindow) {

@@ -21,8 +21,7 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLabel,
-                                 QLineEdit,
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLineEdit,
                                  QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
                                  QWidget)
 from qgis.core import QgsProject
@@ -40,8 +39,7 @@ PREFIX_AGAIN = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
 PREFIX_DOCKED = os.environ.get("LARKHILL_PREFIX_DOCKED", "000-02")
 PLUGIN = "LarkhillParcelSearch"
 # Object names of every widget the plugin and its component put into QGIS.
-OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress",
-        "larkhillProgressText"}
+OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress"}
 TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
 TICK = os.environ.get("LARKHILL_TICK") == "1"
 
@@ -144,9 +142,8 @@ def marks():
 
 
 def status_text():
-    """The text the host shows in the status bar: its label there (HostStatusBar), when shown."""
-    label = iface.mainWindow().statusBar().findChild(QLabel, "larkhillProgressText")
-    return label.text() if label is not None and label.isVisible() else ""
+    """The text in QGIS's own message area of the status bar, where the host shows its texts."""
+    return iface.statusBarIface().currentMessage()
 
 
 def panel_of(form):
