@@ -12,7 +12,7 @@ namespace LarkhillQgis {
  * accurate operation that can be used is named for it: the one QGIS falls back
  * to itself, without QGIS's warning about the missing grid, which the user
  * would otherwise see after a search that has nothing to do with the grid.
- * An operation the project names is used as it is.
+ * An operation the project names is used as it is. Called on the main thread.
  */
 QgsCoordinateTransform quietTransform(const QgsCoordinateReferenceSystem& source,
                                       const QgsCoordinateReferenceSystem& destination,
