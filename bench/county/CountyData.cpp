@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+
 namespace {
 
 [[noreturn]] void fail(const std::string& what) {

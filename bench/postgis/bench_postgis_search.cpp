@@ -31,6 +31,8 @@
 #include <qgsvectorlayer.h>
 #include <vector>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {

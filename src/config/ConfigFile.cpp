@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+namespace Larkhill {
+
 namespace ConfigFile {
 
 namespace {
@@ -109,3 +111,5 @@ bool reportIfUnusable(const QString& path) {
 }
 
 } // namespace ConfigFile
+
+} // namespace Larkhill

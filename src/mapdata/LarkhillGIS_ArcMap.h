@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "mapdata/HostInterface.h"
 #include "platform/IListControl.h"
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The map and data routines: find a feature layer by name, list the feature
@@ -63,3 +66,5 @@ QString MissingLayerText(const QString& layerName);
 QString MissingFieldText(const QString& layerName, const QString& fieldName);
 
 } // namespace LarkhillGIS_ArcMap
+
+} // namespace Larkhill

@@ -40,6 +40,7 @@
 #include <random>
 #include <string>
 
+
 namespace {
 
 struct Options {

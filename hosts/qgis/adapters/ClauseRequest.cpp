@@ -10,6 +10,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 

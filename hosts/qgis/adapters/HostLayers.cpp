@@ -22,6 +22,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 std::function<void(const QgsRectangle&, const QgsRectangle&)>& zoomListener() {

@@ -18,6 +18,8 @@
 #include <qgsproviderregistry.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 namespace {
 
 const char* const kRecentKey = "recentFiles";

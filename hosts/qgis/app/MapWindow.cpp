@@ -19,6 +19,8 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using LarkhillQgis::CommandButton;
 using LarkhillQgis::HostApplication;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 class CommandButton;
 class HostApplication;
 } // namespace LarkhillQgis
@@ -45,7 +46,7 @@ public:
   void addCommands(const QStringList& progIds, QStringList& problems);
 
   QgsMapCanvas* canvas() const { return mCanvas; }
-  const Ref<LarkhillQgis::HostApplication>& application() const { return mApplication; }
+  const Larkhill::Ref<LarkhillQgis::HostApplication>& application() const { return mApplication; }
 
   /** The ProgIDs of the commands the application offers. */
   static QStringList registeredCommands();
@@ -60,6 +61,6 @@ private:
   QgsMapCanvas* mCanvas;
   QgsLayerTreeView* mLayerTree;
   QgsLayerTreeMapCanvasBridge* mBridge;
-  Ref<LarkhillQgis::HostApplication> mApplication;
+  Larkhill::Ref<LarkhillQgis::HostApplication> mApplication;
   std::vector<std::unique_ptr<LarkhillQgis::CommandButton>> mButtons;
 };

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+using namespace Larkhill;
+
 class MapWindow;
 class QAbstractItemView;
 

@@ -13,6 +13,9 @@
 class QgisInterface;
 class QMenu;
 
+namespace LarkhillQgis {
+using namespace Larkhill;
+
 /**
  * The plugin that the QGIS application loads from its plugin path. It puts the
  * parcel search command on a toolbar of QGIS's main window, hands the command
@@ -48,3 +51,5 @@ private:
   /** That submenu, made by QGIS for the entry (QGIS's main window owns it). */
   QPointer<QMenu> mMenu;
 };
+
+} // namespace LarkhillQgis

@@ -35,7 +35,6 @@ QColor highlightColour() {
   return colour;
 }
 
-
 /**
  * The marks now on one canvas: a child of the canvas that only points at them
  * (the canvas's scene owns them), so that the next mark finds them without
