@@ -69,7 +69,8 @@ BUILD_TREE=$SOURCE_TREE
 tree_paths=()
 while IFS= read -r path; do
   [ -f "$path" ] && [ ! -L "$path" ] || continue
-  if strings -a "$path" | grep -qF -e "$SOURCE_TREE" -e "$BUILD_TREE"; then
+  # Qt's string literals are UTF-16: the 16-bit strings are read too.
+  if { strings -a "$path"; strings -a -el "$path"; } | grep -qF -e "$SOURCE_TREE" -e "$BUILD_TREE"; then
     tree_paths+=("$path")
   fi
 done <<<"$installed_files"
