@@ -98,7 +98,7 @@ TEST_F(QgisFrameworkTest, AMarkReplacesTheLastMarkAndItsFlash) {
   };
   const auto before = countOnCanvas();
   for (int i = 0; i < 3; ++i)
-    FeatureMarks::mark(host.canvas, nullptr,
+    FeatureMarks::mark(host.canvas, nullptr, i,
                        QgsGeometry::fromRect(QgsRectangle(612000 + i, 4312000, 612030, 4312040)),
                        QStringLiteral("parcel %1").arg(i));
   // One flash, and one highlight over its halo.
@@ -157,7 +157,7 @@ TEST_F(QgisFrameworkTest, AZoomAndAMarkInAnotherDatumRaiseNoMissingGridWarning) 
   const QgsRectangle parcel(-90.0, 40.0, -89.999, 40.001);
   const Ref<IActiveView> view = host.application->Document()->ActiveView();
   view->setExtent(std::make_shared<HostEnvelope>(parcel, nad27));
-  FeatureMarks::mark(host.canvas, layer, QgsGeometry::fromRect(parcel), QStringLiteral("parcel"));
+  FeatureMarks::mark(host.canvas, layer, 1, QgsGeometry::fromRect(parcel), QStringLiteral("parcel"));
   EXPECT_EQ(warnings, 0);
   // NAD27 lies some metres off WGS 84 here: the zoom and the mark moved with it.
   EXPECT_NEAR(host.canvas->extent().center().x(), -89.9995, 0.0002);
