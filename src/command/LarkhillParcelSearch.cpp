@@ -101,6 +101,7 @@ void LarkhillParcelSearch::OnCreate(const Ref<IUnknown>& hook) {
 }
 
 void LarkhillParcelSearch::OnClick() {
+  bool configure = false;
   try {
     if (!gAppRef)
       gAppRef = ComClasses::createObject(HostClasses::AppRef);
@@ -117,10 +118,20 @@ void LarkhillParcelSearch::OnClick() {
       return;
     }
     MsgBox(QStringLiteral("Tool is not configured.\r\nConfiguration window will now load."));
+    configure = true;
+  } catch (const ComError&) {
+    FileChannel::close(ConfigFile::kChannel);
+    // A path that cannot hold the configuration is named, and the configuration
+    // window opens all the same: its Continue saves there once the path is mended.
+    configure = ConfigFile::reportIfUnusable(gConfigFile);
+    MsgBox(QStringLiteral("Error: ICommand_OnClick()"));
+  }
+  if (!configure)
+    return;
+  try {
     windowFactory().showConfigWindowModal();
   } catch (const ComError&) {
     FileChannel::close(ConfigFile::kChannel);
-    ConfigFile::reportIfUnusable(gConfigFile);
     MsgBox(QStringLiteral("Error: ICommand_OnClick()"));
   }
 }

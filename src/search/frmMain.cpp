@@ -248,7 +248,8 @@ void frmMain::List1_Click() {
     const Ref<IFeature> feature =
         LarkhillGIS_ArcMap::GetFeatureByValue(layer, gParcelIdField, value, &matches);
     LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
-    LarkhillGIS_ArcMap::ShowFoundFeature(layer, feature, value, matches);
+    LarkhillGIS_ArcMap::ShowFoundFeature(gParcelLayerName, gParcelIdField, layer, feature, value,
+                                         matches);
     setMousePointer(MousePointer::Default);
   } catch (const ComError& error) {
     setMousePointer(MousePointer::Default);

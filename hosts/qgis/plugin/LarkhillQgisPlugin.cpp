@@ -17,6 +17,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -85,6 +86,12 @@ void LarkhillQgisPlugin::initGui() {
   mButton->action()->setIcon(QIcon(PluginIcon));
   mMenuName = mButton->toolBar()->windowTitle();
   mIface->addPluginToMenu(mMenuName, mButton->action());
+  // The submenu QGIS made (or found) for the entry; see unload().
+  const QList<QWidget*> holders = mButton->action()->associatedWidgets();
+  for (QWidget* holder : holders)
+    if (auto* menu = qobject_cast<QMenu*>(holder))
+      if (mIface->pluginMenu()->actions().contains(menu->menuAction()))
+        mMenu = menu;
 }
 
 void LarkhillQgisPlugin::unload() {
@@ -92,6 +99,13 @@ void LarkhillQgisPlugin::unload() {
     return;
   if (mButton && mButton->action())
     mIface->removePluginMenu(mMenuName, mButton->action());
+  // QGIS takes an emptied submenu out of its Plugins menu but keeps the menu
+  // itself, a hidden top-level widget, and makes a new one at the next load.
+  // Once QGIS has let go of it (no other plugin's entry in it), it goes.
+  if (mMenu && mMenu->actions().isEmpty() &&
+      !mIface->pluginMenu()->actions().contains(mMenu->menuAction()))
+    delete mMenu.data();
+  mMenu.clear();
   mButton.reset();
   // Every window, picture and shared value of the component goes with the plugin.
   ComponentUnload::unload();

@@ -7,9 +7,11 @@
 #include <qgisplugin.h>
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 class QgisInterface;
+class QMenu;
 
 namespace LarkhillQgis {
 using namespace Larkhill;
@@ -46,6 +48,8 @@ private:
   Ref<IUnknown> mApplication;
   /** The submenu of QGIS's Plugins menu that holds the command. */
   QString mMenuName;
+  /** That submenu, made by QGIS for the entry (QGIS's main window owns it). */
+  QPointer<QMenu> mMenu;
 };
 
 } // namespace LarkhillQgis
