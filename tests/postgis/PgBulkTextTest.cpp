@@ -184,9 +184,9 @@ TEST_F(PgSplitByValueTest, AnIndexedColumnIsCopiedInTwoHalvesSplitByValue) {
 // strings as escapes, an ID that tries to end the SQL literal it goes into is
 // still only a value, and nothing runs but the COPY.
 TEST_F(PgSplitByValueTest, AMiddleValueThatTriesToEndItsLiteralIsOnlyAValue) {
-  const QString error = PgServer::exec(QStringLiteral(
-      "DROP TABLE IF EXISTS injected; "
-      "ALTER DATABASE larkhill SET standard_conforming_strings = off"));
+  const QString error = PgServer::exec(
+      QStringLiteral("DROP TABLE IF EXISTS injected; "
+                     "ALTER DATABASE larkhill SET standard_conforming_strings = off"));
   ASSERT_TRUE(error.isEmpty()) << error.toStdString();
   expectHalvesInIndexOrder(
       QStringLiteral("$$M\\') TO STDOUT; COMMIT; CREATE TABLE injected AS SELECT 1; --$$"));

@@ -139,6 +139,14 @@ protected:
                                            << ": " << mMessages.texts[0].toStdString();
     return ::testing::AssertionSuccess();
   }
+  /** As above, and the report's description holds `text`. */
+  ::testing::AssertionResult reportedBy(const QString& procedure, const QString& text) {
+    ::testing::AssertionResult reported = reportedBy(procedure);
+    if (reported && !mMessages.texts[0].contains(text))
+      return ::testing::AssertionFailure()
+             << "no \"" << text.toStdString() << "\" in: " << mMessages.texts[0].toStdString();
+    return reported;
+  }
 
   std::unique_ptr<PgQgisHost> mHost;
   QgsVectorLayer* mLayer = nullptr;
@@ -158,9 +166,7 @@ TEST_F(PgFaultTest, ServerStoppedWhileTheListLoadsEndsInTheReportAndKeepsWhatWas
   LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
                                               QStringLiteral("parcel_id"), list, nullptr);
   EXPECT_TRUE(mServerDown);
-  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(DatabaseLimit::closedText()))
-      << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues"), DatabaseLimit::closedText()));
   EXPECT_GT(list.items.size(), 0);
   EXPECT_LT(list.items.size(), kBigParcels);
   EXPECT_GE(bar->hides, 1);
@@ -190,9 +196,7 @@ TEST_F(PgFaultTest, ServerStoppedBeforeAClickEndsInTheReportAndTheNextClickWorks
   EXPECT_FALSE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
                                                      QStringLiteral("000-0043")));
   EXPECT_LT(clock.elapsed(), 20000);
-  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(DatabaseLimit::closedText()))
-      << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue"), DatabaseLimit::closedText()));
 
   serverUp();
   mMessages.texts.clear();
@@ -222,9 +226,7 @@ TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
                                               list, nullptr);
   EXPECT_LT(clock.elapsed(), bound);
   ASSERT_TRUE(mServerFrozen);
-  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
-      << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues"), timedOut));
   EXPECT_GT(list.items.size(), 0);
   EXPECT_LT(list.items.size(), kBigParcels);
 
@@ -236,9 +238,7 @@ TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
   LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
                                               QStringLiteral("parcel_id"), whole, nullptr);
   EXPECT_LT(clock.elapsed(), bound);
-  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
-      << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues"), timedOut));
 
   mMessages.texts.clear();
   auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
@@ -247,7 +247,7 @@ TEST_F(PgFaultTest, AServerThatStopsAnsweringHoldsNoWaitLongerThanTheLimit) {
   EXPECT_FALSE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
                                                      QStringLiteral("000-0043")));
   EXPECT_LT(clock.elapsed(), bound);
-  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue"), timedOut));
 
   // Going on again, the same click finds its parcel and the list is whole.
   PgServer::thaw();
@@ -279,17 +279,13 @@ TEST_F(PgFaultTest, TheLimitEndsTheToolsWaitsAndNoOtherConnectionOfTheProcess) {
   RecordingList list;
   LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"),
                                               QStringLiteral("parcel_id"), list, nullptr);
-  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
-      << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(reportedBy(QStringLiteral("LoadListWithFieldValues"), timedOut));
   mMessages.texts.clear();
   auto layer = LarkhillGIS_ArcMap::FindLayer(QStringLiteral("Parcels"));
   ASSERT_TRUE(layer);
   EXPECT_FALSE(LarkhillGIS_ArcMap::GetFeatureByValue(layer, QStringLiteral("parcel_id"),
                                                      QStringLiteral("000-0043")));
-  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue")));
-  EXPECT_TRUE(mMessages.texts.value(0).contains(timedOut))
-      << mMessages.texts.value(0).toStdString();
+  EXPECT_TRUE(reportedBy(QStringLiteral("GetFeatureByValue"), timedOut));
 
   // The other connection still sleeps, and ends its sleep when it is cancelled.
   EXPECT_TRUE(PQconsumeInput(other)) << PQerrorMessage(other);

@@ -96,10 +96,10 @@ QgsVectorLayer* LayerTable::layer() const {
                       QStringLiteral("The layer has been removed from the map."));
   if (!mLayer->isValid()) {
     const QString reason = HostErrors::layerError(*mLayer);
-    HostErrors::raise(HostErrors::DataSourceUnavailable,
-                      QStringLiteral("The data source of layer %1 is not available: %2")
-                          .arg(mLayer->name(), reason.isEmpty() ? QStringLiteral("it cannot be read")
-                                                                : reason));
+    HostErrors::raise(
+        HostErrors::DataSourceUnavailable,
+        QStringLiteral("The data source of layer %1 is not available: %2")
+            .arg(mLayer->name(), reason.isEmpty() ? QStringLiteral("it cannot be read") : reason));
   }
   return mLayer;
 }

@@ -134,9 +134,9 @@ QgsVectorLayer* PostgisLayerDialog::createLayer(QString& error) const {
             database->table(mSchemas->currentSchema(), table).geometryColumn());
       uri = tableUri.uri(false);
     } catch (const QgsProviderConnectionException& e) {
-      error = tr("The table %1 of the connection \"%2\" cannot be opened: %3")
-                  .arg(table, connectionName,
-                       QgsDataSourceUri::removePassword(e.what()).simplified());
+      error =
+          tr("The table %1 of the connection \"%2\" cannot be opened: %3")
+              .arg(table, connectionName, QgsDataSourceUri::removePassword(e.what()).simplified());
       return nullptr;
     }
   }
@@ -155,10 +155,9 @@ QgsVectorLayer* PostgisLayerDialog::createLayer(QString& error) const {
   // libpq and the provider break their reasons over several lines.
   reason = reason.simplified();
   const QString database = databaseOf(parsed);
-  error = parsed.table().isEmpty()
-              ? tr("No layer of %1 can be opened: %2").arg(database, reason)
-              : tr("The table %1 of %2 cannot be opened: %3")
-                    .arg(parsed.quotedTablename(), database, reason);
+  error = parsed.table().isEmpty() ? tr("No layer of %1 can be opened: %2").arg(database, reason)
+                                   : tr("The table %1 of %2 cannot be opened: %3")
+                                         .arg(parsed.quotedTablename(), database, reason);
   error = QgsDataSourceUri::removePassword(error);
   return nullptr;
 }

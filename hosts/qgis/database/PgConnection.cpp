@@ -97,7 +97,8 @@ std::unique_ptr<PgConnection> PgConnection::open(const QgsDataSourceUri& uri, in
     }
   }
   std::unique_ptr<PgConnection> opened(new PgConnection(connection, limitMs));
-  if (!opened->run(QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %1").arg(limitMs)))
+  if (!opened->run(
+          QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %1").arg(limitMs)))
     return nullptr;
   return opened;
 }

@@ -89,7 +89,10 @@ private:
    * reason in mError.
    */
   void refused(const pg_result* result);
-  /** Raises for a broken exchange: closedText when the connection closed, else `what` and libpq's words. */
+  /**
+   * Raises for a broken exchange: closedText when the connection closed,
+   * else `what` and libpq's words.
+   */
   [[noreturn]] void raiseBroken(const QString& what) const;
 
   pg_conn* mConnection;

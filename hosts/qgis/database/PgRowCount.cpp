@@ -21,10 +21,11 @@ qint64 countRowsInDatabase(QgsVectorLayer* layer) {
   // The filter is the layer's own SQL for this server, as QGIS sends it.
   const QString filter = layer->subsetString();
   QString count;
-  if (!connection->run(QStringLiteral("SELECT count(*) FROM %1%2")
-                           .arg(connection->table(uri),
-                                filter.isEmpty() ? QString() : QStringLiteral(" WHERE (%1)").arg(filter)),
-                       &count))
+  if (!connection->run(
+          QStringLiteral("SELECT count(*) FROM %1%2")
+              .arg(connection->table(uri),
+                   filter.isEmpty() ? QString() : QStringLiteral(" WHERE (%1)").arg(filter)),
+          &count))
     return -1;
   return count.toLongLong();
 }

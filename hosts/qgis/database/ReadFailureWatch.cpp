@@ -23,18 +23,18 @@ ReadFailureWatch::ReadFailureWatch() : mThread(std::this_thread::get_id()) {
     // so the report is heard in that thread before its read returns. A report
     // of another thread touches nothing of the watch, which its own thread
     // may be deleting meanwhile.
-    mConnection = QObject::connect(
-        log,
-        qOverload<const QString&, const QString&, Qgis::MessageLevel>(
-            &QgsMessageLog::messageReceived),
-        [this, thread = mThread](const QString& message, const QString& tag,
-                                 Qgis::MessageLevel level) {
-          if (std::this_thread::get_id() != thread || !isReadFailure(tag, level))
-            return;
-          const std::lock_guard<std::mutex> lock(mMutex);
-          if (mFailure.isEmpty())
-            mFailure = message.trimmed();
-        });
+    mConnection =
+        QObject::connect(log,
+                         qOverload<const QString&, const QString&, Qgis::MessageLevel>(
+                             &QgsMessageLog::messageReceived),
+                         [this, thread = mThread](const QString& message, const QString& tag,
+                                                  Qgis::MessageLevel level) {
+                           if (std::this_thread::get_id() != thread || !isReadFailure(tag, level))
+                             return;
+                           const std::lock_guard<std::mutex> lock(mMutex);
+                           if (mFailure.isEmpty())
+                             mFailure = message.trimmed();
+                         });
   }
 }
 

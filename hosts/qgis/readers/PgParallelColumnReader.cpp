@@ -49,22 +49,20 @@ PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, long long spl
   // neither. Elsewhere the halves are the table's first and last pages.
   QString plan, middleValue;
   if (!first->run(QStringLiteral("EXPLAIN SELECT %1 FROM %2").arg(column, table), &plan) ||
-      !first->run(
-          QStringLiteral(
-              "SELECT (SELECT (s.histogram_bounds::text::text[])[array_length("
-              "s.histogram_bounds::text::text[], 1) / 2 + 1] FROM pg_stats s "
-              "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
-              "AND s.attname = a.attname) FROM pg_class c "
-              "JOIN pg_namespace n ON n.oid = c.relnamespace "
-              "JOIN pg_attribute a ON a.attrelid = c.oid "
-              "WHERE c.oid = %1::regclass AND a.attname = %2 AND a.attnotnull")
-              .arg(first->literal(table), first->literal(name)),
-          &middleValue))
+      !first->run(QStringLiteral("SELECT (SELECT (s.histogram_bounds::text::text[])[array_length("
+                                 "s.histogram_bounds::text::text[], 1) / 2 + 1] FROM pg_stats s "
+                                 "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
+                                 "AND s.attname = a.attname) FROM pg_class c "
+                                 "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                 "JOIN pg_attribute a ON a.attrelid = c.oid "
+                                 "WHERE c.oid = %1::regclass AND a.attname = %2 AND a.attnotnull")
+                      .arg(first->literal(table), first->literal(name)),
+                  &middleValue))
     return nullptr;
   const bool byValue = plan.startsWith(QLatin1String("Index Only Scan")) && !middleValue.isEmpty();
   const QString split = byValue ? middleValue : QStringLiteral("(%1,0)").arg(middle);
-  const QString select =
-      QStringLiteral("SELECT %1 FROM %2 WHERE %3 ").arg(column, table, byValue ? column : QStringLiteral("ctid"));
+  const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ")
+                             .arg(column, table, byValue ? column : QStringLiteral("ctid"));
   if (!first->copy(select + QStringLiteral("< ") + first->literal(split)) ||
       !second->copy(select + QStringLiteral(">= ") + second->literal(split)))
     return nullptr;

@@ -22,8 +22,8 @@ public:
    * `splitFromPages` pages or more (the default but in tests and
    * measurements), or none (see DirectColumnReader::open).
    */
-  static std::unique_ptr<PgParallelColumnReader>
-  open(QgsVectorLayer* layer, int attribute, long long splitFromPages = kSplitFromPages);
+  static std::unique_ptr<PgParallelColumnReader> open(QgsVectorLayer* layer, int attribute,
+                                                      long long splitFromPages = kSplitFromPages);
 
 private:
   PgParallelColumnReader() = default;
