@@ -2,7 +2,6 @@
 
 #include "platform/Variant.h"
 #include "qgis/common/HostErrors.h"
-#include "qgis/database/DatabaseLimit.h"
 #include "qgis/database/FeatureFeed.h"
 #include "qgis/readers/DbfColumnReader.h"
 #include "qgis/readers/DirectColumnReader.h"
@@ -34,10 +33,10 @@ void HostCursor::open() {
   mOpened = true;
   // Reopened with more attributes: the same request gives the same order, so
   // the rows already handed out are passed over.
-  QDeadlineTimer deadline = DatabaseLimit::deadline();
+  QDeadlineTimer deadline = mFeed->deadline();
   QgsFeature skipped;
   for (qint64 i = 0; i < mRead && mFeed->next(skipped, deadline); ++i)
-    deadline = DatabaseLimit::deadline();
+    deadline = mFeed->deadline();
 }
 
 void HostCursor::want(int attribute, bool geometry) {
@@ -99,10 +98,10 @@ bool HostCursor::fetch(QgsFeature& feature) {
   // again, so the first click after the server is back finds its parcel.
   // The retries count as one wait on the server: the limit runs from the last feature read.
   constexpr int kRetries = 2;
-  QDeadlineTimer deadline = DatabaseLimit::deadline();
+  QDeadlineTimer deadline = mFeed->deadline();
   for (int attempt = 0;;) {
     if (mFeed->next(feature, deadline)) {
-      deadline = DatabaseLimit::deadline();
+      deadline = mFeed->deadline();
       ++mRead;
       if (!mMatch || mMatch.matches(feature))
         return true;

@@ -1,7 +1,6 @@
 #include "qgis/adapters/HostRow.h"
 
 #include "qgis/common/HostErrors.h"
-#include "qgis/database/DatabaseLimit.h"
 #include "qgis/database/FeatureFeed.h"
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostGeometry.h"
@@ -30,8 +29,8 @@ void HostRow::fetchMissing(bool geometry) {
   if (!geometry && !mHasGeometry)
     request.setFlags(QgsFeatureRequest::NoGeometry);
   QgsFeature fresh;
-  const QDeadlineTimer deadline = DatabaseLimit::deadline();
   FeatureFeed feed(mTable->layer(), request);
+  const QDeadlineTimer deadline = feed.deadline();
   if (!feed.next(fresh, deadline)) {
     feed.check(deadline);
     HostErrors::raise(HostErrors::DataSourceUnavailable,

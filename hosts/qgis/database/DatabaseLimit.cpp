@@ -18,10 +18,6 @@ int seconds() {
   return value > 0 ? value : kDefaultSeconds;
 }
 
-QDeadlineTimer deadline() {
-  return QDeadlineTimer(qint64(seconds()) * 1000);
-}
-
 QString timeoutText() {
   return QStringLiteral("The database did not answer within %1 seconds.").arg(seconds());
 }

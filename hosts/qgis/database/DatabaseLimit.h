@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QString>
 
 namespace LarkhillQgis {
@@ -16,8 +15,6 @@ namespace DatabaseLimit {
  * set or not positive.
  */
 int seconds();
-/** A deadline the limit away from now. */
-QDeadlineTimer deadline();
 /** The description of a wait on the server that ran out the limit. */
 QString timeoutText();
 /** The description of a connection that the server closed, or that it no longer takes. */

@@ -94,10 +94,11 @@ FeatureFeed::FeatureFeed(QgsVectorLayer* layer, QgsFeatureRequest request) {
     return;
   }
   mSource = layer->dataProvider()->dataSourceUri();
+  mLimitMs = DatabaseLimit::seconds() * 1000;
   mShared = std::make_shared<Shared>();
   // A pool with no connection free ends the read without a word: it waits
   // longer than the caller, who has given up and said why by then.
-  request.setTimeout(2 * DatabaseLimit::seconds() * 1000);
+  request.setTimeout(2 * mLimitMs);
   request.setRequestMayBeNested(true);
   request.setFeedback(&mShared->feedback);
   // The snapshot is made here, in the layer's thread; the reading thread needs nothing else.
@@ -121,6 +122,10 @@ FeatureFeed::~FeatureFeed() {
     mShared->changed.notify_all();
   }
   mShared->feedback.cancel();
+}
+
+QDeadlineTimer FeatureFeed::deadline() const {
+  return mShared ? QDeadlineTimer(mLimitMs) : QDeadlineTimer(QDeadlineTimer::Forever);
 }
 
 bool FeatureFeed::next(QgsFeature& feature, const QDeadlineTimer& deadline) {

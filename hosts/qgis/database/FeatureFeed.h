@@ -36,6 +36,11 @@ public:
   FeatureFeed& operator=(const FeatureFeed&) = delete;
 
   /**
+   * The time the caller waits for the next feature from now: the limit
+   * (DatabaseLimit::seconds) for a database layer, for ever for others.
+   */
+  QDeadlineTimer deadline() const;
+  /**
    * The next feature: true, or false after the last and when the read broke
    * off (see failure()). Raises DataSourceUnavailable
    * (DatabaseLimit::timeoutText) when the deadline passed before the server
@@ -71,8 +76,9 @@ private:
   std::vector<QgsFeature> mTaken;
   size_t mNext = 0;
   QgsFeatureIterator mIterator;
-  /** The data source of a PostgreSQL layer. */
+  /** The data source of a PostgreSQL layer, and the limit on each wait for its features. */
   QString mSource;
+  int mLimitMs = 0;
 };
 
 } // namespace LarkhillQgis
