@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <vector>
 #include <mutex>
-#include <thread>
+#include <QThreadPool>
 #include <qgsdatasourceuri.h>
 #include <qgsfeedback.h>
 #include <qgsvectordataprovider.h>
@@ -22,7 +22,7 @@ namespace {
 // The features the reading thread may hold ready before the caller takes them.
 constexpr size_t kQueued = 1024;
 
-/** The reading threads that have not ended yet. */
+/** The reads that have not ended yet. */
 struct Readers {
   std::mutex mutex;
   std::condition_variable ended;
@@ -33,6 +33,24 @@ Readers& readers() {
   // Never destroyed: a thread given up may end after the program's statics.
   static Readers* sReaders = new Readers();
   return *sReaders;
+}
+
+/**
+ * The threads that read. They are kept for a while between reads: a thread
+ * sets up what QGIS keeps for each thread (a coordinate transform context
+ * among it) at its first read, which would cost every click anew. A read
+ * given up keeps its thread until it ends; the others take further threads.
+ * Never destroyed, like the count above: the program does not wait at its
+ * end for a read that waits on a server.
+ */
+QThreadPool& readingThreads() {
+  static QThreadPool* sThreads = [] {
+    auto* threads = new QThreadPool();
+    threads->setMaxThreadCount(64);
+    threads->setExpiryTimeout(60000);
+    return threads;
+  }();
+  return *sThreads;
 }
 } // namespace
 
@@ -49,10 +67,10 @@ struct FeatureFeed::Shared {
   QgsFeedback feedback;
 
   /** The reading thread: reads the request from the source until the end or until given up. */
-  void read(std::unique_ptr<QgsAbstractFeatureSource> source, const QgsFeatureRequest& request);
+  void read(std::shared_ptr<QgsAbstractFeatureSource>& source, const QgsFeatureRequest& request);
 };
 
-void FeatureFeed::Shared::read(std::unique_ptr<QgsAbstractFeatureSource> source,
+void FeatureFeed::Shared::read(std::shared_ptr<QgsAbstractFeatureSource>& source,
                                const QgsFeatureRequest& request) {
   QString failed;
   {
@@ -108,9 +126,11 @@ FeatureFeed::FeatureFeed(QgsVectorLayer* layer, QgsFeatureRequest request) {
     const std::lock_guard<std::mutex> lock(readers().mutex);
     ++readers().running;
   }
-  std::thread([shared = mShared, source = std::move(source), request]() mutable {
-    shared->read(std::move(source), request);
-  }).detach();
+  // The source goes with the read, whose function the pool may copy.
+  std::shared_ptr<QgsAbstractFeatureSource> owned(std::move(source));
+  readingThreads().start([shared = mShared, owned, request]() mutable {
+    shared->read(owned, request);
+  });
 }
 
 FeatureFeed::~FeatureFeed() {

@@ -14,14 +14,14 @@ namespace LarkhillQgis {
 /**
  * The features of one request of a layer, read through QGIS.
  *
- * A PostgreSQL layer's features are read in a thread of the feed's own, from
- * a snapshot of the layer's data source (as QGIS's map drawing reads them),
- * and handed to the caller as they come: a server that stops answering holds
- * the caller until the deadline it gives, and no longer. The read is then
- * given up and cancelled through the request's feedback; its thread ends by
- * itself once the server answers or the connection breaks, and needs neither
- * the layer nor the feed. QGIS's own connections, the read's among them, are
- * never touched. The request waits for a connection of QGIS's pool for a
+ * A PostgreSQL layer's features are read in a reading thread of the tool's
+ * own, from a snapshot of the layer's data source (as QGIS's map drawing
+ * reads them), and handed to the caller in batches as they come: a server
+ * that stops answering holds the caller until the deadline it gives, and no
+ * longer. The read is then given up and cancelled through the request's
+ * feedback; it ends by itself once the server answers or the connection
+ * breaks, and needs neither the layer nor the feed. QGIS's own connections,
+ * the read's among them, are never touched. The request waits for a connection of QGIS's pool for a
  * while longer than the caller does, and may take one while another read of
  * the same caller holds one.
  *
@@ -62,15 +62,15 @@ public:
   void check(const QDeadlineTimer& deadline) const;
 
   /**
-   * Waits until the reading thread of every feed, given up or not, has
-   * ended, for `limitMs` at the most; true when none is left. A host that
+   * Waits until the read of every feed, given up or not, has ended, for
+   * `limitMs` at the most; true when none is left. A host that
    * shuts QGIS down asks first, so that no read outlives QGIS.
    */
   static bool waitForReads(int limitMs);
 
 private:
   struct Shared;
-  /** The reading thread's state, shared with it; none for a layer read in the caller's thread. */
+  /** The read's state, shared with its thread; none for a layer read in the caller's thread. */
   std::shared_ptr<Shared> mShared;
   /** The features taken from the reading thread, and the next of them to hand out. */
   std::vector<QgsFeature> mTaken;
