@@ -5,11 +5,11 @@
 #include "qgis/database/PgConnection.h"
 #include "qgis/database/ReadFailureWatch.h"
 
+#include <QThreadPool>
 #include <chrono>
 #include <condition_variable>
-#include <vector>
 #include <mutex>
-#include <QThreadPool>
+#include <vector>
 #include <qgsdatasourceuri.h>
 #include <qgsfeedback.h>
 #include <qgsvectordataprovider.h>
@@ -119,17 +119,16 @@ FeatureFeed::FeatureFeed(QgsVectorLayer* layer, QgsFeatureRequest request) {
   request.setTimeout(2 * mLimitMs);
   request.setRequestMayBeNested(true);
   request.setFeedback(&mShared->feedback);
-  // The snapshot is made here, in the layer's thread; the reading thread needs nothing else.
-  std::unique_ptr<QgsAbstractFeatureSource> source =
-      std::make_unique<QgsVectorLayerFeatureSource>(layer);
+  // The snapshot is made here, in the layer's thread; the reading thread
+  // needs nothing else, and lets it go when the read ends.
+  std::shared_ptr<QgsAbstractFeatureSource> source =
+      std::make_shared<QgsVectorLayerFeatureSource>(layer);
   {
     const std::lock_guard<std::mutex> lock(readers().mutex);
     ++readers().running;
   }
-  // The source goes with the read, whose function the pool may copy.
-  std::shared_ptr<QgsAbstractFeatureSource> owned(std::move(source));
-  readingThreads().start([shared = mShared, owned, request]() mutable {
-    shared->read(owned, request);
+  readingThreads().start([shared = mShared, source, request]() mutable {
+    shared->read(source, request);
   });
 }
 
