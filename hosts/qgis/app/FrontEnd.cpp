@@ -3,6 +3,7 @@
 #include "FileActions.h"
 #include "MapTools.h"
 #include "MapWindow.h"
+#include "SearchActions.h"
 
 #include <QEvent>
 #include <QStandardPaths>
@@ -27,6 +28,7 @@ FrontEnd::FrontEnd(MapWindow* window, const QString& settingsFile)
   // Both belong to the window, which deletes them.
   new FileActions(window, mSettings);
   new MapTools(window);
+  new SearchActions(window);
   window->installEventFilter(this);
 }
 

@@ -7,12 +7,16 @@
 #include <qgisplugin.h>
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 class QgisInterface;
+class QgsLocatorFilter;
 
 namespace LarkhillQgis {
 using namespace Larkhill;
+
+class SelectFromListCommand;
 
 /**
  * The plugin that the QGIS application loads from its plugin path. It puts the
@@ -46,6 +50,10 @@ private:
   Ref<IUnknown> mApplication;
   /** The submenu of QGIS's Plugins menu that holds the command. */
   QString mMenuName;
+  /** Plugins > LarkhillGIS > Select Parcels from a List... and its dialog. */
+  std::unique_ptr<LarkhillQgis::SelectFromListCommand> mSelectFromList;
+  /** The parcel filter of QGIS's locator bar, while registered (QGIS owns it). */
+  QPointer<QgsLocatorFilter> mLocatorFilter;
 };
 
 } // namespace LarkhillQgis
