@@ -21,8 +21,11 @@ namespace FeaturesByValues {
 
 namespace {
 
-/** Values in one request: a long IN list is still one statement for the data source. */
-constexpr int kValuesPerRequest = 5000;
+/**
+ * Values in one request: a long IN list is still one statement for the data
+ * source, and a data source without an index reads its table once a request.
+ */
+constexpr int kValuesPerRequest = 50000;
 
 /** Reads the features of the request (with their shapes, without attributes) into `found`. */
 void readFeatures(QgsVectorLayer* layer, QgsFeatureRequest request, Found& found) {
