@@ -72,13 +72,21 @@ void zipFiles(const QString& folder, const QString& prefix, const QString& zipPa
   }
 }
 
-/** The text between the step line starting with `step` and the next step. */
-QString afterStep(const QString& transcript, const QString& step) {
-  const int at = transcript.indexOf(QStringLiteral("\n> ") + step);
-  if (at < 0)
-    return QString();
+/** The text of the n-th (from 1) step starting with `step`, to the next step. */
+QString nthStep(const QString& transcript, const QString& step, int n) {
+  int at = -1;
+  for (int i = 0; i < n; ++i) {
+    at = transcript.indexOf(QStringLiteral("\n> ") + step, at + 1);
+    if (at < 0)
+      return QString();
+  }
   const int end = transcript.indexOf(QStringLiteral("\n> "), at + 3);
   return transcript.mid(at, end < 0 ? -1 : end - at);
+}
+
+/** The text between the step line starting with `step` and the next step. */
+QString afterStep(const QString& transcript, const QString& step) {
+  return nthStep(transcript, step, 1);
 }
 
 QString selectedEntry(const QString& text) {
@@ -383,18 +391,6 @@ QList<QPair<QgsFeatureId, QgsRectangle>> featuresHolding(const QString& uri, con
     if (feature.attribute(QStringLiteral("PARCEL_ID")).toString() == id)
       found.append({feature.id(), feature.geometry().boundingBox()});
   return found;
-}
-
-/** The text of the n-th (from 1) step starting with `step`, to the next step. */
-QString nthStep(const QString& transcript, const QString& step, int n) {
-  int at = -1;
-  for (int i = 0; i < n; ++i) {
-    at = transcript.indexOf(QStringLiteral("\n> ") + step, at + 1);
-    if (at < 0)
-      return QString();
-  }
-  const int end = transcript.indexOf(QStringLiteral("\n> "), at + 3);
-  return transcript.mid(at, end < 0 ? -1 : end - at);
 }
 
 void expectZoomTo(const QString& text, QgsRectangle box, const std::string& transcript) {
