@@ -40,6 +40,14 @@ public:
     AddItems(list);
   }
   /**
+   * Gives the entry at this position a tip, shown where the user points at it
+   * (lists that show no tips leave it); what the list holds stays as it is.
+   */
+  virtual void setEntryTip(int index, const QString& tip) {
+    (void)index;
+    (void)tip;
+  }
+  /**
    * Says that about this many more entries, of about this many bytes of UTF-8
    * in all, are coming, so that a list can make room for them at once.
    */

@@ -25,6 +25,11 @@ void ListBox::AddItems(const QStringList& texts) {
   addItems(texts);
 }
 
+void ListBox::setEntryTip(int index, const QString& tip) {
+  if (QListWidgetItem* entry = item(index))
+    entry->setToolTip(tip);
+}
+
 int ListBox::ListIndex() const {
   const QList<QListWidgetItem*> selected = selectedItems();
   return selected.isEmpty() ? -1 : row(selected.first());

@@ -20,6 +20,7 @@ public:
   void Clear() override;
   void AddItem(const QString& text) override;
   void AddItems(const QStringList& texts) override;
+  void setEntryTip(int index, const QString& tip) override;
 
   /** The index of the selected entry, or -1 when none is selected. */
   int ListIndex() const;

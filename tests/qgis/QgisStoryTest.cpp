@@ -207,7 +207,7 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_TRUE(
       configured.contains(QStringLiteral("WINDOW HIDDEN: LarkhillParcelSearch - Configure")))
       << transcript;
-  EXPECT_TRUE(configured.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+  EXPECT_TRUE(configured.contains(QStringLiteral("PANEL SHOWN: LarkhillParcelSearch, docked right")))
       << transcript;
   EXPECT_TRUE(configured.contains(
       QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): %1 entries").arg(c.entries)))
@@ -505,7 +505,7 @@ TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplica
       QStringLiteral("Layer \"Parcels\" cannot be opened: its data source is not available")))
       << transcript;
   const QString opened = afterStep(missing.transcript, QStringLiteral("press"));
-  EXPECT_TRUE(opened.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+  EXPECT_TRUE(opened.contains(QStringLiteral("PANEL SHOWN: LarkhillParcelSearch, docked right")))
       << transcript;
   EXPECT_TRUE(
       opened.contains(QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): 0 entries")))

@@ -496,8 +496,14 @@ void ScriptSession::reportLists() {
           !view->model() || view->objectName() == QLatin1String("layerTree"))
         continue;
       seen.insert(view);
-      // Named after the form that holds it, which may sit inside a host frame.
+      // Named after the form that holds it, which may sit inside a host frame;
+      // captioned as the user sees it: the panel's title where it is docked.
       QWidget* window = view->window();
+      for (QWidget* w = view->parentWidget(); w && w != window; w = w->parentWidget())
+        if (qobject_cast<QDockWidget*>(w)) {
+          window = w;
+          break;
+        }
       QString owner = window->objectName();
       for (QWidget* w = view->parentWidget(); w; w = w->parentWidget())
         if (w->inherits("Larkhill::Form")) {

@@ -1,0 +1,77 @@
+// What every section of the county benchmark shares: the command line's
+// options, the host, the rows reported so far and the processor hold.
+#pragma once
+
+#include "Host.h"
+#include "Timing.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <sched.h>
+#include <string>
+#include <vector>
+
+namespace County {
+
+/** The size at which most goals are set. */
+constexpr long long kMillion = 1000000;
+
+/** The command line's options. */
+struct Options {
+  QString data, out, pg, pgTable = QStringLiteral("parcels"), pgField = QStringLiteral("parcel_id");
+  std::vector<long long> sizes = {10000, 100000, 1000000};
+  int reps = 7;
+  long long pgCount = 1000000;
+  bool quick = false;
+  QString only; // the sections to run, by letter; all when empty
+
+  /** Reads `arguments` (the program's, its name first); returns false when --data is missing. */
+  bool parse(const QStringList& arguments);
+  /** The largest of the sizes. */
+  long long largest() const;
+  /** Returns whether the section with this letter is to run. */
+  bool section(char letter) const;
+};
+
+/** One row of the results: a measure, our median, the baseline's, their ratio, the goal. */
+struct Row {
+  std::string what, ours, baseline, ratio, goal, load = County::load();
+};
+
+/**
+ * The context each section runs in. The rows it reports go to `rows`, which
+ * outlives it; the host and the options are the caller's.
+ */
+class BenchContext {
+public:
+  /** Records the processors the process may use, for threads(). */
+  BenchContext(const Options& options, Host& host, std::vector<Row>& rows);
+
+  /** Keeps the row for the table and prints it at once. */
+  void report(const Row& row);
+  /** Our time over the baseline's, as "1.23x". */
+  static std::string ratio(double ours, double baseline);
+  /** Returns whether the section with this letter is to run. */
+  bool section(char letter) const { return options.section(letter); }
+  /**
+   * Holds the process to its first `n` processors, as taskset would. Our code
+   * takes no more threads than the processors it may run on, so the
+   * one-thread rows run under threads(1), and their baselines with them.
+   */
+  void threads(int n);
+
+  const Options& options;
+  Host& host;
+  std::vector<Row>& rows;
+  /** The two-thread list of the largest GeoPackage, kept for "Go" and the click to zoom. */
+  std::unique_ptr<Larkhill::SortedListModel> largestList;
+
+private:
+  cpu_set_t mAllProcessors;
+};
+
+/** Writes `rows` to the file at `path` as a Markdown table; nothing when it cannot be opened. */
+void writeTable(const QString& path, const std::vector<Row>& rows);
+
+} // namespace County
