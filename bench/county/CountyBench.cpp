@@ -2,7 +2,7 @@
 // the QGIS host at 10k, 100k, 1M (and 3M) parcels, each figure paired with a
 // tight baseline measured in the same run (Baselines.h), the sort on three
 // kinds of IDs, the press on a configured button until the list is usable,
-// and the memory of the list at the largest size. bench/run-county.sh makes
+// 10,000 pasted IDs selected, and the memory of the list at the largest size. bench/run-county.sh makes
 // the data and runs it. Each row also gives the machine's load (1-minute
 // average) when it was measured. "Go" is set against a byte-level walk from
 // the top of the sorted list.
@@ -11,7 +11,8 @@
 //                [--pg <conninfo> --pg-table <table> --pg-field <field> --pg-count <n>]
 //                [--reps <n>] [--quick] [--only <letters>]
 //   --quick: the GeoPackage list rows only. --only <letters>: those sections
-//   (a file lists, p PostGIS list, b Go, c zoom, d memory, e sort, f press).
+//   (a file lists, p PostGIS list, b Go, c zoom, d memory, e sort, f press,
+//   g select a pasted list).
 //   --pg-count: the rows in the PostGIS table (to size the baseline's buffers).
 #include "Sections.h"
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
       goOnLargestList(bench);
       clickToZoom(bench);
       pressToUsable(bench);
+      selectPastedList(bench);
       memoryOfList(bench);
     }
   }
