@@ -11,6 +11,7 @@ namespace {
 /** True for the characters a forgiving match passes over. */
 bool ignoredInMatch(QChar c) {
   switch (c.unicode()) {
+  case 0: // never part of a folded text: the zero byte ends each row's
   case '-':
   case '.':
   case '/':

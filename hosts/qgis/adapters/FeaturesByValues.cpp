@@ -46,7 +46,11 @@ void readFeatures(QgsVectorLayer* layer, QgsFeatureRequest request, Found& found
   watch.check();
 }
 
-/** A shapefile's text column from its DBF file: the record numbers are the feature ids. */
+/**
+ * A shapefile's text column read from its DBF file, whose record numbers are
+ * the feature ids. False, and nothing read, when the column cannot be read so
+ * (another kind of file or column, unsaved edits, a filter on the layer).
+ */
 bool findInDbf(QgsVectorLayer* layer, int attribute, const QStringList& values, Found& found) {
   const std::unique_ptr<DbfColumnReader> reader = DbfColumnReader::open(layer, attribute);
   if (!reader)
