@@ -68,7 +68,7 @@ const char* const kTyped[] = {
     "15-23",       // starts with: many IDs
     "15230 0049",  // starts with, leaving formatting out
     "0049",        // contains
-    "zz-9",        // nothing: every row is looked at
+    "r9r9",        // nothing, though every letter of it is held: every row is looked at
 };
 
 // Each keystroke of typing the text: the results a keystroke shows, at most 20.

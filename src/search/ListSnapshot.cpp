@@ -59,6 +59,11 @@ const std::vector<uint32_t>& ListSnapshot::foldedStarts() const {
   return mFoldedStarts;
 }
 
+uint32_t ListSnapshot::foldedByteCount(uint8_t byte) const {
+  std::call_once(mFoldedOnce, [this] { makeFolded(); });
+  return mByteCounts[byte];
+}
+
 void ListSnapshot::makeFolded() const {
   static const std::array<char, 128> table = asciiFoldTable();
   const int rows = mEntries.count();
@@ -79,6 +84,8 @@ void ListSnapshot::makeFolded() const {
     mFolded.push_back('\0');
   }
   mFoldedStarts[size_t(rows)] = uint32_t(mFolded.size());
+  for (const char c : mFolded)
+    ++mByteCounts[uint8_t(c)];
 }
 
 std::shared_ptr<const ListSnapshot> SortedListModel::snapshot() const {

@@ -4,6 +4,7 @@
 #include "search/ListEntries.h"
 
 #include <QString>
+#include <array>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ public:
    */
   const std::string& folded() const;
   const std::vector<uint32_t>& foldedStarts() const;
+  /** How many times the byte stands in the folded texts (made with them). */
+  uint32_t foldedByteCount(uint8_t byte) const;
 
 private:
   void makeFolded() const;
@@ -52,6 +55,7 @@ private:
   mutable std::once_flag mFoldedOnce;
   mutable std::string mFolded;
   mutable std::vector<uint32_t> mFoldedStarts;
+  mutable std::array<uint32_t, 256> mByteCounts{};
 };
 
 } // namespace Larkhill

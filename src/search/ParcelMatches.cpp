@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 
 namespace Larkhill {
 
@@ -94,6 +93,10 @@ QVector<ParcelMatch> find(const ListSnapshot& list, const QString& text, int max
   const int rows = list.count();
   const char* bytes = folded.data();
   const size_t length = key.size();
+  // A byte of the key that no folded text holds: nothing more is found.
+  for (const char c : key)
+    if (list.foldedByteCount(uint8_t(c)) == 0)
+      return found.take();
 
   // Starts with the text, leaving formatting out: a look at each row's start.
   for (int row = 0; row < rows && !found.full(); ++row) {
@@ -107,20 +110,22 @@ QVector<ParcelMatch> find(const ListSnapshot& list, const QString& text, int max
 
   // Holds the text: one search through all rows' folded texts, which the zero
   // bytes between them keep apart (a folded text holds none).
-  const std::string_view all(folded);
+  const size_t size = folded.size();
   size_t from = 0;
   int checked = 0;
   while (!found.full()) {
-    const size_t at = all.find(key, from);
-    if (at == std::string_view::npos)
+    const auto* hit =
+        static_cast<const char*>(memmem(bytes + from, size - from, key.data(), length));
+    if (!hit)
+      break;
+    const size_t at = size_t(hit - bytes);
+    if (++checked % kCheckEvery == 0 && canceled && canceled())
       break;
     const int row = int(std::upper_bound(starts.begin(), starts.end(), uint32_t(at)) -
                         starts.begin()) - 1;
     if (!found.has(row))
       found.add(row, ParcelMatch::Kind::Contains);
     from = starts[size_t(row) + 1];
-    if (++checked % kCheckEvery == 0 && canceled && canceled())
-      break;
   }
   return found.take();
 }
