@@ -31,6 +31,8 @@ bool Options::parse(const QStringList& arguments) {
       reps = value.toInt();
     else if (key == "--only")
       only = value;
+    else if (key == "--seed")
+      seed = value.toUInt();
     else if (key == "--pg-count")
       pgCount = value.toLongLong();
     else if (key == "--sizes") {
@@ -57,9 +59,49 @@ BenchContext::BenchContext(const Options& options, Host& host, std::vector<Row>&
 
 void BenchContext::report(const Row& row) {
   rows.push_back(row);
-  std::printf("%-62s %13s %18s %7s %-9s load %s\n", row.what.c_str(), row.ours.c_str(),
-              row.baseline.c_str(), row.ratio.c_str(), row.goal.c_str(), row.load.c_str());
+  std::printf("%-62s %13s %22s %7s | cpu %13s %22s %7s | %-9s load %s\n", row.what.c_str(),
+              row.ours.c_str(), row.baseline.c_str(), row.ratio.c_str(), row.cpuOurs.c_str(),
+              row.cpuBaseline.c_str(), row.cpuRatio.c_str(), row.goal.c_str(), row.load.c_str());
   std::fflush(stdout);
+}
+
+void BenchContext::report(const std::string& what, const Pair& pair, const std::string& name,
+                          const std::string& goal) {
+  const double ours = median(pair.ours.wall), base = median(pair.base.wall);
+  const double cpuOurs = median(pair.ours.cpu), cpuBase = median(pair.base.cpu);
+  report({what + (pair.agree ? "" : " (LISTS DIFFER)"), ms(ours), ms(base) + " " + name,
+          ratio(ours, base), goal, ms(cpuOurs), ms(cpuBase) + " " + name, ratio(cpuOurs, cpuBase)});
+}
+
+Pair BenchContext::pair(const std::function<void()>& ours, const std::function<void()>& base,
+                        const std::function<bool()>& check) {
+  Pair result;
+  for (int i = 0; i < options.reps; ++i) {
+    if (i % 2 == 0) {
+      result.ours.time(ours);
+      result.base.time(base);
+    } else {
+      result.base.time(base);
+      result.ours.time(ours);
+    }
+    result.agree = check() && result.agree;
+  }
+  return result;
+}
+
+const Larkhill::SortedListModel& BenchContext::largestList() {
+  if (!mLargestList) {
+    host.open(options.data + "/parcels-" + QString::number(options.largest()) + ".gpkg",
+              QStringLiteral("ogr"));
+    threads(2);
+    mLargestList = std::make_unique<Larkhill::SortedListModel>();
+    host.loadList(*mLargestList, QStringLiteral("PIN"));
+  }
+  return *mLargestList;
+}
+
+void BenchContext::keepLargestList(std::unique_ptr<Larkhill::SortedListModel> list) {
+  mLargestList = std::move(list);
 }
 
 std::string BenchContext::ratio(double ours, double baseline) {
@@ -77,18 +119,24 @@ void BenchContext::threads(int n) {
   sched_setaffinity(0, sizeof held, &held);
 }
 
-void writeTable(const QString& path, const std::vector<Row>& rows) {
+std::string threadsText(int threads) {
+  return threads == 1 ? ", 1 thread" : ", " + std::to_string(threads) + " threads";
+}
+
+void writeTable(const QString& path, const std::vector<Row>& rows, const std::string& note) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
     return;
   QTextStream stream(&file);
-  stream << "| Measure | Ours (median) | Baseline (median) | Ratio | Goal | Load |\n";
-  stream << "|---|---:|---:|---:|---|---:|\n";
+  stream << "| Measure | Ours (median) | Baseline (median) | Ratio | Ours CPU | Baseline CPU "
+            "| CPU ratio | Goal | Load |\n";
+  stream << "|---|---:|---:|---:|---:|---:|---:|---|---:|\n";
   for (const Row& row : rows)
-    stream << "| " << QString::fromStdString(row.what) << " | " << QString::fromStdString(row.ours)
-           << " | " << QString::fromStdString(row.baseline) << " | "
-           << QString::fromStdString(row.ratio) << " | " << QString::fromStdString(row.goal)
-           << " | " << QString::fromStdString(row.load) << " |\n";
+    for (const std::string* cell : {&row.what, &row.ours, &row.baseline, &row.ratio, &row.cpuOurs,
+                                     &row.cpuBaseline, &row.cpuRatio, &row.goal, &row.load})
+      stream << "| " << QString::fromStdString(*cell) << (cell == &row.load ? " |\n" : " ");
+  if (!note.empty())
+    stream << "\n" << QString::fromStdString(note) << "\n";
 }
 
 } // namespace County

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <sched.h>
 #include <string>
@@ -24,7 +25,8 @@ struct Options {
   int reps = 7;
   long long pgCount = 1000000;
   bool quick = false;
-  QString only; // the sections to run, by letter; all when empty
+  QString only;      // the sections to run, by letter; all when empty
+  unsigned seed = 0; // the order of the sections; from the clock when not given
 
   /** Reads `arguments` (the program's, its name first); returns false when --data is missing. */
   bool parse(const QStringList& arguments);
@@ -34,9 +36,19 @@ struct Options {
   bool section(char letter) const;
 };
 
-/** One row of the results: a measure, our median, the baseline's, their ratio, the goal. */
+/**
+ * One row of the results: a measure, our median, the baseline's, their ratio,
+ * the goal, and where both are timed so, the medians and ratio of processor time.
+ */
 struct Row {
-  std::string what, ours, baseline, ratio, goal, load = County::load();
+  std::string what, ours, baseline, ratio, goal, cpuOurs, cpuBaseline, cpuRatio,
+      load = County::load();
+};
+
+/** Ours and a baseline measured in turn; `agree` false when a check of their results failed. */
+struct Pair {
+  Times ours, base;
+  bool agree = true;
 };
 
 /**
@@ -50,6 +62,19 @@ public:
 
   /** Keeps the row for the table and prints it at once. */
   void report(const Row& row);
+  /**
+   * Reports ours against the baseline called `name`: the medians of wall and
+   * processor time and their ratios, and "LISTS DIFFER" when a check failed.
+   */
+  void report(const std::string& what, const Pair& pair, const std::string& name,
+              const std::string& goal);
+  /**
+   * Runs `ours` and `base` --reps times each, in turn, the one that goes
+   * first changing with each repetition; after each repetition, untimed,
+   * `check` compares their results and releases them.
+   */
+  Pair pair(const std::function<void()>& ours, const std::function<void()>& base,
+            const std::function<bool()>& check);
   /** Our time over the baseline's, as "1.23x". */
   static std::string ratio(double ours, double baseline);
   /** Returns whether the section with this letter is to run. */
@@ -61,17 +86,31 @@ public:
    */
   void threads(int n);
 
+  /**
+   * The two-thread list of the largest GeoPackage, for "Go" and the click to
+   * zoom: the one kept by keepLargestList, else loaded now (the host's layer
+   * is then that file).
+   */
+  const Larkhill::SortedListModel& largestList();
+  /** Keeps `list` as the largest GeoPackage's list. */
+  void keepLargestList(std::unique_ptr<Larkhill::SortedListModel> list);
+
   const Options& options;
   Host& host;
   std::vector<Row>& rows;
-  /** The two-thread list of the largest GeoPackage, kept for "Go" and the click to zoom. */
-  std::unique_ptr<Larkhill::SortedListModel> largestList;
 
 private:
   cpu_set_t mAllProcessors;
+  std::unique_ptr<Larkhill::SortedListModel> mLargestList;
 };
 
-/** Writes `rows` to the file at `path` as a Markdown table; nothing when it cannot be opened. */
-void writeTable(const QString& path, const std::vector<Row>& rows);
+/** The threads of a row, as ", 1 thread" or ", 2 threads". */
+std::string threadsText(int threads);
+
+/**
+ * Writes `rows` to the file at `path` as a Markdown table, and `note` after it
+ * when there is one; nothing when the file cannot be opened.
+ */
+void writeTable(const QString& path, const std::vector<Row>& rows, const std::string& note);
 
 } // namespace County

@@ -10,9 +10,9 @@ using namespace Larkhill;
 namespace County {
 
 void goOnLargestList(BenchContext& bench) {
-  if (!bench.largestList || !bench.section('b'))
+  if (!bench.section('b'))
     return;
-  const SortedListModel& model = *bench.largestList;
+  const SortedListModel& model = bench.largestList();
   const int count = model.count();
   std::vector<std::string> sorted;
   sorted.reserve(size_t(count));

@@ -1,4 +1,5 @@
-// (a) and (p): the click to list shown, against the tight baselines.
+// (a) and (p): the click to list shown, against the tight baselines, with one
+// thread and with two.
 #include "Baselines.h"
 #include "Sections.h"
 
@@ -16,48 +17,57 @@ namespace County {
 
 namespace {
 
-/** Our list against a baseline (a read plus the best sort), run by run. */
-struct ListTimes {
-  std::vector<double> ours, base, cpuOurs, cpuBase, readOnly, sorts;
-  bool agree = true;
-  long long count = 0;
+/** Our list against a baseline (a read plus radixSort), run by run, with what each run gave. */
+struct ListRun {
+  Pair pair;
+  Times read;                // the baseline's read alone
+  std::vector<double> sorts; // our sort after the read, wall time
+  size_t entries = 0;
 };
 
 /**
- * Times `read` plus the best sort, then our list of `field` on the host's
- * layer, --reps times; the first run's lists are compared.
+ * Our list of `field` on the host's layer against `read` plus radixSort on
+ * `threads` threads, in turn (BenchContext::pair), the lists compared on every
+ * run. With `keep`, the last of our lists is kept as the largest list.
  */
-ListTimes listAgainst(BenchContext& bench, const QString& field,
-                      const std::function<Column()>& read) {
-  ListTimes times;
-  for (int i = 0; i < bench.options.reps; ++i) {
-    auto start = Clock::now();
-    double cpuStart = cpu();
-    const Column column = read();
-    times.readOnly.push_back(seconds(start));
-    const std::vector<uint32_t> order = bestSort(column);
-    times.base.push_back(seconds(start));
-    times.cpuBase.push_back(cpu() - cpuStart);
-    SortedListModel model;
-    start = Clock::now();
-    cpuStart = cpu();
-    bench.host.loadList(model, field);
-    times.ours.push_back(seconds(start));
-    times.cpuOurs.push_back(cpu() - cpuStart);
-    times.sorts.push_back(bench.host.lastSort);
-    if (i == 0)
-      times.agree = sameList(model, column, order);
-    times.count = model.count();
-  }
-  return times;
+ListRun listAgainst(BenchContext& bench, const QString& field, int threads,
+                    const std::function<Parts()>& read, bool keep = false) {
+  ListRun run;
+  std::unique_ptr<SortedListModel> model;
+  Parts parts;
+  std::vector<uint32_t> order;
+  run.pair = bench.pair(
+      [&] {
+        model = std::make_unique<SortedListModel>();
+        bench.host.loadList(*model, field);
+        run.sorts.push_back(bench.host.lastSort);
+      },
+      [&] {
+        const Stopwatch start;
+        parts = read();
+        run.read.add(start);
+        order = radixSort(parts, threads);
+      },
+      [&] {
+        const bool same = sameList(*model, parts, order);
+        run.entries = order.size();
+        if (keep)
+          bench.keepLargestList(std::move(model));
+        model.reset();
+        Parts().swap(parts);
+        std::vector<uint32_t>().swap(order);
+        return same;
+      });
+  return run;
 }
 
 /**
  * With COUNTY_PHASES set: the processor time of the GeoPackage reader alone,
- * of our read into the list and of our sort (one thread), and of the best sort.
+ * of our read into the list and of our sort (one thread), and of radixSort.
  */
 void printPhases(BenchContext& bench, const std::string& path, long long size) {
   std::vector<double> readCpu, sortCpu, bestCpu, readerCpu;
+  bench.threads(1);
   for (int i = 0; i < bench.options.reps; ++i) {
     {
       double c0 = cpu();
@@ -67,7 +77,6 @@ void printPhases(BenchContext& bench, const std::string& path, long long size) {
         ;
       readerCpu.push_back(cpu() - c0);
     }
-    bench.threads(1);
     double c0 = cpu();
     auto reader = GpkgColumnReader::open(QString::fromStdString(path), "Parcels", "PIN", 1);
     TextBatch batch;
@@ -79,12 +88,12 @@ void printPhases(BenchContext& bench, const std::string& path, long long size) {
     c0 = cpu();
     model.endBulkLoad();
     sortCpu.push_back(cpu() - c0);
-    const Column column = sqliteRead(path, size);
+    const Parts parts = sqliteRead(path, size, 1);
     c0 = cpu();
-    bestSort(column);
+    radixSort(parts, 1);
     bestCpu.push_back(cpu() - c0);
   }
-  std::printf("    phases: reader alone %s, our read into the list %s, our sort %s, best sort %s\n",
+  std::printf("    phases: reader alone %s, our read into the list %s, our sort %s, radix sort %s\n",
               ms(median(readerCpu)).c_str(), ms(median(readCpu)).c_str(),
               ms(median(sortCpu)).c_str(), ms(median(bestCpu)).c_str());
   std::fflush(stdout);
@@ -92,71 +101,37 @@ void printPhases(BenchContext& bench, const std::string& path, long long size) {
 
 } // namespace
 
-// Both cores and one, against the SQLite read plus the best sort, and the read
-// alone. The four are interleaved run by run, so that each sees the same machine.
+// One thread against the one-thread SQLite read plus radixSort, both under a
+// one-processor hold; two threads against the two-thread read and sort, and
+// against that read alone.
 void listGeoPackages(BenchContext& bench) {
+  if (!bench.section('a'))
+    return;
   const Options& options = bench.options;
-  const long long largest = options.largest();
   for (long long size : options.sizes) {
-    if (!bench.section('a') && !(size == largest && (bench.section('b') || bench.section('c'))))
-      continue;
     const std::string path =
         options.data.toStdString() + "/parcels-" + std::to_string(size) + ".gpkg";
     bench.host.open(QString::fromStdString(path), QStringLiteral("ogr"));
-    std::vector<double> two, one, tight, floor, sortTimes, cpuOne, cpuTwo, cpuTight, cpuFloor;
-    bool agree = true;
-    size_t entries = 0;
-    for (int i = 0; i < options.reps; ++i) {
-      auto start = Clock::now();
-      double cpuStart = cpu();
-      const Column raw = sqliteRead(path, size);
-      floor.push_back(seconds(start));
-      cpuFloor.push_back(cpu() - cpuStart);
-      start = Clock::now();
-      cpuStart = cpu();
-      const Column column = sqliteRead(path, size);
-      const std::vector<uint32_t> order = bestSort(column);
-      tight.push_back(seconds(start));
-      cpuTight.push_back(cpu() - cpuStart);
-      entries = order.size();
-      for (int n : {1, 2}) {
-        bench.threads(n);
-        auto model = std::make_unique<SortedListModel>();
-        start = Clock::now();
-        cpuStart = cpu();
-        bench.host.loadList(*model, QStringLiteral("PIN"));
-        (n == 1 ? one : two).push_back(seconds(start));
-        (n == 1 ? cpuOne : cpuTwo).push_back(cpu() - cpuStart);
-        if (n == 2)
-          sortTimes.push_back(bench.host.lastSort);
-        if (i == 0)
-          agree = agree && sameList(*model, column, order);
-        if (n == 2 && size == largest)
-          bench.largestList = std::move(model);
-      }
+    const bool goal = size == kMillion || size == 3 * kMillion;
+    for (int n : {1, 2}) {
+      bench.threads(n);
+      const ListRun run =
+          listAgainst(bench, QStringLiteral("PIN"), n, [&] { return sqliteRead(path, size, n); },
+                      n == 2 && size == options.largest());
+      const std::string what = "(a) list gpkg " + std::to_string(size) + threadsText(n);
+      bench.report(what, run.pair, "tight", goal ? "<= 1.05x" : "");
+      if (n == 2)
+        bench.report(what + ", against the read alone", Pair{run.pair.ours, run.read, run.pair.agree},
+                     "read", "");
+      std::printf("    %zu entries; our sort after the read %s (wall)\n", run.entries,
+                  ms(median(run.sorts)).c_str());
     }
-    const std::string tag = " gpkg " + std::to_string(size) + (agree ? "" : " (LISTS DIFFER)");
-    bench.report({"(a) list" + tag + ", 1 thread", ms(median(one)), ms(median(tight)) + " tight",
-                  bench.ratio(median(one), median(tight)), size == kMillion ? "<= 1.25x" : ""});
-    bench.report({"(a) list" + tag + ", 2 threads (sort " + ms(median(sortTimes)) + ")",
-                  ms(median(two)), ms(median(tight)) + " tight",
-                  bench.ratio(median(two), median(tight)),
-                  size == kMillion       ? "<= 0.8x"
-                  : size == 3 * kMillion ? "<= 600 ms"
-                                         : ""});
-    bench.report({"(a) list" + tag + ", 2 threads, against the read alone", ms(median(two)),
-                  ms(median(floor)) + " read", bench.ratio(median(two), median(floor)), ""});
-    std::printf("    %zu entries; processor time (all threads): 1 thread %s, 2 threads %s, "
-                "tight %s, read %s\n",
-                entries, ms(median(cpuOne)).c_str(), ms(median(cpuTwo)).c_str(),
-                ms(median(cpuTight)).c_str(), ms(median(cpuFloor)).c_str());
-    std::fflush(stdout);
     if (getenv("COUNTY_PHASES"))
       printPhases(bench, path, size);
   }
 }
 
-// Against the DBF read directly plus the same sort.
+// Against the DBF file mapped and walked, plus radixSort, with one thread and two.
 void listShapefiles(BenchContext& bench) {
   if (!bench.section('a'))
     return;
@@ -166,19 +141,18 @@ void listShapefiles(BenchContext& bench) {
     if (!QFile::exists(QString::fromStdString(path)))
       continue;
     bench.host.open(QString::fromStdString(path), QStringLiteral("ogr"));
-    const ListTimes times =
-        listAgainst(bench, QStringLiteral("PIN"), [&] { return dbfRead(path, size); });
-    bench.report({"(a) list shp " + std::to_string(size) + (times.agree ? "" : " (LISTS DIFFER)"),
-                  ms(median(times.ours)), ms(median(times.base)) + " DBF",
-                  bench.ratio(median(times.ours), median(times.base)),
-                  size == kMillion ? "<= 1.25x" : ""});
-    std::printf("    processor time (all threads): ours %s, DBF %s\n",
-                ms(median(times.cpuOurs)).c_str(), ms(median(times.cpuBase)).c_str());
-    std::fflush(stdout);
+    for (int n : {1, 2}) {
+      bench.threads(n);
+      const ListRun run =
+          listAgainst(bench, QStringLiteral("PIN"), n, [&] { return dbfRead(path, size, n); });
+      bench.report("(a) list shp " + std::to_string(size) + threadsText(n), run.pair,
+                   "mmap DBF", size == kMillion || size == 3 * kMillion ? "<= 1.15x" : "");
+    }
   }
 }
 
-// Against an in-process libpq COPY plus the same sort.
+// Against two COPYs at once plus the two-thread radixSort. The processor
+// time is this process's only: the server's is not counted on either side.
 void listPostgis(BenchContext& bench) {
   const Options& options = bench.options;
   if (options.pg.isEmpty() || !bench.section('p'))
@@ -189,17 +163,14 @@ void listPostgis(BenchContext& bench) {
           "table=\"public\".\"%2\" (geom)")
           .arg(options.pg, options.pgTable),
       QStringLiteral("postgres"));
-  const ListTimes times = listAgainst(bench, options.pgField, [&] {
-    return libpqCopy(options.pg, options.pgTable, options.pgField, options.pgCount);
+  bench.threads(2);
+  const ListRun run = listAgainst(bench, options.pgField, 2, [&] {
+    return pgCopy(options.pg, options.pgTable, options.pgField, options.pgCount);
   });
-  bench.report(
-      {"(a) list PostGIS " + std::to_string(times.count) + (times.agree ? "" : " (LISTS DIFFER)"),
-       ms(median(times.ours)), ms(median(times.base)) + " COPY",
-       bench.ratio(median(times.ours), median(times.base)), "<= 1.0x"});
-  std::printf("    processor time (this process): ours %s, COPY %s; the COPY alone %s; "
-              "our sort after the read %s (wall)\n",
-              ms(median(times.cpuOurs)).c_str(), ms(median(times.cpuBase)).c_str(),
-              ms(median(times.readOnly)).c_str(), ms(median(times.sorts)).c_str());
+  bench.report("(a) list PostGIS " + std::to_string(run.entries) + ", 2 threads", run.pair,
+               "2 COPYs", "<= 1.0x");
+  std::printf("    the two COPYs alone %s; our sort after the read %s (wall)\n",
+              ms(median(run.read.wall)).c_str(), ms(median(run.sorts)).c_str());
   std::fflush(stdout);
 }
 

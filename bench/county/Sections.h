@@ -1,6 +1,7 @@
-// The sections of the county benchmark, in the order main runs them. Each
-// reports its rows through the context and runs only when its letter is
-// chosen (--only); the letters are given with each.
+// The sections of the county benchmark. Each reports its rows through the
+// context, runs only when its letter is chosen (--only; the letters are given
+// with each) and needs no other to run before it; main runs them in an order
+// shuffled by --seed.
 #pragma once
 
 #include "BenchContext.h"
@@ -8,25 +9,29 @@
 namespace County {
 
 /**
- * (a) Click to list shown, GeoPackage, at every size, against the SQLite read
- * plus the best sort and against the read alone. Runs at the largest size for
- * (b) and (c) too, and keeps that size's list in the context for them.
+ * (a) Click to list shown, GeoPackage, at every size: with one thread against
+ * the one-thread SQLite read plus radixSort, with two against the two-thread
+ * read and sort and against that read alone. Keeps the two-thread list of the
+ * largest size in the context for (b) and (c).
  */
 void listGeoPackages(BenchContext& bench);
 
-/** (a) Click to list shown, shapefile, at every size that has one, against the DBF read. */
+/**
+ * (a) Click to list shown, shapefile, at every size that has one, with one
+ * thread and two, against the DBF file mapped and walked plus radixSort.
+ */
 void listShapefiles(BenchContext& bench);
 
-/** (p) Click to list shown from PostGIS, against a libpq COPY; only with --pg. */
+/** (p) Click to list shown from PostGIS, against two COPYs at once plus radixSort; only with --pg. */
 void listPostgis(BenchContext& bench);
 
-/** (e) The sort alone on a million IDs of three kinds. */
+/** (e) The sort alone against radixSort: county IDs at 100k to 10M, two other kinds at 1M. */
 void sortAlone(BenchContext& bench);
 
 /** (b) "Go" on the largest list against a walk from the top. */
 void goOnLargestList(BenchContext& bench);
 
-/** (c) The click to zoom at the largest size against QGIS's own request. */
+/** (c) The click to zoom at the largest size against QGIS's own request on the same file. */
 void clickToZoom(BenchContext& bench);
 
 /** (f) A press on a configured button at 1M until the list is usable; only when 1M is measured. */

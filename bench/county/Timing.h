@@ -24,6 +24,28 @@ inline double seconds(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+/** A start in wall and in processor time. */
+struct Stopwatch {
+  Clock::time_point wall = Clock::now();
+  double processor = cpu();
+};
+
+/** The wall and processor (all threads) times of repeated runs, in seconds. */
+struct Times {
+  std::vector<double> wall, cpu;
+  /** Adds the times since `start`. */
+  void add(const Stopwatch& start) {
+    wall.push_back(seconds(start.wall));
+    cpu.push_back(County::cpu() - start.processor);
+  }
+  /** Runs `body` once and adds its times. */
+  void time(const std::function<void()>& body) {
+    const Stopwatch start;
+    body();
+    add(start);
+  }
+};
+
 /** The median of `values`; 0 when there are none. */
 double median(std::vector<double> values);
 

@@ -95,7 +95,7 @@ TEST_F(QgisFrameworkTest, AMarkReplacesTheLastMarkAndItsFlash) {
   };
   const auto before = countOnCanvas();
   for (int i = 0; i < 3; ++i)
-    FeatureMarks::mark(host.canvas, nullptr,
+    FeatureMarks::mark(host.canvas, nullptr, i,
                        QgsGeometry::fromRect(QgsRectangle(612000 + i, 4312000, 612030, 4312040)),
                        QStringLiteral("parcel %1").arg(i));
   // One flash, and one highlight over its halo.

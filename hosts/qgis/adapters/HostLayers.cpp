@@ -219,7 +219,7 @@ void HostMap::HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeatu
     HostErrors::raise(HostErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
   const QString layerName = layer->Name();
   const int32_t objectId = feature->OID();
-  FeatureMarks::mark(canvas(), vectorLayer, geometry->geometry(),
+  FeatureMarks::mark(canvas(), vectorLayer, objectId, geometry->geometry(),
                      layerName + QStringLiteral(" feature ") + QString::number(objectId));
   if (highlightListener())
     highlightListener()(layerName, objectId);
