@@ -32,7 +32,8 @@ std::pair<double, bool> ourZoom(const QString& id, int way = 2) {
       layer, QStringLiteral("PIN"), id, way > 0 ? &matches : nullptr);
   LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
   if (way == 2)
-    LarkhillGIS_ArcMap::ShowFoundFeature(layer, feature, id, matches);
+    LarkhillGIS_ArcMap::ShowFoundFeature(QStringLiteral("Parcels"), QStringLiteral("PIN"), layer,
+                                         feature, id, matches);
   return std::make_pair(seconds(start), bool(feature));
 }
 

@@ -47,11 +47,14 @@ int16_t fSetupInstallFolder(const QString& companyName, const QString& productNa
     folder += productName + QLatin1Char('\\');
     ensureFolder(folder);
     QString configFile;
-    if (!fileName.isEmpty()) {
+    if (!fileName.isEmpty())
       configFile = folder + fileName;
-      ConfigFile::createIfMissing(configFile);
-    }
+    // Kept also when the file cannot be made there (a folder or a link to
+    // nothing in its place): each press then names the path, and the
+    // configuration window saves there once the user has mended it.
     gConfigFile = configFile;
+    if (!configFile.isEmpty())
+      ConfigFile::createIfMissing(configFile);
     return 1;
   } catch (const ComError&) {
     return -1;

@@ -102,6 +102,7 @@ void LarkhillParcelSearch::OnCreate(const Ref<IUnknown>& hook) {
 }
 
 void LarkhillParcelSearch::OnClick() {
+  bool configure = false;
   try {
     ParcelFinder::refreshApplication();
     const int32_t items = ConfigFile::count(gConfigFile);
@@ -113,10 +114,20 @@ void LarkhillParcelSearch::OnClick() {
       return;
     }
     MsgBox(QStringLiteral("Tool is not configured.\r\nConfiguration window will now load."));
+    configure = true;
+  } catch (const ComError&) {
+    FileChannel::close(ConfigFile::kChannel);
+    // A path that cannot hold the configuration is named, and the configuration
+    // window opens all the same: its Continue saves there once the path is mended.
+    configure = ConfigFile::reportIfUnusable(gConfigFile);
+    MsgBox(QStringLiteral("Error: ICommand_OnClick()"));
+  }
+  if (!configure)
+    return;
+  try {
     windowFactory().showConfigWindowModal();
   } catch (const ComError&) {
     FileChannel::close(ConfigFile::kChannel);
-    ConfigFile::reportIfUnusable(gConfigFile);
     MsgBox(QStringLiteral("Error: ICommand_OnClick()"));
   }
 }

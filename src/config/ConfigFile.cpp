@@ -100,12 +100,14 @@ void read(const QString& path, QString& layerName, QString& fieldName) {
   FileChannel::close(kChannel);
 }
 
-void reportIfUnusable(const QString& path) {
+bool reportIfUnusable(const QString& path) {
   if (path.trimmed().isEmpty())
-    return;
+    return false;
   const auto host = DriveTable::toHostPath(path);
-  if (host && !usable(*host))
-    MsgBox(QStringLiteral("Cannot use the configuration file ") + *host + QLatin1Char('.'));
+  if (!host || usable(*host))
+    return false;
+  MsgBox(QStringLiteral("Cannot use the configuration file ") + *host + QLatin1Char('.'));
+  return true;
 }
 
 } // namespace ConfigFile

@@ -45,9 +45,9 @@ void read(const QString& path, QString& layerName, QString& fieldName);
  * nothing, a file that cannot be read, or its folder is missing. Says nothing
  * for a usable path, for a file that is merely missing from its folder, and
  * for an empty path (start-up has reported that). Traps call it before their
- * own report.
+ * own report. Returns true when it told the user.
  */
-void reportIfUnusable(const QString& path);
+bool reportIfUnusable(const QString& path);
 
 } // namespace ConfigFile
 

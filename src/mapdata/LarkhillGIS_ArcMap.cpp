@@ -53,6 +53,18 @@ template <class Visit> void forEachFeatureLayer(Visit visit) {
   }
 }
 
+/**
+ * Shows the text in the host's status-bar message (empty clears the tool's
+ * last text). The text is a courtesy: a status bar that cannot show it is
+ * passed over.
+ */
+void showStatusText(const QString& text) {
+  try {
+    required(required(gApplication)->StatusBar())->setStatusMessage(0, text);
+  } catch (const ComError&) {
+  }
+}
+
 /** True when UTF-8 text is empty or only blanks. */
 bool isBlank(std::string_view text) {
   for (const char c : text)
@@ -270,13 +282,17 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
       MsgBox(QStringLiteral("Shape field is not accessible"));
       return;
     }
+    // The list stays empty for a layer or field that is gone; the status bar says why.
     const Ref<IFeatureLayer> layer = FindLayer(layerName);
-    if (!layer)
+    if (!layer) {
+      showStatusText(MissingLayerText(layerName));
       return;
+    }
     const Ref<ITable> table = required(layer->Table());
     const Ref<ICursor> cursor = required(table->Search(filter, false));
     const int32_t field = table->FindField(fieldName);
     if (field < 0) {
+      showStatusText(MissingFieldText(layerName, fieldName));
       MsgBox(QStringLiteral("Can't find field: ") + fieldName);
       return;
     }
@@ -482,16 +498,34 @@ QString SharedValueText(const QString& value, int32_t matches, int32_t shown) {
          QLatin1Char('.');
 }
 
-void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
+QString MissingLayerText(const QString& layerName) {
+  return QStringLiteral("The layer \"") + layerName +
+         QStringLiteral("\" chosen in the configuration is not in the map.");
+}
+
+QString MissingFieldText(const QString& layerName, const QString& fieldName) {
+  return QStringLiteral("The layer \"") + layerName + QStringLiteral("\" has no field \"") +
+         fieldName + QStringLiteral("\"; press Configure to choose the parcel ID field again.");
+}
+
+void ShowFoundFeature(const QString& layerName, const QString& fieldName,
+                      const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
                       const QString& value, int32_t matches, int32_t shown) {
   // The text of an earlier search goes also when this one found nothing.
-  try {
-    const Ref<IStatusBar> statusBar = required(required(gApplication)->StatusBar());
-    statusBar->setStatusMessage(0, matches > 1 ? SharedValueText(value, matches, shown)
-                                               : QString());
-  } catch (const ComError&) {
-    // The text is a courtesy; the search has done its work.
+  QString text;
+  if (!layer) {
+    text = MissingLayerText(layerName);
+  } else if (matches > 1) {
+    text = SharedValueText(value, matches, shown);
+  } else if (!feature) {
+    try {
+      if (required(layer->Table())->FindField(fieldName) < 0)
+        text = MissingFieldText(layerName, fieldName);
+    } catch (const ComError&) {
+      // Without the table there is no reason to give; the search has ended.
+    }
   }
+  showStatusText(text);
   if (!feature)
     return;
   try {

@@ -23,7 +23,11 @@ void LoadListWithMapLayers(IListControl& list);
 /** Refills the list with the names of every field of the layer's table, in table order. */
 void LoadListWithLayerFields(IListControl& list, const Ref<ILayer>& layer);
 
-/** Refills the list with every non-blank value of the field, showing progress in the status bar. */
+/**
+ * Refills the list with every non-blank value of the field, showing progress in
+ * the status bar. A layer that is not in the map, or a field the layer does not
+ * have, leaves the list empty and says so in the status bar.
+ */
 void LoadListWithFieldValues(const QString& layerName, const QString& fieldName, IListControl& list,
                              const Ref<IQueryFilter>& filter);
 
@@ -45,13 +49,15 @@ void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio);
 
 /**
  * Shows the user the feature a search found, after the zoom: marks it on the
- * view the zoom set (when the host can), and when more rows than one hold the
- * value says in the status bar how many and which of them (`shown`, from 1)
- * is shown (else,
- * also when nothing was found, clears that text). Nothing here stops the search or shows a message box: a
+ * view the zoom set (when the host can), and says in the status bar when more
+ * rows than one hold the value how many and which of them (`shown`, from 1)
+ * is shown, or why nothing was found when the configured layer (`layerName`)
+ * is not in the map (`layer` is none) or has no field `fieldName`; else it
+ * clears that text. Nothing here stops the search or shows a message box: a
  * failure only leaves the mark or the text out.
  */
-void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
+void ShowFoundFeature(const QString& layerName, const QString& fieldName,
+                      const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
                       const QString& value, int32_t matches, int32_t shown = 1);
 
 /** The status-bar text for a value that `matches` rows hold (more than one). */
@@ -62,6 +68,12 @@ QString SharedValueText(const QString& value, int32_t matches);
  * hold a value: the first of them gives SharedValueText.
  */
 QString SharedValueText(const QString& value, int32_t matches, int32_t shown);
+
+/** The status-bar text for a configured layer that the focus map does not hold. */
+QString MissingLayerText(const QString& layerName);
+
+/** The status-bar text for a configured field that the layer does not have. */
+QString MissingFieldText(const QString& layerName, const QString& fieldName);
 
 } // namespace LarkhillGIS_ArcMap
 

@@ -252,8 +252,8 @@ void frmMain::List1_Click() {
     const Ref<IFeature> feature =
         LarkhillGIS_ArcMap::GetFeatureByValue(layer, gParcelIdField, value, &matches, ordinal);
     LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
-    LarkhillGIS_ArcMap::ShowFoundFeature(layer, feature, value, matches,
-                                         matches >= ordinal ? ordinal : 1);
+    LarkhillGIS_ArcMap::ShowFoundFeature(gParcelLayerName, gParcelIdField, layer, feature, value,
+                                         matches, matches >= ordinal ? ordinal : 1);
     setMousePointer(MousePointer::Default);
   } catch (const ComError& error) {
     setMousePointer(MousePointer::Default);

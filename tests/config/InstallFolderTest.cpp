@@ -75,11 +75,11 @@ TEST_F(InstallFolderTest, SubFolderAndEmptyFileName) {
   EXPECT_FALSE(QFileInfo::exists(driveFolder('C') + "/Program Files/LarkhillGIS/LarkhillParcelSearch/config"));
 }
 
-TEST_F(InstallFolderTest, FolderThatCannotBeCreatedFailsWithoutSettingThePath) {
+TEST_F(InstallFolderTest, FolderThatCannotBeCreatedFailsKeepingThePathToName) {
   useDrivesWithProgramFiles("C", "C");
   // A file where the company folder should be: the create is reported, the file cannot be made.
   writeHostFile(driveFolder('C') + "/Program Files/LarkhillGIS", "in the way");
   EXPECT_EQ(setup(), -1);
-  EXPECT_TRUE(gConfigFile.isEmpty());
+  EXPECT_EQ(gConfigFile, "C:\\Program Files\\LarkhillGIS\\LarkhillParcelSearch\\config");
   EXPECT_FALSE(mMessages.texts.isEmpty());
 }

@@ -12,6 +12,8 @@
 #include "support/WindowFixture.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -209,4 +211,36 @@ TEST_F(FlowTest, ConfiguredClickWithoutFramesReportsInsteadOfCrashing) {
   EXPECT_TRUE(mMessages.texts[0].contains("MODULE: Frame frmMain \r\n"));
   EXPECT_EQ(mMessages.texts[1], "Error: ICommand_OnClick()");
   EXPECT_TRUE(gConfigured);
+}
+
+// A folder in place of the configuration file from the start: each press names
+// the path and opens the configuration window, which says again why it cannot
+// save, and saves once the folder is gone.
+TEST_F(FlowTest, AConfigurationPathInTheWayIsNamedAndMendedFromTheConfigurationWindow) {
+  QFile::remove(configHostPath());
+  QDir().mkpath(configHostPath());
+  gConfigFile.clear();
+  mCommand->OnCreate(mApp);
+  mMessages.texts.clear();
+  const QString named = "Cannot use the configuration file " + configHostPath() + ".";
+  mCommand->OnClick();
+  EXPECT_EQ(mMessages.texts, QStringList({named, "Error: ICommand_OnClick()"}));
+  frmConfig* config = frmConfig::current();
+  ASSERT_TRUE(config);
+  EXPECT_TRUE(config->isVisible());
+
+  mMessages.texts.clear();
+  chooseAndContinue(0, 2);
+  ASSERT_FALSE(mMessages.texts.isEmpty());
+  EXPECT_EQ(mMessages.texts[0], named);
+  ASSERT_EQ(frmConfig::current(), config);
+  EXPECT_TRUE(config->isVisible());
+
+  QDir(configHostPath()).removeRecursively();
+  mMessages.texts.clear();
+  QTest::mouseClick(child<GraphicButton>(config, "Command1"), Qt::LeftButton);
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+  EXPECT_EQ(readHostFile(configHostPath()), QByteArray("\"Parcels\"\r\n\"PIN\"\r\n"));
+  ASSERT_TRUE(search());
+  EXPECT_EQ(listed(search()), QStringList({"r-100", "R-2", "R-30"}));
 }

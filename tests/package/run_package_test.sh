@@ -8,7 +8,8 @@
 # runs against the installed plugin with a fresh profile that sets no plugin
 # path; it ticks the plugin in QGIS's Plugin Manager, as a user does, and
 # unticks it there at the end. The map application must answer --help
-# without a display. Last the package is removed, and nothing it installed
+# without a display and must not link Qt Test, and no installed file may hold
+# a path of the source or build tree. Last the package is removed, and nothing it installed
 # may remain. Installing and removing packages takes root (sudo when not run
 # as root).
 set -euo pipefail
@@ -56,6 +57,29 @@ expect "the map application's version is the package's" \
   bash -c "larkhill-map --version | grep -qx \"larkhill-map $(dpkg-deb -f "$DEB" Version | cut -d- -f1)\""
 expect "the desktop entry starts the map application" \
   grep -qx "Exec=larkhill-map %F" /usr/share/applications/larkhill-map.desktop
+# The scripted session sends its key and mouse events with plain Qt.
+expect "the map application does not link Qt Test" \
+  bash -c "! ldd /usr/bin/larkhill-map | grep -q 'libQt[0-9]*Test'"
+# No installed file may name the folders the package was built in: the
+# source tree (where this test lies) and the build tree (where the package
+# lies, when it was left there).
+SOURCE_TREE=$(cd "$HERE/../.." && pwd)
+BUILD_TREE=$SOURCE_TREE
+[ -f "$(dirname "$DEB")/CMakeCache.txt" ] && BUILD_TREE=$(dirname "$DEB")
+tree_paths=()
+while IFS= read -r path; do
+  [ -f "$path" ] && [ ! -L "$path" ] || continue
+  # Qt's string literals are UTF-16: the 16-bit strings are read too.
+  if { strings -a "$path"; strings -a -el "$path"; } | grep -qF -e "$SOURCE_TREE" -e "$BUILD_TREE"; then
+    tree_paths+=("$path")
+  fi
+done <<<"$installed_files"
+if [ ${#tree_paths[@]} -eq 0 ]; then
+  echo "ok: no installed file names the source or build tree"
+else
+  echo "FAIL: these installed files name $SOURCE_TREE or $BUILD_TREE: ${tree_paths[*]}"
+  failures=$((failures + 1))
+fi
 # The plugin and the component library live in QGIS's process: every name they
 # show other libraries is in their own namespaces, or one of the C entry points
 # that QGIS's plugin loader and the component's object creation look up.

@@ -522,7 +522,8 @@ namespace {
 /**
  * A parcel layer written through GDAL: a text field PIN, fields whose names
  * need quoting, real numbers that 15 digits do not give back and, where the
- * format has them, times that differ only in milliseconds; five rows.
+ * format has them, times that differ only in milliseconds and a date field
+ * whose name holds "%2"; five rows.
  */
 QString writeOddLayer(const QString& driverName, const QString& path) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.toLatin1().constData());
@@ -544,6 +545,9 @@ QString writeOddLayer(const QString& driverName, const QString& path) {
   if (dates) {
     OGRFieldDefn sold("SOLD", OFTDateTime);
     layer->CreateField(&sold);
+    // A name that QString::arg() would rewrite.
+    OGRFieldDefn day("DAY %2", OFTDate);
+    layer->CreateField(&day);
   }
   const double areas[] = {0.1 + 0.2, 1.0 / 3.0, -1234.5678901234567, 1.5, 98765.4321};
   for (int i = 0; i < 5; ++i) {
@@ -552,8 +556,10 @@ QString writeOddLayer(const QString& driverName, const QString& path) {
     for (int f = 0; f < 5; ++f)
       feature.SetField(f, id.constData());
     feature.SetField(5, areas[i]);
-    if (dates)
+    if (dates) {
       feature.SetField(6, 2020, 1, 5, 12, 0, float(i) / 1000.0f, 100);
+      feature.SetField(7, 2020, 2, 1 + i);
+    }
     OGRPolygon square;
     OGRLinearRing ring;
     ring.addPoint(i * 100.0, 0);
@@ -624,6 +630,7 @@ TEST_F(QgisOddValuesTest, EveryListedValueFindsItsOwnParcelInAGeoPackageAndAShap
                                 {"2020-01-05 12:00:00", "2020-01-05 12:00:00.001",
                                  "2020-01-05 12:00:00.002", "2020-01-05 12:00:00.003",
                                  "2020-01-05 12:00:00.004"});
+  expectEachEntryFindsItsParcel("Odd", "DAY %2", {});
 
   const QString shp = writeOddLayer(QStringLiteral("ESRI Shapefile"), mFolder.filePath("odd.shp"));
   ASSERT_FALSE(shp.isEmpty());

@@ -110,6 +110,20 @@ def main():
     expect("as many windows and status-bar widgets as before the first press: %s then %s"
            % (seen.get("counts_before"), seen.get("counts_after_untick")),
            seen.get("counts_before") is not None and seen.get("counts_before") == seen.get("counts_after_untick"))
+    # A hidden widget left behind (an empty menu is one) would pile up with every
+    # untick; the last unload must leave exactly the top-level widgets that were
+    # there before the first load (ticked here) or after the first unload.
+    def left_behind(before, after):
+        rest = list(after or [])
+        for w in before or []:
+            if w in rest:
+                rest.remove(w)
+        return rest
+    first = "top_level_before_load" if "--ticked" in sys.argv[5:] else "top_level_after_first_unload"
+    expect("the last unload leaves no top-level widget behind: %s"
+           % left_behind(seen.get(first), seen.get("top_level_after_last_unload")),
+           seen.get(first) is not None
+           and sorted(seen.get(first)) == sorted(seen.get("top_level_after_last_unload") or []))
     expect("the button is back after ticking", seen.get("button_after_tick") is True)
     again = next(i for i in ids if i.lower().startswith(prefix_again.lower()))
     expect("after ticking again the list holds every parcel", seen.get("list_count_again") == count)

@@ -24,8 +24,7 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLabel,
-                                 QLineEdit,
+from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLineEdit,
                                  QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
                                  QTreeView, QWidget)
 from qgis.core import QgsProject
@@ -47,8 +46,7 @@ LOCATE = os.environ.get("LARKHILL_LOCATE", "000-03")
 LOCATOR_FILTER = "larkhill-parcel-ids"
 PLUGIN = "LarkhillParcelSearch"
 # Object names of every widget the plugin and its component put into QGIS.
-OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress",
-        "larkhillProgressText"}
+OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress"}
 TIMEOUT = float(os.environ.get("LARKHILL_TIMEOUT", "120"))
 TICK = os.environ.get("LARKHILL_TICK") == "1"
 
@@ -112,6 +110,13 @@ def window_counts():
             "status_bar_widgets": len([c for c in bar.children() if isinstance(c, QWidget)])}
 
 
+def top_level_widgets():
+    """Every top-level widget, shown or hidden: what a load and unload of the plugin
+    leaves behind shows here even when it is hidden (a popup menu is one)."""
+    return sorted("%s %s %r" % (type(w).__name__, w.objectName(), w.windowTitle())
+                  for w in QApplication.topLevelWidgets())
+
+
 def plugin_manager_row():
     """The plugin manager's dialog and the model index of this plugin, when it shows."""
     for top in QApplication.topLevelWidgets():
@@ -144,9 +149,8 @@ def marks():
 
 
 def status_text():
-    """The text the host shows in the status bar: its label there (HostStatusBar), when shown."""
-    label = iface.mainWindow().statusBar().findChild(QLabel, "larkhillProgressText")
-    return label.text() if label is not None and label.isVisible() else ""
+    """The text in QGIS's own message area of the status bar, where the host shows its texts."""
+    return iface.statusBarIface().currentMessage()
 
 
 def locator_widget():
@@ -239,6 +243,7 @@ class Driver:
             manager.close()
             finish(7)
             return
+        seen["top_level_before_load"] = top_level_widgets()
         row.model().setData(row, Qt.Checked, Qt.CheckStateRole)
         note("plugin ticked")
         manager.close()
@@ -489,6 +494,7 @@ class Driver:
         seen["locator_filters_after_untick"] = locator_filters()
         seen["marked_after_untick"] = marks()
         seen["counts_after_untick"] = window_counts()
+        seen["top_level_after_first_unload"] = top_level_widgets()
         window = iface.mainWindow()
         seen["after_untick"] = {
             "toolbars": [b.windowTitle() for b in window.findChildren(QToolBar)
@@ -543,7 +549,17 @@ class Driver:
             return
         current = self.entries.currentIndex()
         seen["selected_again"] = current.data() if current.isValid() else None
-        note("zoomed again to " + str(extent))
+        note("zoomed again to " + str(extent) + "; unticking the plugin again")
+        self.wanted_check = Qt.Unchecked
+        self.step = self.set_plugin_check
+        self.after_check = self.check_last_unload
+        QTimer.singleShot(0, lambda: iface.pluginManagerInterface().showPluginManager(-1))
+
+    def check_last_unload(self):
+        if visible_widget("frmMain"):
+            return
+        seen["top_level_after_last_unload"] = top_level_widgets()
+        note("after the last unload: %d top-level widgets" % len(seen["top_level_after_last_unload"]))
         self.timer.stop()
         finish(0)
 

@@ -287,6 +287,40 @@ TEST_F(SearchWindowTest, EntryWithoutFeatureLeavesTheMap) {
   EXPECT_TRUE(zooms().empty());
 }
 
+// A layer or field that is gone leaves the list empty, or the click without a
+// zoom; the status bar says why, beside the message box a missing field has.
+TEST_F(SearchWindowTest, AnEmptyListOrAClickWithoutZoomSaysWhyInTheStatusBar) {
+  const auto& statusTexts = mApp->statusBar->messages;
+  addParcels(QStringLiteral("Parcels"), {"100"});
+  writeConfig(QStringLiteral("Lots"), QStringLiteral("PIN"));
+  newSearchWindow()->Frame()->setVisible(true);
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+  ASSERT_FALSE(statusTexts.isEmpty());
+  EXPECT_EQ(statusTexts.last(),
+            "0: The layer \"Lots\" chosen in the configuration is not in the map.");
+
+  writeConfig(QStringLiteral("Parcels"), QStringLiteral("OWNER"));
+  newSearchWindow()->Frame()->setVisible(true);
+  EXPECT_EQ(mMessages.texts, QStringList{"Can't find field: OWNER"});
+  EXPECT_EQ(statusTexts.last(), "0: The layer \"Parcels\" has no field \"OWNER\"; press "
+                                "Configure to choose the parcel ID field again.");
+
+  mMessages.texts.clear();
+  map()->layers.clear();
+  frmMain* window = openWith({"100", "200"});
+  map()->layers.clear();
+  typeAndGo(window, "1");
+  EXPECT_EQ(statusTexts.last(),
+            "0: The layer \"Parcels\" chosen in the configuration is not in the map.");
+  map()->add(SimFeatureLayer::make(QStringLiteral("Parcels"),
+                                   {{QStringLiteral("APN"), esriFieldTypeString}}));
+  typeAndGo(window, "2");
+  EXPECT_EQ(statusTexts.last(), "0: The layer \"Parcels\" has no field \"PIN\"; press "
+                                "Configure to choose the parcel ID field again.");
+  EXPECT_TRUE(zooms().empty());
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+}
+
 TEST_F(SearchWindowTest, FailingZoomIsReportedByTheMapRoutine) {
   frmMain* window = openWith({"100"});
   SimJournal::failAlways(QStringLiteral("IMxDocument.ActiveView"), -2147467259,

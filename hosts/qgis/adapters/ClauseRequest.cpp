@@ -94,6 +94,9 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
 
   const QgsField attribute = table.layer()->fields().at(field.attribute);
   const QVariant::Type type = attribute.type();
+  // The field's name goes into the expression as quoted data, joined on and
+  // never through arg(): a name holding %1 or %2 must stay as it is.
+  const QString column = QgsExpression::quotedColumnRef(attribute.name());
   QString expression;
   switch (where.literal) {
   case WhereClause::Literal::Text:
@@ -115,10 +118,9 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
       // A numeric or real column compares in its own precision: the data
       // source narrows to a millionth around the number, the value read decides.
       const double margin = std::abs(where.number) * 1e-6;
-      const QString column = QgsExpression::quotedColumnRef(attribute.name());
-      expression =
-          QStringLiteral("%1 >= %2 AND %1 <= %3")
-              .arg(column, realLiteral(where.number - margin), realLiteral(where.number + margin));
+      expression = column + QStringLiteral(" >= ") + realLiteral(where.number - margin) +
+                   QStringLiteral(" AND ") + column + QStringLiteral(" <= ") +
+                   realLiteral(where.number + margin);
       decides.kind = ValueMatch::Kind::Number;
       decides.number = where.number;
     } else {
@@ -129,19 +131,17 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
     const QDate d = where.date.date();
     const QTime t = where.date.time();
     if (type == QVariant::Date) {
-      expression = t == QTime(0, 0) ? QStringLiteral("%1 = make_date(%2,%3,%4)")
-                                          .arg(QgsExpression::quotedColumnRef(attribute.name()))
-                                          .arg(d.year())
-                                          .arg(d.month())
-                                          .arg(d.day())
+      expression = t == QTime(0, 0) ? column + QStringLiteral(" = make_date(%1,%2,%3)")
+                                                   .arg(d.year())
+                                                   .arg(d.month())
+                                                   .arg(d.day())
                                     : QStringLiteral("FALSE");
     } else if (type == QVariant::DateTime) {
       // A day either side covers any time zone and the data source's own
       // precision (seconds, microseconds); the value read decides.
-      const QString column = QgsExpression::quotedColumnRef(attribute.name());
-      expression = QStringLiteral("%1 >= %2 AND %1 <= %3")
-                       .arg(column, makeDateTime(where.date.addDays(-1)),
-                            makeDateTime(where.date.addDays(1)));
+      expression = column + QStringLiteral(" >= ") + makeDateTime(where.date.addDays(-1)) +
+                   QStringLiteral(" AND ") + column + QStringLiteral(" <= ") +
+                   makeDateTime(where.date.addDays(1));
       decides.kind = ValueMatch::Kind::DateTime;
       decides.dateTime = where.date;
     } else {

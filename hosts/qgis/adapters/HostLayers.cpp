@@ -6,6 +6,7 @@
 #include "qgis/ui/FeatureMarks.h"
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/common/HostErrors.h"
+#include "qgis/common/QuietTransform.h"
 #include "qgis/adapters/HostFeatureClass.h"
 #include "qgis/adapters/HostGeometry.h"
 #include "qgis/adapters/HostRow.h"
@@ -172,8 +173,8 @@ void HostMap::setExtent(const Ref<IEnvelope>& extent) {
   const auto* own = dynamic_cast<const HostEnvelope*>(extent.get());
   if (own && own->crs().isValid() && viewCrs.isValid() && own->crs() != viewCrs) {
     try {
-      const QgsCoordinateTransform transform(own->crs(), viewCrs,
-                                             view->mapSettings().transformContext());
+      const QgsCoordinateTransform transform =
+          quietTransform(own->crs(), viewCrs, view->mapSettings().transformContext());
       if (rectangle.width() == 0 && rectangle.height() == 0) {
         const QgsPointXY point = transform.transform(rectangle.center());
         rectangle = QgsRectangle(point, point);

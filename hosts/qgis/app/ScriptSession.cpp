@@ -27,7 +27,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QStatusBar>
-#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -80,9 +79,41 @@ bool hasAncestorNamed(QWidget* widget, const QString& name) {
 }
 
 /**
+ * Presses and releases the key on the widget, the events sent straight to it
+ * as the window system would deliver them to the widget with the focus. The
+ * release is left out when the press took the widget away.
+ */
+void pressKey(QWidget* widget, int key, const QString& text = QString()) {
+  QPointer<QWidget> target(widget);
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(target.data(), &press);
+  if (!target)
+    return;
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(target.data(), &release);
+}
+
+/** Clicks the left mouse button at the point of the widget (its middle when none is given). */
+void clickMouse(QWidget* widget, QPoint at = QPoint(-1, -1)) {
+  QPointer<QWidget> target(widget);
+  if (at == QPoint(-1, -1))
+    at = widget->rect().center();
+  const QPoint global = widget->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(target.data(), &press);
+  if (!target)
+    return;
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QCoreApplication::sendEvent(target.data(), &release);
+}
+
+/**
  * Types the text into the widget a character at a time, as a keyboard with
  * every letter would: each key event carries its character, so letters beyond
- * ASCII and characters outside the basic plane arrive whole.
+ * ASCII and characters outside the basic plane arrive whole. A character's key
+ * is its capital's code, as Qt numbers the keys of Latin-1 letters and signs.
  */
 void typeText(QWidget* widget, const QString& text) {
   QPointer<QWidget> target(widget);
@@ -91,12 +122,10 @@ void typeText(QWidget* widget, const QString& text) {
     if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
       character += text[++i];
     const ushort code = character.size() == 1 ? character[0].unicode() : 0;
-    Qt::Key key = Qt::Key_unknown;
-    if (code >= 0x20 && code < 0x7f)
-      key = QTest::asciiToKey(char(code));
-    else if (code >= 0xa0 && !QChar::isSurrogate(code))
-      key = Qt::Key(character[0].toUpper().unicode());
-    QTest::sendKeyEvent(QTest::Click, target.data(), key, character, Qt::NoModifier);
+    int key = Qt::Key_unknown;
+    if ((code >= 0x20 && code < 0x7f) || (code >= 0xa0 && !QChar::isSurrogate(code)))
+      key = character[0].toUpper().unicode();
+    pressKey(target.data(), key, character);
   }
 }
 
@@ -489,14 +518,14 @@ void ScriptSession::perform(const Step& step) {
         failStep(QStringLiteral("\"%1\" is not a button").arg(step.target));
       if (!button->isEnabled())
         failStep(QStringLiteral("\"%1\" is disabled").arg(step.target));
-      QTest::mouseClick(button, Qt::LeftButton);
+      clickMouse(button);
     } else if (step.verb == QLatin1String("type")) {
       auto* edit = qobject_cast<QLineEdit*>(widget);
       if (!edit)
         failStep(QStringLiteral("\"%1\" is not a text box").arg(step.target));
       edit->setFocus();
       edit->selectAll();
-      QTest::keyClick(edit, Qt::Key_Backspace);
+      pressKey(edit, Qt::Key_Backspace);
       QPointer<QLineEdit> typedInto(edit);
       typeText(edit, step.argument);
       if (typedInto)
@@ -510,7 +539,7 @@ void ScriptSession::perform(const Step& step) {
       if (key == keys.end())
         failStep(QStringLiteral("unknown key \"%1\"").arg(step.argument));
       widget->setFocus();
-      QTest::keyClick(widget, key.value());
+      pressKey(widget, key.value());
     } else if (step.verb == QLatin1String("pick")) {
       auto* combo = qobject_cast<QComboBox*>(widget);
       // A widget made around a combo box (QGIS's reference-system switch) is picked in its box.
@@ -534,7 +563,7 @@ void ScriptSession::perform(const Step& step) {
         failStep(QStringLiteral("\"%1\" has no entry \"%2\"").arg(step.target, step.argument));
       view->scrollTo(found.first());
       const QRect area = view->visualRect(found.first());
-      QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, area.center());
+      clickMouse(view->viewport(), area.center());
     }
   }
 }
@@ -704,21 +733,6 @@ void ScriptSession::finish(int exitCode) {
   QApplication::exit(exitCode);
 }
 
-namespace {
-
-/** Presses and releases a key on the widget, as the window system delivers it to the focus. */
-void sendKey(QWidget* widget, int key) {
-  QPointer<QWidget> target(widget);
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(target.data(), &press);
-  if (!target)
-    return;
-  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(target.data(), &release);
-}
-
-} // namespace
-
 QgsLocatorWidget* ScriptSession::locatorWidget() const {
   return mWindow->findChild<QgsLocatorWidget*>(QStringLiteral("locator"));
 }
@@ -749,7 +763,7 @@ void ScriptSession::locate(const QString& text) {
     failStep(QStringLiteral("the locator bar has no text box"));
   edit->setFocus();
   edit->selectAll();
-  sendKey(edit, Qt::Key_Backspace);
+  pressKey(edit, Qt::Key_Backspace);
   typeText(edit, text);
   waitForLocator();
   const QModelIndexList results = locatedResults();
@@ -801,7 +815,7 @@ void ScriptSession::pickLocated(int k) {
     failStep(QStringLiteral("the locator's results are not shown"));
   view->setCurrentIndex(results[k - 1]);
   mOut << "LOCATOR PICKED: \"" << results[k - 1].data().toString() << "\"\n";
-  sendKey(locator->findChild<QLineEdit*>(), Qt::Key_Return);
+  pressKey(locator->findChild<QLineEdit*>(), Qt::Key_Return);
 }
 
 void ScriptSession::selectList(const QString& text) {

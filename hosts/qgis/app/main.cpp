@@ -44,17 +44,17 @@ bool haveDisplay() {
 }
 
 /**
- * The sample project: ./sample/town.qgs, else the one in the source tree, else
- * the one in the user's data folder. When there is none it is generated: into
- * ./sample by the generator of the build tree, or into the user's data folder
- * by the generator installed with the application.
+ * The sample project: ./sample/town.qgs, else the one in the user's data
+ * folder. When there is none it is generated: into ./sample by the generator
+ * of the build tree, or into the user's data folder by the generator installed
+ * with the application. (The installed program holds no path of the tree it
+ * was built in.)
  */
 QString sampleProject(QTextStream& err) {
   const QString userSample =
       QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
           .filePath(QStringLiteral("LarkhillGIS/sample"));
   const QStringList candidates = {QDir::current().filePath(QStringLiteral("sample/town.qgs")),
-                                  QStringLiteral(LARKHILL_SOURCE_DIR "/sample/town.qgs"),
                                   QDir(userSample).filePath(QStringLiteral("town.qgs"))};
   for (const QString& path : candidates)
     if (QFileInfo::exists(path))

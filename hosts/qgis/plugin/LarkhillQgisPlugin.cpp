@@ -20,6 +20,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -88,6 +89,12 @@ void LarkhillQgisPlugin::initGui() {
   mButton->action()->setIcon(QIcon(PluginIcon));
   mMenuName = mButton->toolBar()->windowTitle();
   mIface->addPluginToMenu(mMenuName, mButton->action());
+  // The submenu QGIS made (or found) for the entry; see unload().
+  const QList<QWidget*> holders = mButton->action()->associatedWidgets();
+  for (QWidget* holder : holders)
+    if (auto* menu = qobject_cast<QMenu*>(holder))
+      if (mIface->pluginMenu()->actions().contains(menu->menuAction()))
+        mMenu = menu;
   // Plugins > LarkhillGIS > Select Parcels from a List...
   mSelectFromList = std::make_unique<SelectFromListCommand>(mainWindow, &ParcelListSelection::select);
   mIface->addPluginToMenu(mMenuName, mSelectFromList->action());
@@ -110,6 +117,13 @@ void LarkhillQgisPlugin::unload() {
     return;
   if (mButton && mButton->action())
     mIface->removePluginMenu(mMenuName, mButton->action());
+  // QGIS takes an emptied submenu out of its Plugins menu but keeps the menu
+  // itself, a hidden top-level widget, and makes a new one at the next load.
+  // Once QGIS has let go of it (no other plugin's entry in it), it goes.
+  if (mMenu && mMenu->actions().isEmpty() &&
+      !mIface->pluginMenu()->actions().contains(mMenu->menuAction()))
+    delete mMenu.data();
+  mMenu.clear();
   mButton.reset();
   // Every window, picture and shared value of the component goes with the plugin.
   ComponentUnload::unload();

@@ -12,6 +12,7 @@
 
 class QgisInterface;
 class QgsLocatorFilter;
+class QMenu;
 
 namespace LarkhillQgis {
 using namespace Larkhill;
@@ -54,6 +55,8 @@ private:
   std::unique_ptr<LarkhillQgis::SelectFromListCommand> mSelectFromList;
   /** The parcel filter of QGIS's locator bar, while registered (QGIS owns it). */
   QPointer<QgsLocatorFilter> mLocatorFilter;
+  /** That submenu, made by QGIS for the entry (QGIS's main window owns it). */
+  QPointer<QMenu> mMenu;
 };
 
 } // namespace LarkhillQgis

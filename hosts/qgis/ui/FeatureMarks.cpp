@@ -1,10 +1,13 @@
 #include "qgis/ui/FeatureMarks.h"
 
+#include "qgis/common/QuietTransform.h"
+
 #include <QGraphicsScene>
 #include <QPointer>
 #include <QTimer>
 #include <QVariantAnimation>
 #include <qgis.h>
+#include <qgsexception.h>
 #include <qgsgeometry.h>
 #include <qgshighlight.h>
 #include <qgsmapcanvas.h>
@@ -22,10 +25,11 @@ const char* const kMarkSetName = "larkhillMarks";
 
 // A highlight of ours that removes itself after SteadySeconds: its own child
 // timer does it, so no object of ours outlives the canvas or the plugin, and a
-// highlight removed earlier takes its timer along.
+// highlight removed earlier takes its timer along. The geometry is in the
+// map's reference system.
 QgsHighlight* addHighlight(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
                            const char* name, const QColor& colour, const QColor& fill, int width) {
-  auto* highlight = new QgsHighlight(canvas, geometry, layer);
+  auto* highlight = new QgsHighlight(canvas, geometry, static_cast<QgsMapLayer*>(nullptr));
   highlight->setData(NameKey, QString::fromLatin1(name));
   highlight->setColor(colour);
   highlight->setFillColor(fill);
@@ -48,7 +52,7 @@ QgsHighlight* addHighlight(QgsMapCanvas* canvas, QgsVectorLayer* layer, const Qg
 QgsRubberBand* addFlash(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
                         const QColor& colour) {
   auto* flash = new QgsRubberBand(canvas, geometry.type());
-  flash->setToGeometry(geometry, layer);
+  flash->setToGeometry(geometry);
   flash->setWidth(3);
   QColor clear = colour;
   clear.setAlpha(0);
@@ -86,6 +90,8 @@ QColor highlightColour() {
 
 MarkSet::MarkSet(QgsMapCanvas* canvas) : QObject(canvas) {
   setObjectName(QString::fromLatin1(kMarkSetName));
+  // The marks are drawn in the map's reference system; another one takes them away.
+  connect(canvas, &QgsMapCanvas::destinationCrsChanged, this, &MarkSet::removeMarks);
 }
 
 MarkSet* MarkSet::existing(QgsMapCanvas* canvas) {
@@ -132,17 +138,29 @@ void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, QgsFeatureId featureId,
   if (!set)
     return;
   set->removeMarks();
+  // Put into the map's reference system here rather than by QGIS's items, so
+  // that a missing datum grid raises no warning (see quietTransform()).
+  QgsGeometry shown = geometry;
+  if (layer) {
+    const QgsMapSettings& settings = canvas->mapSettings();
+    try {
+      shown.transform(
+          quietTransform(layer->crs(), settings.destinationCrs(), settings.transformContext()));
+    } catch (const QgsCsException&) {
+      return;
+    }
+  }
   const QColor outline = highlightColour();
   QColor fill = outline;
   fill.setAlpha(90);
 
   // A white halo under the outline keeps it clear on a fill of its own colour.
-  set->mHalo = addHighlight(canvas, layer, geometry, kHaloName, QColor(255, 255, 255, 230),
+  set->mHalo = addHighlight(canvas, layer, shown, kHaloName, QColor(255, 255, 255, 230),
                             Qt::transparent, 7);
-  QgsHighlight* highlight = addHighlight(canvas, layer, geometry, kObjectName, outline, fill, 3);
+  QgsHighlight* highlight = addHighlight(canvas, layer, shown, kObjectName, outline, fill, 3);
   highlight->setData(DescriptionKey, description);
   set->mHighlight = highlight;
-  set->mFlash = addFlash(canvas, layer, geometry, outline);
+  set->mFlash = addFlash(canvas, layer, shown, outline);
   emit set->marked(layer, featureId);
 }
 

@@ -2,7 +2,6 @@
 
 #include "qgis/common/HostErrors.h"
 
-#include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
@@ -11,15 +10,11 @@
 namespace LarkhillQgis {
 
 HostStatusBar::~HostStatusBar() {
-  auto takeOut = [this](QWidget* widget) {
-    if (!widget)
-      return;
-    if (mStatusBar)
-      mStatusBar->removeWidget(widget);
-    delete widget;
-  };
-  takeOut(mText);
-  takeOut(mProgress);
+  if (!mProgress)
+    return;
+  if (mStatusBar)
+    mStatusBar->removeWidget(mProgress);
+  delete mProgress.data();
 }
 
 QStatusBar* HostStatusBar::statusBar() {
@@ -31,16 +26,6 @@ QStatusBar* HostStatusBar::statusBar() {
 
 QProgressBar* HostStatusBar::progress() {
   if (!mProgress) {
-    // QGIS's main window passes temporary messages on to its own status bar
-    // widget, whose message field the coordinate, scale and other widgets
-    // squeeze to a few letters. There the message gets a label of its own,
-    // beside the progress bar, that is always as wide as its text.
-    if (statusBar()->findChild<QgsStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
-      mText = new QLabel(statusBar());
-      mText->setObjectName(QStringLiteral("larkhillProgressText"));
-      statusBar()->addPermanentWidget(mText);
-      mText->hide();
-    }
     mProgress = new QProgressBar(statusBar());
     mProgress->setObjectName(QStringLiteral("larkhillProgress"));
     mProgress->setMaximumWidth(240);
@@ -51,24 +36,47 @@ QProgressBar* HostStatusBar::progress() {
   return mProgress;
 }
 
+QgsStatusBar* HostStatusBar::qgisMessageArea() {
+  // QGIS's main window stretches its own status bar widget over the window's
+  // status bar and shows the messages there.
+  return statusBar()->findChild<QgsStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void HostStatusBar::showText(const QString& text, int timeoutMs) {
+  if (QgsStatusBar* area = qgisMessageArea())
+    area->showMessage(text, timeoutMs);
+  else
+    statusBar()->showMessage(text, timeoutMs);
+}
+
+QString HostStatusBar::shownText() {
+  if (QgsStatusBar* area = qgisMessageArea())
+    return area->currentMessage();
+  return statusBar()->currentMessage();
+}
+
+void HostStatusBar::clearText() {
+  if (QgsStatusBar* area = qgisMessageArea())
+    area->clearMessage();
+  else
+    statusBar()->clearMessage();
+}
+
 Ref<IStepProgressor> HostStatusBar::ProgressBar() {
   progress();
   return shared_from_this();
 }
 
 void HostStatusBar::setStatusMessage(int32_t, const QString& message) {
-  // In QGIS's main window the text goes to the label beside the progress bar,
-  // where it shows whole (see progress()).
-  progress();
-  if (mText) {
-    mText->setText(message);
-    mText->setVisible(!message.isEmpty());
-    paint();
-  } else if (message.isEmpty()) {
-    statusBar()->clearMessage();
-  } else {
-    statusBar()->showMessage(message);
+  if (message.isEmpty()) {
+    // Only a text of ours goes; QGIS's own or another plugin's stays.
+    if (!mStatusText.isEmpty() && shownText() == mStatusText)
+      clearText();
+    mStatusText.clear();
+    return;
   }
+  mStatusText = message;
+  showText(message, mMessageMs);
 }
 
 void HostStatusBar::setMinRange(int32_t value) {
@@ -83,15 +91,13 @@ void HostStatusBar::setMaxRange(int32_t value) {
 
 void HostStatusBar::setPosition(int32_t value) {
   mPosition = value;
-  progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
-  if (mShown)
-    paint();
+  showPosition();
 }
 
 void HostStatusBar::setMessage(const QString& message) {
   mMessage = message;
   if (mShown) {
-    showMessage();
+    showText(mMessage, 0);
     paint();
   }
 }
@@ -99,39 +105,39 @@ void HostStatusBar::setMessage(const QString& message) {
 void HostStatusBar::Show() {
   mShown = true;
   progress()->show();
-  showMessage();
+  showText(mMessage, 0);
   paint();
 }
 
 void HostStatusBar::Step() {
   mPosition += mStep;
-  progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
-  if (mShown)
-    paint();
+  showPosition();
 }
 
 void HostStatusBar::Hide() {
   mShown = false;
   progress()->hide();
   // Only the progress's own text goes: a message shown since then stays.
-  if (mText) {
-    if (mText->text() == mMessage)
-      mText->hide();
-  } else if (statusBar()->currentMessage() == mMessage) {
-    statusBar()->clearMessage();
-  }
+  if (shownText() == mMessage)
+    clearText();
 }
 
-void HostStatusBar::showMessage() {
-  if (!mText) {
-    statusBar()->showMessage(mMessage);
-    return;
-  }
-  mText->setText(mMessage);
-  mText->setVisible(!mMessage.isEmpty());
+int HostStatusBar::filledShare() {
+  const int32_t top = std::max(mMin, mMax);
+  return top > mMin ? int((int64_t(progress()->value()) - mMin) * 100 / (int64_t(top) - mMin)) : 0;
+}
+
+void HostStatusBar::showPosition() {
+  progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
+  // A row total of 0, or one far below the rows read, steps on every row; the
+  // bar shows no change there, and painting each step would cost more than
+  // the reading.
+  if (mShown && filledShare() != mPaintedShare)
+    paint();
 }
 
 void HostStatusBar::paint() {
+  mPaintedShare = filledShare();
   if (statusBar()->isVisible())
     statusBar()->repaint();
 }

@@ -4,35 +4,43 @@
 
 #include <QPointer>
 
-class QLabel;
 class QProgressBar;
 class QStatusBar;
+class QgsStatusBar;
 
 namespace LarkhillQgis {
 using namespace Larkhill;
 
 /**
  * A main window's status bar and its progress bar. The progress bar (object
- * name "larkhillProgress") is added to the status bar on first use; `Show`
- * shows it with the message, `Hide` hides both (a message shown since stays).
- * The message is the status bar's temporary message, or, in QGIS's main
- * window, a label (object name "larkhillProgressText") beside the progress
- * bar, so that it shows whole. Each change is painted at once, as the work
- * that reports progress does not return to the event loop.
+ * name "larkhillProgress") is added to the status bar on first use and shown
+ * only while a list loads; it is the one widget of ours in the status bar.
+ * Every text (the progress's message and the status messages) goes to the
+ * window's own temporary message: in QGIS's main window QGIS's message area
+ * (QgsStatusBar), elsewhere the status bar's message. Changes during a load
+ * are painted at once, as the work that reports progress does not return to
+ * the event loop, but no more often than the filled share of the bar changes
+ * by a hundredth, whatever the steps are.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
                       public std::enable_shared_from_this<HostStatusBar> {
 public:
-  explicit HostStatusBar(QStatusBar* statusBar) : mStatusBar(statusBar) {}
+  /** How long a status message shows, unless the next one replaces it. */
+  static constexpr int MessageMs = 10000;
+
+  /** The status bar of the window; a status message shows for `messageMs` milliseconds. */
+  explicit HostStatusBar(QStatusBar* statusBar, int messageMs = MessageMs)
+      : mStatusBar(statusBar), mMessageMs(messageMs) {}
   /** Takes the progress bar it added out of the status bar again. */
   ~HostStatusBar() override;
 
   /** The progress bar: the status bar object itself (it must be held by a Ref). */
   Ref<IStepProgressor> ProgressBar() override;
   /**
-   * Shows the text where the progress's message shows (any pane: QGIS has
-   * one) until the next message; empty clears it. The progress bar's Hide
+   * Shows the text as the window's temporary message (any pane: QGIS has
+   * one) for MessageMs, or until the next message; empty takes away the text
+   * this status bar showed last, and nothing else. The progress bar's Hide
    * leaves it.
    */
   void setStatusMessage(int32_t pane, const QString& message) override;
@@ -49,17 +57,29 @@ public:
 private:
   QStatusBar* statusBar();
   QProgressBar* progress();
+  /** QGIS's message area of QGIS's main window; none in another window. */
+  QgsStatusBar* qgisMessageArea();
+  void showText(const QString& text, int timeoutMs);
+  QString shownText();
+  void clearText();
+  /** The hundredths of the bar that its value fills. */
+  int filledShare();
+  /** Puts the position on the bar; paints when the filled share changed by a hundredth. */
+  void showPosition();
   void paint();
-  void showMessage();
 
   QPointer<QStatusBar> mStatusBar;
   QPointer<QProgressBar> mProgress;
-  QPointer<QLabel> mText;
+  int mMessageMs;
   int32_t mMin = 0;
   int32_t mMax = 100;
   int32_t mStep = 1;
   int32_t mPosition = 0;
+  /** The hundredths of the bar filled when it was last painted; -1 before. */
+  int mPaintedShare = -1;
   QString mMessage;
+  /** The last status message shown, which an empty one takes away. */
+  QString mStatusText;
   bool mShown = false;
 };
 
