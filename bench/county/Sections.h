@@ -37,6 +37,13 @@ void clickToZoom(BenchContext& bench);
 /** (f) A press on a configured button at 1M until the list is usable; only when 1M is measured. */
 void pressToUsable(BenchContext& bench);
 
+/**
+ * (g) Select Parcels from a List with 10,000 pasted IDs at 1M, on the
+ * GeoPackage without and with an index and on the shapefile; only when 1M is
+ * measured.
+ */
+void selectPastedList(BenchContext& bench);
+
 /** (d) The memory of the list at the largest size, measured in a child process. */
 void memoryOfList(BenchContext& bench);
 

@@ -10,6 +10,7 @@
 #include "platform/FileChannel.h"
 #include "platform/Required.h"
 #include "platform/Services.h"
+#include "search/ParcelFinder.h"
 
 #include <dlfcn.h>
 
@@ -103,12 +104,7 @@ void LarkhillParcelSearch::OnCreate(const Ref<IUnknown>& hook) {
 void LarkhillParcelSearch::OnClick() {
   bool configure = false;
   try {
-    if (!gAppRef)
-      gAppRef = ComClasses::createObject(HostClasses::AppRef);
-    gApplication = QueryInterface<IApplication>(gAppRef);
-    if (!gApplication)
-      RuntimeError::raise(RuntimeError::TypeMismatch);
-    gDocument = gApplication->Document();
+    ParcelFinder::refreshApplication();
     const int32_t items = ConfigFile::count(gConfigFile);
     if (items == 2)
       gConfigured = true;

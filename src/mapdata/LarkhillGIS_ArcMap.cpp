@@ -368,7 +368,7 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
 }
 
 Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& fieldName,
-                                const QString& value, int32_t* matches) {
+                                const QString& value, int32_t* matches, int32_t ordinal) {
   if (matches)
     *matches = 0;
   if (!layer || isBlank(fieldName) || isBlank(value))
@@ -428,14 +428,20 @@ Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& 
       return nullptr;
     }
     const QString oidField = featureClass->OIDFieldName();
-    const int32_t oid = row->OID();
-    // The other rows that hold the value, from the same cursor; the row above
-    // is not read again, as the cursor may recycle it.
-    if (matches) {
+    int32_t oid = row->OID();
+    // The other rows that hold the value, from the same cursor; a row is not
+    // read again once the next is read, as the cursor may recycle it. The
+    // ordinal-th row's id is taken as it passes; the first's stays when there
+    // are fewer rows.
+    if (matches || ordinal > 1) {
       int32_t count = 1;
-      while (cursor->NextRow())
+      while (const Ref<IRow> next = (matches || count < ordinal) ? cursor->NextRow() : nullptr) {
         ++count;
-      *matches = count;
+        if (count == ordinal)
+          oid = next->OID();
+      }
+      if (matches)
+        *matches = count;
     }
     auto byOid = std::make_shared<QueryFilter>();
     byOid->setWhereClause(WhereClause::fieldNameText(oidField) + QStringLiteral(" = ") +
@@ -485,6 +491,13 @@ QString SharedValueText(const QString& value, int32_t matches) {
   return QStringLiteral("%1 parcels have the ID %2; the first is shown.").arg(matches).arg(value);
 }
 
+QString SharedValueText(const QString& value, int32_t matches, int32_t shown) {
+  if (shown <= 1)
+    return SharedValueText(value, matches);
+  return QStringLiteral("Parcel %1 of %2 with the ID ").arg(shown).arg(matches) + value +
+         QLatin1Char('.');
+}
+
 QString MissingLayerText(const QString& layerName) {
   return QStringLiteral("The layer \"") + layerName +
          QStringLiteral("\" chosen in the configuration is not in the map.");
@@ -497,13 +510,13 @@ QString MissingFieldText(const QString& layerName, const QString& fieldName) {
 
 void ShowFoundFeature(const QString& layerName, const QString& fieldName,
                       const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
-                      const QString& value, int32_t matches) {
+                      const QString& value, int32_t matches, int32_t shown) {
   // The text of an earlier search goes also when this one found nothing.
   QString text;
   if (!layer) {
     text = MissingLayerText(layerName);
   } else if (matches > 1) {
-    text = SharedValueText(value, matches);
+    text = SharedValueText(value, matches, shown);
   } else if (!feature) {
     try {
       if (required(layer->Table())->FindField(fieldName) < 0)

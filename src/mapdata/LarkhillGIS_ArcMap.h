@@ -35,10 +35,14 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
  * The feature whose field holds the value (the first row found), or none.
  * When `matches` is given it receives the number of rows that hold the value
  * (0 when none was found or the routine failed): the search's cursor is read
- * to its end, so no second query is made.
+ * to its end, so no second query is made. With `ordinal` above 1 the feature
+ * is that of the ordinal-th row found (counting from 1, in the order the
+ * search gives the rows: the table's order), or of the first when fewer rows
+ * hold the value; the search is the same one request.
  */
 Ref<IFeature> GetFeatureByValue(const Ref<IFeatureLayer>& layer, const QString& fieldName,
-                                const QString& value, int32_t* matches = nullptr);
+                                const QString& value, int32_t* matches = nullptr,
+                                int32_t ordinal = 1);
 
 /** Sets the active view's extent to the feature's envelope enlarged by 1 + ratio, and refreshes it. */
 void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio);
@@ -46,18 +50,24 @@ void ZoomToFeaturePlus(const Ref<IFeature>& feature, double ratio);
 /**
  * Shows the user the feature a search found, after the zoom: marks it on the
  * view the zoom set (when the host can), and says in the status bar when more
- * rows than one hold the value how many and that the first is shown, or why
- * nothing was found when the configured layer (`layerName`) is not in the map
- * (`layer` is none) or has no field `fieldName`; else it clears that text.
- * Nothing here stops the search or shows a message box: a failure only leaves
- * the mark or the text out.
+ * rows than one hold the value how many and which of them (`shown`, from 1)
+ * is shown, or why nothing was found when the configured layer (`layerName`)
+ * is not in the map (`layer` is none) or has no field `fieldName`; else it
+ * clears that text. Nothing here stops the search or shows a message box: a
+ * failure only leaves the mark or the text out.
  */
 void ShowFoundFeature(const QString& layerName, const QString& fieldName,
                       const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feature,
-                      const QString& value, int32_t matches);
+                      const QString& value, int32_t matches, int32_t shown = 1);
 
 /** The status-bar text for a value that `matches` rows hold (more than one). */
 QString SharedValueText(const QString& value, int32_t matches);
+
+/**
+ * The status-bar text for the `shown`-th (from 1) of the `matches` rows that
+ * hold a value: the first of them gives SharedValueText.
+ */
+QString SharedValueText(const QString& value, int32_t matches, int32_t shown);
 
 /** The status-bar text for a configured layer that the focus map does not hold. */
 QString MissingLayerText(const QString& layerName);

@@ -11,14 +11,6 @@ namespace Larkhill {
 
 namespace {
 
-inline char16_t foldAscii(char16_t unit) {
-  return (unit >= u'a' && unit <= u'z') ? char16_t(unit - (u'a' - u'A')) : unit;
-}
-
-inline uint8_t foldByte(uint8_t byte) {
-  return (byte >= 'a' && byte <= 'z') ? uint8_t(byte - ('a' - 'A')) : byte;
-}
-
 bool isAscii(const QString& text) {
   for (const QChar c : text)
     if (c.unicode() >= 0x80)
@@ -58,89 +50,66 @@ QVariant SortedListModel::data(const QModelIndex& index, int role) const {
 }
 
 QString SortedListModel::text(int row) const {
-  if (row < 0 || row >= count())
-    return QString();
-  return entryText(mOrder[size_t(row)]);
-}
-
-QString SortedListModel::entryText(uint32_t entry) const {
-  if (isWide(entry)) {
-    const std::u16string& text = wide(entry).text;
-    return QString(reinterpret_cast<const QChar*>(text.data()), int(text.size()));
-  }
-  return QString::fromLatin1(asciiBytes(entry), int(asciiLength(entry)));
-}
-
-const SortedListModel::Wide& SortedListModel::wide(uint32_t entry) const {
-  const auto found = std::lower_bound(mWide.begin(), mWide.end(), entry,
-                                      [](const Wide& w, uint32_t e) { return w.entry < e; });
-  return *found;
-}
-
-uint32_t SortedListModel::keyLength(uint32_t entry) const {
-  return isWide(entry) ? uint32_t(wide(entry).key.size()) : asciiLength(entry);
-}
-
-char16_t SortedListModel::keyUnit(uint32_t entry, uint32_t position) const {
-  return isWide(entry) ? wide(entry).key[position]
-                       : char16_t(foldByte(uint8_t(asciiBytes(entry)[position])));
+  return mEntries.text(row);
 }
 
 size_t SortedListModel::memoryUsed() const {
-  size_t bytes = mBytes.capacity() + mEnds.capacity() * sizeof(uint32_t) +
-                 mOrder.capacity() * sizeof(uint32_t) + mWide.capacity() * sizeof(Wide);
-  for (const Wide& w : mWide)
+  size_t bytes = mEntries.bytes.capacity() + mEntries.ends.capacity() * sizeof(uint32_t) +
+                 mEntries.order.capacity() * sizeof(uint32_t) + mEntries.wides.capacity() * sizeof(Wide);
+  for (const Wide& w : mEntries.wides)
     bytes += (w.text.capacity() + w.key.capacity()) * sizeof(char16_t);
   return bytes;
 }
 
 void SortedListModel::Clear() {
+  mSnapshot.reset();
   beginResetModel();
-  std::vector<char>().swap(mBytes);
-  std::vector<uint32_t>().swap(mEnds);
-  std::vector<Wide>().swap(mWide);
-  std::vector<uint32_t>().swap(mOrder);
+  std::vector<char>().swap(mEntries.bytes);
+  std::vector<uint32_t>().swap(mEntries.ends);
+  std::vector<Wide>().swap(mEntries.wides);
+  std::vector<uint32_t>().swap(mEntries.order);
   endResetModel();
 }
 
 void SortedListModel::appendAscii(const char* bytes, size_t length) {
-  if (mBytes.size() + length > kEndMask || mEnds.size() >= size_t(INT32_MAX))
+  if (mEntries.bytes.size() + length > kEndMask || mEntries.ends.size() >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
-  mBytes.insert(mBytes.end(), bytes, bytes + length);
-  mEnds.push_back(uint32_t(mBytes.size()));
+  mEntries.bytes.insert(mEntries.bytes.end(), bytes, bytes + length);
+  mEntries.ends.push_back(uint32_t(mEntries.bytes.size()));
 }
 
 void SortedListModel::appendWide(const QString& text) {
-  appendWide(text, uint32_t(mBytes.size()));
+  appendWide(text, uint32_t(mEntries.bytes.size()));
 }
 
 void SortedListModel::appendWide(const QString& text, uint32_t end) {
-  if (mEnds.size() >= size_t(INT32_MAX))
+  if (mEntries.ends.size() >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
   // Full Unicode upper-casing may change the length (a sharp s becomes SS).
-  mWide.push_back(Wide{uint32_t(mEnds.size()), units(text), units(text.toUpper())});
-  mEnds.push_back(end | kWideFlag);
+  mEntries.wides.push_back(Wide{uint32_t(mEntries.ends.size()), units(text), units(text.toUpper())});
+  mEntries.ends.push_back(end | kWideFlag);
 }
 
 void SortedListModel::placeLast() {
-  const uint32_t added = uint32_t(mEnds.size() - 1);
-  const auto place = std::upper_bound(mOrder.begin(), mOrder.end(), added,
+  const uint32_t added = uint32_t(mEntries.ends.size() - 1);
+  const auto place = std::upper_bound(mEntries.order.begin(), mEntries.order.end(), added,
                                       [this](uint32_t a, uint32_t b) { return less(a, b); });
-  const int row = int(place - mOrder.begin());
+  const int row = int(place - mEntries.order.begin());
   beginInsertRows(QModelIndex(), row, row);
-  mOrder.insert(place, added);
+  mEntries.order.insert(place, added);
   endInsertRows();
 }
 
 void SortedListModel::AddItem(const QString& text) {
+  mSnapshot.reset();
   if (isAscii(text)) {
     const size_t length = size_t(text.size());
-    if (mBytes.size() + length > kEndMask || mEnds.size() >= size_t(INT32_MAX))
+    if (mEntries.bytes.size() + length > kEndMask || mEntries.ends.size() >= size_t(INT32_MAX))
       RuntimeError::raise(RuntimeError::Overflow);
     const QChar* units = text.constData();
     for (size_t i = 0; i < length; ++i)
-      mBytes.push_back(char(units[i].unicode()));
-    mEnds.push_back(uint32_t(mBytes.size()));
+      mEntries.bytes.push_back(char(units[i].unicode()));
+    mEntries.ends.push_back(uint32_t(mEntries.bytes.size()));
   } else
     appendWide(text);
   if (!mBulk)
@@ -161,25 +130,26 @@ void SortedListModel::AddItems(const QStringList& texts) {
 void SortedListModel::AddTexts(const TextBatch& texts) {
   if (texts.isEmpty())
     return;
+  mSnapshot.reset();
   const bool inLoad = mBulk;
   beginBulkLoad();
-  const size_t base = mBytes.size();
+  const size_t base = mEntries.bytes.size();
   if (base + texts.byteCount() > kEndMask ||
-      mEnds.size() + size_t(texts.size()) >= size_t(INT32_MAX))
+      mEntries.ends.size() + size_t(texts.size()) >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
   // The batch's bytes are taken whole; a wide entry keeps its text elsewhere
   // and leaves its bytes here unused.
   const char* bytes = texts.bytes();
   const uint32_t* ends = texts.ends();
-  mBytes.insert(mBytes.end(), bytes, bytes + texts.byteCount());
+  mEntries.bytes.insert(mEntries.bytes.end(), bytes, bytes + texts.byteCount());
   if (isAscii(bytes, texts.byteCount())) {
     for (int i = 0; i < texts.size(); ++i)
-      mEnds.push_back(uint32_t(base + ends[i]));
+      mEntries.ends.push_back(uint32_t(base + ends[i]));
   } else {
     for (int i = 0; i < texts.size(); ++i) {
       const std::string_view text = texts.text(i);
       if (isAscii(text.data(), text.size()))
-        mEnds.push_back(uint32_t(base + ends[i]));
+        mEntries.ends.push_back(uint32_t(base + ends[i]));
       else
         appendWide(texts.toQString(i), uint32_t(base + ends[i]));
     }
@@ -189,11 +159,11 @@ void SortedListModel::AddTexts(const TextBatch& texts) {
 }
 
 void SortedListModel::ReserveTexts(int32_t entries, size_t bytes) {
-  if (entries <= 0 || mEnds.size() + size_t(entries) >= size_t(INT32_MAX) ||
-      mBytes.size() + bytes > kEndMask)
+  if (entries <= 0 || mEntries.ends.size() + size_t(entries) >= size_t(INT32_MAX) ||
+      mEntries.bytes.size() + bytes > kEndMask)
     return;
-  mEnds.reserve(mEnds.size() + size_t(entries));
-  mBytes.reserve(mBytes.size() + bytes);
+  mEntries.ends.reserve(mEntries.ends.size() + size_t(entries));
+  mEntries.bytes.reserve(mEntries.bytes.size() + bytes);
 }
 
 void SortedListModel::beginBulkLoad() {
@@ -204,6 +174,7 @@ void SortedListModel::endBulkLoad() {
   if (!mBulk)
     return;
   mBulk = false;
+  mSnapshot.reset();
   beginResetModel();
   sortAll();
   endResetModel();
@@ -216,7 +187,7 @@ int SortedListModel::compareKeys(uint32_t a, uint32_t b) const {
     const uint32_t la = asciiLength(a), lb = asciiLength(b);
     const uint32_t common = std::min(la, lb);
     for (uint32_t i = 0; i < common; ++i) {
-      const uint8_t ua = foldByte(pa[i]), ub = foldByte(pb[i]);
+      const uint8_t ua = ListEntries::foldByte(pa[i]), ub = ListEntries::foldByte(pb[i]);
       if (ua != ub)
         return ua < ub ? -1 : 1;
     }
@@ -230,17 +201,6 @@ int SortedListModel::compareKeys(uint32_t a, uint32_t b) const {
       return ua < ub ? -1 : 1;
   }
   return la == lb ? 0 : (la < lb ? -1 : 1);
-}
-
-int SortedListModel::compareKeyTo(uint32_t entry, const char16_t* units, int length) const {
-  const uint32_t entryLength = keyLength(entry);
-  const uint32_t common = std::min(entryLength, uint32_t(length));
-  for (uint32_t i = 0; i < common; ++i) {
-    const char16_t unit = keyUnit(entry, i);
-    if (unit != units[i])
-      return unit < units[i] ? -1 : 1;
-  }
-  return entryLength == uint32_t(length) ? 0 : (entryLength < uint32_t(length) ? -1 : 1);
 }
 
 bool SortedListModel::less(uint32_t a, uint32_t b) const {
@@ -347,10 +307,10 @@ void SortedListModel::tiedRuns(SortItem* first, SortItem* last, uint32_t level) 
       const uint32_t from = (level + 1) * 8;
       for (SortItem* item = run; item != end; ++item) {
         if (last - item > 16)
-          __builtin_prefetch(&mEnds[item[16].entry]);
+          __builtin_prefetch(&mEntries.ends[item[16].entry]);
         if (last - item > 8) {
           const uint32_t ahead = item[8].entry;
-          __builtin_prefetch(mBytes.data() + begin(ahead) + from);
+          __builtin_prefetch(mEntries.bytes.data() + begin(ahead) + from);
         }
         wide = wide || isWide(item->entry);
         longer = longer || asciiLength(item->entry) > from;
@@ -414,7 +374,7 @@ void SortedListModel::radixRun(SortItem* first, SortItem* last, uint32_t level, 
 }
 
 void SortedListModel::sortAll() {
-  const uint32_t count = uint32_t(mEnds.size());
+  const uint32_t count = uint32_t(mEntries.ends.size());
   std::vector<SortItem> items(count);
   // A second thread only where there is a second processor for it.
   const int threads = count >= 65536 ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
@@ -451,14 +411,14 @@ void SortedListModel::sortAll() {
     sortRun(items.data(), split, 0);
     second.join();
   }
-  mOrder.resize(count);
+  mEntries.order.resize(count);
   for (uint32_t i = 0; i < count; ++i)
-    mOrder[i] = items[i].entry;
+    mEntries.order[i] = items[i].entry;
 }
 
 bool SortedListModel::entryMatches(const QString& entry, const QString& text,
                                    const QString& upperText) {
-  return entry.left(text.size()).toUpper() == upperText;
+  return ListEntries::entryMatches(entry, text, upperText);
 }
 
 int SortedListModel::walkFirstMatch(const QString& text) const {
@@ -470,35 +430,14 @@ int SortedListModel::walkFirstMatch(const QString& text) const {
 }
 
 int SortedListModel::findFirstMatch(const QString& text) const {
-  const QString upperText = text.toUpper();
-  const char16_t* units = reinterpret_cast<const char16_t*>(upperText.utf16());
-  const int length = upperText.size();
-  // Every entry that matches has a key that starts with the upper-cased text
-  // (upper-casing maps each character on its own), and the keys that start
-  // with it form one run of the sorted order. The run is walked from its top
-  // for the first entry that matches by the rule itself: a run may hold
-  // entries that do not match, when upper-casing changed a length.
-  auto row = std::lower_bound(mOrder.begin(), mOrder.end(), 0u, [&](uint32_t entry, uint32_t) {
-    return compareKeyTo(entry, units, length) < 0;
-  });
-  const bool lengthKept = length == text.size();
-  for (; row != mOrder.end(); ++row) {
-    const uint32_t entry = *row;
-    if (keyLength(entry) < uint32_t(length))
-      break;
-    bool inRun = true;
-    for (int i = 0; i < length && inRun; ++i)
-      inRun = keyUnit(entry, uint32_t(i)) == units[i];
-    if (!inRun)
-      break;
-    // An ASCII entry at least as long as the text matches whenever its key
-    // starts with the text and the text kept its length when upper-cased.
-    if (lengthKept && !isWide(entry) && asciiLength(entry) >= uint32_t(text.size()))
-      return int(row - mOrder.begin());
-    if (entryMatches(entryText(entry), text, upperText))
-      return int(row - mOrder.begin());
-  }
-  return -1;
+  return mEntries.findFirstMatch(text);
+}
+
+int SortedListModel::occurrence(int row) const {
+  int first = row;
+  int count = 0;
+  mEntries.sameTextRun(row, first, count);
+  return count == 0 ? 0 : row - first + 1;
 }
 
 } // namespace Larkhill

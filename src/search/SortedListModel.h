@@ -2,20 +2,21 @@
 
 #include "platform/Export.h"
 #include "platform/IListControl.h"
+#include "search/ListEntries.h"
 
 #include <QAbstractListModel>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace LARKHILL_API Larkhill {
 
+class ListSnapshot;
+
 /**
  * The entries of a sorted list box, for a view to show: ascending text order
- * ignoring letter case, any number of entries. Entries are kept compactly: the
- * ASCII ones (nearly every parcel ID) as bytes in one buffer with one end
- * offset each, the others with their UTF-16 text and upper-cased key beside;
- * the order is an index array.
+ * ignoring letter case, any number of entries, kept compactly (ListEntries).
  *
  * Order: entries compare by their upper-cased text, UTF-16 code unit by code
  * unit (ASCII entries fold a-z on the fly, others keep a key made by full
@@ -62,7 +63,7 @@ public:
   bool inBulkLoad() const { return mBulk; }
 
   /** The number of entries shown. */
-  int count() const { return static_cast<int>(mOrder.size()); }
+  int count() const { return mEntries.count(); }
   /** The text of the entry shown at the row. */
   QString text(int row) const;
 
@@ -79,18 +80,26 @@ public:
   /** The match rule of both searches, for one entry. */
   static bool entryMatches(const QString& entry, const QString& text, const QString& upperText);
 
+  /**
+   * The row's place (from 1) among the rows whose text is exactly the row's,
+   * which stand together in the order; 0 outside the rows.
+   */
+  int occurrence(int row) const;
+
+  /**
+   * The list as it is now, as a copy that any thread may read while this list
+   * is cleared, reloaded or deleted. Called on the list's own thread; the same
+   * copy is handed out until the list changes.
+   */
+  std::shared_ptr<const ListSnapshot> snapshot() const;
+
   /** Bytes held for the entries, with the spare room of their buffers. */
   size_t memoryUsed() const;
 
 private:
-  /** An entry that is not all ASCII: its text and its upper-cased key. */
-  struct Wide {
-    uint32_t entry;
-    std::u16string text;
-    std::u16string key;
-  };
-  static constexpr uint32_t kWideFlag = 0x80000000u;
-  static constexpr uint32_t kEndMask = 0x7FFFFFFFu;
+  using Wide = ListEntries::Wide;
+  static constexpr uint32_t kWideFlag = ListEntries::kWideFlag;
+  static constexpr uint32_t kEndMask = ListEntries::kEndMask;
 
   void appendAscii(const char* bytes, size_t length);
   void appendWide(const QString& text);
@@ -113,21 +122,21 @@ private:
   void radixRun(SortItem* first, SortItem* last, uint32_t level, int byte) const;
   bool less(uint32_t a, uint32_t b) const;
 
-  bool isWide(uint32_t entry) const { return (mEnds[entry] & kWideFlag) != 0; }
-  uint32_t begin(uint32_t entry) const { return entry == 0 ? 0 : (mEnds[entry - 1] & kEndMask); }
-  uint32_t asciiLength(uint32_t entry) const { return (mEnds[entry] & kEndMask) - begin(entry); }
-  const char* asciiBytes(uint32_t entry) const { return mBytes.data() + begin(entry); }
-  const Wide& wide(uint32_t entry) const;
-  uint32_t keyLength(uint32_t entry) const;
-  char16_t keyUnit(uint32_t entry, uint32_t position) const;
+  bool isWide(uint32_t entry) const { return mEntries.isWide(entry); }
+  uint32_t begin(uint32_t entry) const { return mEntries.begin(entry); }
+  uint32_t asciiLength(uint32_t entry) const { return mEntries.asciiLength(entry); }
+  const char* asciiBytes(uint32_t entry) const { return mEntries.asciiBytes(entry); }
+  const Wide& wide(uint32_t entry) const { return mEntries.wide(entry); }
+  uint32_t keyLength(uint32_t entry) const { return mEntries.keyLength(entry); }
+  char16_t keyUnit(uint32_t entry, uint32_t position) const {
+    return mEntries.keyUnit(entry, position);
+  }
   int compareKeys(uint32_t a, uint32_t b) const;
-  int compareKeyTo(uint32_t entry, const char16_t* units, int length) const;
-  QString entryText(uint32_t entry) const;
+  QString entryText(uint32_t entry) const { return mEntries.entryText(entry); }
 
-  std::vector<char> mBytes;     // the ASCII entries' text, one after another
-  std::vector<uint32_t> mEnds;  // per entry: end offset in mBytes, kWideFlag for a wide entry
-  std::vector<Wide> mWide;      // the wide entries, in the order they were added
-  std::vector<uint32_t> mOrder; // row -> entry
+  ListEntries mEntries;
+  /** The copy that readers on other threads were given, while the list has not changed since. */
+  mutable std::shared_ptr<const ListSnapshot> mSnapshot;
   bool mBulk = false;
   Sorting mSorting;
 };

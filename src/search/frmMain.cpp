@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace Larkhill {
 
@@ -243,19 +244,27 @@ void frmMain::List1_Click() {
   try {
     setMousePointer(MousePointer::Hourglass);
     const Ref<IFeatureLayer> layer = LarkhillGIS_ArcMap::FindLayer(gParcelLayerName);
-    const QString value = mModel->text(List1->selectedRow());
+    const int row = List1->selectedRow();
+    const QString value = mModel->text(row);
+    // The k-th of the rows that show one value stands for the k-th parcel holding it.
+    const int32_t ordinal = std::max(1, mModel->occurrence(row));
     int32_t matches = 0;
     const Ref<IFeature> feature =
-        LarkhillGIS_ArcMap::GetFeatureByValue(layer, gParcelIdField, value, &matches);
+        LarkhillGIS_ArcMap::GetFeatureByValue(layer, gParcelIdField, value, &matches, ordinal);
     LarkhillGIS_ArcMap::ZoomToFeaturePlus(feature, 0.2);
     LarkhillGIS_ArcMap::ShowFoundFeature(gParcelLayerName, gParcelIdField, layer, feature, value,
-                                         matches);
+                                         matches, matches >= ordinal ? ordinal : 1);
     setMousePointer(MousePointer::Default);
   } catch (const ComError& error) {
     setMousePointer(MousePointer::Default);
     FileChannel::close(ConfigFile::kChannel);
     ErrorHandling::ReportTrapped(QStringLiteral("List1_Click"), kModule, error);
   }
+}
+
+void frmMain::showEntry(int row) {
+  List1->selectRow(row);
+  List1_Click();
 }
 
 void frmMain::Command1_Click() {

@@ -47,6 +47,12 @@ public:
   /** The logo: opens the vendor's web site. */
   void Image2_Click();
 
+  /**
+   * Selects the row and zooms the map to its parcel and marks it, as a click
+   * on the row does (other ways of finding a parcel end here).
+   */
+  void showEntry(int row);
+
   /** The list's entries. */
   SortedListModel& listModel() { return *mModel; }
 

@@ -274,6 +274,63 @@ TEST_F(QgisHostTest, AFeatureEditedAfterTheSearchIsFetchedAsItIsNow) {
   raw->rollBack();
 }
 
+// The click on the k-th row of an ID that many parcels share fetches the k-th
+// feature by id after the search: it must come from the search's own read, as
+// the first does, not from a second request. A change made to the file behind
+// QGIS's back in between shows which it was.
+TEST_F(QgisHostTest, TheFeatureOfTheKthRowOfASearchComesFromTheSearchItself) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("condos.gpkg"));
+  auto writeCondos = [&](double shift) {
+    GDALDataset* dataset = shift == 0
+        ? GetGDALDriverManager()->GetDriverByName("GPKG")->Create(
+              path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr)
+        : static_cast<GDALDataset*>(GDALOpenEx(path.toUtf8().constData(),
+                                               GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr,
+                                               nullptr));
+    ASSERT_TRUE(dataset);
+    OGRLayer* layer = shift == 0 ? dataset->CreateLayer("condos", nullptr, wkbPoint, nullptr)
+                                 : dataset->GetLayerByName("condos");
+    ASSERT_TRUE(layer);
+    if (shift == 0) {
+      OGRFieldDefn pin("PIN", OFTString);
+      ASSERT_EQ(layer->CreateField(&pin), OGRERR_NONE);
+    }
+    for (int i = 1; i <= 12; ++i) {
+      OGRFeature feature(layer->GetLayerDefn());
+      feature.SetFID(i);
+      feature.SetField(0, "SHARED");
+      OGRPoint point(i + shift, 0);
+      feature.SetGeometry(&point);
+      ASSERT_EQ(shift == 0 ? layer->CreateFeature(&feature) : layer->SetFeature(&feature),
+                OGRERR_NONE);
+    }
+    GDALClose(dataset);
+  };
+  writeCondos(0);
+  host.addLayer(path + QStringLiteral("|layername=condos"), QStringLiteral("Condos"));
+  const Ref<IFeatureLayer> layer = host.featureLayer(QStringLiteral("Condos"));
+  const Ref<ICursor> cursor = layer->Table()->Search(where(QStringLiteral("PIN = 'SHARED'")), true);
+  int32_t tenth = 0;
+  for (int k = 1; k <= 12; ++k) {
+    const Ref<IRow> row = cursor->NextRow();
+    ASSERT_TRUE(row);
+    if (k == 10)
+      tenth = row->OID();
+  }
+  EXPECT_FALSE(cursor->NextRow());
+  writeCondos(1000.0);
+  const Ref<IFeature> feature =
+      layer
+          ->Search(where(layer->FeatureClass()->OIDFieldName() + QStringLiteral(" = ") +
+                         QString::number(tenth)),
+                   true)
+          ->NextFeature();
+  ASSERT_TRUE(feature);
+  EXPECT_EQ(feature->OID(), 10);
+  EXPECT_NEAR(feature->Shape()->Envelope()->XMin(), 10.0, 1e-9);
+}
+
 // A shapefile without an attribute index is searched in its DBF file, which is
 // read a megabyte at a time: the rows found there must be QGIS's own rows.
 TEST_F(QgisHostTest, AShapefileSearchedInItsDbfFindsQgisRowsPastTheFirstMegabyte) {

@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cpl_vsi.h>
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 #include <gdal_utils.h>
 #include <gtest/gtest.h>
 #include <qgsfeatureiterator.h>
@@ -73,13 +75,21 @@ void zipFiles(const QString& folder, const QString& prefix, const QString& zipPa
   }
 }
 
-/** The text between the step line starting with `step` and the next step. */
-QString afterStep(const QString& transcript, const QString& step) {
-  const int at = transcript.indexOf(QStringLiteral("\n> ") + step);
-  if (at < 0)
-    return QString();
+/** The text of the n-th (from 1) step starting with `step`, to the next step. */
+QString nthStep(const QString& transcript, const QString& step, int n) {
+  int at = -1;
+  for (int i = 0; i < n; ++i) {
+    at = transcript.indexOf(QStringLiteral("\n> ") + step, at + 1);
+    if (at < 0)
+      return QString();
+  }
   const int end = transcript.indexOf(QStringLiteral("\n> "), at + 3);
   return transcript.mid(at, end < 0 ? -1 : end - at);
+}
+
+/** The text between the step line starting with `step` and the next step. */
+QString afterStep(const QString& transcript, const QString& step) {
+  return nthStep(transcript, step, 1);
 }
 
 QString selectedEntry(const QString& text) {
@@ -343,6 +353,142 @@ TEST_P(QgisSharedIdStoryTest, ASharedIdIsCountedAndADockedSearchPanelStaysDocked
 }
 
 INSTANTIATE_TEST_SUITE_P(Towns, QgisSharedIdStoryTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Shapefile" : "GeoPackage");
+                         });
+
+// IDs as a county's records hold them, in table order: four parcels share
+// 01-000-0049 (a condominium). Parcel i covers (100 i, 0) - (100 i + 50, 40).
+const char* const kTaxIds[] = {"01-001-0105", "01-000-0049", "AB-12/C",      "01-000-0049",
+                               "X01-001-0105", "01-000-0049", "01-001-0106", "01-000-0049",
+                               "R0000012"};
+
+/** Writes the parcels of kTaxIds into a GeoPackage or a shapefile in `folder`; returns its path. */
+QString writeTaxParcels(const QString& folder, bool shapefile) {
+  const QString path = QDir(folder).filePath(shapefile ? QStringLiteral("parcels.shp")
+                                                       : QStringLiteral("tax.gpkg"));
+  GDALDataset* dataset =
+      GetGDALDriverManager()
+          ->GetDriverByName(shapefile ? "ESRI Shapefile" : "GPKG")
+          ->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+  EXPECT_TRUE(dataset);
+  if (!dataset)
+    return QString();
+  OGRSpatialReference srs;
+  srs.importFromEPSG(26917);
+  OGRLayer* layer = dataset->CreateLayer("parcels", &srs, wkbPolygon, nullptr);
+  OGRFieldDefn id("PARCEL_ID", OFTString);
+  id.SetWidth(20);
+  EXPECT_EQ(layer->CreateField(&id), OGRERR_NONE);
+  int i = 0;
+  for (const char* text : kTaxIds) {
+    OGRFeature feature(layer->GetLayerDefn());
+    feature.SetField(0, text);
+    const double x = 600000.0 + 100.0 * i++, y = 4300000.0;
+    OGRLinearRing ring;
+    ring.addPoint(x, y);
+    ring.addPoint(x + 50, y);
+    ring.addPoint(x + 50, y + 40);
+    ring.addPoint(x, y + 40);
+    ring.addPoint(x, y);
+    OGRPolygon polygon;
+    polygon.addRing(&ring);
+    feature.SetGeometry(&polygon);
+    EXPECT_EQ(layer->CreateFeature(&feature), OGRERR_NONE);
+  }
+  GDALClose(dataset);
+  return path;
+}
+
+/** The features holding the ID, in table order: their ids and rectangles. */
+QList<QPair<QgsFeatureId, QgsRectangle>> featuresHolding(const QString& uri, const QString& id) {
+  QList<QPair<QgsFeatureId, QgsRectangle>> found;
+  QgsVectorLayer layer(uri, QStringLiteral("check"), QStringLiteral("ogr"));
+  QgsFeature feature;
+  QgsFeatureIterator it = layer.getFeatures();
+  while (it.nextFeature(feature))
+    if (feature.attribute(QStringLiteral("PARCEL_ID")).toString() == id)
+      found.append({feature.id(), feature.geometry().boundingBox()});
+  return found;
+}
+
+void expectZoomTo(const QString& text, QgsRectangle box, const std::string& transcript) {
+  box.scale(1.2);
+  const QgsRectangle zoom = zoomed(text);
+  EXPECT_NEAR(zoom.xMinimum(), box.xMinimum(), 0.01) << transcript;
+  EXPECT_NEAR(zoom.yMinimum(), box.yMinimum(), 0.01) << transcript;
+  EXPECT_NEAR(zoom.xMaximum(), box.xMaximum(), 0.01) << transcript;
+  EXPECT_NEAR(zoom.yMaximum(), box.yMaximum(), 0.01) << transcript;
+}
+
+class QgisFindingStoryTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(QgisFindingStoryTest, ForgivingMatchesTheThirdParcelOfASharedIdAndAPastedList) {
+  const bool shapefile = GetParam();
+  QTemporaryDir data;
+  const QString file = writeTaxParcels(data.path(), shapefile);
+  const QString uri = shapefile ? file : file + QStringLiteral("|layername=parcels");
+  const Session session = runScript(QStringLiteral("press LarkhillParcelSearch\n"
+                                                   "pick frmConfig/List1 parcels\n"
+                                                   "pick frmConfig/List2 PARCEL_ID\n"
+                                                   "click frmConfig/Command1\n"
+                                                   "type frmMain/Text1 01-000-0049\n"
+                                                   "click frmMain/Command4\n"
+                                                   "key frmMain/List1 down\n"
+                                                   "key frmMain/List1 down\n"
+                                                   "locate pid 01001 0105\n"
+                                                   "locate pid ab 12 c\n"
+                                                   "locate 0105\n"
+                                                   "locate-pick 2\n"
+                                                   "select-list 01-001-0105\\nAB-12/C\\n"
+                                                   "01-000-0049\\nNOT-THERE\n"),
+                                    {file}, data.path(), false);
+  const std::string transcript = session.transcript.toStdString();
+  ASSERT_EQ(session.exitCode, 0) << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
+  // The first press's "not configured" is the only message.
+  EXPECT_EQ(session.transcript.count(QStringLiteral("MESSAGE BOX")), 1) << transcript;
+  const auto shared = featuresHolding(uri, QStringLiteral("01-000-0049"));
+  ASSERT_EQ(shared.size(), 4);
+
+  // The third row of the shared ID is its third parcel in the table's order.
+  const QString third = nthStep(session.transcript, QStringLiteral("key"), 2);
+  EXPECT_TRUE(third.contains(QStringLiteral("STATUS: Parcel 3 of 4 with the ID 01-000-0049.\n")))
+      << transcript;
+  EXPECT_TRUE(marks(third, shared[2].first)) << transcript;
+  expectZoomTo(third, shared[2].second, transcript);
+  EXPECT_TRUE(nthStep(session.transcript, QStringLiteral("key"), 1)
+                  .contains(QStringLiteral("STATUS: Parcel 2 of 4 with the ID 01-000-0049.\n")))
+      << transcript;
+
+  // The locator forgives other spacing, dashes and letter case, and finds IDs that hold the text.
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("locate pid 01001"))
+                  .contains(QStringLiteral("LOCATOR: 2 results: \"01-001-0105\", \"X01-001-0105\"\n")))
+      << transcript;
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("locate pid ab"))
+                  .contains(QStringLiteral("LOCATOR: 1 results: \"AB-12/C\"\n")))
+      << transcript;
+  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("locate 0105"))
+                  .contains(QStringLiteral("LOCATOR: 2 results: \"01-001-0105\", \"X01-001-0105\"\n")))
+      << transcript;
+  const QString picked = afterStep(session.transcript, QStringLiteral("locate-pick"));
+  const auto x0105 = featuresHolding(uri, QStringLiteral("X01-001-0105"));
+  ASSERT_EQ(x0105.size(), 1);
+  EXPECT_TRUE(marks(picked, x0105[0].first)) << transcript;
+  expectZoomTo(picked, x0105[0].second, transcript);
+
+  // The pasted list selects the six parcels of the three IDs found and names the fourth.
+  const QString selected = afterStep(session.transcript, QStringLiteral("select-list"));
+  EXPECT_TRUE(selected.contains(QStringLiteral("SELECTED: 6 parcels; not found: \"NOT-THERE\"\n")))
+      << transcript;
+  QgsRectangle all = featuresHolding(uri, QStringLiteral("01-001-0105"))[0].second;
+  all.combineExtentWith(featuresHolding(uri, QStringLiteral("AB-12/C"))[0].second);
+  for (const auto& parcel : shared)
+    all.combineExtentWith(parcel.second);
+  expectZoomTo(selected, all, transcript);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, QgisFindingStoryTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return std::string(info.param ? "Shapefile" : "GeoPackage");
                          });

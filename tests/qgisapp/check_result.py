@@ -19,6 +19,7 @@ def parcel_square(n, count):
 def main():
     result_path, config_path, count, prefix = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
     prefix_again = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
+    locate = os.environ.get("LARKHILL_LOCATE", "000-03")
     seen = json.load(open(result_path))
     failures = []
 
@@ -38,8 +39,9 @@ def main():
     expect("tooltip", re.sub("<[^>]*>", "", seen.get("tooltip") or "") == "LarkhillParcelSearch - Zoom to a parcel")
     expect("button picture", seen.get("icon") is True)
     expect("the button's picture is scalable", seen.get("icon_size_at_48") == 48)
-    expect("the button's action is in the Plugins menu under LarkhillGIS",
-           ["LarkhillGIS", ["LarkhillParcelSearch"], True] in (seen.get("plugin_menu") or []))
+    expect("the button's action and Select Parcels from a List are in the Plugins menu under LarkhillGIS",
+           ["LarkhillGIS", ["LarkhillParcelSearch", "Select Parcels from a List\u2026"], True]
+           in (seen.get("plugin_menu") or []))
     expect("first press says the tool is not configured",
            seen.get("messages", [""])[:1] == ["Tool is not configured.\r\nConfiguration window will now load."])
     expect("no other message", len(seen.get("messages", [])) == 1)
@@ -83,6 +85,22 @@ def main():
     docked_marked = next(i for i in ids if i.startswith("000-02"))
     expect("Go in the docked panel marks %s" % docked_marked,
            seen.get("marked_after_docked_go") == [docked_marked])
+    ours = ["larkhill-parcel-ids", "pid"]
+    expect("QGIS's locator bar has the parcel ID filter with the prefix pid: %s"
+           % seen.get("locator_filters"), ours in (seen.get("locator_filters") or []))
+    located = sorted(i for i in ids if i.lower().startswith(locate.lower()))
+    expect("'pid %s' in the locator bar lists the IDs that start with it: %s"
+           % (locate, (seen.get("located") or [])[:3]),
+           seen.get("located") == located[:20])
+    expect("the locator's results were shown", seen.get("located_shown") is True)
+    expect("Enter on the first result marks %s" % located[0],
+           seen.get("marked_after_locating") == [located[0]])
+    expect("the filter is gone from the locator bar after unticking: %s"
+           % seen.get("locator_filters_after_untick"),
+           seen.get("locator_filters_after_untick") is not None
+           and ours not in seen.get("locator_filters_after_untick"))
+    expect("the filter is back after ticking again",
+           ours in (seen.get("locator_filters_after_tick") or []))
     expect("help window shown", seen.get("help_shown") is True)
     expect("search and help windows open before unticking",
            "frmMain" in (seen.get("widgets_before_untick") or []) and "frmHelp" in (seen.get("widgets_before_untick") or []))

@@ -8,9 +8,12 @@ the parcel marked on the canvas and saves a screenshot with the search panel
 docked on the right, where it first opens. With LARKHILL_TICK=1 it first ticks the plugin in the Plugin
 Manager, as a user does. After the search it docks the panel left of the map,
 saves a second screenshot, presses "Configure" and "Continue", notes that the
-new search window opens docked, and searches there. Then it presses "?",
+new search window opens docked, and searches there. It types "pid" and the
+start of an ID into QGIS's locator bar, presses Enter on the first result and
+notes the parcel marked. Then it presses "?",
 unticks the plugin in the Plugin Manager with the search and help windows
-open, notes what of the plugin is left, ticks it again and searches once more.
+open, notes what of the plugin is left (the locator bar's filter included),
+ticks it again and searches once more.
 What it saw goes to the JSON file named by LARKHILL_RESULT; QGIS then quits.
 A watchdog ends the run after
 LARKHILL_TIMEOUT seconds with what was seen so far.
@@ -23,9 +26,10 @@ from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
 from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLineEdit,
                                  QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
-                                 QWidget)
+                                 QTreeView, QWidget)
 from qgis.core import QgsProject
-from qgis.gui import QgsHighlight
+from qgis.PyQt import sip
+from qgis.gui import QgsHighlight, QgsLocatorWidget
 from qgis.utils import iface
 
 RESULT = os.environ["LARKHILL_RESULT"]
@@ -37,6 +41,9 @@ FIELD = os.environ.get("LARKHILL_FIELD", "parcel_id")
 PREFIX = os.environ.get("LARKHILL_PREFIX", "000-042")
 PREFIX_AGAIN = os.environ.get("LARKHILL_PREFIX_AGAIN", "000-01")
 PREFIX_DOCKED = os.environ.get("LARKHILL_PREFIX_DOCKED", "000-02")
+LOCATE = os.environ.get("LARKHILL_LOCATE", "000-03")
+# The name of the plugin's filter in QGIS's locator bar.
+LOCATOR_FILTER = "larkhill-parcel-ids"
 PLUGIN = "LarkhillParcelSearch"
 # Object names of every widget the plugin and its component put into QGIS.
 OURS = {"frmMain", "frmConfig", "frmHelp", "frmResources", "larkhillFrame", "larkhillProgress"}
@@ -144,6 +151,37 @@ def marks():
 def status_text():
     """The text in QGIS's own message area of the status bar, where the host shows its texts."""
     return iface.statusBarIface().currentMessage()
+
+
+def locator_widget():
+    """QGIS's locator bar (in its status bar), found by its class as QGIS made it."""
+    for top in QApplication.topLevelWidgets():
+        for w in [top] + top.findChildren(QWidget):
+            if w.metaObject().className() == "QgsLocatorWidget":
+                return sip.cast(w, QgsLocatorWidget)
+    return None
+
+
+def locator_filters():
+    """The names and prefixes of the filters registered with QGIS's locator bar."""
+    widget = locator_widget()
+    if widget is None:
+        return []
+    return [[f.name(), f.activePrefix()] for f in widget.locator().filters()]
+
+
+def located_results():
+    """The result rows QGIS's locator bar shows (headings are not selectable), as (view, index)."""
+    found = []
+    for view in iface.mainWindow().findChildren(QTreeView):
+        if view.metaObject().className() != "QgsLocatorResultsView" or view.model() is None:
+            continue
+        model = view.model()
+        for row in range(model.rowCount()):
+            index = model.index(row, 0)
+            if model.flags(index) & Qt.ItemIsSelectable and model.flags(index) & Qt.ItemIsEnabled:
+                found.append((view, index))
+    return found
 
 
 def panel_of(form):
@@ -382,6 +420,47 @@ class Driver:
             return
         seen["marked_after_docked_go"] = marks()
         note("marked from the docked panel: %s" % seen["marked_after_docked_go"])
+        self.step = self.locate
+        self.located_at = None
+
+    def locate(self):
+        """Types the prefix and the start of an ID into QGIS's locator bar (Ctrl+K), as a user does."""
+        seen["locator_filters"] = locator_filters()
+        widget = locator_widget()
+        if widget is None:
+            note("QGIS has no locator bar")
+            self.step = self.wait_help
+            QTimer.singleShot(0, self.search.findChild(QAbstractButton, "btnHelp2").click)
+            return
+        edit = widget.findChild(QLineEdit)
+        edit.setFocus()
+        edit.clear()
+        QTest.keyClicks(edit, "pid " + LOCATE)
+        note("typed 'pid %s' into the locator bar" % LOCATE)
+        self.locator_edit = edit
+        self.step = self.wait_located
+        self.located_at = time.time()
+
+    def wait_located(self):
+        widget = locator_widget()
+        results = located_results()
+        if widget.locator().isRunning() or not results or time.time() - self.located_at < 1.0:
+            return
+        seen["located"] = [index.data() for _, index in results]
+        view, first = results[0]
+        seen["located_shown"] = view.isVisible()
+        view.setCurrentIndex(first)
+        note("the locator bar shows %s; Enter" % seen["located"][:5])
+        QTest.keyClick(self.locator_edit, Qt.Key_Return)
+        self.step = self.wait_located_mark
+        self.located_at = time.time()
+
+    def wait_located_mark(self):
+        marked = marks()
+        if marked == seen.get("marked_after_docked_go") and time.time() - self.located_at < 10:
+            return
+        seen["marked_after_locating"] = marked
+        note("marked from the locator bar: %s" % marked)
         self.step = self.wait_help
         QTimer.singleShot(0, self.search.findChild(QAbstractButton, "btnHelp2").click)
 
@@ -412,6 +491,7 @@ class Driver:
             if seen["waits_for_windows_to_go"] < 30:
                 return
         seen["widgets_after_untick"] = our_widgets()
+        seen["locator_filters_after_untick"] = locator_filters()
         seen["marked_after_untick"] = marks()
         seen["counts_after_untick"] = window_counts()
         seen["top_level_after_first_unload"] = top_level_widgets()
@@ -440,6 +520,7 @@ class Driver:
         if not self.action:
             return
         seen["button_after_tick"] = True
+        seen["locator_filters_after_tick"] = locator_filters()
         self.before = extent_of(iface.mapCanvas())
         note("button back after ticking; pressing it")
         self.step = self.search_again

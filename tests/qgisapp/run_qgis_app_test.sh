@@ -8,8 +8,9 @@
 # <plugin-folder>, or, with --installed, the plugin installed in QGIS's own
 # plugin folder with no plugin path set, on a project with 500 parcels.
 # drive_search.py presses the button and goes through configuration, listing,
-# "Go" and the zoom; then the canvas extent and the configuration file are
-# checked; then "?" is pressed, the plugin is unticked in the Plugin Manager
+# "Go" and the zoom, and QGIS's locator bar ("pid" and the start of an ID,
+# Enter); then the canvas extent and the configuration file are checked; then
+# "?" is pressed, the plugin is unticked in the Plugin Manager
 # with its windows open (nothing of it may remain), ticked again and searched
 # with once more. With LARKHILL_TICK=1 the plugin is first ticked in the
 # Plugin Manager instead of in the profile. The screenshot is

@@ -357,6 +357,36 @@ TEST_F(SearchWindowTest, TheFoundParcelIsMarkedAndASharedIdIsCountedWithoutABox)
   EXPECT_EQ(mPointer.current, MousePointer::Default);
 }
 
+TEST_F(SearchWindowTest, EachRowOfASharedIdReachesItsOwnParcelWithOneSearch) {
+  // Parcels 2, 3 and 5 hold B-2; the list shows it three times together.
+  frmMain* window = openWith({"A-1", "B-2", "B-2", "C-3", "B-2"});
+  auto* list = child<ParcelListView>(window, "List1");
+  const auto& statusTexts = mApp->statusBar->messages;
+  const QStringList expected[] = {
+      {"Parcels feature 2", "0: 3 parcels have the ID B-2; the first is shown."},
+      {"Parcels feature 3", "0: Parcel 2 of 3 with the ID B-2."},
+      {"Parcels feature 5", "0: Parcel 3 of 3 with the ID B-2."}};
+  for (int k = 0; k < 3; ++k) {
+    SimJournal::clear();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(window, 1 + k));
+    EXPECT_EQ(map()->highlights.last(), expected[k][0]) << k;
+    EXPECT_EQ(statusTexts.last(), expected[k][1]) << k;
+    // One search of the table and one fetch by id, as for the first row.
+    EXPECT_EQ(SimJournal::callCount(QStringLiteral("ITable.Search")), 1) << k;
+    EXPECT_EQ(SimJournal::callCount(QStringLiteral("IFeatureLayer.Search")), 1) << k;
+  }
+  EXPECT_DOUBLE_EQ(lastZoomCentre().x(), 42.5);
+
+  // The parcels were edited after the load and only one holds B-2 now: the
+  // third row shows that one, as the first row does.
+  map()->layers.clear();
+  addParcels(QStringLiteral("Parcels"), {"A-1", "B-2"});
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(window, 3));
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 2");
+  EXPECT_EQ(statusTexts.last(), "0: ");
+  EXPECT_TRUE(mMessages.texts.isEmpty());
+}
+
 TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
   frmMain* window = openWith({"1"});
   EXPECT_EQ(window->windowTitle(), "LarkhillParcelSearch");

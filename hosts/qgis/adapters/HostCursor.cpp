@@ -85,8 +85,9 @@ Ref<HostRow> HostCursor::next() {
     return nullptr;
   ++mReturned;
   if (mOpenWhole) {
-    mTable->rememberRow(feature);
-    return HostRow::whole(mTable, feature, weak_from_this());
+    const Ref<HostRow> row = HostRow::whole(mTable, feature, weak_from_this());
+    row->rememberWhenIdAsked();
+    return row;
   }
   return std::make_shared<HostRow>(mTable, feature, mAttributes, mWithGeometry, weak_from_this());
 }

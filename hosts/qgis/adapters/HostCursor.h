@@ -52,8 +52,8 @@ public:
   /** Makes the rows after the current one carry this attribute (and the shape, when asked). */
   void want(int attribute, bool geometry);
   /**
-   * Makes a search that is read row by row read whole rows and have its table
-   * remember them (LayerTable::rememberRow). Reads in bulk, and the compare of
+   * Makes a search that is read row by row read whole rows, and have its
+   * table remember those whose object id is asked (LayerTable::rememberRow). Reads in bulk, and the compare of
    * every row when the data source's comparison found none, still fetch only
    * what they need.
    */

@@ -70,7 +70,12 @@ QVariant HostRow::Value(int32_t index) {
 }
 
 int32_t HostRow::OID() {
-  return LayerTable::toOid(mFeature.id());
+  const int32_t oid = LayerTable::toOid(mFeature.id());
+  if (mRememberWhenIdAsked) {
+    mRememberWhenIdAsked = false;
+    mTable->rememberRow(mFeature);
+  }
+  return oid;
 }
 
 Ref<IGeometry> HostRow::Shape() {

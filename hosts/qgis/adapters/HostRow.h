@@ -29,7 +29,14 @@ public:
   /** The value at a host field position; the object id for the OID field, WKB bytes for the shape.
    */
   QVariant Value(int32_t index) override;
+  /**
+   * The object id. A row read whole by a search that picks rows by a clause
+   * is then remembered by its table (LayerTable::rememberRow): the caller that
+   * asks a row's id is about to fetch its feature by that id.
+   */
   int32_t OID() override;
+  /** Makes OID() offer this row, read whole, to its table. */
+  void rememberWhenIdAsked() { mRememberWhenIdAsked = true; }
   Ref<IGeometry> Shape() override;
 
 private:
@@ -40,6 +47,7 @@ private:
   QSet<int> mFetched;
   bool mHasGeometry;
   std::weak_ptr<HostCursor> mCursor;
+  bool mRememberWhenIdAsked = false;
 };
 
 } // namespace LarkhillQgis

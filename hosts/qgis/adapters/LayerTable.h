@@ -55,10 +55,11 @@ public:
 
   /**
    * Rows that a search of this table has just read whole (every attribute and
-   * the shape), kept until the next search, so that the feature fetched by
-   * the id of one of them right after (as a lookup by value does) needs no
-   * second request. Only the first RememberedRows rows of a search are kept,
-   * and none outlives a change to the layer's rows or edits.
+   * the shape) and whose object id was asked, kept until the next search, so
+   * that the feature fetched by that id right after (as a lookup by value does,
+   * for the first row or for the k-th) needs no second request. At most
+   * RememberedRows rows are kept, and none outlives a change to the layer's
+   * rows or edits.
    */
   void rememberRow(const QgsFeature& feature);
   /** Takes the remembered row with this id, when there is one, and forgets the rest. */

@@ -5,6 +5,7 @@
 #include "LayerTreeMenu.h"
 #include "MapTools.h"
 #include "MapWindow.h"
+#include "SearchActions.h"
 
 #include <QEvent>
 #include <QToolBar>
@@ -31,6 +32,7 @@ FrontEnd::FrontEnd(MapWindow* window, const QString& settingsFile)
   new FileActions(window, mSettings);
   auto* identify = new IdentifyPanel(window);
   new MapTools(window);
+  new SearchActions(window);
   // The identify tool on a toolbar of its own after the map navigation, as in QGIS.
   auto* attributes = new QToolBar(tr("Attributes"), window);
   attributes->setObjectName(QStringLiteral("attributesToolbar"));

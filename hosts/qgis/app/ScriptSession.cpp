@@ -3,6 +3,8 @@
 #include "FileActions.h"
 #include "IdentifyPanel.h"
 #include "MapWindow.h"
+#include "SearchActions.h"
+#include "qgis/ui/SelectFromListCommand.h"
 #include "qgis/adapters/HostLayers.h"
 
 #include <QAbstractButton>
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -26,10 +29,13 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <memory>
 #include <qgsexception.h>
 #include <qgslayertree.h>
 #include <qgslayertreeview.h>
+#include <qgslocator.h>
+#include <qgslocatorwidget.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaptool.h>
 #include <qgsmaptopixel.h>
@@ -213,7 +219,8 @@ bool ScriptSession::load(const QString& path, QString& error) {
       QStringLiteral("key"),         QStringLiteral("click"),      QStringLiteral("close"),
       QStringLiteral("wait"),        QStringLiteral("screenshot"), QStringLiteral("echo"),
       QStringLiteral("open"),        QStringLiteral("dock"),       QStringLiteral("identify"),
-      QStringLiteral("remove-layer")};
+      QStringLiteral("remove-layer"), QStringLiteral("locate"),    QStringLiteral("locate-pick"),
+      QStringLiteral("select-list")};
   static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
                                            QStringLiteral("key"), QStringLiteral("dock")};
   QTextStream in(&file);
@@ -427,6 +434,18 @@ void ScriptSession::perform(const Step& step) {
       failStep(QStringLiteral("the window has no File menu"));
     // What the menu does: a file that cannot be opened is reported in a message box.
     files->open({step.target});
+  } else if (step.verb == QLatin1String("locate")) {
+    locate(step.target);
+  } else if (step.verb == QLatin1String("locate-pick")) {
+    bool number = false;
+    const int k = step.target.toInt(&number);
+    if (!number || k < 1)
+      failStep(QStringLiteral("\"locate-pick\" needs the number of a result, from 1"));
+    pickLocated(k);
+  } else if (step.verb == QLatin1String("select-list")) {
+    selectList(QString(step.target)
+                   .replace(QLatin1String("\\n"), QLatin1String("\n"))
+                   .replace(QLatin1String("\\t"), QLatin1String("\t")));
   } else if (step.verb == QLatin1String("identify")) {
     identifyAt(step.target);
   } else if (step.verb == QLatin1String("remove-layer")) {
@@ -712,4 +731,113 @@ void ScriptSession::finish(int exitCode) {
     if (window->isVisible())
       window->hide();
   QApplication::exit(exitCode);
+}
+
+QgsLocatorWidget* ScriptSession::locatorWidget() const {
+  return mWindow->findChild<QgsLocatorWidget*>(QStringLiteral("locator"));
+}
+
+QModelIndexList ScriptSession::locatedResults() const {
+  QModelIndexList results;
+  for (QTreeView* view : mWindow->findChildren<QTreeView*>()) {
+    if (!view->inherits("QgsLocatorResultsView") || !view->model())
+      continue;
+    // Headings (a filter's name, a group) are neither enabled nor selectable.
+    const QAbstractItemModel* model = view->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+      const QModelIndex index = model->index(row, 0);
+      const Qt::ItemFlags flags = model->flags(index);
+      if (flags.testFlag(Qt::ItemIsEnabled) && flags.testFlag(Qt::ItemIsSelectable))
+        results << index;
+    }
+  }
+  return results;
+}
+
+void ScriptSession::locate(const QString& text) {
+  QgsLocatorWidget* locator = locatorWidget();
+  if (!locator)
+    failStep(QStringLiteral("the window has no locator bar"));
+  auto* edit = locator->findChild<QLineEdit*>();
+  if (!edit)
+    failStep(QStringLiteral("the locator bar has no text box"));
+  edit->setFocus();
+  edit->selectAll();
+  pressKey(edit, Qt::Key_Backspace);
+  typeText(edit, text);
+  waitForLocator();
+  const QModelIndexList results = locatedResults();
+  QStringList shown;
+  for (int i = 0; i < results.size() && i < 5; ++i)
+    shown << QStringLiteral("\"%1\"").arg(results[i].data().toString());
+  mOut << "LOCATOR: " << results.size() << " results"
+       << (shown.isEmpty() ? QString() : QStringLiteral(": ") + shown.join(QStringLiteral(", ")))
+       << '\n';
+}
+
+void ScriptSession::waitForLocator() {
+  QgsLocator* locator = locatorWidget()->locator();
+  ++mHolding;
+  QElapsedTimer timer;
+  timer.start();
+  // The widget starts its search a moment after the last key, and runs a
+  // search asked for while one runs once that one ends: the search has ended
+  // when one has finished and nothing has started or ended for a while.
+  qint64 lastEvent = 0;
+  bool finished = false;
+  const QMetaObject::Connection started =
+      connect(locator, &QgsLocator::searchPrepared, this, [&] { lastEvent = timer.elapsed(); });
+  const QMetaObject::Connection ended = connect(locator, &QgsLocator::finished, this, [&] {
+    lastEvent = timer.elapsed();
+    finished = true;
+  });
+  while (timer.elapsed() < 30000 &&
+         !(finished && !locator->isRunning() && timer.elapsed() - lastEvent > 300))
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  disconnect(started);
+  disconnect(ended);
+  QApplication::processEvents();
+  --mHolding;
+  if (!finished)
+    failStep(QStringLiteral("the locator's search did not end"));
+}
+
+void ScriptSession::pickLocated(int k) {
+  QgsLocatorWidget* locator = locatorWidget();
+  const QModelIndexList results = locator ? locatedResults() : QModelIndexList();
+  if (k > results.size())
+    failStep(QStringLiteral("the locator shows %1 results, not %2").arg(results.size()).arg(k));
+  QTreeView* view = nullptr;
+  for (QTreeView* candidate : mWindow->findChildren<QTreeView*>())
+    if (candidate->model() == results[k - 1].model())
+      view = candidate;
+  if (!view || !view->isVisible())
+    failStep(QStringLiteral("the locator's results are not shown"));
+  view->setCurrentIndex(results[k - 1]);
+  mOut << "LOCATOR PICKED: \"" << results[k - 1].data().toString() << "\"\n";
+  pressKey(locator->findChild<QLineEdit*>(), Qt::Key_Return);
+}
+
+void ScriptSession::selectList(const QString& text) {
+  auto* actions = mWindow->findChild<SearchActions*>();
+  if (!actions)
+    failStep(QStringLiteral("the window has no Select Parcels from a List"));
+  actions->selectFromList()->open();
+  LarkhillQgis::ParcelListDialog* dialog = actions->selectFromList()->dialog();
+  auto* ids = dialog->findChild<QPlainTextEdit*>(QStringLiteral("idsText"));
+  auto* select = dialog->findChild<QAbstractButton*>(QStringLiteral("selectButton"));
+  if (!ids || !select)
+    failStep(QStringLiteral("the dialog has no box for IDs or no Select button"));
+  ids->setPlainText(text);
+  select->click();
+  const LarkhillQgis::ParcelListDialog::Outcome& outcome = dialog->lastOutcome();
+  if (!outcome.done) {
+    mOut << "SELECTED: nothing, the tool is not configured\n";
+    return;
+  }
+  QStringList missing;
+  for (const QString& id : outcome.missing)
+    missing << QStringLiteral("\"%1\"").arg(id);
+  mOut << "SELECTED: " << outcome.selected << " parcels; not found: "
+       << (missing.isEmpty() ? QStringLiteral("none") : missing.join(QStringLiteral(", "))) << '\n';
 }

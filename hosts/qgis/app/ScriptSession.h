@@ -3,6 +3,7 @@
 #include "platform/Services.h"
 
 #include <QHash>
+#include <QAbstractItemModel>
 #include <QObject>
 #include <QStringList>
 #include <QTextStream>
@@ -11,6 +12,7 @@ using namespace Larkhill;
 
 class MapWindow;
 class QAbstractItemView;
+class QgsLocatorWidget;
 
 /**
  * A scripted session: reads a script of steps and drives the real widgets by
@@ -29,14 +31,25 @@ class QAbstractItemView;
  * pick the widget inside a window or widget of that name):
  *   press <command caption or name>    presses a toolbar button, else a menu item
  *   pick <list> <entry text>           clicks the entry of a list or combo box (or of the box in a
- * widget) type <text box> <text>             replaces the box's text, typed key by key (any
- * Unicode) key <widget> <Enter|Escape|Tab>    presses a key in a widget click <button> clicks a
- * button close <window caption>             closes a window dock <panel> <left|right|float> docks a
- * panel at a side of the window, or floats it wait <milliseconds>                lets the
- * application run; the next step starts that late open <file>                        opens a file
- * as File > Open does identify <x> <y>                   clicks the map with Identify Features at a
- * point (map units) remove-layer <layer name>          picks Remove in the layer tree's menu on the
- * layer screenshot <name>                  saves a PNG now echo <text> prints the text
+ *                                      widget)
+ *   type <text box> <text>             replaces the box's text, typed key by key (any Unicode)
+ *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
+ *   click <button>                     clicks a button
+ *   close <window caption>             closes a window
+ *   dock <panel> <left|right|float>    docks a panel at a side of the window, or floats it
+ *   wait <milliseconds>                lets the application run; the next step starts that late
+ *   open <file>                        opens a file as File > Open does
+ *   identify <x> <y>                   clicks the map with Identify Features at a point (map units)
+ *   remove-layer <layer name>          picks Remove in the layer tree's menu on the layer
+ *   locate <text>                      types the text into the locator bar and, once its
+ *                                      search has ended, prints "LOCATOR: N results: ..."
+ *                                      with the first five results
+ *   locate-pick <k>                    chooses the k-th result (from 1) with Enter
+ *   select-list <ids>                  pastes the IDs ("\n" for a new line) into Select
+ *                                      Parcels from a List, presses Select and prints
+ *                                      "SELECTED: N parcels; not found: ..."
+ *   screenshot <name>                  saves a PNG now
+ *   echo <text>                        prints the text
  *
  * A step that cannot be done ends the session with exit status 1; nothing a
  * step meets ends the application any other way.
@@ -80,9 +93,17 @@ private:
   void reportLists();
   void saveScreenshot(const QString& name);
   void waitForMap();
+  void locate(const QString& text);
+  /** Lets the application run until the locator's search has ended. */
+  void waitForLocator();
+  void pickLocated(int k);
+  void selectList(const QString& text);
+  /** The rows of the locator's results that are results (not headings), in the order shown. */
+  QModelIndexList locatedResults() const;
   QWidget* findWidget(const QString& name) const;
   [[noreturn]] void failStep(const QString& reason);
   QString entryText(const QAbstractItemView* view) const;
+  QgsLocatorWidget* locatorWidget() const;
 
   MapWindow* mWindow;
   QTextStream& mOut;

@@ -1,6 +1,9 @@
 #include "LarkhillQgisPlugin.h"
 
 #include "qgis/adapters/HostApplication.h"
+#include "qgis/adapters/ParcelListSelection.h"
+#include "qgis/ui/ParcelLocatorFilter.h"
+#include "qgis/ui/SelectFromListCommand.h"
 
 #include "command/ComponentUnload.h"
 #include "command/LarkhillParcelSearch.h"
@@ -92,9 +95,24 @@ void LarkhillQgisPlugin::initGui() {
     if (auto* menu = qobject_cast<QMenu*>(holder))
       if (mIface->pluginMenu()->actions().contains(menu->menuAction()))
         mMenu = menu;
+  // Plugins > LarkhillGIS > Select Parcels from a List...
+  mSelectFromList = std::make_unique<SelectFromListCommand>(mainWindow, &ParcelListSelection::select);
+  mIface->addPluginToMenu(mMenuName, mSelectFromList->action());
+  // QGIS's locator bar finds parcels too; QGIS owns the filter until it is deregistered.
+  mLocatorFilter = new ParcelLocatorFilter;
+  mIface->registerLocatorFilter(mLocatorFilter);
 }
 
 void LarkhillQgisPlugin::unload() {
+  if (mLocatorFilter) {
+    // QGIS waits for a search that runs, then deletes the filter.
+    mIface->deregisterLocatorFilter(mLocatorFilter);
+    mLocatorFilter = nullptr;
+  }
+  if (mSelectFromList) {
+    mIface->removePluginMenu(mMenuName, mSelectFromList->action());
+    mSelectFromList.reset();
+  }
   if (!mButton && !mApplication)
     return;
   if (mButton && mButton->action())

@@ -11,10 +11,13 @@
 #include <memory>
 
 class QgisInterface;
+class QgsLocatorFilter;
 class QMenu;
 
 namespace LarkhillQgis {
 using namespace Larkhill;
+
+class SelectFromListCommand;
 
 /**
  * The plugin that the QGIS application loads from its plugin path. It puts the
@@ -48,6 +51,10 @@ private:
   Ref<IUnknown> mApplication;
   /** The submenu of QGIS's Plugins menu that holds the command. */
   QString mMenuName;
+  /** Plugins > LarkhillGIS > Select Parcels from a List... and its dialog. */
+  std::unique_ptr<LarkhillQgis::SelectFromListCommand> mSelectFromList;
+  /** The parcel filter of QGIS's locator bar, while registered (QGIS owns it). */
+  QPointer<QgsLocatorFilter> mLocatorFilter;
   /** That submenu, made by QGIS for the entry (QGIS's main window owns it). */
   QPointer<QMenu> mMenu;
 };

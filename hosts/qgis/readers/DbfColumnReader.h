@@ -53,6 +53,14 @@ public:
    */
   std::vector<qint64> recordsHolding(const QString& text);
 
+  /**
+   * As next(), with each value's record number (from 0, as QGIS numbers a
+   * shapefile's features) in `numbers`.
+   */
+  bool nextNumbered(int max, TextBatch& texts, std::vector<uint32_t>& numbers) {
+    return read(max, texts, &numbers);
+  }
+
   /** The number of records in the file, deleted ones included. */
   uint32_t records() const { return mRecords; }
 
