@@ -3,12 +3,11 @@
 #include "platform/Variant.h"
 #include "qgis/adapters/LayerTable.h"
 #include "qgis/common/HostErrors.h"
-#include "qgis/database/ReadFailureWatch.h"
+#include "qgis/database/FeatureFeed.h"
 #include "qgis/readers/DbfColumnReader.h"
 
 #include <QSet>
 #include <qgsexpression.h>
-#include <qgsfeatureiterator.h>
 #include <qgsfeaturerequest.h>
 #include <qgsvectorlayer.h>
 #include <string_view>
@@ -30,10 +29,11 @@ constexpr int kValuesPerRequest = 50000;
 /** Reads the features of the request (with their shapes, without attributes) into `found`. */
 void readFeatures(QgsVectorLayer* layer, QgsFeatureRequest request, Found& found) {
   request.setNoAttributes();
-  const ReadFailureWatch watch;
-  QgsFeatureIterator features = layer->getFeatures(request);
+  FeatureFeed features(layer, request);
+  QDeadlineTimer deadline = features.deadline();
   QgsFeature feature;
-  while (features.nextFeature(feature)) {
+  while (features.next(feature, deadline)) {
+    deadline = features.deadline();
     found.ids.insert(feature.id());
     if (feature.hasGeometry()) {
       const QgsRectangle box = feature.geometry().boundingBox();
@@ -43,7 +43,7 @@ void readFeatures(QgsVectorLayer* layer, QgsFeatureRequest request, Found& found
         found.extent.combineExtentWith(box);
     }
   }
-  watch.check();
+  features.check(deadline);
 }
 
 /**
@@ -114,15 +114,16 @@ void findByReading(QgsVectorLayer* layer, int attribute, const QStringList& valu
   request.setFlags(QgsFeatureRequest::NoGeometry);
   request.setSubsetOfAttributes(QgsAttributeList{attribute});
   QgsFeatureIds ids;
-  const ReadFailureWatch watch;
-  QgsFeatureIterator features = layer->getFeatures(request);
+  FeatureFeed features(layer, request);
+  QDeadlineTimer deadline = features.deadline();
   QgsFeature feature;
-  while (features.nextFeature(feature)) {
+  while (features.next(feature, deadline)) {
+    deadline = features.deadline();
     const QVariant value = feature.attribute(attribute);
     if (!isNullValue(value) && wanted.contains(CStr(value)))
       ids.insert(feature.id());
   }
-  watch.check();
+  features.check(deadline);
   if (!ids.isEmpty())
     readFeatures(layer, QgsFeatureRequest(ids), found);
 }
