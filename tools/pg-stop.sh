@@ -21,6 +21,11 @@ as_server_user() {
 }
 
 if [ -f "$DATA/db/postmaster.pid" ]; then
+  # A server that a test paused (pg-pause.sh freeze) and left so goes on
+  # first: paused, it would not stop.
+  PM=$(head -1 "$DATA/db/postmaster.pid")
+  # shellcheck disable=SC2046
+  kill -CONT $(pgrep -P "$PM") "$PM" 2>/dev/null || true
   as_server_user "$PGBIN/pg_ctl" -D "$DATA/db" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
 fi
 # Only ever remove a folder this script family made.
