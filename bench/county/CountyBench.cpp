@@ -31,6 +31,7 @@
 #include "command/InstallFolder.h"
 #include "qgis/readers/GpkgColumnReader.h"
 #include "qgis/adapters/HostApplication.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <QApplication>
 #include <QDir>
@@ -804,7 +805,7 @@ int main(int argc, char** argv) {
                 ->getFeatures(QgsFeatureRequest()
                                   .setFilterExpression(QgsExpression::createFieldEqualityExpression(
                                       QStringLiteral("PIN"), ids[i]))
-                                  .setFlags(QgsFeatureRequest::NoGeometry)
+                                  .setFlags(LarkhillQgis::QgisCompat::NoGeometry)
                                   .setSubsetOfAttributes(QgsAttributeList()))
                 .nextFeature(feature);
             indexed->getFeatures(QgsFeatureRequest(feature.id())).nextFeature(feature);

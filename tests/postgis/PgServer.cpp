@@ -1,5 +1,7 @@
 #include "PgServer.h"
 
+#include "qgis/common/QgisCompat.h"
+
 #include <QFile>
 #include <QProcess>
 #include <libpq-fe.h>
@@ -87,7 +89,7 @@ QString layerSource(const QString& table, bool geometry, const QString& connecti
                     QString(), QStringLiteral("fid"));
   if (geometry) {
     uri.setSrid(QStringLiteral("3857"));
-    uri.setWkbType(QgsWkbTypes::Polygon);
+    uri.setWkbType(LarkhillQgis::QgisCompat::WkbPolygon);
   }
   return uri.uri(false);
 }

@@ -8,6 +8,7 @@
 #include "qgis/adapters/HostRow.h"
 #include "qgis/adapters/LayerTable.h"
 #include "qgis/database/ReadFailureWatch.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <qgsvectorlayer.h>
 
@@ -31,8 +32,8 @@ void HostCursor::open() {
   mOpenWhole = mWholeRows && !mScanning && !mBulkReads && mTable->searchesInSource();
   if (!mOpenWhole)
     request.setSubsetOfAttributes(mAttributes);
-  request.setFlags(mWithGeometry || mOpenWhole ? QgsFeatureRequest::NoFlags
-                                               : QgsFeatureRequest::NoGeometry);
+  request.setFlags(mWithGeometry || mOpenWhole ? QgisCompat::NoFlags
+                                               : QgisCompat::NoGeometry);
   mIterator = mTable->layer()->getFeatures(request);
   // Reopened with more attributes: the same request gives the same order, so
   // the rows already handed out are passed over.
@@ -63,7 +64,7 @@ void HostCursor::searchDirectly() {
   // matters as the search reads on to count every row holding the value. The
   // rows found carry their ids only: any value asked of one is read then.
   if (mMatch.kind != ValueMatch::Kind::Text ||
-      mRequest.filterType() != QgsFeatureRequest::FilterExpression ||
+      mRequest.filterType() != QgisCompat::FilterExpression ||
       !mRequest.filterRect().isNull() || mReturned > 0)
     return;
   if (auto reader = DbfColumnReader::openForSearch(mTable->layer(), mMatch.attribute))
@@ -185,7 +186,8 @@ bool HostCursor::HasTextValues(int32_t fieldIndex) {
   const auto& fields = mTable->fields();
   return fieldIndex >= 0 && fieldIndex < fields.size() &&
          fields[fieldIndex].kind == LayerTable::Column::Kind::Attribute &&
-         mTable->layer()->fields().at(fields[fieldIndex].attribute).type() == QVariant::String;
+         QgisCompat::fieldType(mTable->layer()->fields().at(fields[fieldIndex].attribute)) ==
+             QMetaType::QString;
 }
 
 bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
@@ -199,7 +201,7 @@ bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
   if (!mDirectTried) {
     mDirectTried = true;
     // Only a read of every row from the start can go around QGIS.
-    if (!mOpened && mReturned == 0 && mRequest.filterType() == QgsFeatureRequest::FilterNone &&
+    if (!mOpened && mReturned == 0 && mRequest.filterType() == QgisCompat::FilterNone &&
         mRequest.filterRect().isNull())
       mDirect = DirectColumnReader::open(mTable->layer(), attribute);
   }

@@ -6,6 +6,7 @@
 #include "qgis/adapters/HostGeometry.h"
 #include "qgis/adapters/LayerTable.h"
 #include "qgis/database/ReadFailureWatch.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <qgsvectorlayer.h>
 
@@ -28,7 +29,7 @@ Ref<HostRow> HostRow::whole(std::shared_ptr<LayerTable> table, const QgsFeature&
 void HostRow::fetchMissing(bool geometry) {
   QgsFeatureRequest request(mFeature.id());
   if (!geometry && !mHasGeometry)
-    request.setFlags(QgsFeatureRequest::NoGeometry);
+    request.setFlags(QgisCompat::NoGeometry);
   QgsFeature fresh;
   const ReadFailureWatch watch;
   DatabaseWatchdog watchdog(mTable->layer());

@@ -5,6 +5,7 @@
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostFields.h"
 #include "qgis/adapters/LayerTable.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <limits>
 #include <qgsvectorlayer.h>
@@ -58,7 +59,7 @@ Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {
   const auto cursor = std::make_shared<HostCursor>(mTable, request, needed, false, match);
   // A search that picks rows by a clause reads them whole, so that fetching
   // the feature of the row found costs no second request.
-  if (request.filterType() != QgsFeatureRequest::FilterNone)
+  if (request.filterType() != QgisCompat::FilterNone)
     cursor->readWholeRows();
   return cursor;
 }

@@ -12,7 +12,7 @@ class QgsVectorLayer;
 namespace LarkhillQgis {
 
 /** True for the integer attribute types. */
-bool isWholeNumberType(QVariant::Type type);
+bool isWholeNumberType(QMetaType::Type type);
 
 /**
  * The table view of one QGIS vector layer, shared by the table, its cursors and
