@@ -101,5 +101,3 @@ if(TARGET larkhill-map)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${compressed}/changelog.Debian.gz
         DESTINATION share/doc/${LARKHILL_PACKAGE_NAME})
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
-        DESTINATION share/lintian/overrides RENAME ${LARKHILL_PACKAGE_NAME})

@@ -29,11 +29,11 @@ case "$CODENAME" in
     ;;
 esac
 MODE=package
-if [ "${1:-}" = bench ]; then
+if [ "${1:-}" = bench ] && [ "${2:-}" = county ]; then
   MODE=bench
-  shift
+  shift 2
 elif [ $# -gt 0 ]; then
-  echo "release: unknown argument $1" >&2
+  echo "release: unknown argument $1 (only \"bench county [options]\" may follow)" >&2
   exit 2
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -128,7 +128,6 @@ command -v mmdebstrap >/dev/null || {
 make_system
 install_in_system "${PACKAGES[@]}"
 copy_tree
-rm -rf "$OUT"
 mkdir -p "$OUT"
 trap give_back EXIT
 
@@ -143,6 +142,7 @@ if [ "$MODE" = bench ]; then
   exit "${PIPESTATUS[0]}"
 fi
 
+rm -rf "${OUT:?}"/*
 set +e
 in_system /build/src/packaging/release-check.sh "$JOBS" 2>&1 | tee "$OUT/release.log"
 status=${PIPESTATUS[0]}
