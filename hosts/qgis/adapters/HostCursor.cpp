@@ -32,8 +32,7 @@ void HostCursor::open() {
   mOpenWhole = mWholeRows && !mScanning && !mBulkReads && mTable->searchesInSource();
   if (!mOpenWhole)
     request.setSubsetOfAttributes(mAttributes);
-  request.setFlags(mWithGeometry || mOpenWhole ? QgisCompat::NoFlags
-                                               : QgisCompat::NoGeometry);
+  request.setFlags(mWithGeometry || mOpenWhole ? QgisCompat::NoFlags : QgisCompat::NoGeometry);
   mIterator = mTable->layer()->getFeatures(request);
   // Reopened with more attributes: the same request gives the same order, so
   // the rows already handed out are passed over.
@@ -64,8 +63,8 @@ void HostCursor::searchDirectly() {
   // matters as the search reads on to count every row holding the value. The
   // rows found carry their ids only: any value asked of one is read then.
   if (mMatch.kind != ValueMatch::Kind::Text ||
-      mRequest.filterType() != QgisCompat::FilterExpression ||
-      !mRequest.filterRect().isNull() || mReturned > 0)
+      mRequest.filterType() != QgisCompat::FilterExpression || !mRequest.filterRect().isNull() ||
+      mReturned > 0)
     return;
   if (auto reader = DbfColumnReader::openForSearch(mTable->layer(), mMatch.attribute))
     mFound = reader->recordsHolding(mMatch.text);

@@ -190,8 +190,8 @@ void HostMap::setExtent(const Ref<IEnvelope>& extent) {
   if (width == 0 || height == 0) {
     double side = std::max(width, height);
     if (side == 0)
-      side = 100.0 *
-             QgsUnitTypes::fromUnitToUnitFactor(QgisCompat::DistanceMeters, view->mapUnits());
+      side =
+          100.0 * QgsUnitTypes::fromUnitToUnitFactor(QgisCompat::DistanceMeters, view->mapUnits());
     const QgsPointXY centre = rectangle.center();
     rectangle = QgsRectangle(centre.x() - side / 2, centre.y() - side / 2, centre.x() + side / 2,
                              centre.y() + side / 2);

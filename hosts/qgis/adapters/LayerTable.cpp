@@ -59,7 +59,8 @@ LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
   // call it "fid" as the first attribute.
   if (keyAttribute < 0 && attributes.size() > 0 &&
       attributes.at(0).name().compare(QLatin1String("fid"), Qt::CaseInsensitive) == 0 &&
-      isWholeNumberType(QgisCompat::fieldType(attributes.at(0))) && layer->providerType() == QLatin1String("ogr"))
+      isWholeNumberType(QgisCompat::fieldType(attributes.at(0))) &&
+      layer->providerType() == QLatin1String("ogr"))
     keyAttribute = 0;
 
   if (keyAttribute < 0)
@@ -73,8 +74,8 @@ LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
     }
     if (i == 0 && keyAttribute < 0 && hasShape)
       mFields.append({Column::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
-    mFields.append(
-        {Column::Kind::Attribute, i, attributes.at(i).name(), typeCode(QgisCompat::fieldType(attributes.at(i)))});
+    mFields.append({Column::Kind::Attribute, i, attributes.at(i).name(),
+                    typeCode(QgisCompat::fieldType(attributes.at(i)))});
   }
   if (attributes.isEmpty() && hasShape)
     mFields.append({Column::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});

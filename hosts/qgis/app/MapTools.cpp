@@ -139,7 +139,8 @@ void MapTools::usePan() {
 }
 
 void MapTools::showPosition(const QgsPointXY& point) {
-  const bool degrees = mCanvas->mapSettings().mapUnits() == LarkhillQgis::QgisCompat::DistanceDegrees;
+  const bool degrees =
+      mCanvas->mapSettings().mapUnits() == LarkhillQgis::QgisCompat::DistanceDegrees;
   const int decimals = degrees ? 6 : 2;
   mPosition->setText(
       QStringLiteral("%1, %2").arg(point.x(), 0, 'f', decimals).arg(point.y(), 0, 'f', decimals));

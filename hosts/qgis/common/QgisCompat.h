@@ -1,15 +1,15 @@
 #pragma once
 
-// The one place where the QGIS releases the host is built against differ
-// (Debian 12's QGIS 3.22, Debian 13's 3.40 and 3.44 after it). QGIS moved the
-// enums of its classes into scoped enums of the Qgis class over 3.26 to 3.38
-// and, from 3.40 on, no longer declares the old names; each name below is the
+// The one place where the QGIS releases the host is built against differ:
+// Debian 12's QGIS 3.22, Debian 13's 3.40 and unstable's 3.44. Between 3.26
+// and 3.38 QGIS moved the enums of its classes into scoped enums of the Qgis
+// class, and 3.40 no longer declares the old names; each name below is the
 // one the QGIS being built against has. Everything else in the host, its
 // tests, benchmarks and tools is written once, against these names.
 
 #include <QMetaType>
-#include <qgis.h>
 #include <memory>
+#include <qgis.h>
 #include <qgsfeaturerequest.h>
 #include <qgsfield.h>
 #include <qgsfields.h>
@@ -26,7 +26,8 @@ namespace LarkhillQgis::QgisCompat {
 #if _QGIS_VERSION_INT >= 33600
 inline constexpr Qgis::FeatureRequestFlag NoFlags = Qgis::FeatureRequestFlag::NoFlags;
 inline constexpr Qgis::FeatureRequestFlag NoGeometry = Qgis::FeatureRequestFlag::NoGeometry;
-inline constexpr Qgis::FeatureRequestFilterType FilterNone = Qgis::FeatureRequestFilterType::NoFilter;
+inline constexpr Qgis::FeatureRequestFilterType FilterNone =
+    Qgis::FeatureRequestFilterType::NoFilter;
 inline constexpr Qgis::FeatureRequestFilterType FilterFid = Qgis::FeatureRequestFilterType::Fid;
 inline constexpr Qgis::FeatureRequestFilterType FilterExpression =
     Qgis::FeatureRequestFilterType::Expression;
@@ -35,7 +36,8 @@ inline constexpr QgsFeatureRequest::Flag NoFlags = QgsFeatureRequest::NoFlags;
 inline constexpr QgsFeatureRequest::Flag NoGeometry = QgsFeatureRequest::NoGeometry;
 inline constexpr QgsFeatureRequest::FilterType FilterNone = QgsFeatureRequest::FilterNone;
 inline constexpr QgsFeatureRequest::FilterType FilterFid = QgsFeatureRequest::FilterFid;
-inline constexpr QgsFeatureRequest::FilterType FilterExpression = QgsFeatureRequest::FilterExpression;
+inline constexpr QgsFeatureRequest::FilterType FilterExpression =
+    QgsFeatureRequest::FilterExpression;
 #endif
 
 // Geometry (WKB) types and distance units.
