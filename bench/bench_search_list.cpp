@@ -12,6 +12,8 @@
 #include <memory>
 #include <random>
 
+using namespace Larkhill;
+
 namespace {
 
 // Parcel IDs as a county numbers them (book-page-parcel), in the shuffled

@@ -3,16 +3,13 @@
 // sorted once and shown) against the raw read of the same column.
 //   build/bench/bench_search_window
 #include "command/ComponentUnload.h"
-#include "command/ComponentWindows.h"
-#include "command/InstallFolder.h"
 #include "shared/LarkhillGIS_Public.h"
 #include "shared/WindowInterfaces.h"
-#include "config/ConfigFile.h"
-#include "platform/DriveTable.h"
 #include "platform/Services.h"
 #include "search/SortedListModel.h"
 #include "search/frmMain.h"
 #include "sim/SimHost.h"
+#include "ParcelSearchSetup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +17,8 @@
 #include <benchmark/benchmark.h>
 #include <map>
 #include <memory>
+
+using namespace Larkhill;
 
 namespace {
 
@@ -53,17 +52,10 @@ County& county(int parcels) {
 
 // Points the shared state at the county, as a click does.
 void useCounty(County& place) {
-  DriveTable::setMappings({{QStringLiteral("C:\\"), place.drive.path()}});
   SimHost::install(place.application);
   gApplication = place.application;
   gDocument = place.application->document;
-  gProductName = QStringLiteral("LarkhillParcelSearch");
-  gVersion = QStringLiteral("v2.13");
-  LarkhillGIS_Public::fSetupInstallFolder(QStringLiteral("LarkhillGIS"),
-                                          QStringLiteral("LarkhillParcelSearch"),
-                                          QStringLiteral("config"), QString());
-  ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("PIN"));
-  installWindowFactory(&ComponentWindows::instance());
+  LarkhillBench::configureParcelSearch(place.drive.path());
 }
 
 void BM_RawColumnRead(benchmark::State& state) {

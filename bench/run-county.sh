@@ -3,9 +3,10 @@
 # 1M and 3M parcels as GeoPackage and shapefile (once; they are kept in
 # <build>/county-data), a copy of the largest GeoPackage with an attribute
 # index on PIN, and 1M parcels (--pg-count) in a throw-away PostGIS server when
-# one can be started; then measures the search list, "Go", the click to zoom
-# and the press to a usable list against their baselines in one run, prints
-# the table and writes it to bench/results/county.md.
+# one can be started; then measures the search list, "Go", the click to zoom,
+# the sort alone and the press to a usable list against their baselines in one
+# run, prints the table and writes it to bench/results/county.md, with the
+# command that made it above it.
 #
 #   bench/run-county.sh <build folder> [--sizes 10000,100000,1000000,3000000] [--reps 7]
 #                       [--no-pg] [--pg-count 1000000] [--quick]
@@ -13,6 +14,7 @@
 # --quick makes (or reuses) 1M parcels and prints the GeoPackage list rows
 # only, in a few minutes; it writes no results file.
 set -euo pipefail
+COMMAND="$0 $*"
 BUILD=${1:?usage: run-county.sh <build folder> [--sizes a,b,c] [--reps n] [--no-pg] [--pg-count n] [--quick]}
 shift
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,7 +64,8 @@ if [ ! -f "$DATA/parcels-$LARGEST-indexed.gpkg" ]; then
   mv "$DATA/parcels-$LARGEST-indexed.part.gpkg" "$DATA/parcels-$LARGEST-indexed.gpkg"
 fi
 
-ARGS=(--data "$DATA" --sizes "$SIZES" --reps "$REPS" --out "$ROOT/bench/results/county.md")
+OUT=$ROOT/bench/results/county.md
+ARGS=(--data "$DATA" --sizes "$SIZES" --reps "$REPS" --out "$OUT.part")
 PGSTATE=$BUILD/county-pg
 if [ "$PG" -eq 1 ]; then
   if "$ROOT/tools/pg-start.sh" "$PGSTATE" >/dev/null 2>&1; then
@@ -76,11 +79,19 @@ if [ "$PG" -eq 1 ]; then
 fi
 
 mkdir -p "$ROOT/bench/results"
-echo "Machine: $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg); $(date -u '+%Y-%m-%d %H:%M UTC')"
+MACHINE="$(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg); $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Machine: $MACHINE"
 "$BUILD/bench/county/county-bench" "${ARGS[@]}"
 {
+  echo "Made by \`$COMMAND\` ($MACHINE at the start)."
   echo
-  echo "Made by \`./run bench county\` ($(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC')); the"
-  echo "Load column is the 1-minute load average when the row was measured."
-} >>"$ROOT/bench/results/county.md"
+  cat "$OUT.part"
+  echo
+  echo "Ours and the baseline are medians of $REPS runs each, run in turn (the first of the two"
+  echo "changing with each run), their lists compared on every run; the one-thread rows hold the"
+  echo "process to one processor, the two-thread rows to two, for both. CPU is the processor time"
+  echo "of every thread of this process (a database server's is not counted). The Load column is"
+  echo "the 1-minute load average when the row was measured."
+} >"$OUT"
+rm -f "$OUT.part"
 echo "Written to bench/results/county.md"

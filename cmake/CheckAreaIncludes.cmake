@@ -6,6 +6,9 @@
 #         -P CheckAreaIncludes.cmake
 # PREFIX is what the include path holds before the area's name, when the areas
 # sit one folder down from the include root (the QGIS host's "qgis/<area>/").
+# FORBIDDEN, when given, is a regular expression of system headers no file of
+# these areas may include (the component's: QGIS's own headers, which only the
+# QGIS host may use, so that the differences between QGIS releases stay there).
 set(rank 0)
 foreach(area IN LISTS AREAS)
   set(rank_${area} ${rank})
@@ -27,11 +30,18 @@ foreach(area IN LISTS AREAS)
         string(APPEND problems "  ${shown} (area ${area}) includes ${target}/, an area above it\n")
       endif()
     endforeach()
+    if(FORBIDDEN)
+      file(STRINGS ${file} forbidden REGEX "^[ \t]*#[ \t]*include[ \t]*<(${FORBIDDEN})")
+      foreach(line IN LISTS forbidden)
+        file(RELATIVE_PATH shown ${SOURCE_DIR} ${file})
+        string(APPEND problems "  ${shown} (area ${area}): ${line}, a header it may not use\n")
+      endforeach()
+    endif()
   endforeach()
 endforeach()
 
 if(problems)
   message(FATAL_ERROR "Includes between areas must go downwards only "
-                      "(order: ${AREAS}):\n${problems}")
+                      "(order: ${AREAS}), and never to a forbidden header:\n${problems}")
 endif()
 file(WRITE ${STAMP} "ok\n")

@@ -6,34 +6,19 @@
 // to a copy).
 //
 //   county-data <folder> <count>   writes <folder>/parcels-<count>.gpkg and .shp
-#include <algorithm>
+#include "CountyIds.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <gdal_priv.h>
-#include <numeric>
 #include <ogrsf_frmts.h>
-#include <random>
 #include <string>
-#include <vector>
 
 namespace {
 
 [[noreturn]] void fail(const std::string& what) {
   std::fprintf(stderr, "county-data: %s: %s\n", what.c_str(), CPLGetLastErrorMsg());
   std::exit(1);
-}
-
-std::string parcelId(long long n, std::mt19937& random) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02lld-%03lld-%04lld", 10 + n / 100000, (n / 1000) % 100 * 10,
-                n % 1000 * 7 % 10000);
-  std::string id(text);
-  const unsigned roll = random() % 10;
-  if (roll == 0)
-    id.insert(0, "R");
-  else if (roll == 1)
-    id.insert(0, "r");
-  return id;
 }
 
 void write(const std::string& path, const char* driverName, long long count) {
@@ -59,18 +44,12 @@ void write(const std::string& path, const char* driverName, long long count) {
   if (layer->CreateField(&pin) != OGRERR_NONE || layer->CreateField(&owner) != OGRERR_NONE)
     fail("cannot create the fields of " + path);
 
-  std::vector<long long> order(static_cast<size_t>(count));
-  std::iota(order.begin(), order.end(), 0);
-  std::mt19937 random(1962);
-  std::shuffle(order.begin(), order.end(), random);
-
   const char* const owners[] = {"SMITH JOHN", "JONES MARY", "BROWN LINDA", "MILLER DAVID"};
   dataset->StartTransaction();
   OGRFeatureDefn* definition = layer->GetLayerDefn();
-  for (long long i = 0; i < count; ++i) {
-    const long long n = order[static_cast<size_t>(i)];
+  long long i = 0;
+  County::countyParcels(count, [&](long long n, const std::string& id) {
     OGRFeature feature(definition);
-    const std::string id = parcelId(n, random);
     feature.SetField(0, id.c_str());
     feature.SetField(1, owners[n % 4]);
     const double x = 500000.0 + double(n % 1000) * 40.0, y = 4000000.0 + double(n / 1000) * 50.0;
@@ -85,11 +64,11 @@ void write(const std::string& path, const char* driverName, long long count) {
     feature.SetGeometry(&polygon);
     if (layer->CreateFeature(&feature) != OGRERR_NONE)
       fail("cannot write parcel " + std::to_string(i) + " to " + path);
-    if ((i + 1) % 200000 == 0) {
+    if (++i % 200000 == 0) {
       dataset->CommitTransaction();
       dataset->StartTransaction();
     }
-  }
+  });
   dataset->CommitTransaction();
   GDALClose(dataset);
 }

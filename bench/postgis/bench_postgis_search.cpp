@@ -32,6 +32,8 @@
 #include <qgsvectorlayer.h>
 #include <vector>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "sim/SimJournal.h"
 
+namespace Larkhill {
+
 void SimEnvelope::Expand(double dx, double dy, bool asRatio) {
   SimJournal::enter("IEnvelope.Expand");
   if (asRatio) {
@@ -23,3 +25,5 @@ Ref<IEnvelope> SimGeometry::Envelope() {
   SimJournal::enter("IGeometry.Envelope");
   return std::make_shared<SimEnvelope>(mBounds);
 }
+
+} // namespace Larkhill

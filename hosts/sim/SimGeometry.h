@@ -2,6 +2,8 @@
 
 #include "mapdata/HostInterface.h"
 
+namespace Larkhill {
+
 /** A rectangle in map units; a point's envelope has no width or height. */
 class SimEnvelope : public IEnvelope {
 public:
@@ -43,3 +45,5 @@ public:
 private:
   SimEnvelope mBounds;
 };
+
+} // namespace Larkhill

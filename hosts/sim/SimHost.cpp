@@ -3,6 +3,8 @@
 #include "platform/ComError.h"
 #include "platform/Required.h"
 
+namespace Larkhill {
+
 Ref<IEnvelope> SimView::Extent() {
   SimJournal::enter("IActiveView.Extent");
   return std::make_shared<SimEnvelope>(extent);
@@ -181,3 +183,5 @@ Ref<SimModelessFrame> lastFrame() {
 }
 
 } // namespace SimHost
+
+} // namespace Larkhill

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+namespace Larkhill {
+
 /**
  * The simulated host: an in-memory application with one document, its focus
  * map, an optional page layout, a recording status bar and modeless frames.
@@ -143,3 +145,5 @@ std::vector<Ref<SimModelessFrame>> frames();
 /** The frame made last (none when none is alive). */
 Ref<SimModelessFrame> lastFrame();
 } // namespace SimHost
+
+} // namespace Larkhill

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <vector>
 
+namespace Larkhill {
+
 namespace {
 
 struct ArmedFailure {
@@ -64,3 +66,5 @@ void clear() {
 }
 
 } // namespace SimJournal
+
+} // namespace Larkhill

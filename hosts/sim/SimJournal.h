@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cstdint>
 
+namespace Larkhill {
+
 /**
  * The simulated host's call journal: every host operation announces itself
  * here before it does anything ("ITable.Search", "ICursor.NextRow", ...).
@@ -41,3 +43,5 @@ void clear();
 constexpr int32_t Unspecified = -2147467259;
 
 } // namespace SimJournal
+
+} // namespace Larkhill

@@ -5,6 +5,8 @@
 
 #include <limits>
 
+namespace Larkhill {
+
 SimFeatureLayer::SimFeatureLayer(QString name, Ref<SimTable> table)
     : name(std::move(name)), table(table),
       featureClass(table ? std::make_shared<SimFeatureClass>(table) : nullptr) {}
@@ -68,3 +70,5 @@ QString SimOtherLayer::Name() {
   SimJournal::enter("ILayer.Name");
   return name;
 }
+
+} // namespace Larkhill

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <vector>
 
+namespace Larkhill {
+
 /**
  * A feature layer over an in-memory feature class. Its table starts with the
  * object id OBJECTID and the shape field Shape, then the fields given.
@@ -66,3 +68,5 @@ public:
   QString Name() override;
   QString name;
 };
+
+} // namespace Larkhill

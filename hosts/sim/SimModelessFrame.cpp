@@ -6,6 +6,8 @@
 
 #include <QVBoxLayout>
 
+namespace Larkhill {
+
 SimModelessFrame::SimModelessFrame() : mWidget(new QWidget(nullptr, Qt::Tool)) {
   auto* layout = new QVBoxLayout(mWidget.data());
   layout->setContentsMargins(0, 0, 0, 0);
@@ -75,3 +77,5 @@ void SimModelessFrame::Move(int32_t left, int32_t top, int32_t width, int32_t he
   else if (height > 0)
     frame->resize(frame->width(), height);
 }
+
+} // namespace Larkhill

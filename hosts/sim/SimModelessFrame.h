@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <memory>
 
+namespace Larkhill {
+
 /**
  * The simulated host's modeless frame: a real top-level tool window that holds
  * the component's window, and records what the component asked of it (caption,
@@ -45,3 +47,5 @@ private:
   QPointer<Form> mWindow;
   QString mCaption;
 };
+
+} // namespace Larkhill

@@ -7,6 +7,8 @@
 
 #include <QDateTime>
 
+namespace Larkhill {
+
 namespace {
 
 const int32_t InvalidArgument = -2147024809;
@@ -283,3 +285,5 @@ QString SimFeatureClass::OIDFieldName() {
   SimJournal::enter("IFeatureClass.OIDFieldName");
   return mTable->oidFieldName();
 }
+
+} // namespace Larkhill

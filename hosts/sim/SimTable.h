@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace Larkhill {
+
 /** A field as tests describe it: a name and a type code. */
 struct SimFieldDef {
   QString name;
@@ -177,3 +179,5 @@ private:
   Ref<SimTable> mTable;
   std::optional<bool> mHasOidOverride;
 };
+
+} // namespace Larkhill

@@ -10,6 +10,8 @@
 #include "shared/LarkhillGIS_Public.h"
 #include "shared/WindowInterfaces.h"
 
+namespace Larkhill {
+
 namespace ComponentUnload {
 
 void unload() {
@@ -25,3 +27,5 @@ void unload() {
 }
 
 } // namespace ComponentUnload
+
+} // namespace Larkhill

@@ -1,4 +1,7 @@
 #pragma once
+#include "platform/Export.h"
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The component's one teardown, for a host that unloads it or quits, and for
@@ -14,3 +17,5 @@ namespace ComponentUnload {
 void unload();
 
 } // namespace ComponentUnload
+
+} // namespace Larkhill

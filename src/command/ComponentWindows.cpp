@@ -3,6 +3,8 @@
 #include "config/frmConfig.h"
 #include "search/frmMain.h"
 
+namespace Larkhill {
+
 ISearchWindow* ComponentWindows::createSearchWindow() { return new frmMain; }
 
 void ComponentWindows::showConfigWindowModal() { frmConfig::showModalWindow(); }
@@ -12,3 +14,5 @@ ComponentWindows& ComponentWindows::instance() {
   static ComponentWindows sWindows;
   return sWindows;
 }
+
+} // namespace Larkhill

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "shared/WindowInterfaces.h"
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The component's own windows: the search window is a new frmMain, the
@@ -15,3 +18,5 @@ public:
   /** The one factory of the component's own windows. */
   static ComponentWindows& instance();
 };
+
+} // namespace Larkhill

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Com.h"
 
 #include <QString>
 #include <cstdint>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The command interface that a host calls on a toolbar command, members in
@@ -27,3 +30,5 @@ public:
   /** Called on each press of the button. */
   virtual void OnClick() = 0;
 };
+
+} // namespace Larkhill

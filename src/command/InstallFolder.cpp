@@ -7,6 +7,8 @@
 #include "shared/LarkhillGIS_Public.h"
 #include "shared/Vendor.h"
 
+namespace Larkhill {
+
 namespace LarkhillGIS_Public {
 
 using namespace LarkhillGIS_IO;
@@ -57,3 +59,5 @@ int16_t fSetupInstallFolder(const QString& companyName, const QString& productNa
 }
 
 } // namespace LarkhillGIS_Public
+
+} // namespace Larkhill

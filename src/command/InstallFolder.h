@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <cstdint>
+
+namespace LARKHILL_API Larkhill {
 
 namespace LarkhillGIS_Public {
 
@@ -17,3 +20,5 @@ int16_t fSetupInstallFolder(const QString& companyName, const QString& productNa
                             const QString& fileName, const QString& subFolderName);
 
 } // namespace LarkhillGIS_Public
+
+} // namespace Larkhill

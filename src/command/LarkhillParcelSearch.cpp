@@ -13,6 +13,8 @@
 
 #include <dlfcn.h>
 
+namespace Larkhill {
+
 const QString LarkhillParcelSearch::ProgID = QStringLiteral("LarkhillGIS.LarkhillParcelSearch");
 const QString LarkhillParcelSearch::CLSID = QStringLiteral("{6F1C2A8E-3B7D-4E52-9A41-0C5D2E8B7F13}");
 
@@ -151,3 +153,5 @@ extern "C" int DllUnregisterServer() {
   ComClasses::unregisterFromRegistry(LarkhillParcelSearch::ProgID);
   return 0;
 }
+
+} // namespace Larkhill

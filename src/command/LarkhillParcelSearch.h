@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "command/ICommand.h"
 #include "mapdata/HostInterface.h"
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The toolbar command: answers the host's questions from constants, sets up
@@ -44,3 +47,5 @@ int DllRegisterServer();
 /** Removes the command class from the per-user registry; returns 0. */
 int DllUnregisterServer();
 }
+
+} // namespace Larkhill

@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QPointer>
 
+namespace Larkhill {
+
 namespace {
 // Not an owner: the window is deleted by release(), from the component's unload.
 QPointer<frmResources> sInstance;
@@ -30,3 +32,5 @@ frmResources::frmResources() {
   mPicture1->setPixmap(QPixmap::fromImage(picture));
   mPicture1Handle = picture.isNull() ? 0 : PictureHandles::add(picture);
 }
+
+} // namespace Larkhill

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Form.h"
 
 #include <cstdint>
 
 class QLabel;
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The hidden window that holds the component's pictures; it is never shown.
@@ -28,3 +31,5 @@ private:
   QLabel* mPicture1 = nullptr;
   int32_t mPicture1Handle = 0;
 };
+
+} // namespace Larkhill

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+namespace Larkhill {
+
 namespace ConfigFile {
 
 namespace {
@@ -107,3 +109,5 @@ void reportIfUnusable(const QString& path) {
 }
 
 } // namespace ConfigFile
+
+} // namespace Larkhill

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <cstdint>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The configuration file: two quoted records, the parcel layer name and the
@@ -47,3 +50,5 @@ void read(const QString& path, QString& layerName, QString& fieldName);
 void reportIfUnusable(const QString& path);
 
 } // namespace ConfigFile
+
+} // namespace Larkhill

@@ -4,6 +4,8 @@
 #include "platform/ComError.h"
 #include "platform/FileSystemObject.h"
 
+namespace Larkhill {
+
 namespace LarkhillGIS_IO {
 
 namespace {
@@ -50,3 +52,5 @@ bool fDoesDirectoryExist(const QString& path) {
 }
 
 } // namespace LarkhillGIS_IO
+
+} // namespace Larkhill

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Four small functions over the file system, on Windows-style paths. Each
@@ -19,3 +22,5 @@ void fCreateDirectory(const QString& path);
 bool fDoesDirectoryExist(const QString& path);
 
 } // namespace LarkhillGIS_IO
+
+} // namespace Larkhill

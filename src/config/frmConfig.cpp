@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QPointer>
 
+namespace Larkhill {
+
 using namespace WindowLook;
 
 namespace {
@@ -205,3 +207,5 @@ void frmConfig::closeEvent(QCloseEvent* event) {
   if (isLoaded() || sCurrent == this)
     Unload();
 }
+
+} // namespace Larkhill

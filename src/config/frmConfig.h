@@ -1,11 +1,15 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QDialog>
+
+class QGroupBox;
+class QLabel;
+
+namespace LARKHILL_API Larkhill {
 
 class GraphicButton;
 class ListBox;
-class QGroupBox;
-class QLabel;
 
 /**
  * The configuration window: the user chooses the parcel layer among the
@@ -60,3 +64,5 @@ private:
   GraphicButton* Command2 = nullptr;
   GraphicButton* Command1 = nullptr;
 };
+
+} // namespace Larkhill

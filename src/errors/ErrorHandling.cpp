@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+namespace Larkhill {
+
 namespace ErrorHandling {
 
 QString ErrorReportText(const QString& location, int32_t number, const QString& description) {
@@ -53,3 +55,5 @@ void ReportTrapped(const QString& procedure, const QString& module, const ComErr
 }
 
 } // namespace ErrorHandling
+
+} // namespace Larkhill

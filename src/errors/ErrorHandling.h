@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <cstdint>
+
+namespace LARKHILL_API Larkhill {
 
 class ComError;
 
@@ -31,3 +34,5 @@ QString LocationText(const QString& procedure, const QString& module, int32_t li
 void ReportTrapped(const QString& procedure, const QString& module, const ComError& error);
 
 } // namespace ErrorHandling
+
+} // namespace Larkhill

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QPointer>
 
+namespace Larkhill {
+
 using namespace WindowLook;
 
 namespace {
@@ -171,3 +173,5 @@ void frmHelp::closeAll() {
   for (const QPointer<frmHelp>& window : open)
     releaseWindow(window, false);
 }
+
+} // namespace Larkhill

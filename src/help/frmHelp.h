@@ -1,13 +1,17 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "mapdata/HostInterface.h"
 #include "platform/Form.h"
 
 #include <QPixmap>
 #include <vector>
 
-class ClickLabel;
 class QFrame;
+
+namespace LARKHILL_API Larkhill {
+
+class ClickLabel;
 
 /**
  * The help window: a picture of the tool's usage and three links (the vendor's
@@ -62,3 +66,5 @@ private:
   ClickLabel* Label3 = nullptr;
   ClickLabel* Label4 = nullptr;
 };
+
+} // namespace Larkhill

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/TextBatch.h"
 #include "platform/Com.h"
 
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+
+namespace LARKHILL_API Larkhill {
 
 class Form;
 
@@ -310,3 +313,5 @@ namespace HostClasses {
 inline const QString AppRef = QStringLiteral("esriFramework.AppRef");
 inline const QString ModelessFrame = QStringLiteral("esriFramework.ModelessFrame");
 } // namespace HostClasses
+
+} // namespace Larkhill

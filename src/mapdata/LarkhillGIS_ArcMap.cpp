@@ -13,6 +13,8 @@
 #include <cmath>
 #include <string_view>
 
+namespace Larkhill {
+
 namespace {
 
 const QString Module = QStringLiteral("LarkhillGIS_ArcMap");
@@ -199,14 +201,54 @@ void LoadListWithMapLayers(IListControl& list) {
   }
 }
 
+namespace {
+
+// What a field holds, for the tip on its entry, so that a user can tell a text
+// ID from a number. A type the host cannot say leaves the tip empty: the list
+// of fields does not depend on it.
+QString fieldTypeTip(IField& field) {
+  int32_t type = -1;
+  try {
+    type = field.Type();
+  } catch (const ComError&) {
+    return QString();
+  }
+  switch (type) {
+  case esriFieldTypeSmallInteger:
+    return QStringLiteral("Field type: short integer");
+  case esriFieldTypeInteger:
+    return QStringLiteral("Field type: long integer");
+  case esriFieldTypeSingle:
+  case esriFieldTypeDouble:
+    return QStringLiteral("Field type: number with decimals");
+  case esriFieldTypeString:
+    return QStringLiteral("Field type: text");
+  case esriFieldTypeDate:
+    return QStringLiteral("Field type: date");
+  case esriFieldTypeOID:
+    return QStringLiteral("Field type: object ID");
+  case esriFieldTypeGeometry:
+    return QStringLiteral("Field type: shape");
+  case esriFieldTypeBlob:
+    return QStringLiteral("Field type: binary");
+  default:
+    return QString();
+  }
+}
+
+} // namespace
+
 void LoadListWithLayerFields(IListControl& list, const Ref<ILayer>& layer) {
   try {
     list.Clear();
     const auto featureLayer = required(QueryInterface<IFeatureLayer>(layer));
     const Ref<IFields> fields = required(required(featureLayer->Table())->Fields());
     const int32_t count = fields->FieldCount();
-    for (int32_t i = 0; i < count; ++i)
-      list.AddItem(required(fields->Field(i))->Name());
+    for (int32_t i = 0; i < count; ++i) {
+      const Ref<IField> field = required(fields->Field(i));
+      list.AddItem(field->Name());
+      list.setEntryTip(int(i), fieldTypeTip(*field));
+    }
   } catch (const ComError&) {
     MsgBox(QStringLiteral("Error loading layer fields"));
   }
@@ -448,3 +490,4 @@ void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feat
 
 } // namespace LarkhillGIS_ArcMap
 
+} // namespace Larkhill

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "mapdata/HostInterface.h"
 #include "platform/IListControl.h"
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The map and data routines: find a feature layer by name, list the feature
@@ -50,3 +53,5 @@ void ShowFoundFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeature>& feat
 QString SharedValueText(const QString& value, int32_t matches);
 
 } // namespace LarkhillGIS_ArcMap
+
+} // namespace Larkhill

@@ -2,6 +2,8 @@
 
 #include "platform/ComError.h"
 
+namespace Larkhill {
+
 Ref<IModelessFrame> createModelessFrame() {
   Ref<IModelessFrame> frame =
       QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
@@ -9,3 +11,5 @@ Ref<IModelessFrame> createModelessFrame() {
     RuntimeError::raise(RuntimeError::CantCreateObject);
   return frame;
 }
+
+} // namespace Larkhill

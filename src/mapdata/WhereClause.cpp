@@ -2,6 +2,8 @@
 
 #include "platform/Variant.h"
 
+namespace Larkhill {
+
 namespace {
 
 /** A clause that does not fit the grammar; carries the reason up to parse(). */
@@ -175,3 +177,5 @@ std::optional<WhereClause> WhereClause::parse(const QString& clause, QString* re
   }
   return result;
 }
+
+} // namespace Larkhill

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QDateTime>
 #include <QString>
 #include <optional>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A where clause of the one form the component writes: a field name, "=", and
@@ -49,3 +52,5 @@ struct WhereClause {
    */
   static QString fieldNameText(const QString& name);
 };
+
+} // namespace Larkhill

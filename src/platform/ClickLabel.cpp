@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+namespace Larkhill {
+
 ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) {}
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
@@ -16,3 +18,5 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->pos()))
     emit clicked();
 }
+
+} // namespace Larkhill

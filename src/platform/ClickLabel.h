@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QLabel>
+
+namespace LARKHILL_API Larkhill {
 
 /** A label or picture that reports a left-button click, as classic labels and images do. */
 class ClickLabel : public QLabel {
@@ -19,3 +22,5 @@ protected:
 private:
   bool mPressed = false;
 };
+
+} // namespace Larkhill

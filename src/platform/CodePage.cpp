@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace Larkhill {
+
 namespace CodePage {
 
 namespace {
@@ -86,3 +88,5 @@ QString fromWindows1252(const QByteArray& bytes) {
 }
 
 } // namespace CodePage
+
+} // namespace Larkhill

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QByteArray>
 #include <QString>
 #include <optional>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Text from the bytes of the two code pages the component's files come in,
@@ -28,3 +31,5 @@ std::optional<QString> fromUtf8(const QByteArray& bytes);
 QString fromWindows1252(const QByteArray& bytes);
 
 } // namespace CodePage
+
+} // namespace Larkhill

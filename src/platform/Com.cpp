@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <dlfcn.h>
 
+namespace Larkhill {
+
 namespace {
 
 struct ClassEntry {
@@ -105,3 +107,5 @@ Ref<IUnknown> createObject(const QString& progId) {
 }
 
 } // namespace ComClasses
+
+} // namespace Larkhill

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <functional>
 #include <memory>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * COM in miniature. Every interface derives virtually from IUnknown so that a
@@ -56,3 +59,5 @@ QString registeredClsid(const QString& progId);
 QString registeredLibrary(const QString& progId);
 
 } // namespace ComClasses
+
+} // namespace Larkhill

@@ -1,5 +1,7 @@
 #include "platform/ComError.h"
 
+namespace Larkhill {
+
 namespace RuntimeError {
 
 QString text(int32_t number) {
@@ -26,3 +28,5 @@ QString text(int32_t number) {
 void raise(int32_t number) { throw ComError(number, text(number)); }
 
 } // namespace RuntimeError
+
+} // namespace Larkhill

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <cstdint>
 #include <exception>
 #include <string>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The one error type that host calls and platform calls throw: a 32-bit number
@@ -52,3 +55,5 @@ QString text(int32_t number);
 /** Throws the runtime error with its classic text. */
 [[noreturn]] void raise(int32_t number);
 } // namespace RuntimeError
+
+} // namespace Larkhill

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+namespace Larkhill {
+
 namespace {
 
 QList<DriveTable::Mapping>& table() {
@@ -86,3 +88,5 @@ std::optional<QString> DriveTable::toHostPath(const QString& windowsPath) {
     folder += QLatin1Char('/') + r;
   return folder;
 }
+
+} // namespace Larkhill

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QList>
 #include <QString>
 #include <optional>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Maps Windows-style paths (X:\Program Files\...) to folders of this machine.
@@ -36,3 +39,5 @@ public:
    */
   static std::optional<QString> toHostPath(const QString& windowsPath);
 };
+
+} // namespace Larkhill

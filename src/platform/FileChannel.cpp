@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 
+namespace Larkhill {
+
 namespace {
 
 struct Channel {
@@ -207,3 +209,5 @@ void close(int channel) {
 bool isOpen(int channel) { return tChannels.count(channel) != 0; }
 
 } // namespace FileChannel
+
+} // namespace Larkhill

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QByteArray>
 #include <QString>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Sequential text files on numbered channels, with the semantics of the
@@ -50,3 +53,5 @@ QString decode(const QByteArray& bytes);
 QByteArray encode(const QString& text);
 
 } // namespace FileChannel
+
+} // namespace Larkhill

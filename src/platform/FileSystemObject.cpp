@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace Larkhill {
+
 bool FileSystemObject::isReadOnly(const QString& hostPath) {
   // The owner's write bit stands for the read-only attribute, so the answer is
   // the same for root, who may write anyway.
@@ -57,3 +59,5 @@ void FileSystemObject::CreateFolder(const QString& path) const {
   if (!QDir().mkdir(*host))
     RuntimeError::raise(RuntimeError::PermissionDenied);
 }
+
+} // namespace Larkhill

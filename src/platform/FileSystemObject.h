@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <memory>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The file-system object over Windows-style paths (see DriveTable), with the
@@ -37,3 +40,5 @@ public:
   /** True when the host file lacks the owner's write permission (the read-only attribute). */
   static bool isReadOnly(const QString& hostPath);
 };
+
+} // namespace Larkhill

@@ -1,5 +1,7 @@
 #include "platform/Form.h"
 
+namespace Larkhill {
+
 Form::Form(QWidget* parent) : QWidget(parent) {}
 
 void Form::Load() {
@@ -14,3 +16,5 @@ void Form::Unload() {
   hide();
   mLoaded = false;
 }
+
+} // namespace Larkhill

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QWidget>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A window of the component, as a form of the classic desktop toolkit: it is
@@ -36,3 +39,5 @@ protected:
 private:
   bool mLoaded = false;
 };
+
+} // namespace Larkhill

@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
+namespace Larkhill {
+
 GraphicButton::GraphicButton(const QString& caption, QWidget* parent)
     : QPushButton(caption, parent), mFace(WindowLook::buttonFace()),
       mPressed(WindowLook::buttonPressed()) {
@@ -63,3 +65,5 @@ void GraphicButton::paintEvent(QPaintEvent*) {
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
   }
 }
+
+} // namespace Larkhill

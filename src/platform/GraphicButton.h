@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QPushButton>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A graphical push button: its face is a picture with the caption drawn over
@@ -27,3 +30,5 @@ private:
   QPixmap mPressed;
   bool mDefault = false;
 };
+
+} // namespace Larkhill

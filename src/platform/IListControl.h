@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/TextBatch.h"
 
 #include <QString>
 #include <QStringList>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A single-column list as the map routines fill it: clear, and append at the
@@ -37,6 +40,14 @@ public:
     AddItems(list);
   }
   /**
+   * Gives the entry at this position a tip, shown where the user points at it
+   * (lists that show no tips leave it); what the list holds stays as it is.
+   */
+  virtual void setEntryTip(int index, const QString& tip) {
+    (void)index;
+    (void)tip;
+  }
+  /**
    * Says that about this many more entries, of about this many bytes of UTF-8
    * in all, are coming, so that a list can make room for them at once.
    */
@@ -45,3 +56,5 @@ public:
     (void)bytes;
   }
 };
+
+} // namespace Larkhill

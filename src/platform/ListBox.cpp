@@ -1,5 +1,7 @@
 #include "platform/ListBox.h"
 
+namespace Larkhill {
+
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
@@ -21,6 +23,11 @@ void ListBox::AddItem(const QString& text) {
 
 void ListBox::AddItems(const QStringList& texts) {
   addItems(texts);
+}
+
+void ListBox::setEntryTip(int index, const QString& tip) {
+  if (QListWidgetItem* entry = item(index))
+    entry->setToolTip(tip);
 }
 
 int ListBox::ListIndex() const {
@@ -45,3 +52,5 @@ bool ListBox::Selected(int index) const {
   const QListWidgetItem* entry = item(index);
   return entry && entry->isSelected();
 }
+
+} // namespace Larkhill

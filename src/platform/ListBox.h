@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/IListControl.h"
 
 #include <QListWidget>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * A classic unsorted single-selection list box: entries show in the order they
@@ -17,6 +20,7 @@ public:
   void Clear() override;
   void AddItem(const QString& text) override;
   void AddItems(const QStringList& texts) override;
+  void setEntryTip(int index, const QString& tip) override;
 
   /** The index of the selected entry, or -1 when none is selected. */
   int ListIndex() const;
@@ -33,3 +37,5 @@ signals:
   /** The selected entry changed, by a click, the keyboard or the program. */
   void Click();
 };
+
+} // namespace Larkhill

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+namespace Larkhill {
+
 namespace {
 QHash<int32_t, QImage>& pictures() {
   static QHash<int32_t, QImage> sPictures;
@@ -24,3 +26,5 @@ QImage picture(int32_t handle) { return pictures().value(handle); }
 void clear() { pictures().clear(); }
 
 } // namespace PictureHandles
+
+} // namespace Larkhill

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QImage>
 #include <cstdint>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Picture handles as the command hands them to its host: a non-zero 32-bit
@@ -18,3 +21,5 @@ QImage picture(int32_t handle);
 void clear();
 
 } // namespace PictureHandles
+
+} // namespace Larkhill

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/ComError.h"
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Raises 91 Object variable not set for a reference that is none, as using it
@@ -12,3 +15,5 @@ template <class T> const T& required(const T& reference) {
     RuntimeError::raise(RuntimeError::ObjectVariableNotSet);
   return reference;
 }
+
+} // namespace Larkhill

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace Larkhill {
+
 int32_t roundHalfEven(double value) {
   const double lower = std::floor(value);
   const double fraction = value - lower;
@@ -14,3 +16,5 @@ int32_t roundHalfEven(double value) {
     RuntimeError::raise(RuntimeError::Overflow);
   return static_cast<int32_t>(result);
 }
+
+} // namespace Larkhill

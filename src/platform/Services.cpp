@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QWidget>
 
+namespace Larkhill {
+
 namespace {
 
 class QtMessageBoxService : public IMessageBoxService {
@@ -82,3 +84,5 @@ void installMessageBoxService(IMessageBoxService* service) { sMessageBox = servi
 void installMousePointerService(IMousePointerService* service) { sMousePointer = service; }
 void installShellService(IShellService* service) { sShell = service; }
 void installModalService(IModalService* service) { sModal = service; }
+
+} // namespace Larkhill

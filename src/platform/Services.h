@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -7,6 +8,8 @@
 
 class QDialog;
 class QWidget;
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The small services through which the component reaches the desktop: message
@@ -111,3 +114,5 @@ public:
   }
   std::vector<Call> calls;
 };
+
+} // namespace Larkhill

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * Many text values in one buffer, as UTF-8, each of them possibly null. A host
@@ -89,3 +92,5 @@ private:
   std::vector<uint32_t> mEnds;
   std::vector<uint8_t> mNull;
 };
+
+} // namespace Larkhill

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QLocale>
 
+namespace Larkhill {
+
 bool isNullValue(const QVariant& value) {
   if (!value.isValid() || value.isNull())
     return true;
@@ -105,3 +107,5 @@ QDateTime parseDateText(const QString& text) {
   }
   return QDateTime();
 }
+
+} // namespace Larkhill

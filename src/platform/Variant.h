@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QString>
 #include <QVariant>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The standard conversion of a field value to text: text as it is, whole
@@ -18,3 +21,5 @@ bool isNullValue(const QVariant& value);
 
 /** Turns a date literal written by CStr (or in a close form) back into a date-time; invalid when it is none. */
 QDateTime parseDateText(const QString& text);
+
+} // namespace Larkhill

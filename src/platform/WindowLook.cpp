@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <cmath>
 
+namespace Larkhill {
+
 namespace WindowLook {
 
 namespace {
@@ -121,3 +123,5 @@ QPoint centredPosition(const QSize& windowPixels) {
 }
 
 } // namespace WindowLook
+
+} // namespace Larkhill

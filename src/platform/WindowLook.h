@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QColor>
 #include <QCursor>
 #include <QFont>
@@ -8,6 +9,8 @@
 #include <cstdint>
 
 class QWidget;
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The shared look of the component's windows: layouts in twips, colours in the
@@ -83,3 +86,5 @@ double pictureScale();
 QPoint centredPosition(const QSize& windowPixels);
 
 } // namespace WindowLook
+
+} // namespace Larkhill

@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+namespace Larkhill {
+
 ParcelListView::ParcelListView(QWidget* parent) : QListView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -53,3 +55,5 @@ void ParcelListView::mouseReleaseEvent(QMouseEvent* event) {
   if (index.isValid() && index == currentIndex() && selectionModel()->isSelected(index))
     emit entryChosen();
 }
+
+} // namespace Larkhill

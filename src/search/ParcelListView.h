@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Export.h"
 #include <QListView>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The view of the search list. It tells when the user chose an entry: a mouse
@@ -31,3 +34,5 @@ private:
   bool mMouseDown = false;
   bool mByProgram = false;
 };
+
+} // namespace Larkhill

@@ -1,10 +1,13 @@
 #include "search/SortedListModel.h"
 
 #include "platform/ComError.h"
+#include "platform/Processors.h"
 
 #include <algorithm>
 #include <cstring>
 #include <thread>
+
+namespace Larkhill {
 
 namespace {
 
@@ -37,6 +40,9 @@ std::u16string units(const QString& text) {
 } // namespace
 
 SortedListModel::SortedListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+SortedListModel::SortedListModel(Sorting sorting, QObject* parent)
+    : QAbstractListModel(parent), mSorting(sorting) {}
 
 int SortedListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : count();
@@ -308,9 +314,6 @@ uint64_t SortedListModel::sortKey(uint32_t entry, uint32_t level) const {
   return value;
 }
 
-SortedListModel::SortMethod SortedListModel::sMethod = SortedListModel::SortMethod::Radix;
-int SortedListModel::sThreads = 2;
-
 void SortedListModel::sortRun(SortItem* first, SortItem* last, uint32_t level) const {
   // Items here agree on every key byte before 8*level; their keys hold the next eight.
   const size_t count = size_t(last - first);
@@ -322,7 +325,7 @@ void SortedListModel::sortRun(SortItem* first, SortItem* last, uint32_t level) c
   if (level == 0)
     for (SortItem* item = first + 1; item != last; ++item)
       descents += item->key() < item[-1].key();
-  if (sMethod == SortMethod::Radix && count >= 1024 && (level > 0 || descents * 8 > count)) {
+  if (mSorting.method == SortMethod::Radix && count >= 1024 && (level > 0 || descents * 8 > count)) {
     radixRun(first, last, level, 0);
     return;
   }
@@ -413,10 +416,9 @@ void SortedListModel::radixRun(SortItem* first, SortItem* last, uint32_t level, 
 void SortedListModel::sortAll() {
   const uint32_t count = uint32_t(mEnds.size());
   std::vector<SortItem> items(count);
-  // A second thread only where there is a second core for it.
-  const int threads = count >= 65536 && std::thread::hardware_concurrency() > 1
-                          ? std::max(1, std::min(sThreads, 2))
-                          : 1;
+  // A second thread only where there is a second processor for it.
+  const int threads = count >= 65536 ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
+                                     : 1;
   auto fill = [&](uint32_t from, uint32_t to) {
     for (uint32_t i = from; i < to; ++i) {
       items[i].setKey(sortKey(i, 0));
@@ -498,3 +500,5 @@ int SortedListModel::findFirstMatch(const QString& text) const {
   }
   return -1;
 }
+
+} // namespace Larkhill

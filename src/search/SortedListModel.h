@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/IListControl.h"
 
 #include <QAbstractListModel>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace LARKHILL_API Larkhill {
 
 /**
  * The entries of a sorted list box, for a view to show: ascending text order
@@ -26,7 +29,20 @@
 class SortedListModel : public QAbstractListModel, public IListControl {
   Q_OBJECT
 public:
+  /** How a bulk load sorts: most significant byte first, or by comparison. */
+  enum class SortMethod { Radix, Compare };
+  /**
+   * The way a bulk load sorts. A list sorts by bytes on up to two threads, and
+   * never on more threads than the processors the process may run on; a
+   * measurement that compares ways makes its own list with another.
+   */
+  struct Sorting {
+    SortMethod method = SortMethod::Radix;
+    int threads = 2;
+  };
+
   explicit SortedListModel(QObject* parent = nullptr);
+  explicit SortedListModel(Sorting sorting, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -65,12 +81,6 @@ public:
 
   /** Bytes held for the entries, with the spare room of their buffers. */
   size_t memoryUsed() const;
-
-  /** How a bulk load sorts (for measurements): most significant byte first, or by comparison. */
-  enum class SortMethod { Radix, Compare };
-  static void setSortMethod(SortMethod method) { sMethod = method; }
-  /** The threads a bulk load of many entries sorts with: 1 or 2 (for measurements). */
-  static void setSortThreads(int threads) { sThreads = threads; }
 
 private:
   /** An entry that is not all ASCII: its text and its upper-cased key. */
@@ -119,6 +129,7 @@ private:
   std::vector<Wide> mWide;      // the wide entries, in the order they were added
   std::vector<uint32_t> mOrder; // row -> entry
   bool mBulk = false;
-  static SortMethod sMethod;
-  static int sThreads;
+  Sorting mSorting;
 };
+
+} // namespace Larkhill

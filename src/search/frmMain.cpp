@@ -23,6 +23,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+namespace Larkhill {
+
 using namespace WindowLook;
 
 namespace {
@@ -288,3 +290,5 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
 void frmMain::Image2_Click() {
   ShellExecuteA(this, QStringLiteral("Open"), Vendor::WebSiteAddress, QString(), QString(), 1);
 }
+
+} // namespace Larkhill

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "shared/WindowInterfaces.h"
 #include "platform/Form.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+namespace LARKHILL_API Larkhill {
 
 class ClickLabel;
 class GraphicButton;
 class ParcelListView;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
 class SortedListModel;
 
 /**
@@ -64,3 +68,5 @@ private:
   GraphicButton* btnHelp2 = nullptr;
   GraphicButton* Command1 = nullptr;
 };
+
+} // namespace Larkhill

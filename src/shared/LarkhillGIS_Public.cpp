@@ -1,5 +1,7 @@
 #include "shared/LarkhillGIS_Public.h"
 
+namespace Larkhill {
+
 QString gProductName;
 QString gVersion;
 SearchWindowHandle gSearchWindow;
@@ -27,3 +29,5 @@ void resetSharedState() {
 }
 
 } // namespace LarkhillGIS_Public
+
+} // namespace Larkhill

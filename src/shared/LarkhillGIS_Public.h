@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "shared/WindowInterfaces.h"
 #include "platform/Com.h"
 
 #include <QString>
+
+namespace LARKHILL_API Larkhill {
 
 class IApplication;
 class IMxDocument;
@@ -34,3 +37,5 @@ namespace LarkhillGIS_Public {
 void resetSharedState();
 
 } // namespace LarkhillGIS_Public
+
+} // namespace Larkhill

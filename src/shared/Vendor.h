@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "LarkhillVersion.h"
 
 #include <QString>
+
+namespace LARKHILL_API Larkhill {
 
 /** The vendor's addresses and the product's constant texts. */
 namespace Vendor {
@@ -14,3 +17,5 @@ inline const QString WebSiteAddress = QStringLiteral("http://www.larkhillgis.com
 inline const QString SupportEmail = QStringLiteral("support@larkhillgis.com");
 inline const QString InfoEmail = QStringLiteral("info@larkhillgis.com");
 } // namespace Vendor
+
+} // namespace Larkhill

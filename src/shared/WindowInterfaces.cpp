@@ -3,6 +3,8 @@
 #include "platform/Required.h"
 #include "platform/Form.h"
 
+namespace Larkhill {
+
 namespace {
 IWindowFactory* sInstalled = nullptr;
 }
@@ -26,3 +28,5 @@ void releaseWindow(QObject* window, bool later) {
   else
     delete owner;
 }
+
+} // namespace Larkhill

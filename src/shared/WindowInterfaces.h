@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Com.h"
 
 #include <QObject>
 #include <QPointer>
+
+namespace LARKHILL_API Larkhill {
 
 class IModelessFrame;
 
@@ -76,3 +79,5 @@ IWindowFactory& windowFactory();
  * inside one of its own handlers. A null object is ignored.
  */
 void releaseWindow(QObject* window, bool later);
+
+} // namespace Larkhill

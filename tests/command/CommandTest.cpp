@@ -13,6 +13,8 @@
 #include <QtEndian>
 #include <unistd.h>
 
+using namespace Larkhill;
+
 namespace {
 
 class StubFrame : public IModelessFrame {

@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Larkhill;
+
 class ConfigFileTest : public ComponentTest {
 protected:
   void SetUp() override {

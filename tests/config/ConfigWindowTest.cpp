@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QTest>
 
+using namespace Larkhill;
+
 namespace {
 
 QString moduleLine(const QString& report) {
@@ -124,7 +126,13 @@ TEST_F(ConfigWindowTest, LayerBeforeField) {
   EXPECT_EQ(mPointer.current, MousePointer::Default);
 
   clickRow(child<ListBox>(window, "List1"), 0);
-  EXPECT_EQ(entries(child<ListBox>(window, "List2")), QStringList({"OBJECTID", "Shape", "PIN"}));
+  auto* fields = child<ListBox>(window, "List2");
+  EXPECT_EQ(entries(fields), QStringList({"OBJECTID", "Shape", "PIN"}));
+  // Each field's entry tells its type; nothing is chosen by it.
+  ASSERT_EQ(fields->count(), 3);
+  EXPECT_EQ(fields->item(0)->toolTip(), "Field type: object ID");
+  EXPECT_EQ(fields->item(2)->toolTip(), "Field type: text");
+  EXPECT_EQ(fields->ListIndex(), -1);
   press(window, "Command1");
   EXPECT_EQ(mMessages.texts.last(), "Please choose a field");
   EXPECT_EQ(mMessages.texts.size(), 2);

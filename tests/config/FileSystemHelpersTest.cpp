@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Larkhill;
+
 using namespace LarkhillGIS_IO;
 
 class FileSystemHelpersTest : public ComponentTest {

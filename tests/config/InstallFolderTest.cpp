@@ -5,6 +5,8 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+using namespace Larkhill;
+
 using LarkhillGIS_Public::fSetupInstallFolder;
 
 class InstallFolderTest : public ComponentTest {

@@ -23,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+using namespace Larkhill;
+
 namespace HostContract {
 
 /** A field of a layer's table: its name and its type code (esriFieldType). */

@@ -3,6 +3,8 @@
 #include "platform/ComError.h"
 #include "support/Fixtures.h"
 
+using namespace Larkhill;
+
 using namespace ErrorHandling;
 
 class ErrorReportTest : public ComponentTest {

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <functional>
 
+using namespace Larkhill;
+
 class FlowTest : public WindowTest {
 protected:
   void SetUp() override {

@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QTest>
 
+using namespace Larkhill;
+
 namespace {
 
 // Fails the next setting of the busy pointer, as a broken desktop call would.

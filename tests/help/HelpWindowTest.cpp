@@ -10,6 +10,8 @@
 #include <QTest>
 #include <cstdlib>
 
+using namespace Larkhill;
+
 class HelpWindowTest : public WindowTest {
 protected:
   template <class T> T* child(QWidget* window, const char* name) {

@@ -7,6 +7,8 @@
 
 #include <QDate>
 
+using namespace Larkhill;
+
 using namespace LarkhillGIS_ArcMap;
 
 namespace {

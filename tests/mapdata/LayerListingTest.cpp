@@ -4,6 +4,8 @@
 #include "mapdata/RecordingList.h"
 #include "support/SimHostFixture.h"
 
+using namespace Larkhill;
+
 using namespace LarkhillGIS_ArcMap;
 
 namespace {

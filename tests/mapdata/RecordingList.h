@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+using namespace Larkhill;
+
 /** A list control that keeps its entries and counts how they arrived. */
 class RecordingList : public IListControl {
 public:

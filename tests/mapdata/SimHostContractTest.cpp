@@ -2,6 +2,8 @@
 #include "contract/HostContract.h"
 #include "sim/SimHost.h"
 
+using namespace Larkhill;
+
 namespace {
 
 Ref<ILayer> buildLayer(const HostContract::LayerDef& def) {

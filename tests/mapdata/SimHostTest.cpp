@@ -7,6 +7,8 @@
 #include <QDate>
 #include <QPointer>
 
+using namespace Larkhill;
+
 namespace {
 
 class CountingForm : public Form {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Larkhill;
+
 TEST(WhereClauseTest, ReadsTheFormsTheComponentWrites) {
   const auto text = WhereClause::parse(QStringLiteral("PARCEL_ID = 'L''ANSE-0042'"));
   ASSERT_TRUE(text);

@@ -56,6 +56,19 @@ expect "the map application's version is the package's" \
   bash -c "larkhill-map --version | grep -qx \"larkhill-map $(dpkg-deb -f "$DEB" Version | cut -d- -f1)\""
 expect "the desktop entry starts the map application" \
   grep -qx "Exec=larkhill-map %F" /usr/share/applications/larkhill-map.desktop
+# The plugin and the component library live in QGIS's process: every name they
+# show other libraries is in their own namespaces, or one of the C entry points
+# that QGIS's plugin loader and the component's object creation look up.
+foreign_names() {
+  nm -DC --defined-only "$PLUGIN" /usr/lib/*/larkhill-parcel-search/libLarkhillParcelSearch.so |
+    awk 'NF >= 3 { $1 = ""; $2 = ""; sub(/^  /, ""); print }' |
+    grep -Ev '^((typeinfo( name)?|vtable|VTT|construction vtable|(non-)?virtual thunk|guard variable) (for|to) )?Larkhill(Qgis)?::' |
+    grep -Evx 'classFactory|name|description|category|type|version|icon|unload|LarkhillCreateObject|DllRegisterServer|DllUnregisterServer' |
+    grep -v '^$' || true
+}
+foreign=$(foreign_names)
+expect "the plugin and the component library show only their own names" test -z "$foreign"
+[ -z "$foreign" ] || head -20 <<<"$foreign"
 
 echo "== QGIS with the installed plugin"
 LARKHILL_TICK=1 "$HERE/../qgisapp/run_qgis_app_test.sh" --installed "$OUT" || failures=$((failures + 1))

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Larkhill;
+
 namespace {
 QString decoded(const char* bytes) { return FileChannel::decode(QByteArray(bytes)); }
 QString units(std::initializer_list<char16_t> list) {

@@ -3,6 +3,8 @@
 
 #include <QFile>
 
+using namespace Larkhill;
+
 // The per-user registry is one file that Qt 5 and Qt 6 builds of the component
 // share: both write it as UTF-8 and both read what older Qt 5 builds wrote.
 class ComRegistryTest : public ComponentTest {

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+using namespace Larkhill;
+
 namespace {
 int32_t errorOf(const std::function<void()>& f) {
   try {

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <gtest/gtest.h>
 
+using namespace Larkhill;
+
 // A variant that holds a null string, byte array, date or time is SQL NULL, as
 // hosts hand it over, whatever Qt the component is built against.
 TEST(VariantTest, NullsOfEveryKindAreNull) {

@@ -18,6 +18,8 @@
 #include <set>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {

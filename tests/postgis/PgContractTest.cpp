@@ -11,6 +11,8 @@
 #include <qgslayertree.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 namespace {
 
 QString sqlType(int32_t type) {

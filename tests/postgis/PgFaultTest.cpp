@@ -27,10 +27,12 @@
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 /** The bound the tests' QGIS puts on each connection attempt (PgMain.cpp). */
-extern const int kConnectTimeoutSeconds;
+using PgServer::kConnectTimeoutSeconds;
 
 namespace {
 

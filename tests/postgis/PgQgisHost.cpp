@@ -8,6 +8,8 @@
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 PgQgisHost::PgQgisHost() : canvas(new QgsMapCanvas(&window)) {

@@ -9,6 +9,8 @@ class QgsMapCanvas;
 class QgsVectorLayer;
 class QProgressBar;
 
+using namespace Larkhill;
+
 /**
  * A QGIS host over database layers, as the map application makes one: a
  * project, a main window with a map canvas (EPSG:3857) and a status bar, and

@@ -4,11 +4,32 @@
 
 #include <QFile>
 #include <QProcess>
+#include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <qgsdatasourceuri.h>
+#include <qgssettings.h>
 #include <stdexcept>
 
 namespace PgServer {
+
+const int kConnectTimeoutSeconds = 3;
+
+namespace {
+
+// QGIS adds its PostgreSQL timeout setting to every connection it opens; the
+// tests' QGIS has settings of its own, set here before the first test.
+class ConnectTimeoutSetting : public ::testing::Environment {
+public:
+  void SetUp() override {
+    QgsSettings().setValue(QStringLiteral("PostgreSQL/default_timeout"), kConnectTimeoutSeconds,
+                           QgsSettings::Providers);
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const kSetting =
+    ::testing::AddGlobalTestEnvironment(new ConnectTimeoutSetting);
+
+} // namespace
 
 namespace {
 

@@ -12,6 +12,12 @@ class QgsVectorLayer;
  */
 namespace PgServer {
 
+/**
+ * The bound on every database connection attempt in these tests, in seconds:
+ * QGIS's PostgreSQL timeout setting, set before the first test.
+ */
+extern const int kConnectTimeoutSeconds;
+
 /** The libpq connection string of the test database (with a connect timeout). */
 QString conninfo();
 /** Runs SQL statements; returns the error text, empty on success. */

@@ -16,6 +16,8 @@
 #include <qgsmapcanvas.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 namespace {
 
 // The loaded tables hold parcels 1..2000 on a 45-wide grid (tools/pg-load-parcels.sh).

@@ -16,6 +16,8 @@
 #include <qgsrasterlayer.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 namespace {
 
 // The features marked on the canvas, as the highlights there name them.

@@ -15,14 +15,18 @@
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <gtest/gtest.h>
 #include <qgshighlight.h>
 #include <qgsmapcanvas.h>
 #include <qgsrubberband.h>
 #include <qgsstatusbar.h>
+
+using namespace Larkhill;
 
 using namespace LarkhillQgis;
 
@@ -33,11 +37,18 @@ const QgsCoordinateReferenceSystem kUtm(QStringLiteral("EPSG:26917"));
 class CountingForm : public Form {
 public:
   int loads = 0;
+  /** A list at a fixed place and a button below it, as the search window lays them out. */
+  QListView* list = nullptr;
+  QPushButton* below = nullptr;
 
 protected:
   void Form_Load() override {
     ++loads;
     setFixedSize(300, 200);
+    list = new QListView(this);
+    list->setGeometry(10, 10, 280, 120);
+    below = new QPushButton(this);
+    below->setGeometry(10, 150, 100, 30);
   }
 };
 
@@ -84,7 +95,7 @@ TEST_F(QgisFrameworkTest, AMarkReplacesTheLastMarkAndItsFlash) {
   };
   const auto before = countOnCanvas();
   for (int i = 0; i < 3; ++i)
-    FeatureMarks::mark(host.canvas, nullptr,
+    FeatureMarks::mark(host.canvas, nullptr, i,
                        QgsGeometry::fromRect(QgsRectangle(612000 + i, 4312000, 612030, 4312040)),
                        QStringLiteral("parcel %1").arg(i));
   // One flash, and one highlight over its halo.
@@ -234,12 +245,15 @@ TEST_F(QgisFrameworkTest, AStatusMessageOutlivesTheProgressBeforeIt) {
   EXPECT_TRUE(bar->currentMessage().isEmpty());
 }
 
-TEST_F(QgisFrameworkTest, TheSearchWindowIsAPanelThatFloatsFirstAndStaysWhereItIsDocked) {
-  const auto place = std::make_shared<PanelPlace>();
+TEST_F(QgisFrameworkTest, TheSearchWindowIsAPanelDockedRightFirstAndWhereTheUserLeftItAfter) {
+  PanelPlace().remember(); // a profile the panel has never been shown in
+  const auto place = std::make_shared<PanelPlace>(PanelPlace::remembered());
   int closes = 0;
   QPointer<CountingForm> form = new CountingForm;
   form->setObjectName(QStringLiteral("frmMain"));
   QPointer<QDockWidget> dock;
+  host.window.resize(1000, 800);
+  host.window.show();
   {
     HostModelessFrame frame(&host.window, place, [&closes] { ++closes; });
     frame.Create(form);
@@ -249,18 +263,20 @@ TEST_F(QgisFrameworkTest, TheSearchWindowIsAPanelThatFloatsFirstAndStaysWhereItI
     EXPECT_EQ(form->parentWidget(), dock.data());
     EXPECT_EQ(dock->parentWidget(), &host.window);
     EXPECT_EQ(form->loads, 1);
-    // First shown floating, where the component puts it.
-    EXPECT_TRUE(dock->isFloating());
+    // First shown docked on the right of the map, where the component's moves
+    // leave it, with its list as tall as the dock allows.
     frame.setVisible(true);
     frame.Move(40, 50, 0, 0);
-    EXPECT_EQ(dock->pos(), QPoint(40, 50));
-
-    // The user docks it at the left of the map: the component's moves leave it there.
-    host.window.addDockWidget(Qt::LeftDockWidgetArea, dock);
-    dock->setFloating(false);
-    frame.Move(400, 300, 0, 0);
+    QApplication::processEvents();
     EXPECT_FALSE(dock->isFloating());
-    EXPECT_EQ(host.window.dockWidgetArea(dock), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(host.window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
+    const int extra = form->height() - 200;
+    EXPECT_GT(extra, 100);
+    EXPECT_EQ(form->list->height(), 120 + extra);
+    EXPECT_EQ(form->below->y(), 150 + extra);
+
+    // The user docks it at the left of the map.
+    host.window.addDockWidget(Qt::LeftDockWidgetArea, dock);
     EXPECT_EQ(closes, 0);
     frame.setVisible(false);
     EXPECT_EQ(closes, 1);
@@ -270,19 +286,34 @@ TEST_F(QgisFrameworkTest, TheSearchWindowIsAPanelThatFloatsFirstAndStaysWhereItI
   delete dock.data();
   EXPECT_TRUE(form.isNull());
 
-  // The next search window opens docked where the last one was.
+  // After an unload and a load (a place read again from the settings), the
+  // next search window opens docked where the last one was.
   QPointer<CountingForm> next = new CountingForm;
   next->setObjectName(QStringLiteral("frmMain"));
-  HostModelessFrame frame(&host.window, place);
-  frame.Create(next);
-  auto* nextDock = qobject_cast<QDockWidget*>(frame.window());
-  ASSERT_TRUE(nextDock);
+  {
+    HostModelessFrame frame(&host.window, std::make_shared<PanelPlace>(PanelPlace::remembered()));
+    frame.Create(next);
+    auto* nextDock = qobject_cast<QDockWidget*>(frame.window());
+    ASSERT_TRUE(nextDock);
+    frame.setVisible(true);
+    EXPECT_FALSE(nextDock->isFloating());
+    EXPECT_EQ(host.window.dockWidgetArea(nextDock), Qt::LeftDockWidgetArea);
+    // Floated by the user, the next one floats, where the component moves it.
+    nextDock->setFloating(true);
+    delete nextDock;
+    EXPECT_TRUE(next.isNull());
+  }
+  QPointer<CountingForm> floating = new CountingForm;
+  floating->setObjectName(QStringLiteral("frmMain"));
+  HostModelessFrame frame(&host.window, std::make_shared<PanelPlace>(PanelPlace::remembered()));
+  frame.Create(floating);
+  auto* floatingDock = qobject_cast<QDockWidget*>(frame.window());
+  ASSERT_TRUE(floatingDock);
+  EXPECT_TRUE(floatingDock->isFloating());
   frame.Move(40, 50, 0, 0);
-  frame.setVisible(true);
-  EXPECT_FALSE(nextDock->isFloating());
-  EXPECT_EQ(host.window.dockWidgetArea(nextDock), Qt::LeftDockWidgetArea);
-  delete nextDock;
-  EXPECT_TRUE(next.isNull());
+  EXPECT_EQ(floatingDock->pos(), QPoint(40, 50));
+  delete floatingDock;
+  PanelPlace().remember();
 }
 
 TEST_F(QgisFrameworkTest, TheHostClassesAreCreatedByProgId) {

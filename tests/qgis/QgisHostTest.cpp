@@ -23,6 +23,8 @@
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {

@@ -2,7 +2,9 @@
 // the tool, lists the IDs, finds one with Go, clicks another and zooms, on
 // generated GeoPackage and shapefile towns with text and integer IDs, with
 // and without an attribute index, also zipped (on the command line, or opened
-// by the File menu's code). Then the session itself: map tools, typing any
+// by the File menu's code), with the found parcel's attributes shown beside
+// the map. The map as a viewer: its reference system, the layer tree's
+// Remove, the identify tool. Then the session itself: map tools, typing any
 // text, a failing step, waits.
 #include "QgisTestData.h"
 
@@ -13,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cpl_vsi.h>
+#include <gdal_utils.h>
 #include <gtest/gtest.h>
 #include <qgsfeatureiterator.h>
 #include <qgsvectorlayer.h>
@@ -135,6 +138,19 @@ bool marks(const QString& text, QgsFeatureId fid) {
                        Qt::CaseInsensitive);
 }
 
+/**
+ * Whether the identify panel showed feature `fid` of the parcels layer (any letter case) with the
+ * parcel ID `id`.
+ */
+bool showsAttributes(const QString& text, QgsFeatureId fid, const QString& id) {
+  const QRegularExpression line(
+      QStringLiteral("ATTRIBUTES: parcels feature %1: ([^\n]*)\n").arg(fid),
+      QRegularExpression::CaseInsensitiveOption);
+  const auto match = line.match(text);
+  return match.hasMatch() && (QStringLiteral(", ") + match.captured(1) + QLatin1Char(','))
+                                 .contains(QStringLiteral(", PARCEL_ID=%1,").arg(id));
+}
+
 /** How the parcels reach the application: their file on the command line, zipped on the command
  * line, or zipped and opened by an "open" step on the town's project. */
 enum class Opened { File, ZipOnCommandLine, ZipByOpenStep };
@@ -197,7 +213,7 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_TRUE(
       configured.contains(QStringLiteral("WINDOW HIDDEN: LarkhillParcelSearch - Configure")))
       << transcript;
-  EXPECT_TRUE(configured.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+  EXPECT_TRUE(configured.contains(QStringLiteral("PANEL SHOWN: LarkhillParcelSearch, docked right")))
       << transcript;
   EXPECT_TRUE(configured.contains(
       QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): %1 entries").arg(c.entries)))
@@ -220,6 +236,8 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
           : uri;
   EXPECT_TRUE(marks(go, firstFeatureId(searched, found))) << transcript;
   EXPECT_FALSE(go.contains(QStringLiteral("parcels have the ID"))) << transcript;
+  // Its attributes show beside the map.
+  EXPECT_TRUE(showsAttributes(go, firstFeatureId(searched, found), found)) << transcript;
 
   // A click on another entry zooms to that parcel.
   const QString click = afterStep(session.transcript, QStringLiteral("pick frmMain/List1"));
@@ -231,6 +249,7 @@ TEST_P(QgisStoryTest, ConfigureListGoClickAndZoom) {
   EXPECT_NEAR(clickZoom.xMaximum(), clickExpected.xMaximum(), 0.01) << transcript;
   EXPECT_NEAR(clickZoom.yMaximum(), clickExpected.yMaximum(), 0.01) << transcript;
   EXPECT_TRUE(marks(click, firstFeatureId(searched, c.clicked))) << transcript;
+  EXPECT_TRUE(showsAttributes(click, firstFeatureId(searched, c.clicked), c.clicked)) << transcript;
   EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
 }
 
@@ -328,6 +347,86 @@ INSTANTIATE_TEST_SUITE_P(Towns, QgisSharedIdStoryTest, ::testing::Values(false, 
                            return std::string(info.param ? "Shapefile" : "GeoPackage");
                          });
 
+TEST(QgisViewerStoryTest, TheFirstFileGivesAnEmptyMapItsSystemIdentifyShowsAParcelRemoveTakesIt) {
+  // The town's parcels in UTM zone 17N, and a city's copy of them in West Virginia North (feet).
+  const QString folder = QgisTestData::town(300);
+  const QString town = QDir(folder).filePath(QStringLiteral("parcels.shp"));
+  QTemporaryDir data;
+  const QString city = data.filePath(QStringLiteral("city.gpkg"));
+  {
+    GDALDatasetH source = GDALOpenEx(QFile::encodeName(town).constData(), GDAL_OF_VECTOR,
+                                     nullptr, nullptr, nullptr);
+    ASSERT_NE(source, nullptr);
+    const char* arguments[] = {"-f", "GPKG", "-t_srs", "EPSG:26853", "-nln", "city_parcels",
+                               nullptr};
+    GDALVectorTranslateOptions* options =
+        GDALVectorTranslateOptionsNew(const_cast<char**>(arguments), nullptr);
+    GDALDatasetH written = GDALVectorTranslate(QFile::encodeName(city).constData(), nullptr, 1,
+                                               &source, options, nullptr);
+    GDALVectorTranslateOptionsFree(options);
+    ASSERT_NE(written, nullptr);
+    GDALClose(written);
+    GDALClose(source);
+  }
+  // A point inside parcel 01-000-0040, in the city's system.
+  const QString id = QStringLiteral("01-000-0040");
+  QgsPointXY inside;
+  {
+    QgsVectorLayer layer(city, QStringLiteral("check"), QStringLiteral("ogr"));
+    QgsFeature feature;
+    QgsFeatureIterator it = layer.getFeatures();
+    while (it.nextFeature(feature))
+      if (feature.attribute(QStringLiteral("PARCEL_ID")).toString() == id)
+        inside = feature.geometry().pointOnSurface().asPoint();
+    ASSERT_FALSE(inside.isEmpty());
+  }
+  const Session session = runScript(
+      QStringLiteral("open %1\n"
+                     "remove-layer parcels\n"
+                     "remove-layer city_parcels\n"
+                     "open %1\n"
+                     "open %2\n"
+                     "identify %3 %4\n"
+                     "remove-layer parcels\n"
+                     "press New\n"
+                     "pick mapCrs Default CRS: EPSG:4326 - WGS 84\n")
+          .arg(city, town)
+          .arg(inside.x(), 0, 'f', 3)
+          .arg(inside.y(), 0, 'f', 3),
+      {town}, data.path(), false);
+  const std::string transcript = session.transcript.toStdString();
+  ASSERT_EQ(session.exitCode, 0) << transcript;
+  EXPECT_FALSE(session.transcript.contains(QStringLiteral("SCRIPT ERROR"))) << transcript;
+  const auto step = [&](int number) {
+    int at = -1;
+    for (int i = 0; i < number; ++i)
+      at = session.transcript.indexOf(QStringLiteral("\n> "), at + 1);
+    const int end = session.transcript.indexOf(QStringLiteral("\n> "), at + 1);
+    return session.transcript.mid(at, end < 0 ? -1 : end - at);
+  };
+  const QString start = session.transcript.left(session.transcript.indexOf(QStringLiteral("\n> ")));
+  EXPECT_TRUE(start.contains(QStringLiteral("LAYERS: parcels\nMAP CRS: EPSG:26917\n"))) << transcript;
+
+  // Added to a map, the city's file keeps the map's system.
+  EXPECT_TRUE(step(1).contains(QStringLiteral("LAYERS: city_parcels, parcels\n"))) << transcript;
+  EXPECT_FALSE(step(1).contains(QStringLiteral("MAP CRS:"))) << transcript;
+  // The layer tree's Remove empties the map; opened into the empty map, the file gives it its own.
+  EXPECT_TRUE(step(2).contains(QStringLiteral("LAYERS: city_parcels\n"))) << transcript;
+  EXPECT_TRUE(step(3).contains(QStringLiteral("LAYERS: none\n"))) << transcript;
+  EXPECT_TRUE(step(4).contains(QStringLiteral("MAP CRS: EPSG:26853\n"))) << transcript;
+  EXPECT_FALSE(step(5).contains(QStringLiteral("MAP CRS:"))) << transcript;
+
+  // A click with the identify tool, in the map's system, shows the parcel of the town's file on top.
+  EXPECT_TRUE(step(6).contains(QStringLiteral("MAP TOOL: Identify Features\n"))) << transcript;
+  EXPECT_TRUE(showsAttributes(step(6), firstFeatureId(town, id), id)) << transcript;
+  // Removing its layer empties the panel.
+  EXPECT_TRUE(step(7).contains(QStringLiteral("LAYERS: city_parcels\n"))) << transcript;
+  EXPECT_TRUE(step(7).contains(QStringLiteral("ATTRIBUTES: none\n"))) << transcript;
+  // New: no layer, no system; the status bar's switch sets latitude and longitude.
+  EXPECT_TRUE(step(8).contains(QStringLiteral("LAYERS: none\nMAP CRS: none\n"))) << transcript;
+  EXPECT_TRUE(step(9).contains(QStringLiteral("MAP CRS: EPSG:4326\n"))) << transcript;
+}
+
 TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplicationGoesOn) {
   // Configure the tool on the sample project, then open a copy whose data file is missing.
   const QString folder = QgisTestData::town(300);
@@ -359,7 +458,7 @@ TEST(QgisStoryInvalidLayerTest, AMissingConfiguredLayerListsNothingAndTheApplica
       QStringLiteral("Layer \"Parcels\" cannot be opened: its data source is not available")))
       << transcript;
   const QString opened = afterStep(missing.transcript, QStringLiteral("press"));
-  EXPECT_TRUE(opened.contains(QStringLiteral("WINDOW SHOWN: LarkhillParcelSearch\n")))
+  EXPECT_TRUE(opened.contains(QStringLiteral("PANEL SHOWN: LarkhillParcelSearch, docked right")))
       << transcript;
   EXPECT_TRUE(
       opened.contains(QStringLiteral("LIST frmMain/List1 (LarkhillParcelSearch): 0 entries")))

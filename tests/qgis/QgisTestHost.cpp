@@ -5,6 +5,8 @@
 #include <qgslayertree.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 QgisTestHost::QgisTestHost() : canvas(new QgsMapCanvas(&window)) {

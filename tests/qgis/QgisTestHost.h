@@ -7,6 +7,8 @@
 
 class QgsVectorLayer;
 
+using namespace Larkhill;
+
 /**
  * A QGIS host as the map application makes one: a project of its own, a main
  * window with a map canvas and a status bar, and the application object over

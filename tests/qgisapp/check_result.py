@@ -53,8 +53,9 @@ def main():
            and fields[2:] == ["parcel_id", "parcel_no", "owner"])
     expect("search window lists every parcel", seen.get("list_count") == count)
     expect("list is sorted", seen.get("list_first") == ids[:5])
-    expect("search window is a panel of QGIS's main window, floating at first",
-           seen.get("frame_state") == "floating" and seen.get("frame_parent_is_main_window") is True)
+    expect("search window is a panel of QGIS's main window, docked on the right of the map at first",
+           seen.get("frame_state") == "docked right"
+           and seen.get("frame_parent_is_main_window") is True)
     expect("progress shown in QGIS's status bar", seen.get("progress_in_status_bar") is True)
     expect("progress bar hidden after the list loaded", seen.get("progress_hidden_after") is True)
     expect("Go selects %s" % wanted, seen.get("selected") == wanted)
@@ -74,12 +75,13 @@ def main():
            seen.get("marked_after_go") == [wanted])
     expect("an ID of one parcel says nothing in the status bar: %r" % seen.get("status_after_go"),
            seen.get("status_after_go") == "")
-    expect("the panel docks at the right of the map", seen.get("frame_state_after_docking") == "docked right")
+    expect("the user docks the panel at the left of the map",
+           seen.get("frame_state_after_docking") == "docked left")
     expect("the mark stays while the panel is docked", seen.get("marked_when_docked") == [wanted])
     expect("closing the search window for Configure takes the mark away",
            seen.get("marked_while_configuring") == [])
     expect("after Configure > Continue the new search window is still docked: %s"
-           % seen.get("frame_state_reopened"), seen.get("frame_state_reopened") == "docked right")
+           % seen.get("frame_state_reopened"), seen.get("frame_state_reopened") == "docked left")
     docked_marked = next(i for i in ids if i.startswith("000-02"))
     expect("Go in the docked panel marks %s" % docked_marked,
            seen.get("marked_after_docked_go") == [docked_marked])
@@ -95,6 +97,8 @@ def main():
     expect("the button is back after ticking", seen.get("button_after_tick") is True)
     again = next(i for i in ids if i.lower().startswith(prefix_again.lower()))
     expect("after ticking again the list holds every parcel", seen.get("list_count_again") == count)
+    expect("after ticking again the panel opens where the user left it: %s"
+           % seen.get("frame_state_after_tick"), seen.get("frame_state_after_tick") == "docked left")
     expect("after ticking again Go selects %s" % again, seen.get("selected_again") == again)
 
     data = open(config_path, "rb").read()

@@ -5,8 +5,8 @@ presses it, answers the "not configured" message, picks the layer and field
 in the configuration window, presses "Continue", types the start of a parcel
 ID in the search window, presses "Go", waits for the map to be redrawn, notes
 the parcel marked on the canvas and saves a screenshot with the search panel
-floating. With LARKHILL_TICK=1 it first ticks the plugin in the Plugin
-Manager, as a user does. After the search it docks the panel beside the map,
+docked on the right, where it first opens. With LARKHILL_TICK=1 it first ticks the plugin in the Plugin
+Manager, as a user does. After the search it docks the panel left of the map,
 saves a second screenshot, presses "Configure" and "Continue", notes that the
 new search window opens docked, and searches there. Then it presses "?",
 unticks the plugin in the Plugin Manager with the search and help windows
@@ -332,10 +332,10 @@ class Driver:
         screen = QApplication.primaryScreen()
         seen["screenshot"] = SHOT if screen.grabWindow(0).save(SHOT) else None
         note("screenshot saved")
-        # The user drags the panel to the right of the map.
+        # The user drags the panel to the left of the map.
         panel = panel_of(self.search)
         if panel is not None:
-            iface.mainWindow().addDockWidget(Qt.RightDockWidgetArea, panel)
+            iface.mainWindow().addDockWidget(Qt.LeftDockWidgetArea, panel)
             panel.setFloating(False)
         seen["frame_state_after_docking"] = panel_state(self.search)
         note("panel " + str(seen["frame_state_after_docking"]))
@@ -454,6 +454,7 @@ class Driver:
         if entries.model() is None or entries.model().rowCount() == 0:
             return
         seen["list_count_again"] = entries.model().rowCount()
+        seen["frame_state_after_tick"] = panel_state(search)
         text = search.findChild(QLineEdit, "Text1")
         text.setFocus()
         QTest.keyClicks(text, PREFIX_AGAIN)

@@ -24,6 +24,8 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using namespace LarkhillQgis;
 
 namespace {
@@ -220,6 +222,31 @@ TEST_F(CodePageTest, ADbfIsReadWithTheCodePageQgisTakesFromItsCpgFileOrLanguageB
   }
 }
 
+using DeletedRecordTest = ParcelLayerTest;
+
+TEST_F(DeletedRecordTest, ADbfRecordMarkedDeletedIsNotListed) {
+  // A shapefile that another program has deleted parcels from without packing
+  // it: the records stay in the DBF file, marked '*' in their first byte.
+  const std::string shp = path("deleted.shp");
+  writeParcels(shp, "ESRI Shapefile");
+  {
+    QFile dbf(QString::fromStdString(path("deleted.dbf")));
+    ASSERT_TRUE(dbf.open(QIODevice::ReadWrite));
+    const QByteArray header = dbf.read(12);
+    const int headerLength = uchar(header[8]) | uchar(header[9]) << 8;
+    const int recordLength = uchar(header[10]) | uchar(header[11]) << 8;
+    for (int record : {0, 7}) {
+      dbf.seek(headerLength + qint64(record) * recordLength);
+      dbf.write("*", 1);
+    }
+  }
+  open(shp);
+  ASSERT_TRUE(DbfColumnReader::open(mLayer, pinAttribute()));
+  const Texts rows = byRows("PIN");
+  EXPECT_EQ(rows.size(), kPins.size() - 2);
+  EXPECT_EQ(byTexts("PIN"), rows);
+}
+
 TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {
   TextBatch texts;
   for (const char* line : {"plain", "", "\\N", "\\\\N", "a\\tb\\nc\\rd", "\\b\\f\\v",
@@ -239,16 +266,3 @@ TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BulkTextTest, ::testing::Values("gpkg", "shp"));
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QgsApplication app(argc, argv, true);
-  QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
-  QgsApplication::initQgis();
-  GDALAllRegister();
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  QgsApplication::exitQgis();
-  return result;
-}

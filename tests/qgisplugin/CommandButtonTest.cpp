@@ -10,6 +10,8 @@
 #include <QToolBar>
 #include <stdexcept>
 
+using namespace Larkhill;
+
 using LarkhillQgis::CommandButton;
 
 namespace {

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace Larkhill;
+
 namespace {
 
 const QString kReportFirstLine = QStringLiteral("We're sorry, an unexpected error has occurred.");

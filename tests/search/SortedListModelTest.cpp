@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <random>
 
+using namespace Larkhill;
+
 namespace {
 
 QStringList shown(const SortedListModel& model) {
@@ -366,12 +368,39 @@ TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison)
   for (const auto method :
        {SortedListModel::SortMethod::Radix, SortedListModel::SortMethod::Compare})
     for (int threads : {1, 2}) {
-      SortedListModel::setSortMethod(method);
-      SortedListModel::setSortThreads(threads);
-      SortedListModel model;
+      SortedListModel model(SortedListModel::Sorting{method, threads});
       model.AddItems(entries);
       EXPECT_EQ(shown(model), expected) << int(method) << " on " << threads << " threads";
     }
-  SortedListModel::setSortMethod(SortedListModel::SortMethod::Radix);
-  SortedListModel::setSortThreads(2);
+}
+
+TEST(SortedListModel, FoldsExactlyTheLettersAToZ) {
+  // The characters on either side of both letter ranges ('@' 'A' 'Z' '[' and
+  // '`' 'a' 'z' '{') sort as their upper-cased text says, in a load large
+  // enough to sort by key bytes eight at a time and in one sorted in entry by
+  // entry.
+  const QString alphabet = QStringLiteral("@AZ[`az{_^09");
+  std::mt19937 random(26);
+  QStringList entries;
+  for (int i = 0; i < 3000; ++i) {
+    QString entry;
+    const int length = 1 + int(random() % 18);
+    for (int k = 0; k < length; ++k)
+      entry.append(alphabet[int(random() % unsigned(alphabet.size()))]);
+    entries.append(entry);
+  }
+  auto sorted = [](QStringList texts) {
+    std::stable_sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
+      const QString ua = a.toUpper(), ub = b.toUpper();
+      return ua != ub ? ua < ub : a < b;
+    });
+    return texts;
+  };
+  SortedListModel bulk;
+  bulk.AddItems(entries);
+  EXPECT_EQ(shown(bulk), sorted(entries));
+  SortedListModel oneByOne;
+  for (const QString& entry : entries.mid(0, 300))
+    oneByOne.AddItem(entry);
+  EXPECT_EQ(shown(oneByOne), sorted(entries.mid(0, 300)));
 }

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Larkhill;
+
 void ComponentTest::SetUp() {
   ASSERT_TRUE(mTemp.isValid());
   installMessageBoxService(&mMessages);

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace Larkhill;
+
 /**
  * A test with recording services installed (message boxes, mouse pointer,
  * shell) and a fresh temporary folder; the shared state starts empty and the

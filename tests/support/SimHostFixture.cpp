@@ -3,6 +3,8 @@
 #include "command/ComponentUnload.h"
 #include "shared/LarkhillGIS_Public.h"
 
+using namespace Larkhill;
+
 void SimHostTest::SetUp() {
   ComponentTest::SetUp();
   restart();

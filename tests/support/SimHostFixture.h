@@ -4,6 +4,8 @@
 #include "support/Fixtures.h"
 #include "support/QtPrinters.h"
 
+using namespace Larkhill;
+
 /**
  * A component test on a fresh simulated host: the application is installed
  * (application reference and modeless frames), gApplication and gDocument

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace Larkhill;
+
 /** A column's texts as UTF-8, a null as nothing, in the order the cursor gave them. */
 using Texts = std::vector<std::optional<std::string>>;
 

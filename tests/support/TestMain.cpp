@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+using namespace Larkhill;
+
 int main(int argc, char** argv) {
   WindowLook::useScreenPixels();
   QApplication app(argc, argv);

@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+using namespace Larkhill;
+
 void WindowTest::SetUp() {
   SimHostTest::SetUp();
   installModalService(&mModal);

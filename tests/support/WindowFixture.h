@@ -8,7 +8,10 @@
 #include <QWidget>
 #include <vector>
 
+namespace Larkhill {
 class frmMain;
+}
+using namespace Larkhill;
 
 /** Shows a modal window and returns at once, so that a test can drive the window itself. */
 class NonBlockingModalService : public IModalService {

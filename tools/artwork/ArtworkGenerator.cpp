@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <cstdio>
 
+
 namespace {
 
 const QString kCompany = QStringLiteral("LarkhillGIS");

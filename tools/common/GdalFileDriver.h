@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+
 /**
  * The GDAL vector driver that writes files with the given extension (for
  * example "shp" or "gpkg"), found from the drivers' own metadata; null when

@@ -41,6 +41,7 @@
 #include <random>
 #include <string>
 
+
 namespace {
 
 struct Options {

@@ -26,6 +26,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+using namespace Larkhill;
+
 namespace {
 
 // Shows a modal window and returns, so that the program can picture it.

@@ -11,6 +11,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 

@@ -41,7 +41,7 @@ void installHost(const Ref<HostApplication>& application, QWidget* frameOwner) {
                             QStringLiteral("{E1F4A0C2-6B1D-4C39-9A57-2F0D8B3C5E11}"),
                             [application] { return Ref<IUnknown>(application); });
   QPointer<QWidget> owner(frameOwner);
-  const auto place = std::make_shared<PanelPlace>();
+  const auto place = std::make_shared<PanelPlace>(PanelPlace::remembered());
   QPointer<QgsMapCanvas> canvas(application ? application->canvas() : nullptr);
   ComClasses::registerClass(
       HostClasses::ModelessFrame, QStringLiteral("{7C3B9E5A-12D4-4F86-B0A1-6E2C4D9F8A23}"),

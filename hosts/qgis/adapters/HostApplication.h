@@ -10,6 +10,7 @@ class QStatusBar;
 class QWidget;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class HostStatusBar;
 

@@ -13,6 +13,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 HostCursor::HostCursor(std::shared_ptr<LayerTable> table, const QgsFeatureRequest& request,
                        const QgsAttributeList& attributes, bool withGeometry,

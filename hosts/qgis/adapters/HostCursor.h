@@ -11,6 +11,7 @@
 #include <qgsfeaturerequest.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class DatabaseWatchdog;
 class DirectColumnReader;

@@ -4,6 +4,7 @@
 #include "qgis/adapters/LayerTable.h"
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /** One field of a layer's table: its name and type code. */
 class HostField : public IField {

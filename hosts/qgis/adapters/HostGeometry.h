@@ -7,6 +7,7 @@
 #include <qgsrectangle.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /** A rectangle in the coordinates of a reference system (invalid when unknown). */
 class HostEnvelope : public IEnvelope {

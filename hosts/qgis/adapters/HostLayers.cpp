@@ -22,6 +22,7 @@
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 std::function<void(const QgsRectangle&, const QgsRectangle&)>& zoomListener() {
@@ -219,7 +220,7 @@ void HostMap::HighlightFeature(const Ref<IFeatureLayer>& layer, const Ref<IFeatu
     HostErrors::raise(HostErrors::InvalidArgument, QStringLiteral("The feature has no shape."));
   const QString layerName = layer->Name();
   const int32_t objectId = feature->OID();
-  FeatureMarks::mark(canvas(), vectorLayer, geometry->geometry(),
+  FeatureMarks::mark(canvas(), vectorLayer, objectId, geometry->geometry(),
                      layerName + QStringLiteral(" feature ") + QString::number(objectId));
   if (highlightListener())
     highlightListener()(layerName, objectId);

@@ -10,6 +10,7 @@ class QgsMapCanvas;
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class LayerTable;
 

@@ -8,6 +8,7 @@
 #include <qgsfeaturerequest.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class LayerTable;
 class HostCursor;

@@ -5,6 +5,7 @@
 #include <memory>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 class LayerTable;
 

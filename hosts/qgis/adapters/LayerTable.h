@@ -10,6 +10,7 @@
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /** True for the integer attribute types. */
 bool isWholeNumberType(QMetaType::Type type);

@@ -13,10 +13,13 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <qgsapplication.h>
+#include <qgslayertreeview.h>
 #include <qgsmapcanvas.h>
 #include <qgsproject.h>
 #include <qgsproviderregistry.h>
 #include <qgsvectorlayer.h>
+
+using namespace Larkhill;
 
 namespace {
 
@@ -31,6 +34,13 @@ FileActions::FileActions(MapWindow* window, QSettings& settings)
   setObjectName(QStringLiteral("fileActions"));
   QMenu* menu = window->menuBar()->addMenu(tr("&File"));
   menu->setObjectName(QStringLiteral("fileMenu"));
+
+  QAction* newMap =
+      menu->addAction(QgsApplication::getThemeIcon(QStringLiteral("/mActionFileNew.svg")),
+                      tr("&New"), window, &MapWindow::newMap);
+  newMap->setObjectName(QStringLiteral("newMap"));
+  newMap->setShortcut(QKeySequence::New);
+  newMap->setStatusTip(tr("Start an empty map"));
 
   QAction* open =
       menu->addAction(QgsApplication::getThemeIcon(QStringLiteral("/mActionFileOpen.svg")),
@@ -49,6 +59,18 @@ FileActions::FileActions(MapWindow* window, QSettings& settings)
   mRecentMenu->setObjectName(QStringLiteral("recentMenu"));
   connect(mRecentMenu, &QMenu::aboutToShow, this, &FileActions::fillRecentMenu);
   fillRecentMenu();
+
+  menu->addSeparator();
+  QAction* close =
+      menu->addAction(QgsApplication::getThemeIcon(QStringLiteral("/mActionRemoveLayer.svg")),
+                      tr("&Close Layer"), this, &FileActions::closeLayer);
+  close->setObjectName(QStringLiteral("closeLayer"));
+  close->setStatusTip(tr("Remove the layer chosen in the layer tree from the map"));
+  // Only while the layer tree has a layer chosen.
+  QgsLayerTreeView* tree = window->layerTree();
+  close->setEnabled(tree->currentLayer());
+  connect(tree, &QgsLayerTreeView::currentLayerChanged, close,
+          [close](QgsMapLayer* layer) { close->setEnabled(layer); });
 
   menu->addSeparator();
   QAction* quit =
@@ -97,6 +119,11 @@ bool FileActions::open(const QStringList& paths) {
     opened << QFileInfo(path).absoluteFilePath();
   remember(opened);
   return true;
+}
+
+void FileActions::closeLayer() {
+  if (QgsMapLayer* layer = mWindow->layerTree()->currentLayer())
+    mWindow->project()->removeMapLayer(layer);
 }
 
 QStringList FileActions::recentFiles() const {
@@ -157,10 +184,9 @@ void FileActions::addPostgisLayer() {
   const bool firstLayer = project->mapLayers().isEmpty();
   project->addMapLayer(layer);
   QgsMapCanvas* canvas = mWindow->canvas();
-  if (!project->crs().isValid() && layer->crs().isValid()) {
+  // The first layer of an empty map gives the map its reference system.
+  if (firstLayer && layer->crs().isValid())
     project->setCrs(layer->crs());
-    canvas->setDestinationCrs(layer->crs());
-  }
   if (firstLayer)
     canvas->zoomToFullExtent();
   canvas->refresh();

@@ -8,8 +8,9 @@ class QMenu;
 class QSettings;
 
 /**
- * The map application's File menu: open data files and projects (a .zip
- * through GDAL's /vsizip/), add a PostGIS layer, the recent files, quit. The
+ * The map application's File menu: a new, empty map, open data files and
+ * projects (a .zip through GDAL's /vsizip/), add a PostGIS layer, the recent
+ * files, close the layer chosen in the layer tree, quit. The
  * recent files and the last folder are kept in the application's settings.
  * The scripted session opens files through open(), the code the menu runs.
  */
@@ -34,6 +35,7 @@ public:
 
 private:
   void chooseFiles();
+  void closeLayer();
   void addPostgisLayer();
   void fillRecentMenu();
   void refillRecentMenuLater();

@@ -1,10 +1,13 @@
 #include "FrontEnd.h"
 
 #include "FileActions.h"
+#include "IdentifyPanel.h"
+#include "LayerTreeMenu.h"
 #include "MapTools.h"
 #include "MapWindow.h"
 
 #include <QEvent>
+#include <QToolBar>
 #include <QStandardPaths>
 
 namespace {
@@ -24,9 +27,17 @@ QString defaultSettingsFile() {
 FrontEnd::FrontEnd(MapWindow* window, const QString& settingsFile)
     : mWindow(window), mSettings(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile,
                                  QSettings::IniFormat) {
-  // Both belong to the window, which deletes them.
+  // They belong to the window, which deletes them; the map tools list the panels made before them.
   new FileActions(window, mSettings);
+  auto* identify = new IdentifyPanel(window);
   new MapTools(window);
+  // The identify tool on a toolbar of its own after the map navigation, as in QGIS.
+  auto* attributes = new QToolBar(tr("Attributes"), window);
+  attributes->setObjectName(QStringLiteral("attributesToolbar"));
+  attributes->addAction(identify->identifyAction());
+  window->addToolBar(attributes);
+  // The layer tree takes ownership of its menu.
+  window->layerTree()->setMenuProvider(new LayerTreeMenu(window->layerTree(), window->canvas()));
   window->installEventFilter(this);
 }
 

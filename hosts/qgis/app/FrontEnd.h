@@ -7,7 +7,8 @@ class MapWindow;
 
 /**
  * What the map application adds around the map window for a person using it:
- * the File menu, the map tools and the status bar's position and scale, and
+ * the File menu, the layer tree's menu, the identify tool and its panel, the
+ * map tools and the status bar's position, scale and reference system, and
  * the window's size and dock layout remembered between runs. What it
  * remembers goes into the application's own settings file
  * ($XDG_CONFIG_HOME/LarkhillGIS/larkhill-map.ini); the tool's configuration

@@ -16,11 +16,14 @@
 #include <qgsmapcanvas.h>
 #include <qgsmaptoolpan.h>
 #include <qgsmaptoolzoom.h>
+#include <qgsprojectionselectionwidget.h>
+#include <qgslayertreeview.h>
+#include <qgsproject.h>
 #include <qgsscalecombobox.h>
 #include <qgsunittypes.h>
 
 MapTools::MapTools(MapWindow* window)
-    : QObject(window), mCanvas(window->canvas()) {
+    : QObject(window), mCanvas(window->canvas()), mProject(window->project()) {
   setObjectName(QStringLiteral("mapTools"));
   auto* toolbar = new QToolBar(tr("Map Navigation"), window);
   toolbar->setObjectName(QStringLiteral("mapNavigation"));
@@ -96,9 +99,27 @@ MapTools::MapTools(MapWindow* window)
   mScale->setToolTip(tr("The map scale; type or pick one to zoom"));
   mScale->setMinimumWidth(120);
   status->addPermanentWidget(mScale);
-  mCrs = new QLabel(status);
+  // The map's reference system, as a switch: the project's system, which the map follows.
+  mCrs = new QgsProjectionSelectionWidget(status);
   mCrs->setObjectName(QStringLiteral("mapCrs"));
+  mCrs->setOptionVisible(QgsProjectionSelectionWidget::ProjectCrs, false);
+  mCrs->setOptionVisible(QgsProjectionSelectionWidget::CrsNotSet, true);
+  mCrs->setNotSetText(tr("No CRS"));
+  mCrs->setMinimumWidth(
+      mCrs->fontMetrics().horizontalAdvance(QStringLiteral("EPSG:26917 - NAD83 / UTM zone 17N")) +
+      60);
   status->addPermanentWidget(mCrs);
+  connect(mCrs, &QgsProjectionSelectionWidget::crsChanged, mProject,
+          [this](const QgsCoordinateReferenceSystem& crs) { mProject->setCrs(crs); });
+  connect(mCrs, &QgsProjectionSelectionWidget::cleared, mProject,
+          [this] { mProject->setCrs(QgsCoordinateReferenceSystem()); });
+  connect(window->layerTree(), &QgsLayerTreeView::currentLayerChanged, mCrs,
+          [this](QgsMapLayer* layer) {
+            // The switch's choices change; the map's system does not.
+            const QSignalBlocker blocker(mCrs);
+            mCrs->setLayerCrs(layer ? layer->crs() : QgsCoordinateReferenceSystem());
+            mCrs->setCrs(mCanvas->mapSettings().destinationCrs());
+          });
   connect(mCanvas, &QgsMapCanvas::xyCoordinates, this, &MapTools::showPosition);
   connect(mCanvas, &QgsMapCanvas::scaleChanged, mScale, [this](double scale) {
     const QSignalBlocker blocker(mScale);
@@ -147,7 +168,6 @@ void MapTools::showPosition(const QgsPointXY& point) {
 }
 
 void MapTools::showCrs() {
-  const QgsCoordinateReferenceSystem crs = mCanvas->mapSettings().destinationCrs();
-  mCrs->setText(crs.isValid() ? crs.authid() : tr("No CRS"));
-  mCrs->setToolTip(crs.isValid() ? crs.description() : QString());
+  const QSignalBlocker blocker(mCrs);
+  mCrs->setCrs(mCanvas->mapSettings().destinationCrs());
 }

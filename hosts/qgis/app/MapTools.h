@@ -8,6 +8,8 @@ class QLabel;
 class QgsMapCanvas;
 class QgsMapTool;
 class QgsPointXY;
+class QgsProject;
+class QgsProjectionSelectionWidget;
 class QgsScaleComboBox;
 
 /**
@@ -16,7 +18,10 @@ class QgsScaleComboBox;
  * zoom to the whole map, previous and next extent. The canvas keeps QGIS's
  * mouse and key habits (wheel zoom, middle button or space bar pans, arrow
  * keys, Page Up and Down). The status bar shows the mouse position in map
- * units, the scale (which the user may type or pick) and the map's CRS.
+ * units, the scale (which the user may type or pick) and the map's reference
+ * system, which QGIS's own reference-system switch changes: the map's,
+ * WGS 84 latitude/longitude (QGIS's default), the chosen layer's, the recent
+ * ones, or any other from QGIS's full list.
  */
 class MapTools : public QObject {
   Q_OBJECT
@@ -38,5 +43,6 @@ private:
   QgsMapTool* mPan;
   QLabel* mPosition;
   QgsScaleComboBox* mScale;
-  QLabel* mCrs;
+  QgsProject* mProject;
+  QgsProjectionSelectionWidget* mCrs;
 };

@@ -19,6 +19,8 @@
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
+using namespace Larkhill;
+
 using LarkhillQgis::CommandButton;
 using LarkhillQgis::HostApplication;
 
@@ -45,6 +47,12 @@ MapWindow::MapWindow(QgsProject* project, QWidget* parent)
   dock->setWidget(mLayerTree);
   addDockWidget(Qt::LeftDockWidgetArea, dock);
   mBridge = new QgsLayerTreeMapCanvasBridge(mProject->layerTreeRoot(), mCanvas, this);
+  // The map shows the project's reference system, whoever sets it; clearing the
+  // project drops its system without telling of a change.
+  const auto followProject = [this] { mCanvas->setDestinationCrs(mProject->crs()); };
+  followProject();
+  connect(mProject, &QgsProject::crsChanged, mCanvas, followProject);
+  connect(mProject, &QgsProject::cleared, mCanvas, followProject);
 
   statusBar()->setObjectName(QStringLiteral("statusBar"));
   statusBar()->showMessage(QStringLiteral("Ready"));
@@ -129,6 +137,9 @@ bool MapWindow::openDataFile(const QString& path, QString& error) {
 
 bool MapWindow::openFiles(const QStringList& paths, QString& error) {
   bool ok = true;
+  // A project brings its own reference system; data opened into an empty map gives it its own.
+  bool projectRead = false;
+  const bool wasEmpty = mProject->mapLayers().isEmpty();
   for (const QString& path : paths) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("qgs") || suffix == QLatin1String("qgz")) {
@@ -137,28 +148,34 @@ bool MapWindow::openFiles(const QStringList& paths, QString& error) {
         ok = false;
         break;
       }
+      projectRead = true;
     } else if (!openDataFile(path, error)) {
       ok = false;
       break;
     }
   }
-  if (mProject->crs().isValid()) {
-    mCanvas->setDestinationCrs(mProject->crs());
-  } else {
+  if ((wasEmpty && !projectRead) || !mProject->crs().isValid()) {
     for (QgsMapLayer* layer : mProject->layerTreeRoot()->layerOrder())
       if (layer && layer->isValid() && layer->crs().isValid()) {
         mProject->setCrs(layer->crs());
-        mCanvas->setDestinationCrs(layer->crs());
         break;
       }
   }
   reportUnopenedLayers();
-  const QString title =
-      mProject->title().isEmpty() ? QFileInfo(paths.value(0)).fileName() : mProject->title();
-  setWindowTitle(title.isEmpty() ? QStringLiteral("Larkhill Map")
-                                 : QStringLiteral("%1 - Larkhill Map").arg(title));
+  setTitle(mProject->title().isEmpty() ? QFileInfo(paths.value(0)).fileName() : mProject->title());
   zoomToAll();
   return ok;
+}
+
+void MapWindow::newMap() {
+  mProject->clear();
+  setTitle(QString());
+  mCanvas->refresh();
+}
+
+void MapWindow::setTitle(const QString& title) {
+  setWindowTitle(title.isEmpty() ? QStringLiteral("Larkhill Map")
+                                 : QStringLiteral("%1 - Larkhill Map").arg(title));
 }
 
 void MapWindow::reportUnopenedLayers() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 class CommandButton;
 class HostApplication;
 } // namespace LarkhillQgis
@@ -33,9 +34,14 @@ public:
    * in order, and zooms to the whole map. Returns false and sets `error` when a
    * file cannot be opened; what opened before it stays. Layers of a project
    * that cannot be opened (a missing file, a database that does not answer)
-   * are named in a message each; the map opens without them.
+   * are named in a message each; the map opens without them. Data opened into
+   * an empty map gives the map its reference system (that of its first layer
+   * that has one); data added to a map keeps the map's.
    */
   bool openFiles(const QStringList& paths, QString& error);
+
+  /** Empties the map: no layer, no reference system, the window's plain title. */
+  void newMap();
 
   /**
    * Creates each command by its ProgID, puts it on the toolbar of its category
@@ -45,7 +51,9 @@ public:
   void addCommands(const QStringList& progIds, QStringList& problems);
 
   QgsMapCanvas* canvas() const { return mCanvas; }
-  const Ref<LarkhillQgis::HostApplication>& application() const { return mApplication; }
+  QgsProject* project() const { return mProject; }
+  QgsLayerTreeView* layerTree() const { return mLayerTree; }
+  const Larkhill::Ref<LarkhillQgis::HostApplication>& application() const { return mApplication; }
 
   /** The ProgIDs of the commands the application offers. */
   static QStringList registeredCommands();
@@ -53,6 +61,7 @@ public:
 private:
   bool openDataFile(const QString& path, QString& error);
   void zoomToAll();
+  void setTitle(const QString& title);
   /** Names each layer of the project that could not be opened, with the reason, in a message. */
   void reportUnopenedLayers();
 
@@ -60,6 +69,6 @@ private:
   QgsMapCanvas* mCanvas;
   QgsLayerTreeView* mLayerTree;
   QgsLayerTreeMapCanvasBridge* mBridge;
-  Ref<LarkhillQgis::HostApplication> mApplication;
+  Larkhill::Ref<LarkhillQgis::HostApplication> mApplication;
   std::vector<std::unique_ptr<LarkhillQgis::CommandButton>> mButtons;
 };

@@ -1,6 +1,7 @@
 #include "ScriptSession.h"
 
 #include "FileActions.h"
+#include "IdentifyPanel.h"
 #include "MapWindow.h"
 #include "qgis/adapters/HostLayers.h"
 
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QSet>
@@ -24,9 +26,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <memory>
 #include <qgsexception.h>
+#include <qgslayertree.h>
+#include <qgslayertreeview.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaptool.h>
+#include <qgsmaptopixel.h>
+#include <qgsproject.h>
 #include <stdexcept>
 
 namespace {
@@ -86,6 +93,20 @@ void typeText(QWidget* widget, const QString& text) {
   }
 }
 
+// A left click at a point of the widget, as the mouse gives it.
+void clickAt(QWidget* widget, const QPoint& at) {
+  QPointer<QWidget> target(widget);
+  const QPoint global = widget->mapToGlobal(at);
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    if (!target)
+      return;
+    QMouseEvent event(type, at, global, Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+  }
+}
+
 QString menuText(const QAction* action) {
   QString text = action->text().remove(QLatin1Char('&'));
   if (text.endsWith(QLatin1String("...")))
@@ -120,6 +141,19 @@ ScriptSession::ScriptSession(MapWindow* window, QTextStream& out, QString screen
     mOut << "HIGHLIGHT: " << layerName << " feature " << objectId << '\n';
     mOut.flush();
   });
+  // The feature the identify panel shows, field by field.
+  if (auto* panel = mWindow->findChild<IdentifyPanel*>())
+    connect(panel, &IdentifyPanel::featureChanged, this, [this, panel] {
+      if (mFinished)
+        return;
+      const QString feature = panel->featureText();
+      if (feature.isEmpty())
+        mOut << "ATTRIBUTES: none\n";
+      else
+        mOut << "ATTRIBUTES: " << feature << ": " << panel->attributes().join(QStringLiteral(", "))
+             << '\n';
+      mOut.flush();
+    });
   // What the status bar shows; a cleared bar shows nothing to report.
   connect(mWindow->statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
     if (mFinished || text.isEmpty())
@@ -145,10 +179,11 @@ bool ScriptSession::load(const QString& path, QString& error) {
     return false;
   }
   static const QStringList verbs = {
-      QStringLiteral("press"), QStringLiteral("pick"),       QStringLiteral("type"),
-      QStringLiteral("key"),   QStringLiteral("click"),      QStringLiteral("close"),
-      QStringLiteral("wait"),  QStringLiteral("screenshot"), QStringLiteral("echo"),
-      QStringLiteral("open"),  QStringLiteral("dock")};
+      QStringLiteral("press"),       QStringLiteral("pick"),       QStringLiteral("type"),
+      QStringLiteral("key"),         QStringLiteral("click"),      QStringLiteral("close"),
+      QStringLiteral("wait"),        QStringLiteral("screenshot"), QStringLiteral("echo"),
+      QStringLiteral("open"),        QStringLiteral("dock"),       QStringLiteral("identify"),
+      QStringLiteral("remove-layer")};
   static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
                                            QStringLiteral("key"), QStringLiteral("dock")};
   QTextStream in(&file);
@@ -199,6 +234,21 @@ bool ScriptSession::load(const QString& path, QString& error) {
       error = QStringLiteral("%1 line %2: \"%3\" needs a name").arg(path).arg(line).arg(step.verb);
       return false;
     }
+    if (step.verb == QLatin1String("identify")) {
+      const QStringList xy = step.target.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+      bool x = false;
+      bool y = xy.size() == 2;
+      if (y) {
+        xy[0].toDouble(&x);
+        xy[1].toDouble(&y);
+      }
+      if (!x || !y) {
+        error = QStringLiteral("%1 line %2: \"identify\" needs the map coordinates X Y")
+                    .arg(path)
+                    .arg(line);
+        return false;
+      }
+    }
     bool number = false;
     if (step.verb == QLatin1String("wait") && (step.target.toInt(&number) < 0 || !number)) {
       error =
@@ -212,6 +262,7 @@ bool ScriptSession::load(const QString& path, QString& error) {
 
 void ScriptSession::start() {
   reportMapTool();
+  reportMap();
   QTimer::singleShot(0, this, &ScriptSession::runNext);
 }
 
@@ -346,6 +397,10 @@ void ScriptSession::perform(const Step& step) {
       failStep(QStringLiteral("the window has no File menu"));
     // What the menu does: a file that cannot be opened is reported in a message box.
     files->open({step.target});
+  } else if (step.verb == QLatin1String("identify")) {
+    identifyAt(step.target);
+  } else if (step.verb == QLatin1String("remove-layer")) {
+    removeLayer(step.target);
   } else if (step.verb == QLatin1String("screenshot")) {
     saveScreenshot(step.target.isEmpty() ? QStringLiteral("shot") : step.target);
   } else if (step.verb == QLatin1String("press")) {
@@ -437,7 +492,11 @@ void ScriptSession::perform(const Step& step) {
       widget->setFocus();
       QTest::keyClick(widget, key.value());
     } else if (step.verb == QLatin1String("pick")) {
-      if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+      auto* combo = qobject_cast<QComboBox*>(widget);
+      // A widget made around a combo box (QGIS's reference-system switch) is picked in its box.
+      if (!combo && !qobject_cast<QAbstractItemView*>(widget))
+        combo = widget->findChild<QComboBox*>();
+      if (combo) {
         const int index = combo->findText(step.argument);
         if (index < 0)
           failStep(QStringLiteral("\"%1\" has no entry \"%2\"").arg(step.target, step.argument));
@@ -460,9 +519,67 @@ void ScriptSession::perform(const Step& step) {
   }
 }
 
+void ScriptSession::identifyAt(const QString& coordinates) {
+  // The Identify Features button, then a click on the map at the point (in the map's system).
+  auto* action = mWindow->findChild<QAction*>(QStringLiteral("mActionIdentify"));
+  if (!action || !action->isEnabled())
+    failStep(QStringLiteral("the window has no identify tool"));
+  action->trigger();
+  const QStringList xy = coordinates.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  QgsMapCanvas* canvas = mWindow->canvas();
+  const QgsPointXY pixel =
+      canvas->getCoordinateTransform()->transform(xy[0].toDouble(), xy[1].toDouble());
+  const QPoint at(qRound(pixel.x()), qRound(pixel.y()));
+  if (!canvas->viewport()->rect().contains(at))
+    failStep(QStringLiteral("%1 is not on the map as it is shown").arg(coordinates));
+  clickAt(canvas->viewport(), at);
+}
+
+void ScriptSession::removeLayer(const QString& name) {
+  // As a user does: choose the layer in the tree, open its menu and pick Remove.
+  QgsLayerTreeView* tree = mWindow->layerTree();
+  QgsMapLayer* layer = nullptr;
+  for (QgsLayerTreeLayer* node : mWindow->project()->layerTreeRoot()->findLayers())
+    if (node->name() == name && node->layer()) {
+      layer = node->layer();
+      break;
+    }
+  if (!layer)
+    failStep(QStringLiteral("no layer \"%1\" in the layer tree").arg(name));
+  tree->setCurrentLayer(layer);
+  const std::unique_ptr<QMenu> menu(tree->menuProvider() ? tree->menuProvider()->createContextMenu()
+                                                         : nullptr);
+  if (menu)
+    for (QAction* action : menu->actions())
+      if (menuText(action) == QLatin1String("Remove")) {
+        action->trigger();
+        return;
+      }
+  failStep(QStringLiteral("the layer tree's menu has no Remove"));
+}
+
+void ScriptSession::reportMap() {
+  QStringList names;
+  for (QgsLayerTreeLayer* node : mWindow->project()->layerTreeRoot()->findLayers())
+    names << node->name();
+  const QString layers =
+      names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+  if (layers != mLayers) {
+    mLayers = layers;
+    mOut << "LAYERS: " << layers << '\n';
+  }
+  const QgsCoordinateReferenceSystem crs = mWindow->canvas()->mapSettings().destinationCrs();
+  const QString system = crs.isValid() ? crs.authid() : QStringLiteral("none");
+  if (system != mCrs) {
+    mCrs = system;
+    mOut << "MAP CRS: " << system << '\n';
+  }
+}
+
 void ScriptSession::afterStep(const Step&) {
   reportLists();
   reportMapTool();
+  reportMap();
   if (!mScreenshotDir.isEmpty())
     saveScreenshot(QStringLiteral("step"));
   mOut.flush();
@@ -472,15 +589,23 @@ void ScriptSession::reportLists() {
   QSet<QAbstractItemView*> seen;
   for (QWidget* top : searchOrder())
     for (QAbstractItemView* view : top->findChildren<QAbstractItemView*>()) {
+      // The layer tree and the identify panel have lines of their own.
       if (seen.contains(view) || !view->isVisible() || view->objectName().isEmpty() ||
-          !view->model() || view->objectName() == QLatin1String("layerTree"))
+          !view->model() || view->objectName() == QLatin1String("layerTree") ||
+          view->objectName() == QLatin1String("identifyTable"))
         continue;
       seen.insert(view);
-      // Named after the form that holds it, which may sit inside a host frame.
+      // Named after the form that holds it, which may sit inside a host frame;
+      // captioned as the user sees it: the panel's title where it is docked.
       QWidget* window = view->window();
+      for (QWidget* w = view->parentWidget(); w && w != window; w = w->parentWidget())
+        if (qobject_cast<QDockWidget*>(w)) {
+          window = w;
+          break;
+        }
       QString owner = window->objectName();
       for (QWidget* w = view->parentWidget(); w; w = w->parentWidget())
-        if (w->inherits("Form")) {
+        if (w->inherits("Larkhill::Form")) {
           owner = w->objectName();
           break;
         }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+using namespace Larkhill;
+
 class MapWindow;
 class QAbstractItemView;
 
@@ -16,23 +18,25 @@ class QAbstractItemView;
  * each message box's text (every box is answered with OK), each window shown
  * or hidden with its caption, each list's entry count and selected entry, the
  * extent each zoom set, the map tool in use, the text each typed box holds,
- * each feature marked on the map ("HIGHLIGHT: <layer> feature <id>") and each
- * message the status bar shows ("STATUS: <text>"). With a screenshot folder it
+ * each feature marked on the map ("HIGHLIGHT: <layer> feature <id>"), each
+ * message the status bar shows ("STATUS: <text>"), the layers of the map
+ * ("LAYERS: <names>") and its reference system ("MAP CRS: <id>") when they
+ * change, and the feature the identify panel shows ("ATTRIBUTES: <layer>
+ * feature <id>: <field>=<value>, ..."). With a screenshot folder it
  * saves a PNG of the main window (with the windows over it) after each step.
  *
  * Steps, one per line ('#' starts a comment; a name may be "Window/Widget" to
  * pick the widget inside a window or widget of that name):
  *   press <command caption or name>    presses a toolbar button, else a menu item
- *   pick <list> <entry text>           clicks the entry of a list or combo box
- *   type <text box> <text>             replaces the box's text, typed key by key (any Unicode)
- *   key <widget> <Enter|Escape|Tab>    presses a key in a widget
- *   click <button>                     clicks a button
- *   close <window caption>             closes a window
- *   dock <panel> <left|right|float>    docks a panel at a side of the window, or floats it
- *   wait <milliseconds>                lets the application run; the next step starts that late
- *   open <file>                        opens a file as File > Open does
- *   screenshot <name>                  saves a PNG now
- *   echo <text>                        prints the text
+ *   pick <list> <entry text>           clicks the entry of a list or combo box (or of the box in a
+ * widget) type <text box> <text>             replaces the box's text, typed key by key (any
+ * Unicode) key <widget> <Enter|Escape|Tab>    presses a key in a widget click <button> clicks a
+ * button close <window caption>             closes a window dock <panel> <left|right|float> docks a
+ * panel at a side of the window, or floats it wait <milliseconds>                lets the
+ * application run; the next step starts that late open <file>                        opens a file
+ * as File > Open does identify <x> <y>                   clicks the map with Identify Features at a
+ * point (map units) remove-layer <layer name>          picks Remove in the layer tree's menu on the
+ * layer screenshot <name>                  saves a PNG now echo <text> prints the text
  *
  * A step that cannot be done ends the session with exit status 1; nothing a
  * step meets ends the application any other way.
@@ -67,6 +71,9 @@ private:
   void performSafely(const Step& step);
   void endStep(const Step& step);
   void reportMapTool();
+  void reportMap();
+  void identifyAt(const QString& coordinates);
+  void removeLayer(const QString& name);
   void perform(const Step& step);
   void afterStep(const Step& step);
   void finish(int exitCode);
@@ -86,6 +93,8 @@ private:
   bool mFinished = false;
   QHash<QString, QString> mListStates;
   QString mMapTool;
+  QString mLayers;
+  QString mCrs;
   int mDelay = 0;   // milliseconds a wait step holds the next step back
   int mHolding = 0; // the session itself lets events through (waiting for the map)
 };

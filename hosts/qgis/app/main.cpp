@@ -33,6 +33,8 @@
 #include <qgsproject.h>
 #include <qgssettings.h>
 
+using namespace Larkhill;
+
 namespace {
 
 bool haveDisplay() {

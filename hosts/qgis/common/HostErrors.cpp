@@ -3,6 +3,7 @@
 #include "platform/ComError.h"
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace HostErrors {
 void raise(int32_t number, const QString& text) {

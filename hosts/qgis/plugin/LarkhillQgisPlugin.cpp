@@ -20,7 +20,10 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+using namespace Larkhill;
+
 using LarkhillQgis::CommandButton;
+using LarkhillQgis::LarkhillQgisPlugin;
 using LarkhillQgis::HostApplication;
 
 const QString LarkhillQgisPlugin::PluginName = QStringLiteral("LarkhillParcelSearch");

@@ -11,6 +11,9 @@
 
 class QgisInterface;
 
+namespace LarkhillQgis {
+using namespace Larkhill;
+
 /**
  * The plugin that the QGIS application loads from its plugin path. It puts the
  * parcel search command on a toolbar of QGIS's main window, hands the command
@@ -44,3 +47,5 @@ private:
   /** The submenu of QGIS's Plugins menu that holds the command. */
   QString mMenuName;
 };
+
+} // namespace LarkhillQgis

@@ -7,6 +7,7 @@
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /**
  * Reads one text attribute of every feature of a layer straight from its data

@@ -2,6 +2,8 @@
 
 #include "qgis/common/HostErrors.h"
 
+#include "platform/Processors.h"
+
 #include <QFileInfo>
 #include <cstring>
 #include <limits>
@@ -88,7 +90,6 @@ bool describe(const QString& path, QString& table, QString& fid, QString& column
 
 } // namespace
 
-int GpkgColumnReader::sThreads = 2;
 
 GpkgColumnReader::Range::~Range() {
   sqlite3_finalize(statement);
@@ -153,7 +154,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(QgsVectorLayer* layer, 
   if (path.isEmpty() || !QFileInfo(path).isFile())
     return nullptr;
   return open(path, parts.value(QStringLiteral("layerName")).toString(),
-              layer->fields().at(attribute).name(), sThreads);
+              layer->fields().at(attribute).name());
 }
 
 std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
@@ -196,7 +197,7 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
   // Small tables are read by one reader: a thread costs more than it saves.
   constexpr int64_t kSplitFrom = 50000;
   const bool split =
-      threads > 1 && std::thread::hardware_concurrency() > 1 && high - low >= kSplitFrom;
+      threads > 1 && usableProcessors() > 1 && high - low >= kSplitFrom;
   const int64_t middle = split ? low + (high - low) / 2 : high;
   reader->mLower = openRange(path, sql, low, middle);
   if (!reader->mLower)

@@ -33,7 +33,8 @@ public:
   static std::unique_ptr<GpkgColumnReader> open(QgsVectorLayer* layer, int attribute);
   /**
    * A reader of a column of a GeoPackage table (for measurements); `threads`
-   * 1 reads in the caller's thread only. None when the file, table or column
+   * 1 reads in the caller's thread only, and no more threads read than the
+   * processors the process may run on. None when the file, table or column
    * is missing.
    */
   static std::unique_ptr<GpkgColumnReader> open(const QString& path, const QString& table,
@@ -42,11 +43,7 @@ public:
   /** Reads up to `max` further values into `texts` (cleared first); false at the end. */
   bool next(int max, TextBatch& texts) override;
 
-  /** The readers a layer's column is read with: 1 or 2 (for measurements). */
-  static void setThreads(int threads) { sThreads = threads; }
-
 private:
-  static int sThreads;
   /** One connection and its statement over a range of feature ids. */
   struct Range {
     ~Range();

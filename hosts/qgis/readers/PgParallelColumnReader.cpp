@@ -32,7 +32,6 @@ bool waitForServer(PGconn* connection, int limitMs) {
   return ready > 0 && PQconsumeInput(connection);
 }
 
-
 bool run(PGconn* connection, const QString& sql, int limitMs, QString* value) {
   if (!PQsendQuery(connection, sql.toUtf8().constData()))
     return false;

@@ -12,6 +12,7 @@
 #include <exception>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 CommandButton::CommandButton(QMainWindow* mainWindow, ToolBarMaker makeToolBar)
     : mMainWindow(mainWindow), mMakeToolBar(std::move(makeToolBar)) {

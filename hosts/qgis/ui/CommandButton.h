@@ -12,6 +12,7 @@
 class QMainWindow;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /**
  * One toolbar command as a host shows it: creates the command by its ProgID,

@@ -20,46 +20,6 @@ const char* const kObjectName = "larkhillHighlight";
 const char* const kHaloName = "larkhillHighlightHalo";
 const char* const kMarkSetName = "larkhillMarks";
 
-// The colour QGIS's identify tool highlights with, from the user's options.
-QColor highlightColour() {
-  const QgsSettings settings;
-  QColor colour(
-      settings.value(QStringLiteral("Map/highlight/color"), Qgis::DEFAULT_HIGHLIGHT_COLOR.name())
-          .toString());
-  if (!colour.isValid())
-    colour = Qgis::DEFAULT_HIGHLIGHT_COLOR;
-  colour.setAlpha(255);
-  return colour;
-}
-
-
-/**
- * The marks now on one canvas: a child of the canvas that only points at them
- * (the canvas's scene owns them), so that the next mark finds them without
- * going through every item of the scene.
- */
-class MarkSet : public QObject {
-public:
-  explicit MarkSet(QgsMapCanvas* canvas) : QObject(canvas) {
-    setObjectName(QString::fromLatin1(kMarkSetName));
-  }
-
-  static MarkSet* of(QgsMapCanvas* canvas, bool make) {
-    if (!canvas)
-      return nullptr;
-    auto* set = canvas->findChild<MarkSet*>(QString::fromLatin1(kMarkSetName),
-                                            Qt::FindDirectChildrenOnly);
-    return set || !make ? set : new MarkSet(canvas);
-  }
-
-  void clear() {
-    for (QPointer<QObject>* item : {&mHalo, &mHighlight, &mFlash})
-      delete item->data();
-  }
-
-  QPointer<QObject> mHalo, mHighlight, mFlash;
-};
-
 // A highlight of ours that removes itself after SteadySeconds: its own child
 // timer does it, so no object of ours outlives the canvas or the plugin, and a
 // highlight removed earlier takes its timer along.
@@ -113,6 +73,39 @@ QgsRubberBand* addFlash(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGe
 }
 } // namespace
 
+QColor highlightColour() {
+  const QgsSettings settings;
+  QColor colour(
+      settings.value(QStringLiteral("Map/highlight/color"), Qgis::DEFAULT_HIGHLIGHT_COLOR.name())
+          .toString());
+  if (!colour.isValid())
+    colour = Qgis::DEFAULT_HIGHLIGHT_COLOR;
+  colour.setAlpha(255);
+  return colour;
+}
+
+MarkSet::MarkSet(QgsMapCanvas* canvas) : QObject(canvas) {
+  setObjectName(QString::fromLatin1(kMarkSetName));
+}
+
+MarkSet* MarkSet::existing(QgsMapCanvas* canvas) {
+  return canvas ? canvas->findChild<MarkSet*>(QString::fromLatin1(kMarkSetName),
+                                              Qt::FindDirectChildrenOnly)
+                : nullptr;
+}
+
+MarkSet* MarkSet::of(QgsMapCanvas* canvas) {
+  if (!canvas)
+    return nullptr;
+  MarkSet* set = existing(canvas);
+  return set ? set : new MarkSet(canvas);
+}
+
+void MarkSet::removeMarks() {
+  for (QPointer<QObject>* item : {&mHalo, &mHighlight, &mFlash})
+    delete item->data();
+}
+
 QList<QgsHighlight*> highlights(QgsMapCanvas* canvas) {
   QList<QgsHighlight*> found;
   if (!canvas || !canvas->scene())
@@ -129,16 +122,16 @@ QString description(const QgsHighlight* highlight) {
 }
 
 void clear(QgsMapCanvas* canvas) {
-  if (MarkSet* set = MarkSet::of(canvas, false))
-    set->clear();
+  if (MarkSet* set = MarkSet::existing(canvas))
+    set->removeMarks();
 }
 
-void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geometry,
-          const QString& description) {
-  MarkSet* set = MarkSet::of(canvas, true);
+void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, QgsFeatureId featureId,
+          const QgsGeometry& geometry, const QString& description) {
+  MarkSet* set = MarkSet::of(canvas);
   if (!set)
     return;
-  set->clear();
+  set->removeMarks();
   const QColor outline = highlightColour();
   QColor fill = outline;
   fill.setAlpha(90);
@@ -150,6 +143,7 @@ void mark(QgsMapCanvas* canvas, QgsVectorLayer* layer, const QgsGeometry& geomet
   highlight->setData(DescriptionKey, description);
   set->mHighlight = highlight;
   set->mFlash = addFlash(canvas, layer, geometry, outline);
+  emit set->marked(layer, featureId);
 }
 
 } // namespace FeatureMarks

@@ -4,12 +4,16 @@
 #include "platform/Required.h"
 #include "qgis/common/HostErrors.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QHash>
 #include <QMainWindow>
 #include <QVBoxLayout>
+#include <qgssettings.h>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 namespace {
 // The size the form asks for: the one it set itself, or else its layout's.
@@ -25,6 +29,53 @@ QSize preferredSize(const QWidget* form) {
 bool isPanelForm(const QWidget* form) {
   return form->objectName() == QLatin1String("frmMain");
 }
+
+// A form laid out at fixed places, made to fill a dock's height: the list in it
+// (and every box that holds the list) grows by what the dock has beyond the
+// form's own height, and what lies below them moves down by as much.
+class PanelStretch : public QObject {
+public:
+  PanelStretch(QWidget* form, QAbstractItemView* list) : QObject(form), mForm(form) {
+    mHeight = form->height();
+    for (QWidget* w = list; w && w != form; w = w->parentWidget())
+      mChain.append(w);
+    for (QWidget* child : form->findChildren<QWidget*>())
+      mPlaces.insert(child, child->geometry());
+    form->setMinimumHeight(mHeight);
+    form->setMaximumHeight(QWIDGETSIZE_MAX);
+    form->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == mForm && event->type() == QEvent::Resize)
+      stretch(std::max(0, mForm->height() - mHeight));
+    return false;
+  }
+
+private:
+  void stretch(int extra) {
+    for (QWidget* grown : mChain) {
+      const QRect place = mPlaces.value(grown);
+      grown->resize(place.width(), place.height() + extra);
+      for (QWidget* sibling : grown->parentWidget()->findChildren<QWidget*>(
+               QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect from = mPlaces.value(sibling);
+        if (sibling != grown && mPlaces.contains(sibling) && from.top() >= place.bottom())
+          sibling->move(from.left(), from.top() + extra);
+      }
+    }
+  }
+
+  QWidget* mForm;
+  int mHeight;
+  QList<QWidget*> mChain;
+  QHash<QWidget*, QRect> mPlaces;
+};
+
+// The settings that keep the panel's place, in QGIS's own settings.
+const QString kDockedKey = QStringLiteral("LarkhillGIS/searchPanel/docked");
+const QString kAreaKey = QStringLiteral("LarkhillGIS/searchPanel/area");
 
 // A dock panel that says when it is closed or goes.
 class PanelDock : public QDockWidget {
@@ -47,6 +98,22 @@ private:
   std::function<void()> mClosed;
 };
 } // namespace
+
+PanelPlace PanelPlace::remembered() {
+  const QgsSettings settings;
+  PanelPlace place;
+  place.docked = settings.value(kDockedKey, true, QgsSettings::Plugins).toBool();
+  const int area = settings.value(kAreaKey, int(Qt::RightDockWidgetArea), QgsSettings::Plugins)
+                       .toInt();
+  place.area = area == Qt::LeftDockWidgetArea ? Qt::LeftDockWidgetArea : Qt::RightDockWidgetArea;
+  return place;
+}
+
+void PanelPlace::remember() const {
+  QgsSettings settings;
+  settings.setValue(kDockedKey, docked, QgsSettings::Plugins);
+  settings.setValue(kAreaKey, int(area), QgsSettings::Plugins);
+}
 
 HostModelessFrame::HostModelessFrame(QWidget* owner, std::shared_ptr<PanelPlace> place,
                                      std::function<void()> panelClosed)
@@ -95,14 +162,19 @@ void HostModelessFrame::makePanel(Form* form) {
   dock->hide();
   const std::weak_ptr<PanelPlace> place = mPlace;
   QObject::connect(dock, &QDockWidget::topLevelChanged, dock, [place](bool floating) {
-    if (const auto shared = place.lock())
+    if (const auto shared = place.lock()) {
       shared->docked = !floating;
+      shared->remember();
+    }
   });
   QObject::connect(dock, &QDockWidget::dockLocationChanged, dock, [place](Qt::DockWidgetArea area) {
     const auto shared = place.lock();
-    if (shared && area != Qt::NoDockWidgetArea)
+    if (shared && area != Qt::NoDockWidgetArea) {
       shared->area = area;
+      shared->remember();
+    }
   });
+
   mWindow = dock;
 }
 
@@ -119,6 +191,11 @@ void HostModelessFrame::Create(Form* window) {
   }
   window->show();
   window->Load();
+  // A panel's list takes the height the dock gives it, from the form's layout
+  // as its load left it.
+  auto* list = window->findChild<QAbstractItemView*>();
+  if (list && qobject_cast<QDockWidget*>(host))
+    new PanelStretch(window, list);
   if (!isDockedPanel())
     host->resize(preferredSize(window));
 }

@@ -8,15 +8,23 @@
 #include <memory>
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /**
  * Where the user left the search panel: docked (and in which area of the
  * main window) or floating. The frames one host makes share it, so that a new
- * search window opens where the last one was.
+ * search window opens where the last one was. A panel first opens docked on
+ * the right of the map, as QGIS's own panels do, so that it never covers the
+ * parcel a search has just zoomed to.
  */
 struct PanelPlace {
-  bool docked = false;
+  bool docked = true;
   Qt::DockWidgetArea area = Qt::RightDockWidgetArea;
+
+  /** The place kept in QGIS's settings by the last panel (docked right when none). */
+  static PanelPlace remembered();
+  /** Keeps this place in QGIS's settings, for panels after an unload or a restart. */
+  void remember() const;
 };
 
 /**
@@ -29,10 +37,10 @@ struct PanelPlace {
  * object is only a handle on it: it deletes the window only while no form has
  * been put in.
  *
- * A panel floats on its first show and goes where the component moves it (the
- * centre of the screen). Once the user docks it beside the map it stays docked:
- * the component's moves are left alone, and the next panel (the next load) opens
- * docked in the same area.
+ * A panel opens where the place says: docked, where the component's moves
+ * leave it alone and its list takes the panel's height, or floating, where it
+ * goes where the component moves it (the centre of the screen). Where the user
+ * docks or floats it is where the next panel (the next load) opens.
  */
 class HostModelessFrame : public IModelessFrame, public IWindowPosition {
 public:

@@ -9,6 +9,7 @@ class QProgressBar;
 class QStatusBar;
 
 namespace LarkhillQgis {
+using namespace Larkhill;
 
 /**
  * A main window's status bar and its progress bar. The progress bar (object

@@ -1,12 +1,12 @@
-// The main of the database tests: QGIS is started once (offscreen, with
-// settings of its own in a temporary folder), then GoogleTest runs.
+// The main of every test program that runs QGIS: QGIS is started once,
+// offscreen and with settings of its own in a temporary folder (so that no
+// setting of the machine's user reaches a test), then GoogleTest runs. A test
+// program that needs a setting of its own adds a GoogleTest environment that
+// sets it.
 #include <QTemporaryDir>
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
 #include <qgsapplication.h>
-#include <qgssettings.h>
-
-/** The bound on every database connection attempt in these tests, in seconds. */
-extern const int kConnectTimeoutSeconds = 3;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -16,9 +16,7 @@ int main(int argc, char** argv) {
   QgsApplication app(argc, argv, true);
   QgsApplication::setPrefixPath(QStringLiteral("/usr"), true);
   QgsApplication::initQgis();
-  // QGIS adds this bound to every PostgreSQL connection it opens.
-  QgsSettings().setValue(QStringLiteral("PostgreSQL/default_timeout"), kConnectTimeoutSeconds,
-                         QgsSettings::Providers);
+  GDALAllRegister();
   ::testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
   QgsApplication::exitQgis();
