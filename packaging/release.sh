@@ -71,7 +71,6 @@ make_system() {
     return
   fi
   echo "Making a clean $CODENAME system in $SYSTEM with mmdebstrap (a few minutes)..."
-  mkdir -p "$BASE"
   rm -rf "$SYSTEM.part"
   local include
   include=$(IFS=,; echo "${PACKAGES[*]}")
@@ -123,6 +122,13 @@ give_back() {
 
 command -v mmdebstrap >/dev/null || {
   echo "release: mmdebstrap is missing (./run release installs it)" >&2
+  exit 1
+}
+mkdir -p "$BASE"
+# One run at a time in a system: a second would copy its tree over the first's.
+exec 9>"$BASE/$CODENAME.lock"
+flock -n 9 || {
+  echo "release: another ./run release $CODENAME is running" >&2
   exit 1
 }
 make_system
