@@ -21,10 +21,43 @@ endif()
 # QGIS's plugin folder below its prefix, and the QGIS release built against.
 file(STRINGS ${QGIS_INCLUDE_DIR}/qgsconfig.h qgis_plugin_subdir REGEX "define QGIS_PLUGIN_SUBDIR ")
 string(REGEX REPLACE ".*\"(.*)\".*" "\\1" LARKHILL_QGIS_PLUGIN_DIR "${qgis_plugin_subdir}")
-file(STRINGS ${QGIS_INCLUDE_DIR}/qgsconfig.h qgis_version_int REGEX "define _QGIS_VERSION_INT ")
-string(REGEX REPLACE ".* ([0-9]+)$" "\\1" qgis_version_int "${qgis_version_int}")
-math(EXPR LARKHILL_QGIS_MAJOR "${qgis_version_int} / 10000")
-math(EXPR LARKHILL_QGIS_MINOR "${qgis_version_int} / 100 % 100")
+math(EXPR LARKHILL_QGIS_MAJOR "${LARKHILL_QGIS_VERSION_INT} / 10000")
+math(EXPR LARKHILL_QGIS_MINOR "${LARKHILL_QGIS_VERSION_INT} / 100 % 100")
+
+# The Debian release the package is built on and for, in its revision the way
+# Debian marks a build for one release: 2.13-1~deb12u1 on Debian 12 bookworm,
+# 2.13-1~deb13u1 on Debian 13 trixie, 2.13-1~sid1 on unstable (which has no
+# version number), so that each sorts after the one for the release before.
+# Read from /etc/os-release; LARKHILL_DEBIAN_RELEASE overrides it.
+set(LARKHILL_DEBIAN_RELEASE "" CACHE STRING
+  "The Debian release in the package's revision (deb12u1, deb13u1, sid1); empty: from /etc/os-release")
+set(LARKHILL_DEBIAN_REVISION 1)
+set(LARKHILL_DEBIAN_DISTRIBUTION unstable)
+set(debian_release ${LARKHILL_DEBIAN_RELEASE})
+if(EXISTS /etc/os-release)
+  file(STRINGS /etc/os-release os_release REGEX "^(ID|VERSION_ID|VERSION_CODENAME)=")
+  if("ID=debian" IN_LIST os_release)
+    set(os_version_id "")
+    foreach(line IN LISTS os_release)
+      if(line MATCHES "^VERSION_ID=\"?([0-9]+)")
+        set(os_version_id ${CMAKE_MATCH_1})
+      elseif(line MATCHES "^VERSION_CODENAME=(.+)")
+        set(os_codename ${CMAKE_MATCH_1})
+      endif()
+    endforeach()
+    if(os_version_id)
+      set(LARKHILL_DEBIAN_DISTRIBUTION ${os_codename})
+      if(NOT debian_release)
+        set(debian_release deb${os_version_id}u1)
+      endif()
+    elseif(NOT debian_release)
+      set(debian_release sid1)
+    endif()
+  endif()
+endif()
+if(debian_release)
+  set(LARKHILL_DEBIAN_REVISION 1~${debian_release})
+endif()
 
 function(larkhill_rpath_to_private target from_dir)
   file(RELATIVE_PATH up /${from_dir} /${LARKHILL_PRIVATE_DIR})
@@ -68,5 +101,3 @@ if(TARGET larkhill-map)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${compressed}/changelog.Debian.gz
         DESTINATION share/doc/${LARKHILL_PACKAGE_NAME})
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
-        DESTINATION share/lintian/overrides RENAME ${LARKHILL_PACKAGE_NAME})

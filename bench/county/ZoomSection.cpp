@@ -5,6 +5,7 @@
 #include "Sections.h"
 
 #include "mapdata/LarkhillGIS_ArcMap.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <qgsexpression.h>
 #include <qgsfeatureiterator.h>
@@ -72,7 +73,7 @@ void zoomOnIndexedFile(BenchContext& bench, QgsVectorLayer* indexed,
           ->getFeatures(QgsFeatureRequest()
                             .setFilterExpression(QgsExpression::createFieldEqualityExpression(
                                 QStringLiteral("PIN"), ids[i]))
-                            .setFlags(QgsFeatureRequest::NoGeometry)
+                            .setFlags(LarkhillQgis::QgisCompat::NoGeometry)
                             .setSubsetOfAttributes(QgsAttributeList()))
           .nextFeature(feature);
       indexed->getFeatures(QgsFeatureRequest(feature.id())).nextFeature(feature);

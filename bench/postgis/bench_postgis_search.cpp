@@ -11,6 +11,7 @@
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/Services.h"
 #include "qgis/adapters/HostApplication.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -134,7 +135,7 @@ int main(int argc, char** argv) {
       uri.setDataSource(QStringLiteral("public"), table, QStringLiteral("geom"), QString(),
                         QStringLiteral("fid"));
       uri.setSrid(QStringLiteral("3857"));
-      uri.setWkbType(QgsWkbTypes::Polygon);
+      uri.setWkbType(LarkhillQgis::QgisCompat::WkbPolygon);
       auto* layer =
           new QgsVectorLayer(uri.uri(false), QStringLiteral("Parcels"), QStringLiteral("postgres"));
       if (!layer->isValid()) {
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
 
           // The same column read straight from QGIS, no component in between.
           QgsFeatureRequest request;
-          request.setFlags(QgsFeatureRequest::NoGeometry);
+          request.setFlags(LarkhillQgis::QgisCompat::NoGeometry);
           request.setSubsetOfAttributes(QStringList{field}, layer->fields());
           clock.restart();
           QgsFeatureIterator it = layer->getFeatures(request);

@@ -1,6 +1,7 @@
 #include "PgServer.h"
 
 #include "qgis/database/FeatureFeed.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <QFile>
 #include <QProcess>
@@ -120,7 +121,7 @@ QString layerSource(const QString& table, bool geometry, const QString& connecti
                     QString(), QStringLiteral("fid"));
   if (geometry) {
     uri.setSrid(QStringLiteral("3857"));
-    uri.setWkbType(QgsWkbTypes::Polygon);
+    uri.setWkbType(LarkhillQgis::QgisCompat::WkbPolygon);
   }
   return uri.uri(false);
 }

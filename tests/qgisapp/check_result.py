@@ -33,6 +33,8 @@ def main():
     n = int(wanted[:3]) * 10000 + int(wanted[4:])
 
     expect("the run finished", seen.get("done") is True)
+    expect("the search leaves the project unchanged, with nothing to save at exit",
+           seen.get("project_dirty") is False)
     expect("button on the toolbar LarkhillGIS", seen.get("toolbar") == "LarkhillGIS")
     expect("toolbar shown", seen.get("toolbar_visible") is True)
     # QGIS dresses toolbar tooltips in rich text; the words must be the command's.

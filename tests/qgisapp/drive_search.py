@@ -61,8 +61,15 @@ def note(step):
 def finish(code):
     seen["done"] = code == 0
     seen["elapsed"] = time.time() - started
+    # A search changes nothing in the project, so QGIS has nothing to ask to save at exit.
+    seen["project_dirty"] = QgsProject.instance().isDirty()
     with open(RESULT, "w") as out:
         json.dump(seen, out, indent=2)
+    # Close the project before ending, as File > Exit does (without its
+    # questions, such as whether to lose the layers in the temporary folder):
+    # QGIS 3.40 crashes in its own teardown when the application ends with a
+    # project still open, with no plugin loaded as well.
+    iface.newProject(False)
     QApplication.instance().exit(code)
 
 

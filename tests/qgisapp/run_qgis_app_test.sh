@@ -76,4 +76,5 @@ if [ "$status" -ne 0 ]; then
   echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
   exit 1
 fi
+echo "ok: QGIS unloaded the plugin and quit with status 0"
 echo "Screenshots: $OUT/qgis-parcel-search.png, $OUT/qgis-toolbar.png"

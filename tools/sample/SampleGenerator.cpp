@@ -25,6 +25,7 @@
 #include <gdal_priv.h>
 
 #include "common/GdalFileDriver.h"
+#include "qgis/common/QgisCompat.h"
 #include <memory>
 #include <ogrsf_frmts.h>
 #include <qgsapplication.h>
@@ -408,15 +409,15 @@ QgsVectorLayer* addLayer(QgsProject& project, QgsLayerTreeGroup* group, const QS
 // labels each with its ID once the map is close enough to read it (1:2,000
 // and closer), so that the parcel a search found shows its ID.
 void styleParcels(QgsVectorLayer* parcels) {
-  QgsFillSymbol* symbol = QgsFillSymbol::createSimple(
+  std::unique_ptr<QgsFillSymbol> symbol = LarkhillQgis::QgisCompat::simpleFillSymbol(
       {{QStringLiteral("color"), QStringLiteral("246,242,228,255")},
        {QStringLiteral("outline_color"), QStringLiteral("120,120,120,255")},
        {QStringLiteral("outline_width"), QStringLiteral("0.3")}});
-  parcels->setRenderer(new QgsSingleSymbolRenderer(symbol));
+  parcels->setRenderer(new QgsSingleSymbolRenderer(symbol.release()));
 
   QgsPalLayerSettings settings;
   settings.fieldName = QStringLiteral("PARCEL_ID");
-  settings.placement = QgsPalLayerSettings::OverPoint;
+  settings.placement = LarkhillQgis::QgisCompat::LabelOverPoint;
   settings.scaleVisibility = true;
   settings.minimumScale = 2000;
   settings.maximumScale = 0;

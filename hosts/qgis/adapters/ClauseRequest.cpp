@@ -3,6 +3,7 @@
 #include "mapdata/WhereClause.h"
 #include "platform/ComError.h"
 #include "qgis/common/HostErrors.h"
+#include "qgis/common/QgisCompat.h"
 #include "qgis/adapters/LayerTable.h"
 
 #include <cmath>
@@ -93,14 +94,14 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
     mismatch();
 
   const QgsField attribute = table.layer()->fields().at(field.attribute);
-  const QVariant::Type type = attribute.type();
+  const QMetaType::Type type = QgisCompat::fieldType(attribute);
   // The field's name goes into the expression as quoted data, joined on and
   // never through arg(): a name holding %1 or %2 must stay as it is.
   const QString column = QgsExpression::quotedColumnRef(attribute.name());
   QString expression;
   switch (where.literal) {
   case WhereClause::Literal::Text:
-    if (type != QVariant::String && type != QVariant::Char)
+    if (type != QMetaType::QString && type != QMetaType::QChar)
       mismatch();
     expression = QgsExpression::createFieldEqualityExpression(attribute.name(), where.text);
     decides.kind = ValueMatch::Kind::Text;
@@ -114,7 +115,7 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
       }
       expression =
           QgsExpression::createFieldEqualityExpression(attribute.name(), where.text.toLongLong());
-    } else if (type == QVariant::Double) {
+    } else if (type == QMetaType::Double) {
       // A numeric or real column compares in its own precision: the data
       // source narrows to a millionth around the number, the value read decides.
       const double margin = std::abs(where.number) * 1e-6;
@@ -130,13 +131,13 @@ QgsFeatureRequest clauseRequest(const LayerTable& table, const QString& clause,
   case WhereClause::Literal::Date: {
     const QDate d = where.date.date();
     const QTime t = where.date.time();
-    if (type == QVariant::Date) {
+    if (type == QMetaType::QDate) {
       expression = t == QTime(0, 0) ? column + QStringLiteral(" = make_date(%1,%2,%3)")
                                                    .arg(d.year())
                                                    .arg(d.month())
                                                    .arg(d.day())
                                     : QStringLiteral("FALSE");
-    } else if (type == QVariant::DateTime) {
+    } else if (type == QMetaType::QDateTime) {
       // A day either side covers any time zone and the data source's own
       // precision (seconds, microseconds); the value read decides.
       expression = column + QStringLiteral(" >= ") + makeDateTime(where.date.addDays(-1)) +

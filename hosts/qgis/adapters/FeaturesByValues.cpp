@@ -3,6 +3,7 @@
 #include "platform/Variant.h"
 #include "qgis/adapters/LayerTable.h"
 #include "qgis/common/HostErrors.h"
+#include "qgis/common/QgisCompat.h"
 #include "qgis/database/FeatureFeed.h"
 #include "qgis/readers/DbfColumnReader.h"
 
@@ -77,7 +78,7 @@ bool findInDbf(QgsVectorLayer* layer, int attribute, const QStringList& values, 
 /** Asks the data source for the rows holding the values, a few thousand values a request. */
 void findInSource(QgsVectorLayer* layer, int attribute, const QStringList& values, Found& found) {
   const QgsField field = layer->fields().at(attribute);
-  const bool whole = isWholeNumberType(field.type());
+  const bool whole = isWholeNumberType(QgisCompat::fieldType(field));
   const QString column = QgsExpression::quotedColumnRef(field.name());
   QStringList literals;
   auto ask = [&] {
@@ -111,7 +112,7 @@ void findInSource(QgsVectorLayer* layer, int attribute, const QStringList& value
 void findByReading(QgsVectorLayer* layer, int attribute, const QStringList& values, Found& found) {
   const QSet<QString> wanted(values.begin(), values.end());
   QgsFeatureRequest request;
-  request.setFlags(QgsFeatureRequest::NoGeometry);
+  request.setFlags(QgisCompat::NoGeometry);
   request.setSubsetOfAttributes(QgsAttributeList{attribute});
   QgsFeatureIds ids;
   FeatureFeed features(layer, request);
@@ -138,10 +139,10 @@ Found find(QgsVectorLayer* layer, int attribute, const QStringList& values) {
   if (values.isEmpty())
     return found;
   const LayerTable table(layer);
-  const QVariant::Type type = layer->fields().at(attribute).type();
+  const QMetaType::Type type = QgisCompat::fieldType(layer->fields().at(attribute));
   if (findInDbf(layer, attribute, values, found))
     return found;
-  if (table.searchesInSource() && (type == QVariant::String || isWholeNumberType(type)))
+  if (table.searchesInSource() && (type == QMetaType::QString || isWholeNumberType(type)))
     findInSource(layer, attribute, values, found);
   else
     findByReading(layer, attribute, values, found);

@@ -7,6 +7,7 @@
 #include "qgis/readers/DirectColumnReader.h"
 #include "qgis/adapters/HostRow.h"
 #include "qgis/adapters/LayerTable.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <qgsvectorlayer.h>
 
@@ -26,8 +27,7 @@ void HostCursor::open() {
   mOpenWhole = mWholeRows && !mScanning && !mBulkReads && mTable->searchesInSource();
   if (!mOpenWhole)
     request.setSubsetOfAttributes(mAttributes);
-  request.setFlags(mWithGeometry || mOpenWhole ? QgsFeatureRequest::NoFlags
-                                               : QgsFeatureRequest::NoGeometry);
+  request.setFlags(mWithGeometry || mOpenWhole ? QgisCompat::NoFlags : QgisCompat::NoGeometry);
   mFeed.reset();
   mFeed = std::make_unique<FeatureFeed>(mTable->layer(), request);
   mOpened = true;
@@ -59,8 +59,8 @@ void HostCursor::searchDirectly() {
   // matters as the search reads on to count every row holding the value. The
   // rows found carry their ids only: any value asked of one is read then.
   if (mMatch.kind != ValueMatch::Kind::Text ||
-      mRequest.filterType() != QgsFeatureRequest::FilterExpression ||
-      !mRequest.filterRect().isNull() || mReturned > 0)
+      mRequest.filterType() != QgisCompat::FilterExpression || !mRequest.filterRect().isNull() ||
+      mReturned > 0)
     return;
   if (auto reader = DbfColumnReader::openForSearch(mTable->layer(), mMatch.attribute))
     mFound = reader->recordsHolding(mMatch.text);
@@ -177,7 +177,8 @@ bool HostCursor::HasTextValues(int32_t fieldIndex) {
   const auto& fields = mTable->fields();
   return fieldIndex >= 0 && fieldIndex < fields.size() &&
          fields[fieldIndex].kind == LayerTable::Column::Kind::Attribute &&
-         mTable->layer()->fields().at(fields[fieldIndex].attribute).type() == QVariant::String;
+         QgisCompat::fieldType(mTable->layer()->fields().at(fields[fieldIndex].attribute)) ==
+             QMetaType::QString;
 }
 
 bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
@@ -191,7 +192,7 @@ bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
   if (!mDirectTried) {
     mDirectTried = true;
     // Only a read of every row from the start can go around QGIS.
-    if (!mOpened && mReturned == 0 && mRequest.filterType() == QgsFeatureRequest::FilterNone &&
+    if (!mOpened && mReturned == 0 && mRequest.filterType() == QgisCompat::FilterNone &&
         mRequest.filterRect().isNull())
       mDirect = DirectColumnReader::open(mTable->layer(), attribute);
   }

@@ -12,6 +12,7 @@
 #include "qgis/adapters/HostRow.h"
 #include "qgis/adapters/HostTable.h"
 #include "qgis/adapters/LayerTable.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <limits>
 #include <qgscoordinatetransform.h>
@@ -42,7 +43,7 @@ Ref<ILayer> HostLayers::wrap(QgsLayerTreeNode* node) {
   if (QgsLayerTree::isLayer(node)) {
     QgsLayerTreeLayer* layerNode = QgsLayerTree::toLayer(node);
     auto* vector = qobject_cast<QgsVectorLayer*>(layerNode->layer());
-    if (vector && vector->isValid() && vector->wkbType() != QgsWkbTypes::NoGeometry)
+    if (vector && vector->isValid() && vector->wkbType() != QgisCompat::WkbNoGeometry)
       return std::make_shared<HostFeatureLayer>(layerNode->name(), vector);
     return std::make_shared<HostOtherLayer>(layerNode->name());
   }
@@ -121,7 +122,7 @@ Ref<IFeatureCursor> HostFeatureLayer::Search(const Ref<IQueryFilter>& filter, bo
   mTable->layer();
   // The feature of a row that the table's search has just read whole is not asked for again.
   QgsFeature remembered;
-  if (request.filterType() == QgsFeatureRequest::FilterFid &&
+  if (request.filterType() == QgisCompat::FilterFid &&
       mTable->takeRememberedRow(request.filterFid(), remembered))
     return std::make_shared<RememberedFeatureCursor>(mTable, remembered);
   mTable->forgetRows();
@@ -191,8 +192,8 @@ void HostMap::setExtent(const Ref<IEnvelope>& extent) {
   if (width == 0 || height == 0) {
     double side = std::max(width, height);
     if (side == 0)
-      side = 100.0 *
-             QgsUnitTypes::fromUnitToUnitFactor(QgsUnitTypes::DistanceMeters, view->mapUnits());
+      side =
+          100.0 * QgsUnitTypes::fromUnitToUnitFactor(QgisCompat::DistanceMeters, view->mapUnits());
     const QgsPointXY centre = rectangle.center();
     rectangle = QgsRectangle(centre.x() - side / 2, centre.y() - side / 2, centre.x() + side / 2,
                              centre.y() + side / 2);

@@ -5,6 +5,7 @@
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostGeometry.h"
 #include "qgis/adapters/LayerTable.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <qgsvectorlayer.h>
 
@@ -27,7 +28,7 @@ Ref<HostRow> HostRow::whole(std::shared_ptr<LayerTable> table, const QgsFeature&
 void HostRow::fetchMissing(bool geometry) {
   QgsFeatureRequest request(mFeature.id());
   if (!geometry && !mHasGeometry)
-    request.setFlags(QgsFeatureRequest::NoGeometry);
+    request.setFlags(QgisCompat::NoGeometry);
   QgsFeature fresh;
   FeatureFeed feed(mTable->layer(), request);
   const QDeadlineTimer deadline = feed.deadline();

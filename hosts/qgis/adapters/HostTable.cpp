@@ -6,6 +6,7 @@
 #include "qgis/adapters/HostFields.h"
 #include "qgis/adapters/LayerTable.h"
 #include "qgis/database/PgRowCount.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <limits>
 #include <qgsvectorlayer.h>
@@ -64,7 +65,7 @@ Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {
   const auto cursor = std::make_shared<HostCursor>(mTable, request, needed, false, match);
   // A search that picks rows by a clause reads them whole, so that fetching
   // the feature of the row found costs no second request.
-  if (request.filterType() != QgsFeatureRequest::FilterNone)
+  if (request.filterType() != QgisCompat::FilterNone)
     cursor->readWholeRows();
   return cursor;
 }

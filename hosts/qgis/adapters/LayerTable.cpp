@@ -2,6 +2,7 @@
 
 #include "platform/ComError.h"
 #include "qgis/common/HostErrors.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <limits>
 #include <qgsvectordataprovider.h>
@@ -12,25 +13,25 @@ using namespace Larkhill;
 
 namespace {
 
-int32_t typeCode(QVariant::Type type) {
+int32_t typeCode(QMetaType::Type type) {
   switch (type) {
-  case QVariant::String:
-  case QVariant::Char:
-  case QVariant::Time:
+  case QMetaType::QString:
+  case QMetaType::QChar:
+  case QMetaType::QTime:
     return esriFieldTypeString;
-  case QVariant::Date:
-  case QVariant::DateTime:
+  case QMetaType::QDate:
+  case QMetaType::QDateTime:
     return esriFieldTypeDate;
-  case QVariant::Int:
-  case QVariant::UInt:
-  case QVariant::LongLong:
-  case QVariant::ULongLong:
+  case QMetaType::Int:
+  case QMetaType::UInt:
+  case QMetaType::LongLong:
+  case QMetaType::ULongLong:
     return esriFieldTypeInteger;
-  case QVariant::Bool:
+  case QMetaType::Bool:
     return esriFieldTypeSmallInteger;
-  case QVariant::Double:
+  case QMetaType::Double:
     return esriFieldTypeDouble;
-  case QVariant::ByteArray:
+  case QMetaType::QByteArray:
     return esriFieldTypeBlob;
   default:
     return esriFieldTypeString;
@@ -39,27 +40,28 @@ int32_t typeCode(QVariant::Type type) {
 
 } // namespace
 
-bool isWholeNumberType(QVariant::Type type) {
-  return type == QVariant::Int || type == QVariant::UInt || type == QVariant::LongLong ||
-         type == QVariant::ULongLong;
+bool isWholeNumberType(QMetaType::Type type) {
+  return type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong ||
+         type == QMetaType::ULongLong;
 }
 
 LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
   const QgsFields attributes = layer->fields();
   // Any geometry column counts, also one of mixed or unknown kind that QGIS does not draw.
-  const bool hasShape = layer->wkbType() != QgsWkbTypes::NoGeometry;
+  const bool hasShape = layer->wkbType() != QgisCompat::WkbNoGeometry;
   int keyAttribute = -1;
   if (QgsVectorDataProvider* provider = layer->dataProvider()) {
     const QgsAttributeList keys = provider->pkAttributeIndexes();
     if (keys.size() == 1 && keys.first() >= 0 && keys.first() < attributes.size() &&
-        isWholeNumberType(attributes.at(keys.first()).type()))
+        isWholeNumberType(QgisCompat::fieldType(attributes.at(keys.first()))))
       keyAttribute = keys.first();
   }
   // A GeoPackage's key is the feature id; providers that do not say so still
   // call it "fid" as the first attribute.
   if (keyAttribute < 0 && attributes.size() > 0 &&
       attributes.at(0).name().compare(QLatin1String("fid"), Qt::CaseInsensitive) == 0 &&
-      isWholeNumberType(attributes.at(0).type()) && layer->providerType() == QLatin1String("ogr"))
+      isWholeNumberType(QgisCompat::fieldType(attributes.at(0))) &&
+      layer->providerType() == QLatin1String("ogr"))
     keyAttribute = 0;
 
   if (keyAttribute < 0)
@@ -73,8 +75,8 @@ LayerTable::LayerTable(QgsVectorLayer* layer) : mLayer(layer) {
     }
     if (i == 0 && keyAttribute < 0 && hasShape)
       mFields.append({Column::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});
-    mFields.append(
-        {Column::Kind::Attribute, i, attributes.at(i).name(), typeCode(attributes.at(i).type())});
+    mFields.append({Column::Kind::Attribute, i, attributes.at(i).name(),
+                    typeCode(QgisCompat::fieldType(attributes.at(i)))});
   }
   if (attributes.isEmpty() && hasShape)
     mFields.append({Column::Kind::Shape, -1, QStringLiteral("Shape"), esriFieldTypeGeometry});

@@ -13,7 +13,7 @@ namespace LarkhillQgis {
 using namespace Larkhill;
 
 /** True for the integer attribute types. */
-bool isWholeNumberType(QVariant::Type type);
+bool isWholeNumberType(QMetaType::Type type);
 
 /**
  * The table view of one QGIS vector layer, shared by the table, its cursors and

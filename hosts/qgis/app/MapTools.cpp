@@ -1,6 +1,7 @@
 #include "MapTools.h"
 
 #include "MapWindow.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -159,7 +160,8 @@ void MapTools::usePan() {
 }
 
 void MapTools::showPosition(const QgsPointXY& point) {
-  const bool degrees = mCanvas->mapSettings().mapUnits() == QgsUnitTypes::DistanceDegrees;
+  const bool degrees =
+      mCanvas->mapSettings().mapUnits() == LarkhillQgis::QgisCompat::DistanceDegrees;
   const int decimals = degrees ? 6 : 2;
   mPosition->setText(
       QStringLiteral("%1, %2").arg(point.x(), 0, 'f', decimals).arg(point.y(), 0, 'f', decimals));

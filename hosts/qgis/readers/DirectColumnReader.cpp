@@ -5,6 +5,7 @@
 #include "qgis/readers/OgrColumnReader.h"
 #include "qgis/readers/PgColumnReader.h"
 #include "qgis/readers/PgParallelColumnReader.h"
+#include "qgis/common/QgisCompat.h"
 
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
@@ -40,8 +41,8 @@ bool DirectColumnReader::allowed(QgsVectorLayer* layer, int attribute) {
     return false;
   const QgsFields fields = layer->fields();
   return attribute >= 0 && attribute < fields.size() &&
-         fields.fieldOrigin(attribute) == QgsFields::OriginProvider &&
-         fields.at(attribute).type() == QVariant::String;
+         fields.fieldOrigin(attribute) == QgisCompat::OriginProvider &&
+         QgisCompat::fieldType(fields.at(attribute)) == QMetaType::QString;
 }
 
 } // namespace LarkhillQgis
