@@ -10,18 +10,20 @@
 #include "shared/LarkhillGIS_Public.h"
 #include "shared/WindowInterfaces.h"
 
+#include <QDir>
 #include <QString>
 
 namespace LarkhillBench {
 
 /**
- * Maps drive C: to the folder `drive` (which must hold "Program Files"), sets
+ * Maps drive C: to the folder `drive` (making its "Program Files"), sets
  * the component's install folder up there with a configuration for the layer
  * Parcels and its field PIN, and installs the component's own windows. The
  * host is the caller's to install.
  */
 inline void configureParcelSearch(const QString& drive) {
   using namespace Larkhill;
+  QDir(drive).mkpath(QStringLiteral("Program Files"));
   DriveTable::setMappings({{QStringLiteral("C:\\"), drive}});
   gProductName = QStringLiteral("LarkhillParcelSearch");
   gVersion = QStringLiteral("v2.13");

@@ -12,7 +12,6 @@
 #include "ParcelSearchSetup.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <map>
@@ -45,7 +44,6 @@ County& county(int parcels) {
                                  .arg((id / 1000) % 100, 2, 10, QLatin1Char('0'))
                                  .arg(id % 1000, 4, 10, QLatin1Char('0'))});
     }
-    QDir(made->drive.path()).mkpath(QStringLiteral("Program Files"));
   }
   return *made;
 }

@@ -8,7 +8,6 @@
 #include "search/frmMain.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +24,6 @@ void pressToUsable(BenchContext& bench) {
     return;
   bench.host.open(options.data + "/parcels-1000000.gpkg", QStringLiteral("ogr"));
   QTemporaryDir drive;
-  QDir(drive.path()).mkpath(QStringLiteral("Program Files"));
   LarkhillBench::configureParcelSearch(drive.path());
   installHost(bench.host.application, &bench.host.window);
   std::vector<double> times, cpuTimes, showTimes;

@@ -11,7 +11,6 @@
 #include "search/ParcelFinder.h"
 #include "shared/LarkhillGIS_Public.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -29,7 +28,6 @@ void selectPastedList(BenchContext& bench) {
       !bench.section('g'))
     return;
   QTemporaryDir drive;
-  QDir(drive.path()).mkpath(QStringLiteral("Program Files"));
   LarkhillBench::configureParcelSearch(drive.path());
   installHost(bench.host.application, &bench.host.window);
   for (const char* file : {"parcels-1000000.gpkg", "parcels-1000000-indexed.gpkg",
