@@ -1,5 +1,7 @@
 #include "sim/SimTable.h"
 
+#include <algorithm>
+
 #include "mapdata/WhereClause.h"
 #include "platform/ComError.h"
 #include "platform/Variant.h"
@@ -215,6 +217,57 @@ Ref<ICursor> SimTable::Search(const Ref<IQueryFilter>& filter, bool) {
   if (mOffersBulk)
     return std::make_shared<SimBulkCursor>(shared_from_this(), std::move(rows));
   return std::make_shared<SimCursor>(shared_from_this(), std::move(rows));
+}
+
+Ref<IOrderedValues> SimTable::OrderedValues(int32_t field, QString* advice) {
+  SimJournal::enter("IOrderedValueSource.OrderedValues");
+  if (advice)
+    advice->clear();
+  if (mServedAbove < 0 || int(mRecords.size()) <= mServedAbove || field < 0 ||
+      field >= int32_t(mFields.size()) || mFields[size_t(field)].type != esriFieldTypeString) {
+    if (advice && mServedAbove >= 0 && int(mRecords.size()) > mServedAbove)
+      *advice = mServedAdvice;
+    return nullptr;
+  }
+  std::vector<QString> sorted;
+  for (size_t row = 0; row < mRecords.size(); ++row) {
+    const QVariant v = value(int(row), field);
+    if (v.isNull() || !v.isValid())
+      continue;
+    const QString text = v.toString();
+    if (text.count(QLatin1Char(' ')) == text.size())
+      continue;
+    sorted.push_back(text);
+  }
+  std::stable_sort(sorted.begin(), sorted.end(), SimOrderedValues::less);
+  return std::make_shared<SimOrderedValues>(std::move(sorted));
+}
+
+bool SimOrderedValues::less(const QString& a, const QString& b) {
+  const QString ka = a.toUpper(), kb = b.toUpper();
+  return ka != kb ? ka < kb : a < b;
+}
+
+int32_t SimOrderedValues::Count() {
+  SimJournal::enter("IOrderedValues.Count");
+  return int32_t(mSorted.size());
+}
+
+QStringList SimOrderedValues::Texts(int32_t first, int32_t max) {
+  SimJournal::enter("IOrderedValues.Texts");
+  QStringList texts;
+  for (int32_t i = std::max(0, first); i < first + max && i < int32_t(mSorted.size()); ++i)
+    texts.append(mSorted[size_t(i)]);
+  return texts;
+}
+
+int32_t SimOrderedValues::CountBefore(const QString& key, const QString& text) {
+  SimJournal::enter("IOrderedValues.CountBefore");
+  const auto place = std::partition_point(mSorted.begin(), mSorted.end(), [&](const QString& e) {
+    const QString k = e.toUpper();
+    return k != key ? k < key : (!text.isEmpty() && e < text);
+  });
+  return int32_t(place - mSorted.begin());
 }
 
 QVariant SimFeature::Value(int32_t index) {

@@ -47,7 +47,9 @@ private:
  * any other clause, an unknown field or a literal of the wrong kind for the
  * field is rejected with InvalidSql, as a data source rejects it.
  */
-class SimTable : public ITable, public std::enable_shared_from_this<SimTable> {
+class SimTable : public ITable,
+                 public IOrderedValueSource,
+                 public std::enable_shared_from_this<SimTable> {
 public:
   /** The failure code and text of a rejected where clause. */
   static constexpr int32_t InvalidSql = -2147220985;
@@ -81,6 +83,16 @@ public:
   void setOffersBulk(bool offers) { mOffersBulk = offers; }
   /** Whether bulk cursors also hand out text fields as UTF-8 (IBulkTextCursor; off by default). */
   void setOffersText(bool offers) { mOffersText = offers; }
+  /**
+   * Makes the table serve a text field's values in the list's order
+   * (IOrderedValueSource) when it has more rows than `rows`; a negative
+   * number (the default) serves them never. `advice` is what OrderedValues
+   * says when it does not serve them.
+   */
+  void setServesOrderedValues(int rows, const QString& advice = QString()) {
+    mServedAbove = rows;
+    mServedAdvice = advice;
+  }
   /** The name of the object id field, or empty text. */
   QString oidFieldName() const;
   const std::vector<SimFieldDef>& fieldDefs() const { return mFields; }
@@ -96,6 +108,7 @@ public:
   bool HasOID() override;
   int32_t RowCount(const Ref<IQueryFilter>& filter) override;
   Ref<ICursor> Search(const Ref<IQueryFilter>& filter, bool recycling) override;
+  Ref<IOrderedValues> OrderedValues(int32_t fieldIndex, QString* advice) override;
 
 private:
   int32_t fieldIndex(const QString& name) const;
@@ -106,10 +119,30 @@ private:
   std::optional<bool> mHasOidOverride;
   bool mOffersBulk = true;
   bool mOffersText = false;
+  int mServedAbove = -1;
+  QString mServedAdvice;
 
 public:
   /** The where clause of each Search, in order (none counts as empty text). */
   QStringList searches;
+};
+
+/**
+ * A field's values as a simulated table serves them: a sorted copy of the
+ * values that are neither null nor blank, in the search list's order.
+ */
+class SimOrderedValues : public IOrderedValues {
+public:
+  explicit SimOrderedValues(std::vector<QString> sorted) : mSorted(std::move(sorted)) {}
+  int32_t Count() override;
+  QStringList Texts(int32_t first, int32_t max) override;
+  int32_t CountBefore(const QString& key, const QString& text) override;
+
+  /** The list's order of two entries: by the text upper-cased, then by the exact text. */
+  static bool less(const QString& a, const QString& b);
+
+private:
+  std::vector<QString> mSorted;
 };
 
 /** A row of a simulated table, which is a feature when its table is a feature class. */

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Export.h"
+#include "platform/OrderedValues.h"
 #include "platform/TextBatch.h"
 #include "platform/Com.h"
 
@@ -173,6 +174,25 @@ public:
   virtual int32_t RowCount(const Ref<IQueryFilter>& filter) = 0;
   /** Opens a cursor on the rows that match the filter; none means all rows. */
   virtual Ref<ICursor> Search(const Ref<IQueryFilter>& filter, bool recycling) = 0;
+};
+
+/**
+ * A table that can serve a text field's values in the search list's order
+ * (see IOrderedValues), so that a list of very many rows need not be copied.
+ * A table offers it where its data source may do so (a database table); the
+ * component asks for it with QueryInterface and goes without.
+ */
+class IOrderedValueSource : public virtual IUnknown {
+public:
+  /**
+   * The values of the field at this position, served in the list's order, or
+   * none when the table does not serve them: too few rows for it to be worth
+   * it, no index that gives that order, or values whose order the data source
+   * cannot give exactly. `advice`, when given, receives a sentence for the
+   * user when an index would let the data source serve them (empty text
+   * otherwise). Raises ComError when the data source fails.
+   */
+  virtual Ref<IOrderedValues> OrderedValues(int32_t fieldIndex, QString* advice) = 0;
 };
 
 /** The feature class behind a feature layer. */

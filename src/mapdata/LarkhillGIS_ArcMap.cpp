@@ -185,6 +185,25 @@ private:
   int mNext = 0;
 };
 
+/**
+ * Lets the list show the field's values as the table serves them in the
+ * list's order, when the table offers that for all of its rows and the list
+ * takes them: true when it did, and nothing is read. Otherwise the values are
+ * read as usual; `advice` receives what the table says of an index that would
+ * let it serve them, for the status bar once the list is read.
+ */
+bool showServedValues(const Ref<ITable>& table, const QString& fieldName,
+                      const Ref<IQueryFilter>& filter, IListControl& list, QString& advice) {
+  const auto source = QueryInterface<IOrderedValueSource>(table);
+  if (!source || (filter && !filter->WhereClause().trimmed().isEmpty()))
+    return false;
+  const int32_t field = table->FindField(fieldName);
+  if (field < 0)
+    return false;
+  const Ref<IOrderedValues> values = source->OrderedValues(field, &advice);
+  return values && list.ShowOrderedValues(values);
+}
+
 } // namespace
 
 namespace LarkhillGIS_ArcMap {
@@ -289,6 +308,9 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
       return;
     }
     const Ref<ITable> table = required(layer->Table());
+    QString advice;
+    if (showServedValues(table, fieldName, filter, list, advice))
+      return;
     const Ref<ICursor> cursor = required(table->Search(filter, false));
     const int32_t field = table->FindField(fieldName);
     if (field < 0) {
@@ -355,6 +377,8 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
     }
     filler.flush();
     progressor->Hide();
+    if (!advice.isEmpty())
+      showStatusText(advice);
   } catch (const ComError& error) {
     // The entries read before the failure stay in the list.
     filler.flush();

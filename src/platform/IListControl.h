@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Export.h"
+#include "platform/OrderedValues.h"
 #include "platform/TextBatch.h"
 
 #include <QString>
@@ -54,6 +55,16 @@ public:
   virtual void ReserveTexts(int32_t entries, size_t bytes) {
     (void)entries;
     (void)bytes;
+  }
+  /**
+   * Shows the values the data source serves in the list's own order instead
+   * of entries added one by one, replacing every entry; for a sorted list
+   * only. True when the list took them; a list that cannot show them so
+   * returns false and is left as it was, to be filled as usual.
+   */
+  virtual bool ShowOrderedValues(const Ref<IOrderedValues>& values) {
+    (void)values;
+    return false;
   }
 };
 

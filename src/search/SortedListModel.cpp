@@ -2,6 +2,7 @@
 
 #include "platform/ComError.h"
 #include "platform/Processors.h"
+#include "search/ServedEntries.h"
 
 #include <algorithm>
 #include <cstring>
@@ -36,6 +37,26 @@ SortedListModel::SortedListModel(QObject* parent) : QAbstractListModel(parent) {
 SortedListModel::SortedListModel(Sorting sorting, QObject* parent)
     : QAbstractListModel(parent), mSorting(sorting) {}
 
+SortedListModel::~SortedListModel() = default;
+
+int SortedListModel::count() const {
+  return mServed ? mServed->count() : mEntries.count();
+}
+
+bool SortedListModel::ShowOrderedValues(const Ref<IOrderedValues>& values) {
+  Clear();
+  beginResetModel();
+  try {
+    mServed = std::make_unique<ServedEntries>(values);
+  } catch (const ComError&) {
+    endResetModel();
+    throw;
+  }
+  mServedHeld = false;
+  endResetModel();
+  return true;
+}
+
 int SortedListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : count();
 }
@@ -44,13 +65,29 @@ QVariant SortedListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= count())
     return QVariant();
   // No tooltip of its own per entry: the list's tooltip explains what a click does.
-  if (role == Qt::DisplayRole)
+  if (role != Qt::DisplayRole)
+    return QVariant();
+  if (!mServed)
     return text(index.row());
-  return QVariant();
+  // A view never waits twice on a data source that failed it: the rows not
+  // at hand stay empty until a search or a click reads again.
+  if (mServed->isKept(index.row()) || mServedHeld)
+    return mServed->keptText(index.row());
+  try {
+    return mServed->text(index.row());
+  } catch (const ComError& error) {
+    mServedHeld = true;
+    emit const_cast<SortedListModel*>(this)->servedRowsFailed(error);
+    return QVariant();
+  }
 }
 
 QString SortedListModel::text(int row) const {
-  return mEntries.text(row);
+  if (!mServed)
+    return mEntries.text(row);
+  const QString text = mServed->text(row);
+  mServedHeld = false;
+  return text;
 }
 
 size_t SortedListModel::memoryUsed() const {
@@ -58,12 +95,13 @@ size_t SortedListModel::memoryUsed() const {
                  mEntries.order.capacity() * sizeof(uint32_t) + mEntries.wides.capacity() * sizeof(Wide);
   for (const Wide& w : mEntries.wides)
     bytes += (w.text.capacity() + w.key.capacity()) * sizeof(char16_t);
-  return bytes;
+  return mServed ? bytes + mServed->memoryUsed() : bytes;
 }
 
 void SortedListModel::Clear() {
   mSnapshot.reset();
   beginResetModel();
+  mServed.reset();
   std::vector<char>().swap(mEntries.bytes);
   std::vector<uint32_t>().swap(mEntries.ends);
   std::vector<Wide>().swap(mEntries.wides);
@@ -86,7 +124,8 @@ void SortedListModel::appendWide(const QString& text, uint32_t end) {
   if (mEntries.ends.size() >= size_t(INT32_MAX))
     RuntimeError::raise(RuntimeError::Overflow);
   // Full Unicode upper-casing may change the length (a sharp s becomes SS).
-  mEntries.wides.push_back(Wide{uint32_t(mEntries.ends.size()), units(text), units(text.toUpper())});
+  mEntries.wides.push_back(
+      Wide{uint32_t(mEntries.ends.size()), units(text), units(text.toUpper())});
   mEntries.ends.push_back(end | kWideFlag);
 }
 
@@ -285,7 +324,8 @@ void SortedListModel::sortRun(SortItem* first, SortItem* last, uint32_t level) c
   if (level == 0)
     for (SortItem* item = first + 1; item != last; ++item)
       descents += item->key() < item[-1].key();
-  if (mSorting.method == SortMethod::Radix && count >= 1024 && (level > 0 || descents * 8 > count)) {
+  if (mSorting.method == SortMethod::Radix && count >= 1024 &&
+      (level > 0 || descents * 8 > count)) {
     radixRun(first, last, level, 0);
     return;
   }
@@ -377,8 +417,8 @@ void SortedListModel::sortAll() {
   const uint32_t count = uint32_t(mEntries.ends.size());
   std::vector<SortItem> items(count);
   // A second thread only where there is a second processor for it.
-  const int threads = count >= 65536 ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
-                                     : 1;
+  const int threads =
+      count >= 65536 ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()})) : 1;
   auto fill = [&](uint32_t from, uint32_t to) {
     for (uint32_t i = from; i < to; ++i) {
       items[i].setKey(sortKey(i, 0));
@@ -430,10 +470,20 @@ int SortedListModel::walkFirstMatch(const QString& text) const {
 }
 
 int SortedListModel::findFirstMatch(const QString& text) const {
+  if (mServed) {
+    const int row = mServed->findFirstMatch(text);
+    mServedHeld = false;
+    return row;
+  }
   return mEntries.findFirstMatch(text);
 }
 
 int SortedListModel::occurrence(int row) const {
+  if (mServed) {
+    const int place = mServed->occurrence(row);
+    mServedHeld = false;
+    return place;
+  }
   int first = row;
   int count = 0;
   mEntries.sameTextRun(row, first, count);

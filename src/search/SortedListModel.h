@@ -12,7 +12,9 @@
 
 namespace LARKHILL_API Larkhill {
 
+class ComError;
 class ListSnapshot;
+class ServedEntries;
 
 /**
  * The entries of a sorted list box, for a view to show: ascending text order
@@ -26,6 +28,11 @@ class ListSnapshot;
  * Outside a bulk load each added entry takes its place at once. Inside a bulk
  * load (beginBulkLoad ... endBulkLoad) entries are only collected, and the list
  * is sorted once and views are reset once when the load ends.
+ *
+ * Instead of holding its entries, the list can show values that a data source
+ * serves in this same order (ShowOrderedValues), until it is cleared: rows are
+ * then read from the data source a page at a time as they are shown, and the
+ * searches ask it too, with the same answers.
  */
 class SortedListModel : public QAbstractListModel, public IListControl {
   Q_OBJECT
@@ -44,6 +51,7 @@ public:
 
   explicit SortedListModel(QObject* parent = nullptr);
   explicit SortedListModel(Sorting sorting, QObject* parent = nullptr);
+  ~SortedListModel() override;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -54,6 +62,14 @@ public:
   void AddTexts(const TextBatch& texts) override;
 
   void ReserveTexts(int32_t entries, size_t bytes) override;
+  /**
+   * Shows the served values in place of every entry, until the next Clear.
+   * Reads their count now; raises ComError when that fails (the list is then
+   * empty). Always takes them.
+   */
+  bool ShowOrderedValues(const Ref<IOrderedValues>& values) override;
+  /** True while the list shows served values. */
+  bool isServed() const { return mServed != nullptr; }
 
   /** Starts collecting entries without sorting or telling views. */
   void beginBulkLoad();
@@ -63,14 +79,18 @@ public:
   bool inBulkLoad() const { return mBulk; }
 
   /** The number of entries shown. */
-  int count() const { return mEntries.count(); }
-  /** The text of the entry shown at the row. */
+  int count() const;
+  /**
+   * The text of the entry shown at the row. For served values this may read
+   * from the data source and raises ComError when that fails.
+   */
   QString text(int row) const;
 
   /**
    * The first row, from the top, whose first n characters upper-cased equal
    * the text upper-cased (n the text's length in UTF-16 units); -1 when none.
-   * Found by binary search over the sorted order.
+   * Found by binary search over the sorted order (served values: by the data
+   * source's index; raises ComError when the data source fails).
    */
   int findFirstMatch(const QString& text) const;
 
@@ -82,7 +102,8 @@ public:
 
   /**
    * The row's place (from 1) among the rows whose text is exactly the row's,
-   * which stand together in the order; 0 outside the rows.
+   * which stand together in the order; 0 outside the rows. Raises ComError
+   * as text() does.
    */
   int occurrence(int row) const;
 
@@ -95,6 +116,14 @@ public:
 
   /** Bytes held for the entries, with the spare room of their buffers. */
   size_t memoryUsed() const;
+
+signals:
+  /**
+   * Served rows that a view asked for could not be read. The rows not at hand
+   * show empty, and the view reads no more of them until a search or a click
+   * (text, findFirstMatch, occurrence) reads from the data source again.
+   */
+  void servedRowsFailed(const Larkhill::ComError& error);
 
 private:
   using Wide = ListEntries::Wide;
@@ -139,6 +168,10 @@ private:
   mutable std::shared_ptr<const ListSnapshot> mSnapshot;
   bool mBulk = false;
   Sorting mSorting;
+  /** The served values shown instead of mEntries, when there are. */
+  std::unique_ptr<ServedEntries> mServed;
+  /** A view's read of served rows failed, and no read has succeeded since. */
+  mutable bool mServedHeld = false;
 };
 
 } // namespace Larkhill

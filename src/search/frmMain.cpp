@@ -18,6 +18,7 @@
 #include "search/SortedListModel.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -146,6 +147,13 @@ frmMain::frmMain() {
   // Enter in the search box presses "Go".
   connect(Text1, &QLineEdit::returnPressed, Command4, &QPushButton::click);
   connect(List1, &ParcelListView::entryChosen, this, [this] { List1_Click(); });
+  // Served rows that could not be read while the list was drawn are reported
+  // once the drawing is over, not from inside it.
+  connect(mModel, &SortedListModel::servedRowsFailed, this, [this](const ComError& error) {
+    QTimer::singleShot(0, this, [error] {
+      ErrorHandling::ReportTrapped(QStringLiteral("List1_Scroll"), kModule, error);
+    });
+  });
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
   connect(btnHelp2, &QPushButton::clicked, this, [this] { btnHelp2_Click(); });
   connect(Image2, &ClickLabel::clicked, this, [this] { Image2_Click(); });
@@ -227,7 +235,15 @@ void frmMain::Command4_Click() {
     MsgBox(QStringLiteral("Please enter text to search for"));
     return;
   }
-  const int row = mModel->findFirstMatch(text);
+  int row = -1;
+  try {
+    row = mModel->findFirstMatch(text);
+  } catch (const ComError& error) {
+    // Only a list served by its data source asks anything of it here.
+    setMousePointer(MousePointer::Default);
+    ErrorHandling::ReportTrapped(QStringLiteral("Command4_Click"), kModule, error);
+    return;
+  }
   if (row < 0) {
     setMousePointer(MousePointer::Default);
     MsgBox(QStringLiteral("No matching feature found"));

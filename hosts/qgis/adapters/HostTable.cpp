@@ -5,16 +5,21 @@
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostFields.h"
 #include "qgis/adapters/LayerTable.h"
+#include "qgis/database/PgOrderedValues.h"
 #include "qgis/database/PgRowCount.h"
 #include "qgis/common/QgisCompat.h"
 
 #include <limits>
+#include <qgssettings.h>
 #include <qgsvectorlayer.h>
 
 namespace LarkhillQgis {
 using namespace Larkhill;
 
 namespace {
+
+const QString kServedRowsKey = QStringLiteral("LarkhillGIS/searchList/serverRows");
+constexpr double kServedRowsDefault = 5000000;
 
 QString whereClauseOf(const Ref<IQueryFilter>& filter) {
   return filter ? filter->WhereClause() : QString();
@@ -54,6 +59,26 @@ int32_t HostTable::RowCount(const Ref<IQueryFilter>& filter) {
   if (count > std::numeric_limits<int32_t>::max())
     RuntimeError::raise(RuntimeError::Overflow);
   return static_cast<int32_t>(count);
+}
+
+double HostTable::servedListRows() {
+  bool ok = false;
+  const double rows =
+      QgsSettings().value(kServedRowsKey, kServedRowsDefault, QgsSettings::Plugins).toDouble(&ok);
+  return ok && rows >= 0 ? rows : kServedRowsDefault;
+}
+
+Ref<IOrderedValues> HostTable::OrderedValues(int32_t fieldIndex, QString* advice) {
+  if (advice)
+    advice->clear();
+  QgsVectorLayer* layer = mTable->layer();
+  if (fieldIndex < 0 || fieldIndex >= mTable->fields().size() ||
+      layer->providerType() != QLatin1String("postgres"))
+    return nullptr;
+  const LayerTable::Column& column = mTable->fields()[fieldIndex];
+  if (column.kind != LayerTable::Column::Kind::Attribute || column.type != esriFieldTypeString)
+    return nullptr;
+  return PgOrderedValues::open(layer, column.attribute, servedListRows(), advice);
 }
 
 Ref<ICursor> HostTable::Search(const Ref<IQueryFilter>& filter, bool) {

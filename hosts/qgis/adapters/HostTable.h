@@ -9,8 +9,14 @@ using namespace Larkhill;
 
 class LayerTable;
 
-/** A layer's attribute table. */
-class HostTable : public ITable {
+/**
+ * A layer's attribute table. A PostgreSQL table of more rows than the
+ * setting LarkhillGIS/searchList/serverRows (in the plugins section of the
+ * application's settings; 5,000,000 when not set) serves a text field's
+ * values in the search list's order from the server's index
+ * (PgOrderedValues), where the server can.
+ */
+class HostTable : public ITable, public IOrderedValueSource {
 public:
   explicit HostTable(std::shared_ptr<LayerTable> table) : mTable(std::move(table)) {}
 
@@ -19,6 +25,10 @@ public:
   bool HasOID() override { return true; }
   int32_t RowCount(const Ref<IQueryFilter>& filter) override;
   Ref<ICursor> Search(const Ref<IQueryFilter>& filter, bool recycling) override;
+  Ref<IOrderedValues> OrderedValues(int32_t fieldIndex, QString* advice) override;
+
+  /** The estimated row count above which a table serves its values: the setting, or its default. */
+  static double servedListRows();
 
   const std::shared_ptr<LayerTable>& data() const { return mTable; }
 

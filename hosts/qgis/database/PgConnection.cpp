@@ -170,6 +170,47 @@ bool PgConnection::run(const QString& sql, QString* value) {
   return ok;
 }
 
+void PgConnection::settle() {
+  while (const Result result = nextResult()) {
+  }
+}
+
+bool PgConnection::rows(const QString& sql, QList<QByteArrayList>& rows) {
+  rows.clear();
+  mError.clear();
+  if (!PQsendQuery(mConnection, sql.toUtf8().constData()))
+    raiseBroken(QStringLiteral("The database did not take the statement"));
+  bool ok = true;
+  while (const Result result = nextResult()) {
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_COMMAND_OK)
+      continue;
+    if (status != PGRES_TUPLES_OK) {
+      ok = false;
+      refused(result.get());
+      continue;
+    }
+    const int count = PQntuples(result.get());
+    const int fields = PQnfields(result.get());
+    rows.reserve(rows.size() + count);
+    for (int row = 0; row < count; ++row) {
+      QByteArrayList values;
+      values.reserve(fields);
+      for (int field = 0; field < fields; ++field)
+        values.append(PQgetisnull(result.get(), row, field)
+                          ? QByteArray()
+                          : QByteArray(PQgetvalue(result.get(), row, field),
+                                       PQgetlength(result.get(), row, field)));
+      rows.append(std::move(values));
+    }
+  }
+  if (PQstatus(mConnection) == CONNECTION_BAD)
+    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::closedText());
+  if (!ok)
+    rows.clear();
+  return ok;
+}
+
 bool PgConnection::copy(const QString& query) {
   return run(QStringLiteral("SET statement_timeout = 0; COPY (%1) TO STDOUT").arg(query));
 }

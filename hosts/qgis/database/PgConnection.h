@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayList>
+#include <QList>
 #include <QString>
 #include <cstddef>
 #include <memory>
@@ -61,6 +63,19 @@ public:
    * connection closed (DatabaseLimit::closedText).
    */
   bool run(const QString& sql, QString* value = nullptr);
+  /**
+   * Runs one query as run() does and gives every row of its answer: each
+   * value as UTF-8, a null as a null QByteArray. False when the server
+   * refused it (`rows` is then empty); raises as run().
+   */
+  bool rows(const QString& sql, QList<QByteArrayList>& rows);
+  /**
+   * Lets a statement that an earlier call gave up on (the limit ran out)
+   * finish, waiting for it within the limit, and drops its answer, so that
+   * the connection takes statements again. Raises as run() when the server
+   * still does not answer; does nothing when no statement is under way.
+   */
+  void settle();
   /**
    * Starts a COPY of the query's rows TO STDOUT. The statement as a whole has
    * no time limit, as its rows come for as long as there are rows; each wait

@@ -1,0 +1,281 @@
+#include "qgis/database/PgOrderedValues.h"
+
+#include "qgis/common/HostErrors.h"
+#include "qgis/database/DatabaseLimit.h"
+#include "qgis/database/PgConnection.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QSet>
+#include <algorithm>
+#include <qgsdatasourceuri.h>
+#include <qgsvectordataprovider.h>
+#include <qgsvectorlayer.h>
+
+namespace LarkhillQgis {
+
+namespace {
+
+/** Every ASCII character but NUL, which no text on the server holds. */
+QString asciiCharacters() {
+  QString text;
+  for (int c = 1; c < 128; ++c)
+    text.append(QChar(c));
+  return text;
+}
+
+/** The text with a-z turned into A-Z and nothing else changed: the list's key of an ASCII text. */
+QString foldAscii(QString text) {
+  for (QChar& c : text)
+    if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+      c = QChar(c.unicode() - ('a' - 'A'));
+  return text;
+}
+
+/** True when a plan (EXPLAIN's JSON) reads an index and sorts nothing. */
+bool readsIndexInOrder(const QJsonObject& plan, bool& index) {
+  const QString type = plan.value(QStringLiteral("Node Type")).toString();
+  if (type.contains(QLatin1String("Sort")))
+    return false;
+  if (type == QLatin1String("Index Scan") || type == QLatin1String("Index Only Scan"))
+    index = true;
+  for (const QJsonValue& child : plan.value(QStringLiteral("Plans")).toArray())
+    if (!readsIndexInOrder(child.toObject(), index))
+      return false;
+  return true;
+}
+
+/** The first time for each layer and column: whether to tell the user of the index. */
+bool firstAdvice(const QString& where) {
+  static QMutex mutex;
+  static QSet<QString> told;
+  const QMutexLocker lock(&mutex);
+  if (told.contains(where))
+    return false;
+  told.insert(where);
+  return true;
+}
+
+} // namespace
+
+PgOrderedValues::PgOrderedValues(std::unique_ptr<PgConnection> connection, QString table,
+                                 QString column)
+    : mConnection(std::move(connection)), mTable(std::move(table)), mColumn(std::move(column)) {}
+
+PgOrderedValues::~PgOrderedValues() = default;
+
+QString PgOrderedValues::indexStatement(const QString& table, const QString& column) {
+  return QStringLiteral("CREATE INDEX ON %1 ((upper(%2)) COLLATE \"C\", %2 COLLATE \"C\")")
+      .arg(table, column);
+}
+
+QString PgOrderedValues::filter() const {
+  // The rows the list skips: null values and blank ones.
+  return QStringLiteral("%1 IS NOT NULL AND btrim(%1, ' ') <> ''").arg(mColumn);
+}
+
+QString PgOrderedValues::orderOf() const {
+  return QStringLiteral("(upper(%1) COLLATE \"C\", %1 COLLATE \"C\")").arg(mColumn);
+}
+
+QString PgOrderedValues::orderBy() const {
+  return QStringLiteral("upper(%1) COLLATE \"C\", %1 COLLATE \"C\"").arg(mColumn);
+}
+
+QString PgOrderedValues::place(const QString& text) const {
+  return QStringLiteral("(%1 COLLATE \"C\", %2 COLLATE \"C\")")
+      .arg(mConnection->literal(foldAscii(text)), mConnection->literal(text));
+}
+
+Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute, double aboveRows,
+                                           QString* advice) {
+  if (!layer || !layer->isValid() || layer->providerType() != QLatin1String("postgres") ||
+      !layer->dataProvider() || layer->isModified() || !layer->subsetString().isEmpty() ||
+      attribute < 0 || attribute >= layer->fields().size())
+    return nullptr;
+  // A char(n) column's values lose their trailing blanks in upper(): not served.
+  const QString type = layer->fields().at(attribute).typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar"))
+    return nullptr;
+  const QgsDataSourceUri uri(layer->dataProvider()->dataSourceUri());
+  if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.table().startsWith(QLatin1Char('(')))
+    return nullptr;
+  std::unique_ptr<PgConnection> connection = PgConnection::open(uri);
+  if (!connection)
+    return nullptr;
+  const QString table = connection->table(uri);
+  const QString column = connection->identifier(layer->fields().at(attribute).name());
+
+  QList<QByteArrayList> rows;
+  if (!connection->rows(QStringLiteral("SELECT c.reltuples, current_setting('server_encoding') "
+                                       "FROM pg_class c WHERE c.oid = to_regclass(%1)")
+                            .arg(connection->literal(table)),
+                        rows) ||
+      rows.size() != 1 || rows[0][0].toDouble() <= aboveRows || rows[0][1] != "UTF8")
+    return nullptr;
+
+  Ref<PgOrderedValues> values(new PgOrderedValues(std::move(connection), table, column));
+  PgConnection& sql = *values->mConnection;
+  // Index reads only: a plan that sorts or reads the whole table would make
+  // each page as slow as the whole column.
+  if (!sql.run(QStringLiteral("SET enable_seqscan = off; SET enable_bitmapscan = off; "
+                              "SET enable_sort = off")))
+    return nullptr;
+  QString plan;
+  if (!sql.run(
+          QStringLiteral("EXPLAIN (FORMAT JSON) SELECT %1 FROM %2 WHERE %3 ORDER BY %4 LIMIT %5")
+              .arg(column, table, values->filter(), values->orderBy())
+              .arg(kSampleStep),
+          &plan))
+    return nullptr;
+  bool index = false;
+  const QJsonArray plans = QJsonDocument::fromJson(plan.toUtf8()).array();
+  if (plans.isEmpty() ||
+      !readsIndexInOrder(plans.first().toObject().value(QStringLiteral("Plan")).toObject(),
+                         index) ||
+      !index) {
+    if (advice && firstAdvice(layer->id() + QLatin1Char('\n') + column))
+      *advice = QStringLiteral("The list of %1 would show at once with this index on the server: "
+                               "%2")
+                    .arg(layer->fields().at(attribute).name(), indexStatement(table, column));
+    return nullptr;
+  }
+  // The column's collation must upper-case ASCII exactly as the list does.
+  const QString ascii = asciiCharacters();
+  QString same;
+  if (!sql.run(QStringLiteral("SELECT upper(%1 || coalesce(left(%2, 0), '')) = %3 FROM %4 LIMIT 1")
+                   .arg(sql.literal(ascii), column, sql.literal(foldAscii(ascii)), table),
+               &same) ||
+      same != QLatin1String("t"))
+    return nullptr;
+  if (!sql.run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
+      !values->sample() || !sql.run(QStringLiteral("SAVEPOINT list_read")))
+    return nullptr;
+  return values;
+}
+
+bool PgOrderedValues::sample() {
+  // One pass over the index in order: every kSampleStep-th entry and the last,
+  // with its position, the position of the first entry of its text, and
+  // whether any entry so far is not ASCII (more bytes than characters).
+  // The pass as a whole may take longer than the limit on a large table; its
+  // rows arrive all along, and each wait for them is bounded, as a COPY's.
+  QList<QByteArrayList> rows;
+  if (!mConnection->run(QStringLiteral("SET LOCAL statement_timeout = 0")) ||
+      !mConnection->rows(
+          QStringLiteral(
+              "SELECT n, f, t, more IS NULL, wide FROM (SELECT %1 AS t, "
+              "row_number() OVER w - 1 AS n, rank() OVER w - 1 AS f, lead(1) OVER w AS more, "
+              "bool_or(octet_length(%1) <> char_length(%1)) OVER w AS wide "
+              "FROM %2 WHERE %3 WINDOW w AS (ORDER BY %4)) s WHERE n % %5 = 0 OR more IS NULL")
+              .arg(mColumn, mTable, filter(), orderBy())
+              .arg(kSampleStep),
+          rows) ||
+      !mConnection->run(
+          QStringLiteral("SET LOCAL statement_timeout = %1").arg(DatabaseLimit::seconds() * 1000)))
+    return false;
+  mMarks.reserve(size_t(rows.size()));
+  for (const QByteArrayList& row : rows) {
+    if (row[4] == "t")
+      return false;
+    const int64_t position = row[0].toLongLong();
+    if (position >= INT32_MAX)
+      return false;
+    if (row[3] == "t")
+      mCount = int32_t(position + 1);
+    if (position % kSampleStep == 0)
+      mMarks.push_back({row[2].toStdString(), int32_t(position), int32_t(row[1].toLongLong())});
+  }
+  return true;
+}
+
+void PgOrderedValues::query(const QString& sql, QList<QByteArrayList>& rows) {
+  // A read the limit broke off may still run, or have ended the transaction
+  // in an error: it is let finish, and the transaction goes back to where
+  // the reads began, with the same rows in view.
+  const bool interrupted = mInterrupted;
+  mInterrupted = true;
+  mConnection->settle();
+  const bool ok = mConnection->rows(
+      (interrupted ? QStringLiteral("ROLLBACK TO SAVEPOINT list_read; ") : QString()) + sql, rows);
+  mInterrupted = false;
+  if (!ok)
+    HostErrors::raise(
+        HostErrors::DataSourceUnavailable,
+        QStringLiteral("The database refused to read the list: %1").arg(mConnection->error()));
+}
+
+QStringList PgOrderedValues::textsFrom(const QString& text, bool inclusive, int64_t limit) {
+  const QString from =
+      QStringLiteral("%1 %2 %3").arg(orderOf(), QLatin1String(inclusive ? ">=" : ">"), place(text));
+  QList<QByteArrayList> rows;
+  query(QStringLiteral("SELECT %1 FROM %2 WHERE %3 AND %4 ORDER BY %5 LIMIT %6")
+            .arg(mColumn, mTable, filter(), from, orderBy())
+            .arg(limit),
+        rows);
+  QStringList texts;
+  texts.reserve(rows.size());
+  for (const QByteArrayList& row : rows)
+    texts.append(QString::fromUtf8(row[0]));
+  return texts;
+}
+
+QStringList PgOrderedValues::Texts(int32_t first, int32_t max) {
+  if (first < 0 || first >= mCount || max <= 0 || mMarks.empty())
+    return {};
+  max = std::min(max, mCount - first);
+  // The nearest sample entry at or before the first row wanted.
+  const auto after = std::upper_bound(mMarks.begin(), mMarks.end(), first,
+                                      [](int32_t row, const Mark& m) { return row < m.position; });
+  const Mark& mark = *(after - 1);
+  const QString markText = QString::fromStdString(mark.text);
+  const int64_t skip = first - mark.first;
+  if (skip <= kSampleStep)
+    return textsFrom(markText, true, skip + max).mid(int(skip), max);
+  // Many rows share the sample entry's text: they are counted, not read.
+  QList<QByteArrayList> same;
+  query(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 AND %3 = %4")
+            .arg(mTable, filter(), orderOf(), place(markText)),
+        same);
+  const int64_t end = mark.first + same.value(0).value(0).toLongLong();
+  QStringList texts;
+  for (int64_t row = first; row < end && texts.size() < max; ++row)
+    texts.append(markText);
+  if (texts.size() < max) {
+    const int64_t skipAfter = std::max<int64_t>(0, first - end);
+    texts.append(textsFrom(markText, false, skipAfter + (max - texts.size())).mid(int(skipAfter)));
+  }
+  return texts.mid(0, max);
+}
+
+int32_t PgOrderedValues::countBetween(const std::string& from, const QString& key,
+                                      const QString& text) {
+  const QString before = QStringLiteral("%1 < (%2 COLLATE \"C\", %3 COLLATE \"C\")")
+                             .arg(orderOf(), mConnection->literal(key), mConnection->literal(text));
+  const QString after =
+      from.empty() ? QStringLiteral("true")
+                   : QStringLiteral("%1 >= %2").arg(orderOf(), place(QString::fromStdString(from)));
+  QList<QByteArrayList> count;
+  query(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 AND %3 AND %4")
+            .arg(mTable, filter(), after, before),
+        count);
+  return int32_t(count.value(0).value(0).toLongLong());
+}
+
+int32_t PgOrderedValues::CountBefore(const QString& key, const QString& text) {
+  // The last sample entry before the place; the entries from the first of
+  // its text up to the place are counted on the server.
+  const auto after = std::partition_point(mMarks.begin(), mMarks.end(), [&](const Mark& m) {
+    const QString markText = QString::fromStdString(m.text);
+    const QString markKey = foldAscii(markText);
+    return markKey != key ? markKey < key : markText < text;
+  });
+  if (after == mMarks.begin())
+    return countBetween(std::string(), key, text);
+  const Mark& mark = *(after - 1);
+  return mark.first + countBetween(mark.text, key, text);
+}
+
+} // namespace LarkhillQgis
