@@ -1,11 +1,13 @@
 #include "shared/LarkhillGIS_Public.h"
 #include "help/frmHelp.h"
+#include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/Rounding.h"
 #include "platform/GraphicButton.h"
 #include "platform/WindowLook.h"
 #include "search/ParcelListView.h"
 #include "search/SortedListModel.h"
 #include "search/frmMain.h"
+#include "sim/SimJournal.h"
 #include "support/WindowFixture.h"
 
 #include <QApplication>
@@ -464,4 +466,92 @@ TEST_F(SearchWindowTest, LogoOpensTheWebSite) {
   EXPECT_EQ(mShell.calls[0].parameters, "");
   EXPECT_EQ(mShell.calls[0].directory, "");
   EXPECT_EQ(mShell.calls[0].showCommand, 1);
+}
+
+// Above its row threshold a table serves the list in the list's order instead
+// of having it copied: the same rows, the same Go and the same parcel for a
+// click, also where upper-casing changes a letter's length or place.
+TEST_F(SearchWindowTest, AServedListShowsFindsAndZoomsAsTheCopiedOne) {
+  QStringList pins = {"straße-1", "STRASSE-2", "ſtraw", "Straw", "ﬁeld",  "FIELD", "Élan",
+                      "élan",     "elan",      "B-2",   "b-2",   "B-2",   "",      "  ",
+                      "_x",       "[y",        "a-1",   "A-10",  "a-105", "B-7",   "B-2"};
+  pins << QString::fromUtf8("\xF0\x90\x90\xA8-x");
+  for (int i = 0; i < 700; ++i)
+    pins << QStringLiteral("P-%1").arg(i * 7 % 700, 3, 10, QLatin1Char('0'));
+  mParcels = addParcels(QStringLiteral("Parcels"), pins);
+  mParcels->addRow({QVariant()}, SimGeometry::polygon(0, 10, 5, 15));
+  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+  SortedListModel copied;
+  copied.beginBulkLoad();
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(QStringLiteral("Parcels"), QStringLiteral("PIN"),
+                                              copied, nullptr);
+  copied.endBulkLoad();
+
+  mParcels->table->setServesOrderedValues(10);
+  frmMain* window = newSearchWindow();
+  window->Frame()->setVisible(true);
+  SortedListModel& served = window->listModel();
+  ASSERT_TRUE(served.isServed());
+  QStringList copiedRows;
+  for (int row = 0; row < copied.count(); ++row)
+    copiedRows << copied.text(row);
+  EXPECT_EQ(listed(window), copiedRows);
+  for (int row = 0; row < copied.count(); ++row)
+    ASSERT_EQ(served.occurrence(row), copied.occurrence(row)) << row;
+  for (const char* text :
+       {"s",  "S",    "ss",    "straß", "STRASS", "ſ",     "f", "ﬁ",
+        "ﬁe", "é",    "É",     "e",     "ß",      "b-2",   "B", "_",
+        "[",  "a-10", "A-100", "p-",    "P-69",   "p-699", "z", "\xF0\x90\x90\x80"}) {
+    const QString t = QString::fromUtf8(text);
+    ASSERT_EQ(served.findFirstMatch(t), copied.findFirstMatch(t)) << text;
+  }
+  typeAndGo(window, QStringLiteral("straß"));
+  EXPECT_EQ(selectedRow(window), copied.findFirstMatch(QStringLiteral("straß")));
+
+  // The second row of B-2 is the second parcel that holds it (parcels 10, 12 and 21).
+  const int second = copied.findFirstMatch(QStringLiteral("B-2")) + 1;
+  ASSERT_EQ(copied.text(second), "B-2");
+  window->showEntry(second);
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 12");
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
+
+TEST_F(SearchWindowTest, AServedPageThatCannotBeReadIsReportedOnceAndAskedForAgainByGo) {
+  QStringList pins;
+  for (int i = 0; i < 2000; ++i)
+    pins << QStringLiteral("P-%1").arg(i, 4, 10, QLatin1Char('0'));
+  mParcels = addParcels(QStringLiteral("Parcels"), pins);
+  mParcels->table->setServesOrderedValues(10);
+  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+  frmMain* window = newSearchWindow();
+  SimJournal::failAlways(QStringLiteral("IOrderedValues.Texts"), SimJournal::Unspecified,
+                         QStringLiteral("The server went away"));
+  window->Frame()->setVisible(true);
+  auto* list = child<ParcelListView>(window, "List1");
+  ASSERT_TRUE(window->listModel().isServed());
+  list->viewport()->grab();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(mMessages.texts.size(), 1) << mMessages.texts.join(" | ").toStdString();
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: List1_Scroll frmMain ");
+  EXPECT_TRUE(mMessages.texts[0].contains("The server went away"));
+
+  // Scrolling on asks the data source nothing more and reports nothing more.
+  const int reads = SimJournal::callCount(QStringLiteral("IOrderedValues.Texts"));
+  list->scrollTo(window->listModel().index(1500, 0), QAbstractItemView::PositionAtTop);
+  list->viewport()->grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(SimJournal::callCount(QStringLiteral("IOrderedValues.Texts")), reads);
+  EXPECT_EQ(mMessages.texts.size(), 1);
+
+  // Go reads again, also when it finds nothing, and so does the list after it.
+  SimJournal::clear();
+  mMessages.texts.clear();
+  typeAndGo(window, QStringLiteral("q"));
+  EXPECT_EQ(mMessages.texts, QStringList{"No matching feature found"});
+  EXPECT_EQ(window->listModel().data(window->listModel().index(1700, 0)).toString(), "P-1700");
+  mMessages.texts.clear();
+  typeAndGo(window, QStringLiteral("p-1500"));
+  EXPECT_EQ(selectedRow(window), 1500);
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 1501");
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
 }
