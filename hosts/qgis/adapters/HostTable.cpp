@@ -5,7 +5,7 @@
 #include "qgis/adapters/HostCursor.h"
 #include "qgis/adapters/HostFields.h"
 #include "qgis/adapters/LayerTable.h"
-#include "qgis/database/PgOrderedValues.h"
+#include "qgis/readers/PgOrderedValues.h"
 #include "qgis/database/PgRowCount.h"
 #include "qgis/common/QgisCompat.h"
 

@@ -1,8 +1,9 @@
-#include "qgis/database/PgOrderedValues.h"
+#include "qgis/readers/PgOrderedValues.h"
 
 #include "qgis/common/HostErrors.h"
 #include "qgis/database/DatabaseLimit.h"
 #include "qgis/database/PgConnection.h"
+#include "qgis/readers/PgColumnReader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -119,9 +120,11 @@ Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute,
   Ref<PgOrderedValues> values(new PgOrderedValues(std::move(connection), table, column));
   PgConnection& sql = *values->mConnection;
   // Index reads only: a plan that sorts or reads the whole table would make
-  // each page as slow as the whole column.
+  // each page as slow as the whole column. The reads are short: no workers
+  // and no compiling of a plan, which cost more than they save there.
   if (!sql.run(QStringLiteral("SET enable_seqscan = off; SET enable_bitmapscan = off; "
-                              "SET enable_sort = off")))
+                              "SET enable_sort = off; SET max_parallel_workers_per_gather = 0; "
+                              "SET jit = off")))
     return nullptr;
   QString plan;
   if (!sql.run(
@@ -157,38 +160,39 @@ Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute,
 }
 
 bool PgOrderedValues::sample() {
-  // One pass over the index in order: every kSampleStep-th entry and the last,
-  // with its position, the position of the first entry of its text, and
-  // whether any entry so far is not ASCII (more bytes than characters).
-  // The pass as a whole may take longer than the limit on a large table; its
-  // rows arrive all along, and each wait for them is bounded, as a COPY's.
-  QList<QByteArrayList> rows;
-  if (!mConnection->run(QStringLiteral("SET LOCAL statement_timeout = 0")) ||
-      !mConnection->rows(
-          QStringLiteral(
-              "SELECT n, f, t, more IS NULL, wide FROM (SELECT %1 AS t, "
-              "row_number() OVER w - 1 AS n, rank() OVER w - 1 AS f, lead(1) OVER w AS more, "
-              "bool_or(octet_length(%1) <> char_length(%1)) OVER w AS wide "
-              "FROM %2 WHERE %3 WINDOW w AS (ORDER BY %4)) s WHERE n % %5 = 0 OR more IS NULL")
-              .arg(mColumn, mTable, filter(), orderBy())
-              .arg(kSampleStep),
-          rows) ||
-      !mConnection->run(
-          QStringLiteral("SET LOCAL statement_timeout = %1").arg(DatabaseLimit::seconds() * 1000)))
+  // One pass over the index in order, streamed: every kSampleStep-th entry
+  // with its position and the position of the first entry of its text, the
+  // count, and whether an entry is not ASCII (COPY writes such letters as
+  // they are, in bytes from 0x80 on). Only the sample stays on the desktop.
+  // A COPY has no time limit as a whole; each wait for its rows has.
+  if (!mConnection->copy(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+                             .arg(mColumn, mTable, filter(), orderBy())))
     return false;
-  mMarks.reserve(size_t(rows.size()));
-  for (const QByteArrayList& row : rows) {
-    if (row[4] == "t")
-      return false;
-    const int64_t position = row[0].toLongLong();
+  const char* row = nullptr;
+  size_t size = 0;
+  int64_t position = 0, first = 0;
+  std::string previous;
+  TextBatch text;
+  while (mConnection->copyRow(row, size)) {
+    for (size_t i = 0; i < size; ++i)
+      if (uint8_t(row[i]) >= 0x80)
+        return false;
     if (position >= INT32_MAX)
       return false;
-    if (row[3] == "t")
-      mCount = int32_t(position + 1);
-    if (position % kSampleStep == 0)
-      mMarks.push_back({row[2].toStdString(), int32_t(position), int32_t(row[1].toLongLong())});
+    if (previous.size() != size || previous.compare(0, size, row, size) != 0) {
+      first = position;
+      previous.assign(row, size);
+    }
+    if (position % kSampleStep == 0) {
+      text.clear();
+      PgColumnReader::appendCopyText(row, size, text);
+      mMarks.push_back({std::string(text.text(0)), int32_t(position), int32_t(first)});
+    }
+    ++position;
   }
-  return true;
+  mCount = int32_t(position);
+  return mConnection->run(
+      QStringLiteral("SET statement_timeout = %1").arg(DatabaseLimit::seconds() * 1000));
 }
 
 void PgOrderedValues::query(const QString& sql, QList<QByteArrayList>& rows) {

@@ -27,8 +27,8 @@ class PgConnection;
  * point), under a column collation whose upper() turns exactly a-z into A-Z
  * and leaves every other ASCII character alone, in a UTF-8 database. open()
  * checks all of that, the ASCII values in the same pass over the index that
- * takes the sample; anything else gives none, and the list is copied as
- * before.
+ * takes the sample (the one read of every entry, streamed and not kept);
+ * anything else gives none, and the list is copied as before.
  *
  * Everything is read in one read-only REPEATABLE READ transaction of a
  * connection of the tool's own (PgConnection: every wait bounded by the
