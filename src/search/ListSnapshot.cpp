@@ -92,7 +92,8 @@ std::shared_ptr<const ListSnapshot> SortedListModel::snapshot() const {
   // A list in the middle of a bulk load has not placed its entries yet: its
   // readers see it empty until the load ends.
   if (!mSnapshot)
-    mSnapshot = std::make_shared<const ListSnapshot>(mBulk ? ListEntries() : mEntries);
+    mSnapshot = std::make_shared<const ListSnapshot>(
+        mServed ? servedEntries() : (mBulk ? ListEntries() : mEntries));
   return mSnapshot;
 }
 

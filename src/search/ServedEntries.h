@@ -26,6 +26,8 @@ public:
   int count() const { return mCount; }
   /** The text of the entry at the row; empty outside the rows. */
   QString text(int row);
+  /** The texts of the rows from `first` on, at most `max`, read now and not kept. */
+  QStringList read(int first, int max) { return mValues->Texts(first, max); }
   /** True when the row's text is at hand without asking the data source. */
   bool isKept(int row) const;
   /** The row's text when it is at hand, else empty text. */

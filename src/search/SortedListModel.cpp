@@ -57,6 +57,26 @@ bool SortedListModel::ShowOrderedValues(const Ref<IOrderedValues>& values) {
   return true;
 }
 
+ListEntries SortedListModel::servedEntries() const {
+  // Every served entry, read a large block at a time and sorted by the list
+  // itself, which keeps them in the order they come in: the rows of the copy
+  // are the served list's rows.
+  SortedListModel copy;
+  try {
+    constexpr int kBlock = 65536;
+    copy.beginBulkLoad();
+    for (int first = 0; first < mServed->count(); first += kBlock)
+      copy.AddItems(mServed->read(first, kBlock));
+    copy.endBulkLoad();
+  } catch (const ComError& error) {
+    emit const_cast<SortedListModel*>(this)->servedRowsFailed(error);
+    return ListEntries();
+  }
+  if (copy.count() != mServed->count())
+    return ListEntries();
+  return std::move(copy.mEntries);
+}
+
 int SortedListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : count();
 }

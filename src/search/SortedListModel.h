@@ -110,7 +110,9 @@ public:
   /**
    * The list as it is now, as a copy that any thread may read while this list
    * is cleared, reloaded or deleted. Called on the list's own thread; the same
-   * copy is handed out until the list changes.
+   * copy is handed out until the list changes. Served values are read whole
+   * for it (the first time only); when that fails, servedRowsFailed tells
+   * why and the copy is empty.
    */
   std::shared_ptr<const ListSnapshot> snapshot() const;
 
@@ -143,6 +145,8 @@ private:
     }
   };
 
+  /** Every served entry, in the list's order, as a copied list holds them. */
+  ListEntries servedEntries() const;
   void placeLast();
   void sortAll();
   uint64_t sortKey(uint32_t entry, uint32_t level) const;

@@ -4,6 +4,8 @@
 #include "platform/Rounding.h"
 #include "platform/GraphicButton.h"
 #include "platform/WindowLook.h"
+#include "search/ListSnapshot.h"
+#include "search/ParcelFinder.h"
 #include "search/ParcelListView.h"
 #include "search/SortedListModel.h"
 #include "search/frmMain.h"
@@ -513,6 +515,15 @@ TEST_F(SearchWindowTest, AServedListShowsFindsAndZoomsAsTheCopiedOne) {
   ASSERT_EQ(copied.text(second), "B-2");
   window->showEntry(second);
   EXPECT_EQ(map()->highlights.last(), "Parcels feature 12");
+
+  // The locator bar and pasted lists read the list whole, with the same rows.
+  const std::shared_ptr<const ListSnapshot> snapshot = served.snapshot();
+  ASSERT_EQ(snapshot->count(), copied.count());
+  for (int row = 0; row < copied.count(); ++row)
+    ASSERT_EQ(snapshot->text(row), copiedRows[row]) << row;
+  EXPECT_TRUE(ParcelFinder::show(QStringLiteral("B-2"), 3));
+  EXPECT_EQ(selectedRow(window), second + 1);
+  EXPECT_EQ(map()->highlights.last(), "Parcels feature 21");
   EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
 }
 
