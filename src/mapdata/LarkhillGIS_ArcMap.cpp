@@ -309,8 +309,14 @@ void LoadListWithFieldValues(const QString& layerName, const QString& fieldName,
     }
     const Ref<ITable> table = required(layer->Table());
     QString advice;
-    if (showServedValues(table, fieldName, filter, list, advice))
+    if (showServedValues(table, fieldName, filter, list, advice)) {
+      // The progress shows and goes as for a list read, so that the status
+      // bar ends the same.
+      progressor->setMessage(QStringLiteral("Loading... "));
+      progressor->Show();
+      progressor->Hide();
       return;
+    }
     const Ref<ICursor> cursor = required(table->Search(filter, false));
     const int32_t field = table->FindField(fieldName);
     if (field < 0) {

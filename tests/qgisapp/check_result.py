@@ -1,6 +1,6 @@
 """Checks what the QGIS run saw against what the parcels make certain.
 
-    check_result.py <result.json> <config-file> <count> <prefix> [--ticked]
+    check_result.py <result.json> <config-file> <count> <prefix> [--ticked] [--served]
 """
 import json
 import os
@@ -54,6 +54,9 @@ def main():
     expect("configuration lists every field", len(fields) == 5 and fields[0] == "fid"
            and fields[2:] == ["parcel_id", "parcel_no", "owner"])
     expect("search window lists every parcel", seen.get("list_count") == count)
+    if "--served" in sys.argv[5:]:
+        expect("the list is served from the PostGIS index (its read-only transaction is open)",
+               seen.get("served_reads", 0) >= 1)
     expect("list is sorted", seen.get("list_first") == ids[:5])
     expect("search window is a panel of QGIS's main window, docked on the right of the map at first",
            seen.get("frame_state") == "docked right"

@@ -27,7 +27,7 @@ from qgis.PyQt.QtTest import QTest
 from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLineEdit,
                                  QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
                                  QTreeView, QWidget)
-from qgis.core import QgsProject
+from qgis.core import QgsProject, QgsProviderRegistry
 from qgis.PyQt import sip
 from qgis.gui import QgsHighlight, QgsLocatorWidget
 from qgis.utils import iface
@@ -52,6 +52,15 @@ TICK = os.environ.get("LARKHILL_TICK") == "1"
 
 seen = {"steps": [], "messages": [], "done": False}
 started = time.time()
+
+
+def served_reads():
+    """The server's connections that hold a read-only list transaction open: the served list's."""
+    metadata = QgsProviderRegistry.instance().providerMetadata("postgres")
+    connection = metadata.createConnection(os.environ["LARKHILL_QGISAPP_PG"], {})
+    rows = connection.executeSql("SELECT count(*) FROM pg_stat_activity "
+                                 "WHERE state = 'idle in transaction' AND pid <> pg_backend_pid()")
+    return int(rows[0][0])
 
 
 def note(step):
@@ -335,6 +344,8 @@ class Driver:
         if model is None or model.rowCount() == 0:
             return
         seen["list_count"] = model.rowCount()
+        if os.environ.get("LARKHILL_QGISAPP_PG"):
+            seen["served_reads"] = served_reads()
         seen["list_first"] = [model.index(i, 0).data() for i in range(min(5, model.rowCount()))]
         frame = panel_of(search) or search.window()
         seen["frame_caption"] = frame.windowTitle()

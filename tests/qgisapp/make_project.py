@@ -1,21 +1,25 @@
 """Writes the parcels and the QGIS project the real-QGIS test opens.
 
-    make_project.py <folder> <count>
+    make_project.py <folder> <count> [<libpq conninfo>]
 
 <folder>/parcels.gpkg holds <count> square parcels (EPSG:3857, 90 m squares
 100 m apart on a grid, stored in a shuffled order) with the text ID
 "parcel_id" ('BBB-NNNN') and the integer ID "parcel_no"; <folder>/parcels.qgs
 is a project with that layer, named "Parcels", plus a group "Reference" holding
 a second copy named "Parcels copy", so the layer lists have more than one entry.
+With a conninfo, "Parcels" is the same parcels copied into the PostGIS table
+public.qgisapp_parcels of that database instead, with the index that lets the
+search list be served from the server.
 """
 import math
 import os
 import random
+import subprocess
 import sys
 
-from qgis.core import (QgsApplication, QgsCoordinateReferenceSystem, QgsFeature, QgsField,
-                       QgsGeometry, QgsProject, QgsRectangle, QgsVectorFileWriter,
-                       QgsVectorLayer)
+from qgis.core import (QgsApplication, QgsCoordinateReferenceSystem, QgsDataSourceUri,
+                       QgsFeature, QgsField, QgsGeometry, QgsProject, QgsRectangle,
+                       QgsVectorFileWriter, QgsVectorLayer, QgsWkbTypes)
 from qgis.PyQt.QtCore import QVariant
 
 
@@ -59,7 +63,21 @@ def main():
 
     project = QgsProject.instance()
     project.setCrs(QgsCoordinateReferenceSystem("EPSG:3857"))
-    layer = QgsVectorLayer(path + "|layername=parcels", "Parcels", "ogr")
+    if len(sys.argv) > 3:
+        conninfo = sys.argv[3]
+        subprocess.run(["ogr2ogr", "-f", "PostgreSQL", "PG:" + conninfo, path, "parcels",
+                        "-nln", "qgisapp_parcels", "-lco", "GEOMETRY_NAME=geom", "-lco", "FID=fid",
+                        "-overwrite"], check=True)
+        subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", conninfo, "-c",
+                        'CREATE INDEX ON qgisapp_parcels ((upper(parcel_id)) COLLATE "C", '
+                        'parcel_id COLLATE "C")', "-c", "ANALYZE qgisapp_parcels"], check=True)
+        uri = QgsDataSourceUri(conninfo)
+        uri.setDataSource("public", "qgisapp_parcels", "geom", "", "fid")
+        uri.setSrid("3857")
+        uri.setWkbType(QgsWkbTypes.Polygon)
+        layer = QgsVectorLayer(uri.uri(False), "Parcels", "postgres")
+    else:
+        layer = QgsVectorLayer(path + "|layername=parcels", "Parcels", "ogr")
     if not layer.isValid():
         raise SystemExit("the written parcels do not open")
     project.addMapLayer(layer)

@@ -15,7 +15,10 @@
 # with once more. With LARKHILL_TICK=1 the plugin is first ticked in the
 # Plugin Manager instead of in the profile. The screenshot is
 # <output-folder>/qgis-parcel-search.png, the toolbar alone qgis-toolbar.png,
-# the run's notes result.json and qgis.log beside it.
+# the run's notes result.json and qgis.log beside it. With LARKHILL_QGISAPP_PG
+# set to a libpq conninfo, "Parcels" is a PostGIS table on that server with the
+# index that serves the search list, and the threshold is lowered below its
+# 500 rows, so that the list is served from the server's index.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 TICK=${LARKHILL_TICK:-0}
@@ -39,7 +42,8 @@ export XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-QT_QPA_PLATFORM=offscreen "$PY" "$HERE/make_project.py" "$WORK/project" "$COUNT" 2>"$WORK/make_project.log" || {
+PG=${LARKHILL_QGISAPP_PG:-}
+QT_QPA_PLATFORM=offscreen "$PY" "$HERE/make_project.py" "$WORK/project" "$COUNT" ${PG:+"$PG"} 2>"$WORK/make_project.log" || {
   cat "$WORK/make_project.log" >&2
   exit 1
 }
@@ -50,13 +54,18 @@ mkdir -p "$PROFILE"
 # driver is to tick it in the Plugin Manager itself.
 {
   [ "$TICK" = 1 ] || printf '[Plugins]\nliblarkhillparcelsearchplugin=true\n\n'
-  [ -z "$PLUGINS" ] || printf '[plugins]\nsearchPathsForPlugins=%s\n\n' "$PLUGINS"
+  if [ -n "$PLUGINS" ] || [ -n "$PG" ]; then
+    printf '[plugins]\n'
+    [ -z "$PLUGINS" ] || printf 'searchPathsForPlugins=%s\n' "$PLUGINS"
+    [ -z "$PG" ] || printf 'LarkhillGIS\\searchList\\serverRows=100\n'
+    printf '\n'
+  fi
   printf '[qgis]\ncheckVersion=false\nshowTips=false\n'
 } >"$PROFILE/QGIS3.ini"
 
 export LARKHILL_RESULT=$OUT/result.json LARKHILL_SHOT=$OUT/qgis-parcel-search.png LARKHILL_PREFIX=$PREFIX
 export LARKHILL_TOOLBAR_SHOT=$OUT/qgis-toolbar.png
-export LARKHILL_TIMEOUT=150 LARKHILL_TICK=$TICK
+export LARKHILL_TIMEOUT=150 LARKHILL_TICK=$TICK LARKHILL_QGISAPP_PG=$PG
 set +e
 timeout -k 10 200 xvfb-run -a -s "-screen 0 1400x1000x24" \
   qgis --profiles-path "$WORK" --nologo --noversioncheck \
@@ -71,7 +80,7 @@ if [ ! -f "$OUT/result.json" ]; then
 fi
 cat "$OUT/result.json" | "$PY" -c 'import json,sys; print("\n".join(json.load(sys.stdin)["steps"]))'
 "$PY" "$HERE/check_result.py" "$OUT/result.json" "$XDG_DATA_HOME/LarkhillGIS/LarkhillParcelSearch/config" "$COUNT" "$PREFIX" \
-  $([ "$TICK" = 1 ] && echo --ticked)
+  $([ "$TICK" = 1 ] && echo --ticked) $([ -n "$PG" ] && echo --served)
 if [ "$status" -ne 0 ]; then
   echo "FAIL: QGIS ended with status $status (it must unload the plugin and quit cleanly)"
   exit 1
