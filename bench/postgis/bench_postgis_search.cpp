@@ -12,6 +12,7 @@
 #include "platform/Services.h"
 #include "qgis/adapters/HostApplication.h"
 #include "qgis/common/QgisCompat.h"
+#include "PgBenchHost.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -118,33 +119,18 @@ int main(int argc, char** argv) {
 
     Messages messages;
     installMessageBoxService(&messages);
-    QgsProject project;
-    QMainWindow window;
-    auto* canvas = new QgsMapCanvas(&window);
-    window.setCentralWidget(canvas);
-    window.resize(1000, 700);
-    canvas->setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:3857")));
-    auto application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
-    gApplication = application;
-    gDocument = application->Document();
+    LarkhillBench::PgBenchHost host;
+    QgsProject& project = host.project;
 
     std::printf("\n%-12s %-10s %14s %14s %8s %16s %16s\n", "table", "field", "list (ms)",
                 "raw read (ms)", "ratio", "click median ms", "click max ms");
     for (const QString& table : {QStringLiteral("bench_idx"), QStringLiteral("bench_noidx")}) {
-      QgsDataSourceUri uri(conninfo);
-      uri.setDataSource(QStringLiteral("public"), table, QStringLiteral("geom"), QString(),
-                        QStringLiteral("fid"));
-      uri.setSrid(QStringLiteral("3857"));
-      uri.setWkbType(LarkhillQgis::QgisCompat::WkbPolygon);
-      auto* layer =
-          new QgsVectorLayer(uri.uri(false), QStringLiteral("Parcels"), QStringLiteral("postgres"));
-      if (!layer->isValid()) {
+      QgsVectorLayer* layer = host.addParcels(conninfo, table);
+      if (!layer) {
         std::fprintf(stderr, "the layer %s does not open\n", qPrintable(table));
         status = 1;
-        delete layer;
         break;
       }
-      project.addMapLayer(layer);
 
       for (const QString& field : {QStringLiteral("parcel_id"), QStringLiteral("parcel_no")}) {
         std::vector<double> lists, raws, zooms;
@@ -207,10 +193,6 @@ int main(int argc, char** argv) {
       status = 1;
     }
     installMessageBoxService(nullptr);
-    gDocument.reset();
-    gApplication.reset();
-    application.reset();
-    project.clear();
   }
   runTool(QStringLiteral("pg-stop.sh"), {stateDir});
   QgsApplication::exitQgis();

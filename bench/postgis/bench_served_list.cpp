@@ -12,26 +12,19 @@
 #include "shared/LarkhillGIS_Public.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "platform/Services.h"
-#include "qgis/adapters/HostApplication.h"
-#include "qgis/common/QgisCompat.h"
+#include "PgBenchHost.h"
 #include "search/SortedListModel.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMainWindow>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <qgsapplication.h>
-#include <qgsdatasourceuri.h>
-#include <qgsmapcanvas.h>
-#include <qgsproject.h>
 #include <qgssettings.h>
-#include <qgsvectorlayer.h>
 #include <unistd.h>
 #include <vector>
 
@@ -158,26 +151,11 @@ int main(int argc, char** argv) {
   {
     Messages messages;
     installMessageBoxService(&messages);
-    QgsProject project;
-    QMainWindow window;
-    auto* canvas = new QgsMapCanvas(&window);
-    window.setCentralWidget(canvas);
-    canvas->setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:3857")));
-    auto application = std::make_shared<HostApplication>(&project, canvas, window.statusBar());
-    gApplication = application;
-    gDocument = application->Document();
-    QgsDataSourceUri uri(conninfo);
-    uri.setDataSource(QStringLiteral("public"), table, QStringLiteral("geom"), QString(),
-                      QStringLiteral("fid"));
-    uri.setSrid(QStringLiteral("3857"));
-    uri.setWkbType(LarkhillQgis::QgisCompat::WkbPolygon);
-    auto* layer =
-        new QgsVectorLayer(uri.uri(false), QStringLiteral("Parcels"), QStringLiteral("postgres"));
-    if (!layer->isValid()) {
+    LarkhillBench::PgBenchHost host;
+    if (!host.addParcels(conninfo, table)) {
       std::fprintf(stderr, "the layer %s does not open\n", qPrintable(table));
       return 1;
     }
-    project.addMapLayer(layer);
 
     QRandomGenerator random(20261208);
     // The served list first: the copied list's memory stays with the process after it.
@@ -192,35 +170,33 @@ int main(int argc, char** argv) {
     }
     QString report;
     report += QStringLiteral("| %1 (%2 rows) | Served from the index | Copied (today) | Goal |\n"
-                            "|---|---:|---:|---|\n")
-                 .arg(uri.table())
-                 .arg(served.count);
+                             "|---|---:|---:|---|\n")
+                  .arg(table)
+                  .arg(served.count);
     auto row = [&](const QString& what, double a, double b, const QString& goal, int decimals) {
       report += QStringLiteral("| %1 | %2 | %3 | %4 |\n")
-                   .arg(what, QString::number(a, 'f', decimals), QString::number(b, 'f', decimals),
-                        goal);
+                    .arg(what, QString::number(a, 'f', decimals), QString::number(b, 'f', decimals),
+                         goal);
     };
     row(QStringLiteral("press to usable, ms (median)"), served.usable, copied.usable,
         QStringLiteral("<= 100"), 1);
     row(QStringLiteral("Go, ms (median of 20 per run)"), served.go, copied.go,
         QStringLiteral("<= 5"), 3);
     row(QStringLiteral("Go, ms (slowest)"), served.goMax, copied.goMax, QString(), 3);
-    row(QStringLiteral("one page of %1 rows, ms (median)").arg(kPageRows), served.page,
-        copied.page, QStringLiteral("<= 20"), 3);
+    row(QStringLiteral("one page of %1 rows, ms (median)").arg(kPageRows), served.page, copied.page,
+        QStringLiteral("<= 20"), 3);
     row(QStringLiteral("one page, ms (slowest)"), served.pageMax, copied.pageMax, QString(), 3);
     row(QStringLiteral("list's own memory, MB"), served.listMb, copied.listMb,
         QStringLiteral("< 20"), 1);
-    row(QStringLiteral("process memory grown by the load, MB (median)"), served.rssMb,
-        copied.rssMb, QString(), 1);
+    row(QStringLiteral("process memory grown by the load, MB (median)"), served.rssMb, copied.rssMb,
+        QString(), 1);
     std::printf("%s", report.toUtf8().constData());
     if (!out.isEmpty()) {
       QFile file(out);
       if (file.open(QIODevice::WriteOnly | QIODevice::Text))
         file.write(report.toUtf8());
     }
-    project.removeAllMapLayers();
-    gApplication.reset();
-    gDocument.reset();
+    installMessageBoxService(nullptr);
   }
   QgsApplication::exitQgis();
   return status;

@@ -219,8 +219,9 @@ Ref<ICursor> SimTable::Search(const Ref<IQueryFilter>& filter, bool) {
   return std::make_shared<SimCursor>(shared_from_this(), std::move(rows));
 }
 
-Ref<IOrderedValues> SimTable::OrderedValues(int32_t field, QString* advice) {
+Ref<IOrderedValues> SimTable::OrderedValues(const QString& fieldName, QString* advice) {
   SimJournal::enter("IOrderedValueSource.OrderedValues");
+  const int32_t field = fieldIndex(fieldName);
   if (advice)
     advice->clear();
   if (mServedAbove < 0 || int(mRecords.size()) <= mServedAbove || field < 0 ||

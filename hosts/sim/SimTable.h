@@ -108,7 +108,7 @@ public:
   bool HasOID() override;
   int32_t RowCount(const Ref<IQueryFilter>& filter) override;
   Ref<ICursor> Search(const Ref<IQueryFilter>& filter, bool recycling) override;
-  Ref<IOrderedValues> OrderedValues(int32_t fieldIndex, QString* advice) override;
+  Ref<IOrderedValues> OrderedValues(const QString& fieldName, QString* advice) override;
 
 private:
   int32_t fieldIndex(const QString& name) const;

@@ -185,14 +185,15 @@ public:
 class IOrderedValueSource : public virtual IUnknown {
 public:
   /**
-   * The values of the field at this position, served in the list's order, or
-   * none when the table does not serve them: too few rows for it to be worth
+   * The values of the field of this name (found as FindField finds it),
+   * served in the list's order, or none when the table does not serve them (a
+   * field it does not have among them): too few rows for it to be worth
    * it, no index that gives that order, or values whose order the data source
    * cannot give exactly. `advice`, when given, receives a sentence for the
    * user when an index would let the data source serve them (empty text
    * otherwise). Raises ComError when the data source fails.
    */
-  virtual Ref<IOrderedValues> OrderedValues(int32_t fieldIndex, QString* advice) = 0;
+  virtual Ref<IOrderedValues> OrderedValues(const QString& fieldName, QString* advice) = 0;
 };
 
 /** The feature class behind a feature layer. */

@@ -197,10 +197,7 @@ bool showServedValues(const Ref<ITable>& table, const QString& fieldName,
   const auto source = QueryInterface<IOrderedValueSource>(table);
   if (!source || (filter && !filter->WhereClause().trimmed().isEmpty()))
     return false;
-  const int32_t field = table->FindField(fieldName);
-  if (field < 0)
-    return false;
-  const Ref<IOrderedValues> values = source->OrderedValues(field, &advice);
+  const Ref<IOrderedValues> values = source->OrderedValues(fieldName, &advice);
   return values && list.ShowOrderedValues(values);
 }
 

@@ -353,35 +353,14 @@ protected:
   void SetUp() override {
     PgFaultTest::SetUp();
     useDrivesWithProgramFiles(QStringLiteral("C"), QStringLiteral("C"));
-    ASSERT_EQ(LarkhillGIS_Public::fSetupInstallFolder(QStringLiteral("LarkhillGIS"),
-                                                      QStringLiteral("LarkhillParcelSearch"),
-                                                      QStringLiteral("config"), QString()),
-              1);
-    ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("parcel_id"));
-    installWindowFactory(&ComponentWindows::instance());
-    LarkhillQgis::installHost(mHost->application, &mHost->window);
-    mHost->window.show();
+    ASSERT_TRUE(mHost->installSearch());
   }
   void TearDown() override {
-    // The component unloads before the host, as the map application does.
-    ComponentUnload::unload();
-    LarkhillQgis::uninstallHost();
+    mHost->uninstallSearch();
     PgFaultTest::TearDown();
   }
-  /** Opens the search window as a configured click does; returns it. */
-  frmMain* openSearchWindow() {
-    gSearchWindow = windowFactory().createSearchWindow();
-    gSearchWindow->Frame()->setVisible(true);
-    return dynamic_cast<frmMain*>(gSearchWindow.get());
-  }
-  /** Types the text into the search box and presses "Go". */
-  static void go(frmMain* window, const QString& text) {
-    auto* box = window->findChild<QLineEdit*>(QStringLiteral("Text1"));
-    auto* button = window->findChild<QAbstractButton*>(QStringLiteral("Command4"));
-    ASSERT_TRUE(box && button);
-    box->setText(text);
-    button->click();
-  }
+  static frmMain* openSearchWindow() { return PgQgisHost::openSearchWindow(); }
+  static void go(frmMain* window, const QString& text) { PgQgisHost::go(window, text); }
 };
 
 TEST_F(PgSearchWindowFaultTest, AServerThatStopsWhileListingThenBeforeAClickLeavesAUsableWindow) {

@@ -1,7 +1,15 @@
 #include "PgQgisHost.h"
 
+#include "command/ComponentUnload.h"
+#include "command/ComponentWindows.h"
+#include "command/InstallFolder.h"
+#include "config/ConfigFile.h"
 #include "shared/LarkhillGIS_Public.h"
+#include "shared/WindowInterfaces.h"
+#include "search/frmMain.h"
 
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <qgslayertree.h>
@@ -48,4 +56,36 @@ QgsVectorLayer* PgQgisHost::addLayer(const QString& source, const QString& name,
 
 QProgressBar* PgQgisHost::progressBar() const {
   return window.findChild<QProgressBar*>(QStringLiteral("larkhillProgress"));
+}
+
+bool PgQgisHost::installSearch() {
+  if (LarkhillGIS_Public::fSetupInstallFolder(QStringLiteral("LarkhillGIS"),
+                                              QStringLiteral("LarkhillParcelSearch"),
+                                              QStringLiteral("config"), QString()) != 1)
+    return false;
+  ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("parcel_id"));
+  installWindowFactory(&ComponentWindows::instance());
+  LarkhillQgis::installHost(application, &window);
+  window.show();
+  return true;
+}
+
+void PgQgisHost::uninstallSearch() {
+  ComponentUnload::unload();
+  LarkhillQgis::uninstallHost();
+}
+
+frmMain* PgQgisHost::openSearchWindow() {
+  gSearchWindow = windowFactory().createSearchWindow();
+  gSearchWindow->Frame()->setVisible(true);
+  return dynamic_cast<frmMain*>(gSearchWindow.get());
+}
+
+void PgQgisHost::go(frmMain* window, const QString& text) {
+  auto* box = window->findChild<QLineEdit*>(QStringLiteral("Text1"));
+  auto* button = window->findChild<QAbstractButton*>(QStringLiteral("Command4"));
+  if (!box || !button)
+    return;
+  box->setText(text);
+  button->click();
 }

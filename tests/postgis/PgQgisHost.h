@@ -9,6 +9,10 @@ class QgsMapCanvas;
 class QgsVectorLayer;
 class QProgressBar;
 
+namespace Larkhill {
+class frmMain;
+}
+
 using namespace Larkhill;
 
 /**
@@ -28,6 +32,20 @@ public:
 
   /** The status bar's progress bar, once the component has used it. */
   QProgressBar* progressBar() const;
+
+  /**
+   * Makes the tool configured for the layer Parcels and its field parcel_id
+   * (in the install folder of the drives the test mapped), installs the
+   * component's windows and this host, and shows the main window. False when
+   * the install folder cannot be made. uninstallSearch() undoes it.
+   */
+  bool installSearch();
+  /** Unloads the component, then the host, as the map application does. */
+  void uninstallSearch();
+  /** Opens the search window as a configured click does; returns it. */
+  static Larkhill::frmMain* openSearchWindow();
+  /** Types the text into the search box and presses "Go". */
+  static void go(Larkhill::frmMain* window, const QString& text);
 
   QgsProject project;
   QMainWindow window;

@@ -5,12 +5,7 @@
 #include "PgQgisHost.h"
 #include "PgServer.h"
 
-#include "command/ComponentUnload.h"
-#include "command/ComponentWindows.h"
-#include "command/InstallFolder.h"
 #include "shared/LarkhillGIS_Public.h"
-#include "shared/WindowInterfaces.h"
-#include "config/ConfigFile.h"
 #include "errors/ErrorHandling.h"
 #include "mapdata/LarkhillGIS_ArcMap.h"
 #include "qgis/database/DatabaseLimit.h"
@@ -19,10 +14,8 @@
 #include "search/frmMain.h"
 #include "support/Fixtures.h"
 
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QStatusBar>
 #include <qgsmapcanvas.h>
 #include <qgssettings.h>
@@ -83,8 +76,7 @@ protected:
     if (mServerFrozen)
       PgServer::thaw();
     QgsSettings().remove(kRowsKey, QgsSettings::Plugins);
-    ComponentUnload::unload();
-    LarkhillQgis::uninstallHost();
+    mHost->uninstallSearch();
     gApplication.reset();
     mHost.reset();
     ComponentTest::TearDown();
@@ -104,22 +96,10 @@ protected:
   frmMain* openSearchWindow(double servedAbove) {
     setServedAbove(servedAbove);
     useDrivesWithProgramFiles(QStringLiteral("C"), QStringLiteral("C"));
-    EXPECT_EQ(LarkhillGIS_Public::fSetupInstallFolder(QStringLiteral("LarkhillGIS"),
-                                                      QStringLiteral("LarkhillParcelSearch"),
-                                                      QStringLiteral("config"), QString()),
-              1);
-    ConfigFile::write(gConfigFile, QStringLiteral("Parcels"), QStringLiteral("parcel_id"));
-    installWindowFactory(&ComponentWindows::instance());
-    LarkhillQgis::installHost(mHost->application, &mHost->window);
-    mHost->window.show();
-    gSearchWindow = windowFactory().createSearchWindow();
-    gSearchWindow->Frame()->setVisible(true);
-    return dynamic_cast<frmMain*>(gSearchWindow.get());
+    EXPECT_TRUE(mHost->installSearch());
+    return PgQgisHost::openSearchWindow();
   }
-  static void go(frmMain* window, const QString& text) {
-    window->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(text);
-    window->findChild<QAbstractButton*>(QStringLiteral("Command4"))->click();
-  }
+  static void go(frmMain* window, const QString& text) { PgQgisHost::go(window, text); }
   static QString shown(const SortedListModel& list, int row) {
     return list.data(list.index(row, 0)).toString();
   }

@@ -68,10 +68,11 @@ double HostTable::servedListRows() {
   return ok && rows >= 0 ? rows : kServedRowsDefault;
 }
 
-Ref<IOrderedValues> HostTable::OrderedValues(int32_t fieldIndex, QString* advice) {
+Ref<IOrderedValues> HostTable::OrderedValues(const QString& fieldName, QString* advice) {
   if (advice)
     advice->clear();
   QgsVectorLayer* layer = mTable->layer();
+  const int fieldIndex = mTable->find(fieldName);
   if (fieldIndex < 0 || fieldIndex >= mTable->fields().size() ||
       layer->providerType() != QLatin1String("postgres"))
     return nullptr;

@@ -25,7 +25,7 @@ public:
   bool HasOID() override { return true; }
   int32_t RowCount(const Ref<IQueryFilter>& filter) override;
   Ref<ICursor> Search(const Ref<IQueryFilter>& filter, bool recycling) override;
-  Ref<IOrderedValues> OrderedValues(int32_t fieldIndex, QString* advice) override;
+  Ref<IOrderedValues> OrderedValues(const QString& fieldName, QString* advice) override;
 
   /** The estimated row count above which a table serves its values: the setting, or its default. */
   static double servedListRows();

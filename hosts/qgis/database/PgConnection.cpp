@@ -148,7 +148,7 @@ void PgConnection::raiseBroken(const QString& what) const {
       QStringLiteral("%1: %2").arg(what, QString::fromUtf8(PQerrorMessage(mConnection)).trimmed()));
 }
 
-bool PgConnection::run(const QString& sql, QString* value) {
+bool PgConnection::exchange(const QString& sql, const std::function<void(pg_result*)>& take) {
   mError.clear();
   if (!PQsendQuery(mConnection, sql.toUtf8().constData()))
     raiseBroken(QStringLiteral("The database did not take the statement"));
@@ -157,9 +157,8 @@ bool PgConnection::run(const QString& sql, QString* value) {
     const ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_COPY_OUT)
       return ok;
-    if (status == PGRES_TUPLES_OK && value)
-      *value = PQntuples(result.get()) > 0 ? QString::fromUtf8(PQgetvalue(result.get(), 0, 0))
-                                           : QString();
+    if (status == PGRES_TUPLES_OK)
+      take(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
       ok = false;
       refused(result.get());
@@ -170,6 +169,13 @@ bool PgConnection::run(const QString& sql, QString* value) {
   return ok;
 }
 
+bool PgConnection::run(const QString& sql, QString* value) {
+  return exchange(sql, [value](pg_result* result) {
+    if (value)
+      *value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
+  });
+}
+
 void PgConnection::settle() {
   while (const Result result = nextResult()) {
   }
@@ -177,35 +183,21 @@ void PgConnection::settle() {
 
 bool PgConnection::rows(const QString& sql, QList<QByteArrayList>& rows) {
   rows.clear();
-  mError.clear();
-  if (!PQsendQuery(mConnection, sql.toUtf8().constData()))
-    raiseBroken(QStringLiteral("The database did not take the statement"));
-  bool ok = true;
-  while (const Result result = nextResult()) {
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status == PGRES_COMMAND_OK)
-      continue;
-    if (status != PGRES_TUPLES_OK) {
-      ok = false;
-      refused(result.get());
-      continue;
-    }
-    const int count = PQntuples(result.get());
-    const int fields = PQnfields(result.get());
+  const bool ok = exchange(sql, [&rows](pg_result* result) {
+    const int count = PQntuples(result);
+    const int fields = PQnfields(result);
     rows.reserve(rows.size() + count);
     for (int row = 0; row < count; ++row) {
       QByteArrayList values;
       values.reserve(fields);
       for (int field = 0; field < fields; ++field)
-        values.append(PQgetisnull(result.get(), row, field)
-                          ? QByteArray()
-                          : QByteArray(PQgetvalue(result.get(), row, field),
-                                       PQgetlength(result.get(), row, field)));
+        values.append(
+            PQgetisnull(result, row, field)
+                ? QByteArray()
+                : QByteArray(PQgetvalue(result, row, field), PQgetlength(result, row, field)));
       rows.append(std::move(values));
     }
-  }
-  if (PQstatus(mConnection) == CONNECTION_BAD)
-    HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::closedText());
+  });
   if (!ok)
     rows.clear();
   return ok;

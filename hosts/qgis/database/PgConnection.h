@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 struct pg_conn;
@@ -93,6 +94,12 @@ public:
 
 private:
   PgConnection(pg_conn* connection, int limitMs);
+  /**
+   * Sends the SQL and takes in every result, handing each set of rows to
+   * `take`; stops where a COPY's rows begin. False when the server refused a
+   * statement; raises as run().
+   */
+  bool exchange(const QString& sql, const std::function<void(pg_result*)>& take);
   /** Waits within the limit until the server sends more, and takes it in; raises as run(). */
   void waitForServer();
   using Result = std::unique_ptr<pg_result, void (*)(pg_result*)>;
