@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     row(QStringLiteral("one page of %1 rows, ms (median)").arg(kPageRows), served.page, copied.page,
         QStringLiteral("<= 20"), 3);
     row(QStringLiteral("one page, ms (slowest)"), served.pageMax, copied.pageMax, QString(), 3);
-    row(QStringLiteral("list's own memory, MB"), served.listMb, copied.listMb,
+    row(QStringLiteral("list model's own memory (entries copied, or pages kept), MB"), served.listMb, copied.listMb,
         QStringLiteral("< 20"), 1);
     row(QStringLiteral("process memory grown by the load, MB (median)"), served.rssMb, copied.rssMb,
         QString(), 1);
