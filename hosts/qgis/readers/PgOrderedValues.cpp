@@ -11,6 +11,8 @@
 #include <QMutex>
 #include <QSet>
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
@@ -46,6 +48,36 @@ bool readsIndexInOrder(const QJsonObject& plan, bool& index) {
     if (!readsIndexInOrder(child.toObject(), index))
       return false;
   return true;
+}
+
+/** The name of the index a plan (EXPLAIN's JSON) reads; empty when none. */
+QString indexName(const QJsonObject& plan) {
+  const QString name = plan.value(QStringLiteral("Index Name")).toString();
+  if (!name.isEmpty())
+    return name;
+  for (const QJsonValue& child : plan.value(QStringLiteral("Plans")).toArray()) {
+    const QString inner = indexName(child.toObject());
+    if (!inner.isEmpty())
+      return inner;
+  }
+  return QString();
+}
+
+/**
+ * The settings of the list's reads: index reads only, as a plan that sorts
+ * or reads the whole table would make each page as slow as the whole column;
+ * no workers and no compiling of a plan, which cost more than they save in
+ * short reads.
+ */
+QString readSettings() {
+  return QStringLiteral("SET enable_seqscan = off; SET enable_bitmapscan = off; "
+                        "SET enable_sort = off; SET max_parallel_workers_per_gather = 0; "
+                        "SET jit = off");
+}
+
+/** Begins the transaction that keeps the rows as they were at the press. */
+QString beginRead() {
+  return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
 }
 
 /** The first time for each layer and column: whether to tell the user of the index. */
@@ -119,12 +151,7 @@ Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute,
 
   Ref<PgOrderedValues> values(new PgOrderedValues(std::move(connection), table, column));
   PgConnection& sql = *values->mConnection;
-  // Index reads only: a plan that sorts or reads the whole table would make
-  // each page as slow as the whole column. The reads are short: no workers
-  // and no compiling of a plan, which cost more than they save there.
-  if (!sql.run(QStringLiteral("SET enable_seqscan = off; SET enable_bitmapscan = off; "
-                              "SET enable_sort = off; SET max_parallel_workers_per_gather = 0; "
-                              "SET jit = off")))
+  if (!sql.run(readSettings()))
     return nullptr;
   QString plan;
   if (!sql.run(
@@ -135,10 +162,10 @@ Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute,
     return nullptr;
   bool index = false;
   const QJsonArray plans = QJsonDocument::fromJson(plan.toUtf8()).array();
-  if (plans.isEmpty() ||
-      !readsIndexInOrder(plans.first().toObject().value(QStringLiteral("Plan")).toObject(),
-                         index) ||
-      !index) {
+  const QJsonObject top = plans.isEmpty()
+                              ? QJsonObject()
+                              : plans.first().toObject().value(QStringLiteral("Plan")).toObject();
+  if (plans.isEmpty() || !readsIndexInOrder(top, index) || !index) {
     if (advice && firstAdvice(layer->id() + QLatin1Char('\n') + column))
       *advice = QStringLiteral("The list of %1 would show at once with this index on the server: "
                                "%2")
@@ -153,32 +180,64 @@ Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute,
                &same) ||
       same != QLatin1String("t"))
     return nullptr;
-  if (!sql.run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) ||
-      !values->sample() || !sql.run(QStringLiteral("SAVEPOINT list_read")))
+  const QString middle = values->middleKey(indexName(top), layer->fields().at(attribute).name());
+  if (!sql.run(beginRead()) || !values->sample(uri, middle) ||
+      !sql.run(QStringLiteral("SAVEPOINT list_read")))
     return nullptr;
   return values;
 }
 
-bool PgOrderedValues::sample() {
-  // One pass over the index in order, streamed: every kSampleStep-th entry
-  // with its position and the position of the first entry of its text, the
-  // count, and whether an entry is not ASCII (COPY writes such letters as
-  // they are, in bytes from 0x80 on). Only the sample stays on the desktop.
+QString PgOrderedValues::middleKey(const QString& index, const QString& name) {
+  // The middle bound of the histogram of the index's first column (the key),
+  // which ANALYZE keeps once the index exists; else of the column itself,
+  // upper-cased (its own collation orders it a little otherwise, which only
+  // makes the parts less even). Either is a value the server read, never
+  // the exact middle, and any key splits the pass exactly.
+  const QString middle = QStringLiteral("(s.histogram_bounds::text::text[])[array_length("
+                                        "s.histogram_bounds::text::text[], 1) / 2 + 1]");
+  QString key;
+  if (!mConnection->run(
+          QStringLiteral(
+              "SELECT coalesce((SELECT %1 FROM pg_index x JOIN pg_class i ON i.oid = x.indexrelid "
+              "JOIN pg_namespace n ON n.oid = i.relnamespace "
+              "JOIN pg_attribute a ON a.attrelid = i.oid AND a.attnum = 1 "
+              "JOIN pg_stats s ON s.schemaname = n.nspname AND s.tablename = i.relname "
+              "AND s.attname = a.attname WHERE x.indrelid = to_regclass(%2) AND i.relname = %3), "
+              "(SELECT upper(%1) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+              "JOIN pg_stats s ON s.schemaname = n.nspname AND s.tablename = c.relname "
+              "AND s.attname = %4 WHERE c.oid = to_regclass(%2)))")
+              .arg(middle, mConnection->literal(mTable), mConnection->literal(index),
+                   mConnection->literal(name)),
+          &key))
+    return QString();
+  return key;
+}
+
+void PgOrderedValues::readPart(PgConnection& connection, const QString& where, Part& part,
+                               std::atomic<bool>& stop) const {
+  // The rows in order, streamed: every kSampleStep-th entry with its position
+  // and the position of the first entry of its text, and the count; an entry
+  // that is not ASCII (COPY writes such letters as they are, in bytes from
+  // 0x80 on) ends the pass. Only the sample is kept.
   // A COPY has no time limit as a whole; each wait for its rows has.
-  if (!mConnection->copy(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
-                             .arg(mColumn, mTable, filter(), orderBy())))
-    return false;
+  if (!connection.copy(QStringLiteral("SELECT %1 FROM %2 WHERE %3 AND %4 ORDER BY %5")
+                           .arg(mColumn, mTable, filter(), where, orderBy()))) {
+    part.servable = false;
+    stop = true;
+    return;
+  }
   const char* row = nullptr;
   size_t size = 0;
   int64_t position = 0, first = 0;
   std::string previous;
   TextBatch text;
-  while (mConnection->copyRow(row, size)) {
+  while (!stop && connection.copyRow(row, size)) {
     for (size_t i = 0; i < size; ++i)
-      if (uint8_t(row[i]) >= 0x80)
-        return false;
-    if (position >= INT32_MAX)
-      return false;
+      if (uint8_t(row[i]) >= 0x80) {
+        part.servable = false;
+        stop = true;
+        return;
+      }
     if (previous.size() != size || previous.compare(0, size, row, size) != 0) {
       first = position;
       previous.assign(row, size);
@@ -186,11 +245,86 @@ bool PgOrderedValues::sample() {
     if (position % kSampleStep == 0) {
       text.clear();
       PgColumnReader::appendCopyText(row, size, text);
-      mMarks.push_back({std::string(text.text(0)), int32_t(position), int32_t(first)});
+      part.marks.push_back({std::string(text.text(0)), int32_t(position), int32_t(first)});
     }
-    ++position;
+    if (++position > INT32_MAX) {
+      part.servable = false;
+      stop = true;
+      return;
+    }
   }
-  mCount = int32_t(position);
+  part.count = position;
+}
+
+bool PgOrderedValues::join(const std::vector<Part>& parts) {
+  // A part's positions follow those of the parts before it. The parts are
+  // split by key, so that all the entries of a text, which share its key,
+  // are in one part, and so is the first of them.
+  int64_t offset = 0;
+  for (const Part& part : parts) {
+    for (const Mark& mark : part.marks)
+      mMarks.push_back({mark.text, int32_t(offset + mark.position), int32_t(offset + mark.first)});
+    offset += part.count;
+    if (offset > INT32_MAX)
+      return false;
+  }
+  mCount = int32_t(offset);
+  return true;
+}
+
+bool PgOrderedValues::sample(const QgsDataSourceUri& uri, const QString& key) {
+  // The two parts: the keys below the middle key, on this connection, and
+  // the rest on a second connection in a transaction with this one's
+  // snapshot, read at once. Without a middle key, or where the server
+  // refuses the second connection or the snapshot, one part here.
+  std::unique_ptr<PgConnection> helper;
+  QString snapshot;
+  if (!key.isEmpty()) {
+    if (!mConnection->run(QStringLiteral("SELECT pg_export_snapshot()"), &snapshot)) {
+      // The refusal ended the transaction: a new one, read in one part.
+      if (!mConnection->run(QStringLiteral("ROLLBACK; ") + beginRead()))
+        return false;
+    } else if ((helper = PgConnection::open(uri)) &&
+               !(helper->run(readSettings()) && helper->run(beginRead()) &&
+                 helper->run(QStringLiteral("SET TRANSACTION SNAPSHOT %1")
+                                 .arg(helper->literal(snapshot))))) {
+      helper.reset();
+    }
+  }
+  std::vector<Part> parts(helper ? 2 : 1);
+  std::atomic<bool> stop{false};
+  if (!helper) {
+    readPart(*mConnection, QStringLiteral("true"), parts[0], stop);
+  } else {
+    const QString split = QStringLiteral("upper(%1) COLLATE \"C\" %2 %3 COLLATE \"C\"");
+    const QString below = split.arg(mColumn, QLatin1String("<"), mConnection->literal(key));
+    const QString above = split.arg(mColumn, QLatin1String(">="), mConnection->literal(key));
+    std::exception_ptr upperFailure;
+    std::thread upper([&] {
+      try {
+        readPart(*helper, above, parts[1], stop);
+      } catch (...) {
+        upperFailure = std::current_exception();
+        stop = true;
+      }
+    });
+    try {
+      readPart(*mConnection, below, parts[0], stop);
+    } catch (...) {
+      stop = true;
+      upper.join();
+      throw;
+    }
+    upper.join();
+    helper.reset();
+    if (upperFailure)
+      std::rethrow_exception(upperFailure);
+  }
+  for (const Part& part : parts)
+    if (!part.servable)
+      return false;
+  if (!join(parts))
+    return false;
   return mConnection->run(
       QStringLiteral("SET statement_timeout = %1").arg(DatabaseLimit::seconds() * 1000));
 }

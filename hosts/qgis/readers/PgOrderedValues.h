@@ -4,10 +4,12 @@
 
 #include <QByteArrayList>
 #include <QList>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QgsDataSourceUri;
 class QgsVectorLayer;
 
 namespace LarkhillQgis {
@@ -33,7 +35,10 @@ class PgConnection;
  * Everything is read in one read-only REPEATABLE READ transaction of a
  * connection of the tool's own (PgConnection: every wait bounded by the
  * database limit), kept open while the object lives, so that the rows stay
- * as they were at the start, as in a copied list.
+ * as they were at the start, as in a copied list. The pass over the index
+ * reads its two halves at once, split at the middle key of the server's
+ * statistics, the upper half over a second connection whose transaction
+ * shares that snapshot and ends with the pass.
  */
 class PgOrderedValues : public IOrderedValues {
 public:
@@ -71,9 +76,33 @@ private:
     int32_t first;
   };
 
+  /** The sample and count of one part of the pass, positions counted from its start. */
+  struct Part {
+    std::vector<Mark> marks;
+    int64_t count = 0;
+    /** False when a value is not ASCII, the server refused the read, or the rows are too many. */
+    bool servable = true;
+  };
+
   PgOrderedValues(std::unique_ptr<PgConnection> connection, QString table, QString column);
-  /** Reads the sample and the count; false when a value is not ASCII. */
-  bool sample();
+  /**
+   * Reads the sample and the count in the transaction begun: in two parts
+   * at once, split at `key` (see middleKey), when there is one and a second
+   * connection opens; else in one. False when the list cannot be served (a
+   * value not ASCII, a read refused).
+   */
+  bool sample(const QgsDataSourceUri& uri, const QString& key);
+  /**
+   * The middle key by the server's statistics of the first column of the
+   * index (named as in the plan), or else of the column (named `name`);
+   * empty when there are none.
+   */
+  QString middleKey(const QString& index, const QString& name);
+  /** Reads one part of the pass (the rows `where` selects) on a connection; stops at `stop`. */
+  void readPart(PgConnection& connection, const QString& where, Part& part,
+                std::atomic<bool>& stop) const;
+  /** Joins the parts, in order, into the sample and count; false above the positions' range. */
+  bool join(const std::vector<Part>& parts);
   /** The SQL row of the order's key and text for a value given as text. */
   QString place(const QString& text) const;
   /** The SQL row of the order's key and text for a column value. */
