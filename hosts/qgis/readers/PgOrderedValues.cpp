@@ -264,6 +264,10 @@ bool PgOrderedValues::join(const std::vector<Part>& parts) {
   // A part's positions follow those of the parts before it. The parts are
   // split by key, so that all the entries of a text, which share its key,
   // are in one part, and so is the first of them.
+  size_t marks = 0;
+  for (const Part& part : parts)
+    marks += part.marks.size();
+  mMarks.reserve(marks);
   int64_t offset = 0;
   for (const Part& part : parts) {
     for (const Mark& mark : part.marks)
