@@ -46,11 +46,14 @@ void installHost(const Ref<HostApplication>& application, QWidget* frameOwner) {
   ComClasses::registerClass(
       HostClasses::ModelessFrame, QStringLiteral("{7C3B9E5A-12D4-4F86-B0A1-6E2C4D9F8A23}"),
       [owner, place, canvas] {
-        return Ref<IUnknown>(std::make_shared<HostModelessFrame>(owner.data(), place, [canvas] {
-          // The search window has closed: what it marked on the map goes too.
-          if (canvas)
-            FeatureMarks::clear(canvas);
-        }));
+        return Ref<IUnknown>(std::make_shared<HostModelessFrame>(
+            owner.data(), place,
+            [canvas] {
+              // The search window has closed: what it marked on the map goes too.
+              if (canvas)
+                FeatureMarks::clear(canvas);
+            },
+            canvas.data()));
       });
 }
 
