@@ -67,8 +67,10 @@ AppPress run(const Application& application) {
     process.waitForFinished();
     return press;
   }
-  static const QRegularExpression time(QStringLiteral("TIME: ([0-9.]+) ms, processor ([0-9.]+) ms"));
-  static const QRegularExpression list(QStringLiteral("LIST frmMain/List1 [^:]*: ([0-9]+) entries"));
+  static const QRegularExpression time(
+      QStringLiteral("TIME: ([0-9.]+) ms, processor ([0-9.]+) ms"));
+  static const QRegularExpression list(
+      QStringLiteral("LIST frmMain/List1 [^:]*: ([0-9]+) entries"));
   QRegularExpressionMatchIterator times = time.globalMatch(transcript);
   QRegularExpressionMatch last;
   while (times.hasNext())
@@ -110,9 +112,11 @@ bool writeFile(const QString& path, const QByteArray& text) {
 
 /** The map application, pressing by the script in `folder`. */
 Application mapApplication(const QString& folder, const QString& dataHome) {
-  Application application{"the map application", QStringLiteral(LARKHILL_MAP_APP),
+  Application application{"the map application",
+                          QStringLiteral(LARKHILL_MAP_APP),
                           {QStringLiteral("--script"), folder + QStringLiteral("/press.script")},
-                          sessionEnvironment(folder, dataHome), QString()};
+                          sessionEnvironment(folder, dataHome),
+                          QString()};
   if (!writeFile(folder + QStringLiteral("/press.script"), kScript))
     application.program.clear();
   return application;
@@ -123,7 +127,9 @@ Application mapApplication(const QString& folder, const QString& dataHome) {
  * none (no program) where there is no display or no QGIS.
  */
 Application qgis(const QString& folder, const QString& dataHome) {
-  Application application{"QGIS", QStandardPaths::findExecutable(QStringLiteral("qgis")), {},
+  Application application{"QGIS",
+                          QStandardPaths::findExecutable(QStringLiteral("qgis")),
+                          {},
                           sessionEnvironment(folder, dataHome),
                           folder + QStringLiteral("/qgis-press.txt")};
   if (!application.environment.contains(QStringLiteral("DISPLAY")))
@@ -138,12 +144,13 @@ Application qgis(const QString& folder, const QString& dataHome) {
   QDir().mkpath(folder + QStringLiteral("/runtime"));
   QFile::setPermissions(folder + QStringLiteral("/runtime"),
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  application.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder + QStringLiteral("/runtime"));
+  application.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                                 folder + QStringLiteral("/runtime"));
   application.environment.insert(QStringLiteral("LARKHILL_PRESS_OUT"), application.transcript);
-  application.arguments = QStringList{QStringLiteral("--profiles-path"), folder,
-                                      QStringLiteral("--nologo"), QStringLiteral("--noversioncheck"),
-                                      QStringLiteral("--code"),
-                                      QStringLiteral(LARKHILL_QGIS_PRESS_SCRIPT)};
+  application.arguments =
+      QStringList{QStringLiteral("--profiles-path"), folder,
+                  QStringLiteral("--nologo"),        QStringLiteral("--noversioncheck"),
+                  QStringLiteral("--code"),          QStringLiteral(LARKHILL_QGIS_PRESS_SCRIPT)};
   return application;
 }
 
@@ -192,8 +199,8 @@ void pressInApplication(BenchContext& bench) {
       if (application.transcript.isEmpty())
         application.arguments.removeLast();
       pair.ours = times;
-      bench.report("(h) press to usable in " + application.name + ", gpkg " +
-                       std::to_string(size) + " (" + std::to_string(listed) + " listed)",
+      bench.report("(h) press to usable in " + application.name + ", gpkg " + std::to_string(size) +
+                       " (" + std::to_string(listed) + " listed)",
                    pair, "the list alone", "<= 1.15x");
     }
   }

@@ -225,12 +225,12 @@ bool ScriptSession::load(const QString& path, QString& error) {
     return false;
   }
   static const QStringList verbs = {
-      QStringLiteral("press"),       QStringLiteral("pick"),       QStringLiteral("type"),
-      QStringLiteral("key"),         QStringLiteral("click"),      QStringLiteral("close"),
-      QStringLiteral("wait"),        QStringLiteral("screenshot"), QStringLiteral("echo"),
-      QStringLiteral("open"),        QStringLiteral("dock"),       QStringLiteral("identify"),
-      QStringLiteral("remove-layer"), QStringLiteral("locate"),    QStringLiteral("locate-pick"),
-      QStringLiteral("select-list"), QStringLiteral("time")};
+      QStringLiteral("press"),        QStringLiteral("pick"),       QStringLiteral("type"),
+      QStringLiteral("key"),          QStringLiteral("click"),      QStringLiteral("close"),
+      QStringLiteral("wait"),         QStringLiteral("screenshot"), QStringLiteral("echo"),
+      QStringLiteral("open"),         QStringLiteral("dock"),       QStringLiteral("identify"),
+      QStringLiteral("remove-layer"), QStringLiteral("locate"),     QStringLiteral("locate-pick"),
+      QStringLiteral("select-list"),  QStringLiteral("time")};
   static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
                                            QStringLiteral("key"), QStringLiteral("dock")};
   QTextStream in(&file);
