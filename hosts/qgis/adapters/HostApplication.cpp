@@ -3,6 +3,7 @@
 #include "qgis/ui/FeatureMarks.h"
 #include "qgis/common/HostErrors.h"
 #include "qgis/adapters/HostLayers.h"
+#include "qgis/database/PgRowCount.h"
 #include "qgis/ui/HostModelessFrame.h"
 #include "qgis/ui/HostStatusBar.h"
 
@@ -58,6 +59,7 @@ void installHost(const Ref<HostApplication>& application, QWidget* frameOwner) {
 }
 
 void uninstallHost() {
+  forgetRowCounts();
   ComClasses::unregisterClass(HostClasses::AppRef);
   ComClasses::unregisterClass(HostClasses::ModelessFrame);
 }
