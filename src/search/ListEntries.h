@@ -57,6 +57,14 @@ struct ListEntries {
   }
   /** The entry's key against a key given as UTF-16 units: <0, 0 or >0. */
   int compareKeyTo(uint32_t entry, const char16_t* units, int length) const;
+  /** The two entries' keys: <0, 0 or >0. */
+  int compareKeys(uint32_t a, uint32_t b) const;
+  /**
+   * The list's order: by key; entries equal in key by their exact text (by
+   * UTF-16 units), then by the order in which they were added, so that the
+   * order never depends on the way the list was sorted.
+   */
+  bool less(uint32_t a, uint32_t b) const;
   QString entryText(uint32_t entry) const;
   /** True when the two entries' texts are exactly the same. */
   bool sameText(uint32_t a, uint32_t b) const;

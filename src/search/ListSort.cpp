@@ -1,0 +1,341 @@
+#include "search/ListSort.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace Larkhill {
+
+namespace {
+
+/** An entry's sort record: its key and the entry, twelve bytes in all. */
+struct __attribute__((packed)) Record {
+  uint64_t key;
+  uint32_t entry;
+};
+static_assert(sizeof(Record) == 12, "a record is twelve bytes");
+
+/** Runs `body(0)` here and, with two threads, `body(1)` on a second thread at the same time. */
+template <typename Body> void onThreads(int threads, Body body) {
+  if (threads < 2) {
+    body(0);
+    return;
+  }
+  std::thread second(body, 1);
+  body(0);
+  second.join();
+}
+
+/** The half [from, to) of n that thread t of `threads` takes. */
+inline std::pair<size_t, size_t> half(size_t n, int t, int threads) {
+  const size_t middle = threads > 1 ? n / 2 : n;
+  return t == 0 ? std::make_pair(size_t(0), middle) : std::make_pair(middle, n);
+}
+
+/**
+ * The keys of the entries: units from 64/bits * level on, each as its rank
+ * among the units that occur (1 for the lowest, 0 for the end), the first
+ * highest; a unit beyond ASCII takes the rank above every ASCII unit, and
+ * every unit of the key after it too, so that two keys differ only where the
+ * entries' order is already decided by the units before.
+ */
+class KeyMaker {
+public:
+  KeyMaker(const ListEntries& entries, int threads) : mEntries(entries) {
+    // The units that occur: every byte of the buffer (a wide entry's bytes
+    // add units that need not occur, which only widens the ranks), and the
+    // units of the wide entries' keys.
+    uint8_t seen[2][256] = {};
+    const std::vector<char>& bytes = entries.bytes;
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(bytes.size(), t, threads);
+      const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+      for (size_t i = from; i < to; ++i)
+        seen[t][p[i]] = 1;
+    });
+    bool occurs[kBeyond + 1] = {};
+    for (int b = 0; b < 256; ++b)
+      if (seen[0][b] || seen[1][b])
+        occurs[b < 0x80 ? ListEntries::foldByte(uint8_t(b)) : kBeyond] = true;
+    if (!entries.wides.empty()) {
+      occurs[kBeyond] = true;
+      for (const ListEntries::Wide& wide : entries.wides)
+        for (const char16_t unit : wide.key)
+          occurs[unit < 0x80 ? unit : kBeyond] = true;
+    }
+    uint8_t rank = 0;
+    for (int u = 0; u <= kBeyond; ++u)
+      mUnitRank[u] = occurs[u] ? ++rank : 0;
+    for (int b = 0; b < 256; ++b)
+      mByteRank[b] = b < 0x80 ? mUnitRank[ListEntries::foldByte(uint8_t(b))] : mUnitRank[kBeyond];
+    mBits = rank == 0 ? 1 : 32 - __builtin_clz(rank);
+    mUnits = 64 / uint32_t(mBits);
+  }
+
+  /** Units per key. */
+  uint32_t units() const { return mUnits; }
+
+  /** The key of the entry's units from units() * level on. */
+  uint64_t key(uint32_t entry, uint32_t level) const {
+    const uint32_t from = level * mUnits;
+    uint64_t packed = 0;
+    uint32_t n = 0;
+    if (!mEntries.isWide(entry)) {
+      const uint32_t length = mEntries.asciiLength(entry);
+      if (length > from) {
+        n = std::min(length - from, mUnits);
+        const auto* p = reinterpret_cast<const uint8_t*>(mEntries.asciiBytes(entry)) + from;
+        for (uint32_t k = 0; k < n; ++k)
+          packed = packed << mBits | mByteRank[p[k]];
+      }
+    } else {
+      const std::u16string& key = mEntries.wide(entry).key;
+      for (; n < mUnits && from + n < key.size(); ++n) {
+        const char16_t unit = key[from + n];
+        if (unit >= 0x80) {
+          for (; n < mUnits; ++n)
+            packed = packed << mBits | mUnitRank[kBeyond];
+          break;
+        }
+        packed = packed << mBits | mUnitRank[unit];
+      }
+    }
+    return n == 0 ? 0 : packed << (64 - uint32_t(mBits) * n);
+  }
+
+private:
+  static constexpr int kBeyond = 0x80; // the slot of every unit beyond ASCII
+  const ListEntries& mEntries;
+  uint8_t mUnitRank[kBeyond + 1];
+  uint8_t mByteRank[256];
+  int mBits = 8;
+  uint32_t mUnits = 8;
+};
+
+/** Runs of at most this many records are sorted by insertion. */
+constexpr size_t kSmall = 32;
+/** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
+constexpr size_t kInCache = 32768;
+
+void insertionSort(Record* first, Record* last) {
+  for (Record* item = first + 1; item < last; ++item) {
+    const Record r = *item;
+    Record* at = item;
+    for (; at > first && r.key < at[-1].key; --at)
+      *at = at[-1];
+    *at = r;
+  }
+}
+
+/** The key bits in which the records differ, of those in `bits`. */
+uint64_t differing(const Record* first, const Record* last, uint64_t bits) {
+  const uint64_t key0 = first->key;
+  uint64_t differ = 0;
+  for (const Record* item = first; item != last; ++item)
+    differ |= item->key ^ key0;
+  return differ & bits;
+}
+
+/**
+ * Sorts n records by key, lowest byte first, through `buffer` (room for n):
+ * one pass per eight bits, from the lowest of the `differ` bits, each next
+ * one from the lowest of them above the last.
+ */
+void sortInCache(Record* first, size_t n, uint64_t differ, Record* buffer) {
+  int shifts[8];
+  int passes = 0;
+  for (uint64_t left = differ; left != 0;) {
+    const int shift = __builtin_ctzll(left);
+    shifts[passes++] = shift;
+    left = shift + 8 >= 64 ? 0 : left & (~0ull << (shift + 8));
+  }
+  uint32_t counts[8][256] = {};
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t key = first[i].key;
+    for (int p = 0; p < passes; ++p)
+      ++counts[p][(key >> shifts[p]) & 0xFF];
+  }
+  Record* from = first;
+  Record* to = buffer;
+  for (int p = 0; p < passes; ++p) {
+    uint32_t places[256];
+    uint32_t at = 0;
+    for (int v = 0; v < 256; ++v) {
+      places[v] = at;
+      at += counts[p][v];
+    }
+    const int shift = shifts[p];
+    for (size_t i = 0; i < n; ++i)
+      to[places[(from[i].key >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != first)
+    std::memcpy(first, from, n * sizeof(Record));
+}
+
+/**
+ * Sorts the records by key where they may differ only in `bits` (the key's
+ * bits below those they share): in place, eight bits at a time from the
+ * highest in which any differ, until a run fits the cache.
+ */
+void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
+  const size_t n = size_t(last - first);
+  if (n <= kSmall) {
+    insertionSort(first, last);
+    return;
+  }
+  const uint64_t differ = differing(first, last, bits);
+  if (differ == 0)
+    return;
+  if (n <= kInCache) {
+    sortInCache(first, n, differ, buffer);
+    return;
+  }
+  const int high = 63 - __builtin_clzll(differ);
+  const int shift = high >= 7 ? high - 7 : 0;
+  size_t counts[256] = {};
+  for (const Record* item = first; item != last; ++item)
+    ++counts[(item->key >> shift) & 0xFF];
+  Record* heads[256];
+  Record* tails[256];
+  Record* at = first;
+  for (int b = 0; b < 256; ++b) {
+    heads[b] = at;
+    at += counts[b];
+    tails[b] = at;
+  }
+  for (int b = 0; b < 256; ++b) {
+    while (heads[b] != tails[b]) {
+      Record item = *heads[b];
+      int home = int((item.key >> shift) & 0xFF);
+      while (home != b) {
+        std::swap(item, *heads[home]++);
+        home = int((item.key >> shift) & 0xFF);
+      }
+      *heads[b]++ = item;
+    }
+  }
+  const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+  at = first;
+  for (int b = 0; b < 256; ++b) {
+    Record* end = at + counts[b];
+    if (end - at > 1)
+      sortByKey(at, end, below, buffer);
+    at = end;
+  }
+}
+
+class Sorter {
+public:
+  Sorter(ListEntries& entries, ListSortWay way) : mEntries(entries), mWay(way), mKeys(entries, way.threads) {}
+
+  void run() {
+    const size_t count = mEntries.ends.size();
+    std::unique_ptr<Record[]> records(new Record[count]);
+    Record* items = records.get();
+    onThreads(mWay.threads, [&](int t) {
+      const auto [from, to] = half(count, t, mWay.threads);
+      for (size_t i = from; i < to; ++i)
+        items[i] = Record{mKeys.key(uint32_t(i), 0), uint32_t(i)};
+    });
+    // A buffer for the runs that fit the cache, one per sorting thread.
+    auto sortPart = [this](Record* first, Record* last) {
+      const std::unique_ptr<Record[]> buffer(new Record[std::min(size_t(last - first), kInCache)]);
+      sortRange(first, last, 0, buffer.get());
+    };
+    if (mWay.threads < 2) {
+      sortPart(items, items + count);
+    } else {
+      // Two parts split by key around a sampled middle key, each sorted by a
+      // thread of its own: every record of the first part comes before every
+      // record of the second, so the parts need no merge, and the order is
+      // the one a single sort gives (the order is total).
+      std::vector<uint64_t> sample;
+      for (size_t i = 0; i < count; i += count / 255)
+        sample.push_back(items[i].key);
+      std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
+      const uint64_t middle = sample[sample.size() / 2];
+      Record* split = std::partition(items, items + count,
+                                     [middle](const Record& r) { return r.key < middle; });
+      if (split == items)
+        split = std::partition(items, items + count,
+                               [middle](const Record& r) { return r.key <= middle; });
+      onThreads(2, [&](int t) {
+        if (t == 0)
+          sortPart(items, split);
+        else
+          sortPart(split, items + count);
+      });
+    }
+    mEntries.order.resize(count);
+    uint32_t* order = mEntries.order.data();
+    onThreads(mWay.threads, [&](int t) {
+      const auto [from, to] = half(count, t, mWay.threads);
+      for (size_t i = from; i < to; ++i)
+        order[i] = items[i].entry;
+    });
+  }
+
+private:
+  /** Sorts records that agree on every key unit before units() * level; their keys hold the next. */
+  void sortRange(Record* first, Record* last, uint32_t level, Record* buffer) const {
+    const size_t count = size_t(last - first);
+    if (count < 2)
+      return;
+    // Records in order already (as read through an index) are left so.
+    const bool inOrder = std::is_sorted(
+        first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
+    if (!inOrder && mWay.radix)
+      sortByKey(first, last, ~0ull, buffer);
+    else if (!inOrder)
+      std::sort(first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
+    tiedRuns(first, last, level, buffer);
+  }
+
+  /**
+   * Runs of equal keys go on with the next units, or, once their entries end
+   * (or a wide entry is among them), are ordered by the full comparison.
+   */
+  void tiedRuns(Record* first, Record* last, uint32_t level, Record* buffer) const {
+    const uint32_t from = (level + 1) * mKeys.units();
+    for (Record* run = first; run != last;) {
+      Record* end = run + 1;
+      while (end != last && end->key == run->key)
+        ++end;
+      if (end - run > 1) {
+        // The next key of each, in one pass; the entries lie all over the
+        // buffers, so those a few records ahead are fetched early.
+        bool wide = false, longer = false;
+        for (Record* item = run; item != end; ++item) {
+          if (end - item > 16)
+            __builtin_prefetch(&mEntries.ends[item[16].entry]);
+          if (end - item > 8)
+            __builtin_prefetch(mEntries.bytes.data() + mEntries.begin(item[8].entry) + from);
+          wide = wide || mEntries.isWide(item->entry);
+          longer = longer || mEntries.asciiLength(item->entry) > from;
+          item->key = mKeys.key(item->entry, level + 1);
+        }
+        if (!wide && longer)
+          sortRange(run, end, level + 1, buffer);
+        else
+          std::sort(run, end, [this](const Record& a, const Record& b) {
+            return mEntries.less(a.entry, b.entry);
+          });
+      }
+      run = end;
+    }
+  }
+
+  ListEntries& mEntries;
+  const ListSortWay mWay;
+  const KeyMaker mKeys;
+};
+
+} // namespace
+
+void sortEntries(ListEntries& entries, ListSortWay way) {
+  Sorter(entries, way).run();
+}
+
+} // namespace Larkhill
