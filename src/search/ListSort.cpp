@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace Larkhill {
 
@@ -71,30 +72,47 @@ public:
       mByteRank[b] = b < 0x80 ? mUnitRank[ListEntries::foldByte(uint8_t(b))] : mUnitRank[kBeyond];
     mBits = rank == 0 ? 1 : 32 - __builtin_clz(rank);
     mUnits = 64 / uint32_t(mBits);
+    // For a large load, the ranks of two bytes at once (their bits side by
+    // side) halve the look-ups per key.
+    if (entries.ends.size() >= kPairsFrom) {
+      mPairRank.resize(65536);
+      for (int b = 0; b < 65536; ++b)
+        mPairRank[size_t(b)] = uint16_t(mByteRank[b & 0xFF] << mBits | mByteRank[b >> 8]);
+    }
   }
 
   /** Units per key. */
   uint32_t units() const { return mUnits; }
+  /** The units that make a key's highest `bits` bits. */
+  uint32_t unitsOf(int bits) const { return std::min(mUnits, uint32_t((bits + mBits - 1) / mBits)); }
 
-  /** The key of the entry's units from units() * level on. */
-  uint64_t key(uint32_t entry, uint32_t level) const {
+  /**
+   * The key of the entry's units from units() * level on; of its first
+   * `most` of them only when `most` is given.
+   */
+  uint64_t key(uint32_t entry, uint32_t level, uint32_t most = 0) const {
     const uint32_t from = level * mUnits;
+    most = most == 0 ? mUnits : most;
     uint64_t packed = 0;
     uint32_t n = 0;
     if (!mEntries.isWide(entry)) {
       const uint32_t length = mEntries.asciiLength(entry);
       if (length > from) {
-        n = std::min(length - from, mUnits);
+        n = std::min(length - from, most);
         const auto* p = reinterpret_cast<const uint8_t*>(mEntries.asciiBytes(entry)) + from;
-        for (uint32_t k = 0; k < n; ++k)
+        uint32_t k = 0;
+        if (!mPairRank.empty())
+          for (; k + 2 <= n; k += 2)
+            packed = packed << (2 * mBits) | mPairRank[p[k] | p[k + 1] << 8];
+        for (; k < n; ++k)
           packed = packed << mBits | mByteRank[p[k]];
       }
     } else {
       const std::u16string& key = mEntries.wide(entry).key;
-      for (; n < mUnits && from + n < key.size(); ++n) {
+      for (; n < most && from + n < key.size(); ++n) {
         const char16_t unit = key[from + n];
         if (unit >= 0x80) {
-          for (; n < mUnits; ++n)
+          for (; n < most; ++n)
             packed = packed << mBits | mUnitRank[kBeyond];
           break;
         }
@@ -106,7 +124,9 @@ public:
 
 private:
   static constexpr int kBeyond = 0x80; // the slot of every unit beyond ASCII
+  static constexpr size_t kPairsFrom = 16384;
   const ListEntries& mEntries;
+  std::vector<uint16_t> mPairRank; // per two bytes (the first lowest): their ranks, the first higher
   uint8_t mUnitRank[kBeyond + 1];
   uint8_t mByteRank[256];
   int mBits = 8;
@@ -117,6 +137,12 @@ private:
 constexpr size_t kSmall = 32;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
 constexpr size_t kInCache = 32768;
+/** Loads from this many entries take a first pass by the top bits of the keys. */
+constexpr size_t kTopFrom = 65536;
+/** The bits of that pass: about one bucket for each sixteen records, at most 2^16 buckets. */
+inline int topBits(size_t count) {
+  return std::min(16, 64 - __builtin_clzll(count) - 4);
+}
 
 void insertionSort(Record* first, Record* last) {
   for (Record* item = first + 1; item < last; ++item) {
@@ -228,69 +254,179 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
 
 class Sorter {
 public:
-  Sorter(ListEntries& entries, ListSortWay way) : mEntries(entries), mWay(way), mKeys(entries, way.threads) {}
+  Sorter(ListEntries& entries, ListSortWay way)
+      : mEntries(entries), mWay(way), mKeys(entries, way.threads) {}
 
   void run() {
     const size_t count = mEntries.ends.size();
+    const int threads = mWay.threads;
     std::unique_ptr<Record[]> records(new Record[count]);
-    Record* items = records.get();
-    onThreads(mWay.threads, [&](int t) {
-      const auto [from, to] = half(count, t, mWay.threads);
-      for (size_t i = from; i < to; ++i)
-        items[i] = Record{mKeys.key(uint32_t(i), 0), uint32_t(i)};
-    });
-    // A buffer for the runs that fit the cache, one per sorting thread.
-    auto sortPart = [this](Record* first, Record* last) {
-      const std::unique_ptr<Record[]> buffer(new Record[std::min(size_t(last - first), kInCache)]);
-      sortRange(first, last, 0, buffer.get());
-    };
-    if (mWay.threads < 2) {
-      sortPart(items, items + count);
-    } else {
-      // Two parts split by key around a sampled middle key, each sorted by a
-      // thread of its own: every record of the first part comes before every
-      // record of the second, so the parts need no merge, and the order is
-      // the one a single sort gives (the order is total).
-      std::vector<uint64_t> sample;
-      for (size_t i = 0; i < count; i += count / 255)
-        sample.push_back(items[i].key);
-      std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
-      const uint64_t middle = sample[sample.size() / 2];
-      Record* split = std::partition(items, items + count,
-                                     [middle](const Record& r) { return r.key < middle; });
-      if (split == items)
-        split = std::partition(items, items + count,
-                               [middle](const Record& r) { return r.key <= middle; });
-      onThreads(2, [&](int t) {
-        if (t == 0)
-          sortPart(items, split);
-        else
-          sortPart(split, items + count);
-      });
-    }
+    mItems = records.get();
     mEntries.order.resize(count);
-    uint32_t* order = mEntries.order.data();
-    onThreads(mWay.threads, [&](int t) {
-      const auto [from, to] = half(count, t, mWay.threads);
-      for (size_t i = from; i < to; ++i)
-        order[i] = items[i].entry;
-    });
+    mOrder = mEntries.order.data();
+    if (mWay.radix && count >= kTopFrom)
+      sortLarge(count, threads);
+    else
+      sortSmall(count, threads);
   }
 
 private:
+  /** The records made in the entries' order and sorted as one run. */
+  void sortSmall(size_t count, int threads) {
+    Record* items = mItems;
+    bool ordered[2] = {true, true};
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(count, t, threads);
+      bool inOrder = true;
+      uint64_t previous = 0;
+      for (size_t i = from; i < to; ++i) {
+        const uint64_t key = mKeys.key(uint32_t(i), 0);
+        items[i] = Record{key, uint32_t(i)};
+        inOrder = inOrder && previous <= key;
+        previous = key;
+      }
+      ordered[t] = inOrder;
+    });
+    const size_t middle = half(count, 0, threads).second;
+    // Records in order already (as read through an index) are left so.
+    const bool inOrder = ordered[0] && ordered[1] &&
+                         (middle == 0 || middle == count || items[middle - 1].key <= items[middle].key);
+    if (!inOrder && mWay.radix) {
+      std::unique_ptr<Record[]> buffer(new Record[std::min(count, kInCache)]);
+      sortByKey(items, items + count, ~0ull, buffer.get());
+    } else if (!inOrder) {
+      std::sort(items, items + count, [](const Record& a, const Record& b) { return a.key < b.key; });
+    }
+    size_t split = middle;
+    while (split > 0 && split < count && items[split].key == items[split - 1].key)
+      ++split;
+    onThreads(threads, [&](int t) {
+      Record* first = t == 0 ? items : items + split;
+      Record* last = t == 0 ? items + split : items + count;
+      const std::unique_ptr<Record[]> buffer(new Record[std::min(size_t(last - first), kInCache) + 1]);
+      finish(first, last, buffer.get());
+    });
+  }
+
+  /**
+   * The records made straight into their buckets by the top bits of
+   * their keys (topBits; the highest, or those from the highest in which
+   * any differ when all share those), counted first from the units that make them;
+   * each thread makes those of half of the entries, into places set apart
+   * for it in each bucket. Then each thread sorts the buckets of about half
+   * of the records one by one, and writes each bucket's rows of the order
+   * while it is at hand.
+   */
+  void sortLarge(size_t count, int threads) {
+    Record* items = mItems;
+    const int digitBits = topBits(count);
+    const size_t buckets = size_t(1) << digitBits;
+    std::vector<uint32_t> counts[2];
+    int shift = 64 - digitBits;
+    const uint32_t topUnits = mKeys.unitsOf(digitBits);
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(count, t, threads);
+      counts[t].assign(buckets, 0);
+      uint32_t* c = counts[t].data();
+      for (size_t i = from; i < to; ++i)
+        ++c[mKeys.key(uint32_t(i), 0, topUnits) >> shift];
+    });
+    std::vector<uint32_t> total = counts[0];
+    if (threads > 1)
+      for (size_t v = 0; v < buckets; ++v)
+        total[v] += counts[1][v];
+    if (*std::max_element(total.begin(), total.end()) == count) {
+      // All share those bits: the sixteen from the highest in which any differ.
+      const uint64_t key0 = mKeys.key(0, 0);
+      uint64_t differ[2] = {};
+      onThreads(threads, [&](int t) {
+        const auto [from, to] = half(count, t, threads);
+        uint64_t bits = 0;
+        for (size_t i = from; i < to; ++i)
+          bits |= mKeys.key(uint32_t(i), 0) ^ key0;
+        differ[t] = bits;
+      });
+      const uint64_t bits = differ[0] | differ[1];
+      shift = bits == 0 ? 0 : std::max(0, 63 - __builtin_clzll(bits) - (digitBits - 1));
+      onThreads(threads, [&](int t) {
+        const auto [from, to] = half(count, t, threads);
+        std::fill(counts[t].begin(), counts[t].end(), 0);
+        uint32_t* c = counts[t].data();
+        for (size_t i = from; i < to; ++i)
+          ++c[(mKeys.key(uint32_t(i), 0) >> shift) & (buckets - 1)];
+      });
+      total = counts[0];
+      if (threads > 1)
+        for (size_t v = 0; v < buckets; ++v)
+          total[v] += counts[1][v];
+    }
+    std::vector<size_t> starts(buckets + 1, 0);
+    std::vector<size_t> places[2];
+    for (int t = 0; t < threads; ++t)
+      places[t].resize(buckets);
+    for (size_t v = 0, at = 0; v < buckets; ++v) {
+      starts[v] = at;
+      for (int t = 0; t < threads; ++t) {
+        places[t][v] = at;
+        at += counts[t][v];
+      }
+      starts[v + 1] = at;
+    }
+    bool ordered[2] = {true, true};
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(count, t, threads);
+      size_t* place = places[t].data();
+      bool inOrder = true;
+      uint64_t previous = 0;
+      for (size_t i = from; i < to; ++i) {
+        const uint64_t key = mKeys.key(uint32_t(i), 0);
+        items[place[(key >> shift) & (buckets - 1)]++] = Record{key, uint32_t(i)};
+        inOrder = inOrder && previous <= key;
+        previous = key;
+      }
+      ordered[t] = inOrder;
+    });
+    // Records that came in order are in order in their buckets already.
+    const size_t middle = half(count, 0, threads).second;
+    const bool inOrder = ordered[0] && ordered[1] &&
+                         (threads < 2 || mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
+    size_t split = buckets;
+    if (threads > 1)
+      split = std::min(buckets, size_t(std::lower_bound(starts.begin(), starts.end(), count / 2) -
+                                           starts.begin()));
+    const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+    size_t largest = 0;
+    for (size_t v = 0; v < buckets; ++v)
+      largest = std::max(largest, starts[v + 1] - starts[v]);
+    onThreads(threads, [&](int t) {
+      const size_t from = t == 0 ? 0 : split, to = t == 0 ? split : buckets;
+      const std::unique_ptr<Record[]> buffer(new Record[std::min(largest, kInCache)]);
+      for (size_t v = from; v < to; ++v) {
+        Record* first = items + starts[v];
+        Record* last = items + starts[v + 1];
+        if (first != last) {
+          if (!inOrder)
+            sortByKey(first, last, below, buffer.get());
+          finish(first, last, buffer.get());
+        }
+      }
+    });
+  }
+
   /** Sorts records that agree on every key unit before units() * level; their keys hold the next. */
   void sortRange(Record* first, Record* last, uint32_t level, Record* buffer) const {
-    const size_t count = size_t(last - first);
-    if (count < 2)
-      return;
-    // Records in order already (as read through an index) are left so.
-    const bool inOrder = std::is_sorted(
-        first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
-    if (!inOrder && mWay.radix)
+    if (mWay.radix)
       sortByKey(first, last, ~0ull, buffer);
-    else if (!inOrder)
+    else
       std::sort(first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
     tiedRuns(first, last, level, buffer);
+  }
+
+  /** The runs of equal keys of sorted records ordered, and the records' rows of the order written. */
+  void finish(Record* first, Record* last, Record* buffer) const {
+    tiedRuns(first, last, 0, buffer);
+    for (Record* item = first; item != last; ++item)
+      mOrder[item - mItems] = item->entry;
   }
 
   /**
@@ -330,6 +466,8 @@ private:
   ListEntries& mEntries;
   const ListSortWay mWay;
   const KeyMaker mKeys;
+  Record* mItems = nullptr;    // the records sorted
+  uint32_t* mOrder = nullptr; // the order written from them
 };
 
 } // namespace
