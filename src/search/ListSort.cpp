@@ -75,9 +75,16 @@ public:
     // For a large load, the ranks of two bytes at once (their bits side by
     // side) halve the look-ups per key.
     if (entries.ends.size() >= kPairsFrom) {
+      // Only pairs of bytes that occur are looked up.
+      std::vector<int> bytesSeen;
+      for (int b = 0; b < 0x80; ++b)
+        if (seen[0][b] || seen[1][b])
+          bytesSeen.push_back(b);
       mPairRank.resize(65536);
-      for (int b = 0; b < 65536; ++b)
-        mPairRank[size_t(b)] = uint16_t(mByteRank[b & 0xFF] << mBits | mByteRank[b >> 8]);
+      for (const int first : bytesSeen)
+        for (const int second : bytesSeen)
+          mPairRank[size_t(first | second << 8)] =
+              uint16_t(mByteRank[first] << mBits | mByteRank[second]);
     }
   }
 
