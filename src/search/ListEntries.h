@@ -4,10 +4,30 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace LARKHILL_API Larkhill {
+
+/**
+ * An allocator that leaves a value made without arguments uninitialized: a
+ * vector resized to be written over then takes its memory as it is written,
+ * rather than all of it at once to write zeros first.
+ */
+template <typename T> struct UninitializedAllocator : std::allocator<T> {
+  template <typename U> struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+  template <typename U, typename... Args> void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
 
 /**
  * The entries of the sorted search list and their order, kept compactly: the
@@ -33,7 +53,8 @@ struct ListEntries {
   std::vector<char> bytes;     // the ASCII entries' text, one after another
   std::vector<uint32_t> ends;  // per entry: end offset in bytes, kWideFlag for a wide entry
   std::vector<Wide> wides;     // the wide entries, in the order they were added
-  std::vector<uint32_t> order; // row -> entry
+  using Order = std::vector<uint32_t, UninitializedAllocator<uint32_t>>;
+  Order order; // row -> entry
 
   static char16_t foldAscii(char16_t unit) {
     return (unit >= u'a' && unit <= u'z') ? char16_t(unit - (u'a' - u'A')) : unit;

@@ -1,5 +1,7 @@
 #include "search/ListSort.h"
 
+#include "platform/PageBlock.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -80,10 +82,11 @@ public:
       for (int b = 0; b < 0x80; ++b)
         if (seen[0][b] || seen[1][b])
           bytesSeen.push_back(b);
-      mPairRank.resize(65536);
+      mPairs = std::make_unique<PageArray<uint16_t>>(65536);
+      mPairRank = mPairs->data();
       for (const int first : bytesSeen)
         for (const int second : bytesSeen)
-          mPairRank[size_t(first | second << 8)] =
+          mPairs->data()[first | second << 8] =
               uint16_t(mByteRank[first] << mBits | mByteRank[second]);
     }
   }
@@ -108,7 +111,7 @@ public:
         n = std::min(length - from, most);
         const auto* p = reinterpret_cast<const uint8_t*>(mEntries.asciiBytes(entry)) + from;
         uint32_t k = 0;
-        if (!mPairRank.empty())
+        if (mPairRank)
           for (; k + 2 <= n; k += 2)
             packed = packed << (2 * mBits) | mPairRank[p[k] | p[k + 1] << 8];
         for (; k < n; ++k)
@@ -133,7 +136,9 @@ private:
   static constexpr int kBeyond = 0x80; // the slot of every unit beyond ASCII
   static constexpr size_t kPairsFrom = 16384;
   const ListEntries& mEntries;
-  std::vector<uint16_t> mPairRank; // per two bytes (the first lowest): their ranks, the first higher
+  // Per two bytes (the first lowest): their ranks, the first higher.
+  std::unique_ptr<PageArray<uint16_t>> mPairs;
+  const uint16_t* mPairRank = nullptr;
   uint8_t mUnitRank[kBeyond + 1];
   uint8_t mByteRank[256];
   int mBits = 8;
@@ -144,6 +149,9 @@ private:
 constexpr size_t kSmall = 32;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
 constexpr size_t kInCache = 32768;
+/** Records that fill whole pages (12 KiB), and those given back at once after their rows are written. */
+constexpr size_t kPageRecords = 1024;
+constexpr size_t kReleaseStep = 64 * kPageRecords;
 /** Loads from this many entries take a first pass by the top bits of the keys. */
 constexpr size_t kTopFrom = 65536;
 /** The bits of that pass: about one bucket for each sixteen records, at most 2^16 buckets. */
@@ -267,10 +275,16 @@ public:
   void run() {
     const size_t count = mEntries.ends.size();
     const int threads = mWay.threads;
-    std::unique_ptr<Record[]> records(new Record[count]);
-    mItems = records.get();
+    // The records' pages made at once, and given back whole after the sort.
+    PageArray<Record> records(count, true);
+    mRecords = &records;
+    mItems = records.data();
     mEntries.order.resize(count);
     mOrder = mEntries.order.data();
+    // Every buffer is taken here, and given back whole after the sort:
+    // memory a sorting thread took itself would stay with that thread's heap.
+    for (int t = 0; t < threads; ++t)
+      mBuffers[t] = std::make_unique<PageArray<Record>>(std::min(count, kInCache));
     if (mWay.radix && count >= kTopFrom)
       sortLarge(count, threads);
     else
@@ -299,8 +313,7 @@ private:
     const bool inOrder = ordered[0] && ordered[1] &&
                          (middle == 0 || middle == count || items[middle - 1].key <= items[middle].key);
     if (!inOrder && mWay.radix) {
-      std::unique_ptr<Record[]> buffer(new Record[std::min(count, kInCache)]);
-      sortByKey(items, items + count, ~0ull, buffer.get());
+      sortByKey(items, items + count, ~0ull, mBuffers[0]->data());
     } else if (!inOrder) {
       std::sort(items, items + count, [](const Record& a, const Record& b) { return a.key < b.key; });
     }
@@ -310,8 +323,7 @@ private:
     onThreads(threads, [&](int t) {
       Record* first = t == 0 ? items : items + split;
       Record* last = t == 0 ? items + split : items + count;
-      const std::unique_ptr<Record[]> buffer(new Record[std::min(size_t(last - first), kInCache) + 1]);
-      finish(first, last, buffer.get());
+      finish(first, last, mBuffers[t]->data());
     });
   }
 
@@ -328,22 +340,24 @@ private:
     Record* items = mItems;
     const int digitBits = topBits(count);
     const size_t buckets = size_t(1) << digitBits;
-    std::vector<uint32_t> counts[2];
     int shift = 64 - digitBits;
     const uint32_t topUnits = mKeys.unitsOf(digitBits);
+    // Per thread, the count of each value, then the next place for each.
+    std::unique_ptr<PageArray<uint32_t>> places[2];
+    for (int t = 0; t < threads; ++t)
+      places[t] = std::make_unique<PageArray<uint32_t>>(buckets);
     onThreads(threads, [&](int t) {
       const auto [from, to] = half(count, t, threads);
-      counts[t].assign(buckets, 0);
-      uint32_t* c = counts[t].data();
+      uint32_t* c = places[t]->data();
       for (size_t i = from; i < to; ++i)
         ++c[mKeys.key(uint32_t(i), 0, topUnits) >> shift];
     });
-    std::vector<uint32_t> total = counts[0];
-    if (threads > 1)
-      for (size_t v = 0; v < buckets; ++v)
-        total[v] += counts[1][v];
-    if (*std::max_element(total.begin(), total.end()) == count) {
-      // All share those bits: the sixteen from the highest in which any differ.
+    auto counted = [&](size_t v) { return (*places[0])[v] + (threads > 1 ? (*places[1])[v] : 0); };
+    bool one = false;
+    for (size_t v = 0; v < buckets && !one; ++v)
+      one = counted(v) == count;
+    if (one) {
+      // All share those bits: the bits from the highest in which any differ.
       const uint64_t key0 = mKeys.key(0, 0);
       uint64_t differ[2] = {};
       onThreads(threads, [&](int t) {
@@ -357,32 +371,22 @@ private:
       shift = bits == 0 ? 0 : std::max(0, 63 - __builtin_clzll(bits) - (digitBits - 1));
       onThreads(threads, [&](int t) {
         const auto [from, to] = half(count, t, threads);
-        std::fill(counts[t].begin(), counts[t].end(), 0);
-        uint32_t* c = counts[t].data();
+        uint32_t* c = places[t]->data();
+        std::fill(c, c + buckets, 0);
         for (size_t i = from; i < to; ++i)
           ++c[(mKeys.key(uint32_t(i), 0) >> shift) & (buckets - 1)];
       });
-      total = counts[0];
-      if (threads > 1)
-        for (size_t v = 0; v < buckets; ++v)
-          total[v] += counts[1][v];
     }
-    std::vector<size_t> starts(buckets + 1, 0);
-    std::vector<size_t> places[2];
-    for (int t = 0; t < threads; ++t)
-      places[t].resize(buckets);
-    for (size_t v = 0, at = 0; v < buckets; ++v) {
-      starts[v] = at;
+    for (size_t v = 0, at = 0; v < buckets; ++v)
       for (int t = 0; t < threads; ++t) {
-        places[t][v] = at;
-        at += counts[t][v];
+        const size_t counts = (*places[t])[v];
+        (*places[t])[v] = uint32_t(at);
+        at += counts;
       }
-      starts[v + 1] = at;
-    }
     bool ordered[2] = {true, true};
     onThreads(threads, [&](int t) {
       const auto [from, to] = half(count, t, threads);
-      size_t* place = places[t].data();
+      uint32_t* place = places[t]->data();
       bool inOrder = true;
       uint64_t previous = 0;
       for (size_t i = from; i < to; ++i) {
@@ -397,24 +401,35 @@ private:
     const size_t middle = half(count, 0, threads).second;
     const bool inOrder = ordered[0] && ordered[1] &&
                          (threads < 2 || mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
+    // The last thread's places are now the ends of the buckets; the first's
+    // are of no more use with two.
+    const uint32_t* ends = places[threads - 1]->data();
+    if (threads > 1)
+      places[0].reset();
     size_t split = buckets;
     if (threads > 1)
-      split = std::min(buckets, size_t(std::lower_bound(starts.begin(), starts.end(), count / 2) -
-                                           starts.begin()));
+      split = std::min(buckets, size_t(std::lower_bound(ends, ends + buckets, uint32_t(count / 2)) -
+                                       ends) + 1);
     const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
-    size_t largest = 0;
-    for (size_t v = 0; v < buckets; ++v)
-      largest = std::max(largest, starts[v + 1] - starts[v]);
     onThreads(threads, [&](int t) {
       const size_t from = t == 0 ? 0 : split, to = t == 0 ? split : buckets;
-      const std::unique_ptr<Record[]> buffer(new Record[std::min(largest, kInCache)]);
+      Record* buffer = mBuffers[t]->data();
+      size_t kept = from == 0 ? 0 : ends[from - 1]; // the first record not given back
       for (size_t v = from; v < to; ++v) {
-        Record* first = items + starts[v];
-        Record* last = items + starts[v + 1];
+        Record* first = items + (v == 0 ? 0 : ends[v - 1]);
+        Record* last = items + ends[v];
         if (first != last) {
           if (!inOrder)
-            sortByKey(first, last, below, buffer.get());
-          finish(first, last, buffer.get());
+            sortByKey(first, last, below, buffer);
+          finish(first, last, buffer);
+        }
+        // The records whose rows are written are given back as the rows
+        // take memory, so that the two are not held whole at once; at
+        // multiples of kPageRecords, which end on a page.
+        const size_t done = ends[v] / kPageRecords * kPageRecords;
+        if (done >= kept + kReleaseStep) {
+          mRecords->release(kept, done);
+          kept = done;
         }
       }
     });
@@ -473,6 +488,8 @@ private:
   ListEntries& mEntries;
   const ListSortWay mWay;
   const KeyMaker mKeys;
+  std::unique_ptr<PageArray<Record>> mBuffers[2]; // per thread, for the runs that fit the cache
+  PageArray<Record>* mRecords = nullptr;
   Record* mItems = nullptr;    // the records sorted
   uint32_t* mOrder = nullptr; // the order written from them
 };

@@ -66,7 +66,7 @@ void SortedListModel::Clear() {
   std::vector<char>().swap(mEntries.bytes);
   std::vector<uint32_t>().swap(mEntries.ends);
   std::vector<Wide>().swap(mEntries.wides);
-  std::vector<uint32_t>().swap(mEntries.order);
+  ListEntries::Order().swap(mEntries.order);
   endResetModel();
 }
 
