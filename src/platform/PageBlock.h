@@ -37,8 +37,7 @@ private:
 /** A PageBlock of `count` objects of a trivial type. */
 template <typename T> class PageArray {
 public:
-  explicit PageArray(size_t count, bool populate = false)
-      : mBlock(count * sizeof(T), populate) {}
+  explicit PageArray(size_t count, bool populate = false) : mBlock(count * sizeof(T), populate) {}
   T* data() const { return static_cast<T*>(mBlock.data()); }
   T& operator[](size_t i) const { return data()[i]; }
   /** PageBlock::release of the whole pages that hold objects from..to-1 only. */

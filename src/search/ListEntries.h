@@ -18,9 +18,7 @@ namespace LARKHILL_API Larkhill {
  * rather than all of it at once to write zeros first.
  */
 template <typename T> struct UninitializedAllocator : std::allocator<T> {
-  template <typename U> struct rebind {
-    using other = UninitializedAllocator<U>;
-  };
+  template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
   UninitializedAllocator() = default;
   template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
   template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
@@ -50,9 +48,9 @@ struct ListEntries {
   static constexpr uint32_t kWideFlag = 0x80000000u;
   static constexpr uint32_t kEndMask = 0x7FFFFFFFu;
 
-  std::vector<char> bytes;     // the ASCII entries' text, one after another
-  std::vector<uint32_t> ends;  // per entry: end offset in bytes, kWideFlag for a wide entry
-  std::vector<Wide> wides;     // the wide entries, in the order they were added
+  std::vector<char> bytes;    // the ASCII entries' text, one after another
+  std::vector<uint32_t> ends; // per entry: end offset in bytes, kWideFlag for a wide entry
+  std::vector<Wide> wides;    // the wide entries, in the order they were added
   using Order = std::vector<uint32_t, UninitializedAllocator<uint32_t>>;
   Order order; // row -> entry
 

@@ -94,7 +94,9 @@ public:
   /** Units per key. */
   uint32_t units() const { return mUnits; }
   /** The units that make a key's highest `bits` bits. */
-  uint32_t unitsOf(int bits) const { return std::min(mUnits, uint32_t((bits + mBits - 1) / mBits)); }
+  uint32_t unitsOf(int bits) const {
+    return std::min(mUnits, uint32_t((bits + mBits - 1) / mBits));
+  }
 
   /**
    * The key of the entry's units from units() * level on; of its first
@@ -149,7 +151,8 @@ private:
 constexpr size_t kSmall = 32;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
 constexpr size_t kInCache = 32768;
-/** Records that fill whole pages (12 KiB), and those given back at once after their rows are written. */
+/** Records that fill whole pages (12 KiB), and those given back at once after their rows are
+ * written. */
 constexpr size_t kPageRecords = 1024;
 constexpr size_t kReleaseStep = 64 * kPageRecords;
 /** Loads from this many entries take a first pass by the top bits of the keys. */
@@ -310,12 +313,14 @@ private:
     });
     const size_t middle = half(count, 0, threads).second;
     // Records in order already (as read through an index) are left so.
-    const bool inOrder = ordered[0] && ordered[1] &&
-                         (middle == 0 || middle == count || items[middle - 1].key <= items[middle].key);
+    const bool inOrder =
+        ordered[0] && ordered[1] &&
+        (middle == 0 || middle == count || items[middle - 1].key <= items[middle].key);
     if (!inOrder && mWay.radix) {
       sortByKey(items, items + count, ~0ull, mBuffers[0]->data());
     } else if (!inOrder) {
-      std::sort(items, items + count, [](const Record& a, const Record& b) { return a.key < b.key; });
+      std::sort(items, items + count,
+                [](const Record& a, const Record& b) { return a.key < b.key; });
     }
     size_t split = middle;
     while (split > 0 && split < count && items[split].key == items[split - 1].key)
@@ -399,8 +404,9 @@ private:
     });
     // Records that came in order are in order in their buckets already.
     const size_t middle = half(count, 0, threads).second;
-    const bool inOrder = ordered[0] && ordered[1] &&
-                         (threads < 2 || mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
+    const bool inOrder =
+        ordered[0] && ordered[1] &&
+        (threads < 2 || mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
     // The last thread's places are now the ends of the buckets; the first's
     // are of no more use with two.
     const uint32_t* ends = places[threads - 1]->data();
@@ -408,8 +414,8 @@ private:
       places[0].reset();
     size_t split = buckets;
     if (threads > 1)
-      split = std::min(buckets, size_t(std::lower_bound(ends, ends + buckets, uint32_t(count / 2)) -
-                                       ends) + 1);
+      split = std::min(
+          buckets, size_t(std::lower_bound(ends, ends + buckets, uint32_t(count / 2)) - ends) + 1);
     const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
     onThreads(threads, [&](int t) {
       const size_t from = t == 0 ? 0 : split, to = t == 0 ? split : buckets;
@@ -435,7 +441,8 @@ private:
     });
   }
 
-  /** Sorts records that agree on every key unit before units() * level; their keys hold the next. */
+  /** Sorts records that agree on every key unit before units() * level; their keys hold the next.
+   */
   void sortRange(Record* first, Record* last, uint32_t level, Record* buffer) const {
     if (mWay.radix)
       sortByKey(first, last, ~0ull, buffer);
@@ -444,7 +451,8 @@ private:
     tiedRuns(first, last, level, buffer);
   }
 
-  /** The runs of equal keys of sorted records ordered, and the records' rows of the order written. */
+  /** The runs of equal keys of sorted records ordered, and the records' rows of the order written.
+   */
   void finish(Record* first, Record* last, Record* buffer) const {
     tiedRuns(first, last, 0, buffer);
     for (Record* item = first; item != last; ++item)
@@ -490,7 +498,7 @@ private:
   const KeyMaker mKeys;
   std::unique_ptr<PageArray<Record>> mBuffers[2]; // per thread, for the runs that fit the cache
   PageArray<Record>* mRecords = nullptr;
-  Record* mItems = nullptr;    // the records sorted
+  Record* mItems = nullptr;   // the records sorted
   uint32_t* mOrder = nullptr; // the order written from them
 };
 

@@ -91,8 +91,9 @@ void SortedListModel::appendWide(const QString& text, uint32_t end) {
 
 void SortedListModel::placeLast() {
   const uint32_t added = uint32_t(mEntries.ends.size() - 1);
-  const auto place = std::upper_bound(mEntries.order.begin(), mEntries.order.end(), added,
-                                      [this](uint32_t a, uint32_t b) { return mEntries.less(a, b); });
+  const auto place =
+      std::upper_bound(mEntries.order.begin(), mEntries.order.end(), added,
+                       [this](uint32_t a, uint32_t b) { return mEntries.less(a, b); });
   const int row = int(place - mEntries.order.begin());
   beginInsertRows(QModelIndex(), row, row);
   mEntries.order.insert(place, added);
@@ -181,9 +182,9 @@ void SortedListModel::endBulkLoad() {
 
 void SortedListModel::sortAll() {
   // A second thread only where there is a second processor for it.
-  const int threads =
-      mEntries.ends.size() >= 65536 ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
-                                    : 1;
+  const int threads = mEntries.ends.size() >= 65536
+                          ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
+                          : 1;
   sortEntries(mEntries, ListSortWay{mSorting.method == SortMethod::Radix, threads});
 }
 

@@ -30,10 +30,10 @@ class ListSnapshot;
 class SortedListModel : public QAbstractListModel, public IListControl {
   Q_OBJECT
 public:
-  /** How a bulk load sorts: most significant byte first, or by comparison. */
+  /** How a bulk load sorts: by the bits of packed keys (ListSort.h), or by comparing keys. */
   enum class SortMethod { Radix, Compare };
   /**
-   * The way a bulk load sorts. A list sorts by bytes on up to two threads, and
+   * The way a bulk load sorts. A list sorts by key bits on up to two threads, and
    * never on more threads than the processors the process may run on; a
    * measurement that compares ways makes its own list with another.
    */

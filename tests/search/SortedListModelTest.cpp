@@ -213,13 +213,15 @@ namespace {
 // The documented order: upper-cased text by UTF-16 units, then the exact text,
 // then the order of adding.
 QStringList referenceOrder(const QStringList& entries) {
+  std::vector<QString> upper;
+  for (const QString& entry : entries)
+    upper.push_back(entry.toUpper());
   std::vector<int> order(size_t(entries.size()));
   for (int i = 0; i < entries.size(); ++i)
     order[size_t(i)] = i;
   std::sort(order.begin(), order.end(), [&](int a, int b) {
-    const QString ua = entries[a].toUpper(), ub = entries[b].toUpper();
-    if (ua != ub)
-      return ua < ub;
+    if (upper[size_t(a)] != upper[size_t(b)])
+      return upper[size_t(a)] < upper[size_t(b)];
     if (entries[a] != entries[b])
       return entries[a] < entries[b];
     return a < b;
@@ -348,22 +350,7 @@ TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison)
                      QString::number(n % 50));
     }
   }
-  std::vector<QString> upper;
-  for (const QString& entry : entries)
-    upper.push_back(entry.toUpper());
-  std::vector<int> order(size_t(entries.size()));
-  for (int i = 0; i < entries.size(); ++i)
-    order[size_t(i)] = i;
-  std::sort(order.begin(), order.end(), [&](int a, int b) {
-    if (upper[size_t(a)] != upper[size_t(b)])
-      return upper[size_t(a)] < upper[size_t(b)];
-    if (entries[a] != entries[b])
-      return entries[a] < entries[b];
-    return a < b;
-  });
-  QStringList expected;
-  for (int i : order)
-    expected.append(entries[i]);
+  const QStringList expected = referenceOrder(entries);
 
   for (const auto method :
        {SortedListModel::SortMethod::Radix, SortedListModel::SortMethod::Compare})
@@ -417,32 +404,17 @@ TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
     shared.append(QStringLiteral("%1-%2")
                       .arg(random() % 2 ? "PARC" : "parc")
                       .arg(random() % 100000, 5, 10, QLatin1Char('0')));
-    halves.append(QStringLiteral("B%1").arg(i < size / 2 ? 2 * i : 2 * (i - size / 2) + 1, 6,
-                                            10, QLatin1Char('0')));
+    halves.append(QStringLiteral("B%1").arg(i < size / 2 ? 2 * i : 2 * (i - size / 2) + 1, 6, 10,
+                                            QLatin1Char('0')));
     twins.append(QStringLiteral("%1%2").arg(i % 2 ? "C" : "c").arg(i / 2, 6, 10, QLatin1Char('0')));
   }
   for (const QStringList& entries : {shared, halves, twins}) {
-    std::vector<QString> upper;
-    for (const QString& entry : entries)
-      upper.push_back(entry.toUpper());
-    std::vector<int> order(size_t(entries.size()));
-    for (int i = 0; i < entries.size(); ++i)
-      order[size_t(i)] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-      if (upper[size_t(a)] != upper[size_t(b)])
-        return upper[size_t(a)] < upper[size_t(b)];
-      if (entries[a] != entries[b])
-        return entries[a] < entries[b];
-      return a < b;
-    });
-    QStringList expected;
-    for (int i : order)
-      expected.append(entries[i]);
+    const QStringList expected = referenceOrder(entries);
     for (int threads : {1, 2}) {
       SortedListModel model(SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
       model.AddItems(entries);
-      EXPECT_EQ(shown(model), expected) << entries.first().toStdString() << " on " << threads
-                                        << " threads";
+      EXPECT_EQ(shown(model), expected)
+          << entries.first().toStdString() << " on " << threads << " threads";
     }
   }
 }
