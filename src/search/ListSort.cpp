@@ -295,9 +295,12 @@ public:
   }
 
 private:
-  /** The records made in the entries' order and sorted as one run. */
-  void sortSmall(size_t count, int threads) {
-    Record* items = mItems;
+  /**
+   * Makes the record of every entry, thread t of `threads` those of half of
+   * them, each where `place(t, entry, key)` says; returns whether the keys
+   * came in order.
+   */
+  template <typename Place> bool makeRecords(size_t count, int threads, Place place) {
     bool ordered[2] = {true, true};
     onThreads(threads, [&](int t) {
       const auto [from, to] = half(count, t, threads);
@@ -305,17 +308,24 @@ private:
       uint64_t previous = 0;
       for (size_t i = from; i < to; ++i) {
         const uint64_t key = mKeys.key(uint32_t(i), 0);
-        items[i] = Record{key, uint32_t(i)};
+        mItems[place(t, i, key)] = Record{key, uint32_t(i)};
         inOrder = inOrder && previous <= key;
         previous = key;
       }
       ordered[t] = inOrder;
     });
     const size_t middle = half(count, 0, threads).second;
+    return ordered[0] && ordered[1] &&
+           (threads < 2 || middle == 0 ||
+            mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
+  }
+
+  /** The records made in the entries' order and sorted as one run. */
+  void sortSmall(size_t count, int threads) {
+    Record* items = mItems;
     // Records in order already (as read through an index) are left so.
-    const bool inOrder =
-        ordered[0] && ordered[1] &&
-        (middle == 0 || middle == count || items[middle - 1].key <= items[middle].key);
+    const bool inOrder = makeRecords(count, threads, [](int, size_t i, uint64_t) { return i; });
+    const size_t middle = half(count, 0, threads).second;
     if (!inOrder && mWay.radix) {
       sortByKey(items, items + count, ~0ull, mBuffers[0]->data());
     } else if (!inOrder) {
@@ -388,25 +398,11 @@ private:
         (*places[t])[v] = uint32_t(at);
         at += counts;
       }
-    bool ordered[2] = {true, true};
-    onThreads(threads, [&](int t) {
-      const auto [from, to] = half(count, t, threads);
-      uint32_t* place = places[t]->data();
-      bool inOrder = true;
-      uint64_t previous = 0;
-      for (size_t i = from; i < to; ++i) {
-        const uint64_t key = mKeys.key(uint32_t(i), 0);
-        items[place[(key >> shift) & (buckets - 1)]++] = Record{key, uint32_t(i)};
-        inOrder = inOrder && previous <= key;
-        previous = key;
-      }
-      ordered[t] = inOrder;
-    });
     // Records that came in order are in order in their buckets already.
-    const size_t middle = half(count, 0, threads).second;
-    const bool inOrder =
-        ordered[0] && ordered[1] &&
-        (threads < 2 || mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
+    uint32_t* const placesOf[2] = {places[0]->data(), places[threads - 1]->data()};
+    const bool inOrder = makeRecords(count, threads, [&](int t, size_t, uint64_t key) {
+      return placesOf[t][(key >> shift) & (buckets - 1)]++;
+    });
     // The last thread's places are now the ends of the buckets; the first's
     // are of no more use with two.
     const uint32_t* ends = places[threads - 1]->data();
