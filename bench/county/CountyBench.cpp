@@ -3,7 +3,8 @@
 // tight baseline measured in the same run (Baselines.h) on as many threads as
 // ours may take, the two run in turn, the first of them changing with each
 // repetition, and the lists compared on every one; the sort alone at 100k to
-// 10M; the press on a configured button until the list is usable; 10,000
+// 10M; the press on a configured button until the list is usable, in this
+// process and in the map application; 10,000
 // pasted IDs selected; and the memory of the list at the largest size. Rows give wall and processor time
 // (every thread of this process) and the machine's load (1-minute average)
 // when measured. "Go" is set against a byte-level walk from the top of the
@@ -15,7 +16,7 @@
 //                [--reps <n>] [--quick] [--only <letters>] [--seed <n>]
 //   --quick: the GeoPackage list rows only. --only <letters>: those sections
 //   (a file lists, p PostGIS list, b Go, c zoom, d memory, e sort, f press,
-//   g select a pasted list).
+//   g select a pasted list, h press in the map application).
 //   --pg-count: the rows in the PostGIS table (to size the baseline's buffers).
 //   --seed: the order of the sections, to repeat a run's (default: from the clock).
 #include "Sections.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
                                        {"Go", goOnLargestList},
                                        {"click to zoom", clickToZoom},
                                        {"press", pressToUsable},
+                                       {"press in the application", pressInApplication},
                                        {"select a pasted list", selectPastedList},
                                        {"memory", memoryOfList}});
       const unsigned seed =

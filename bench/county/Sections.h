@@ -36,6 +36,12 @@ void clickToZoom(BenchContext& bench);
 
 /** (f) A press on a configured button at 1M until the list is usable; only when 1M is measured. */
 void pressToUsable(BenchContext& bench);
+/**
+ * (h) A press in the map application (a child process, its map drawing) until
+ * a letter typed into the search box shows, at 1M and 3M where measured,
+ * against the list's own read and sort in this process.
+ */
+void pressInApplication(BenchContext& bench);
 
 /**
  * (g) Select Parcels from a List with 10,000 pasted IDs at 1M, on the

@@ -210,6 +210,28 @@ TEST_F(PgBulkTextTest, EditsAndSubsetFiltersAreReadThroughQgis) {
   mLayer->rollBack();
 }
 
+TEST_F(PgBulkTextTest, TheRowCountIsKeptUntilTheLayerSaysItsRowsChanged) {
+  EXPECT_EQ(tableOf()->RowCount(nullptr), 11);
+  // A row another program adds counts after QGIS's reload of the layer, as in QGIS's own count.
+  ASSERT_TRUE(PgServer::exec(QStringLiteral("INSERT INTO bulk_text (fid, pin, n) VALUES (12, 'X', 12)"))
+                  .isEmpty());
+  EXPECT_EQ(tableOf()->RowCount(nullptr), 11);
+  mLayer->reload();
+  EXPECT_EQ(tableOf()->RowCount(nullptr), 12);
+
+  // A feature saved through the layer, and a new filter, count at once.
+  ASSERT_TRUE(mLayer->startEditing());
+  QgsFeature added(mLayer->fields());
+  added.setAttribute(QStringLiteral("fid"), 13);
+  added.setAttribute(QStringLiteral("pin"), QStringLiteral("ADDED"));
+  added.setAttribute(QStringLiteral("n"), 13);
+  ASSERT_TRUE(mLayer->addFeature(added));
+  ASSERT_TRUE(mLayer->commitChanges());
+  EXPECT_EQ(tableOf()->RowCount(nullptr), 13);
+  ASSERT_TRUE(mLayer->setSubsetString(QStringLiteral("n >= 9")));
+  EXPECT_EQ(tableOf()->RowCount(nullptr), 5);
+}
+
 TEST_F(PgBulkTextTest, AServerThatStopsDuringTheCopyIsAFailureNotAShortList) {
   // More text than the connection can hold in its buffers.
   const QString error = PgServer::exec(

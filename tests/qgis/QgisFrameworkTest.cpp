@@ -27,6 +27,7 @@
 #include <qgsmapcanvas.h>
 #include <qgsrubberband.h>
 #include <qgsstatusbar.h>
+#include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
 
 using namespace Larkhill;
@@ -53,6 +54,24 @@ protected:
     below = new QPushButton(this);
     below->setGeometry(10, 150, 100, 30);
   }
+};
+
+// A search window whose load notes whether the map was drawing meanwhile.
+class MapWatchingForm : public CountingForm {
+public:
+  explicit MapWatchingForm(QgsMapCanvas* map) : mMap(map) {
+    setObjectName(QStringLiteral("frmMain"));
+  }
+  bool drawingDuringLoad = false;
+
+protected:
+  void Form_Load() override {
+    CountingForm::Form_Load();
+    drawingDuringLoad = mMap->isDrawing();
+  }
+
+private:
+  QgsMapCanvas* mMap;
 };
 
 class QgisFrameworkTest : public ::testing::Test {
@@ -409,6 +428,35 @@ TEST_F(QgisFrameworkTest, TheSearchWindowIsAPanelDockedRightFirstAndWhereTheUser
   EXPECT_EQ(floatingDock->pos(), QPoint(40, 50));
   delete floatingDock;
   PanelPlace().remember();
+}
+
+// The map's drawing would take the processors the search list loads on: it is
+// stopped for the load.
+TEST_F(QgisFrameworkTest, TheMapDoesNotDrawWhileTheDockedSearchPanelLoads) {
+  PanelPlace().remember(); // docked, as a panel first opens
+  auto* layer = new QgsVectorLayer(QStringLiteral("Point?crs=EPSG:26917"), QStringLiteral("Points"),
+                                   QStringLiteral("memory"));
+  QgsFeature point;
+  point.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(612000, 4312000)));
+  layer->dataProvider()->addFeature(point);
+  host.project.addMapLayer(layer);
+  host.canvas->setLayers({layer});
+  host.canvas->setExtent(QgsRectangle(611000, 4311000, 613000, 4313000));
+  host.canvas->refresh();
+  for (int wait = 0; wait < 250 && !host.canvas->isDrawing(); ++wait)
+    QTest::qWait(20);
+  ASSERT_TRUE(host.canvas->isDrawing());
+
+  LarkhillQgis::installHost(host.application, &host.window);
+  const auto frame =
+      QueryInterface<IModelessFrame>(ComClasses::createObject(HostClasses::ModelessFrame));
+  ASSERT_TRUE(frame);
+  QPointer<MapWatchingForm> form = new MapWatchingForm(host.canvas);
+  frame->Create(form);
+  EXPECT_EQ(form->loads, 1);
+  EXPECT_FALSE(form->drawingDuringLoad);
+  delete form->parentWidget();
+  LarkhillQgis::uninstallHost();
 }
 
 TEST_F(QgisFrameworkTest, TheHostClassesAreCreatedByProgId) {

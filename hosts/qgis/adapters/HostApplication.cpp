@@ -3,6 +3,7 @@
 #include "qgis/ui/FeatureMarks.h"
 #include "qgis/common/HostErrors.h"
 #include "qgis/adapters/HostLayers.h"
+#include "qgis/database/PgRowCount.h"
 #include "qgis/ui/HostModelessFrame.h"
 #include "qgis/ui/HostStatusBar.h"
 
@@ -46,15 +47,19 @@ void installHost(const Ref<HostApplication>& application, QWidget* frameOwner) {
   ComClasses::registerClass(
       HostClasses::ModelessFrame, QStringLiteral("{7C3B9E5A-12D4-4F86-B0A1-6E2C4D9F8A23}"),
       [owner, place, canvas] {
-        return Ref<IUnknown>(std::make_shared<HostModelessFrame>(owner.data(), place, [canvas] {
-          // The search window has closed: what it marked on the map goes too.
-          if (canvas)
-            FeatureMarks::clear(canvas);
-        }));
+        return Ref<IUnknown>(std::make_shared<HostModelessFrame>(
+            owner.data(), place,
+            [canvas] {
+              // The search window has closed: what it marked on the map goes too.
+              if (canvas)
+                FeatureMarks::clear(canvas);
+            },
+            canvas.data()));
       });
 }
 
 void uninstallHost() {
+  forgetRowCounts();
   ComClasses::unregisterClass(HostClasses::AppRef);
   ComClasses::unregisterClass(HostClasses::ModelessFrame);
 }

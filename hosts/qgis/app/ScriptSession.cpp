@@ -41,12 +41,20 @@
 #include <qgsmaptopixel.h>
 #include <qgsproject.h>
 #include <stdexcept>
+#include <time.h>
 
 namespace {
 
 struct StepFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+// The processor time of every thread of the process so far, in seconds.
+double processorSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
 
 QString rectangleText(const QgsRectangle& r) {
   return QStringLiteral("(%1, %2) - (%3, %4)")
@@ -167,6 +175,8 @@ ScriptSession::ScriptSession(MapWindow* window, QTextStream& out, QString screen
     : mWindow(window), mOut(out), mScreenshotDir(std::move(screenshotDir)) {
   installMessageBoxService(this);
   qApp->installEventFilter(this);
+  mSinceTime.start();
+  mProcessorAtTime = processorSeconds();
   LarkhillQgis::HostMap::setZoomListener(
       [this](const QgsRectangle& asked, const QgsRectangle& shown) {
         mOut << "ZOOM: extent set to " << rectangleText(asked) << "; the map shows "
@@ -215,12 +225,12 @@ bool ScriptSession::load(const QString& path, QString& error) {
     return false;
   }
   static const QStringList verbs = {
-      QStringLiteral("press"),       QStringLiteral("pick"),       QStringLiteral("type"),
-      QStringLiteral("key"),         QStringLiteral("click"),      QStringLiteral("close"),
-      QStringLiteral("wait"),        QStringLiteral("screenshot"), QStringLiteral("echo"),
-      QStringLiteral("open"),        QStringLiteral("dock"),       QStringLiteral("identify"),
-      QStringLiteral("remove-layer"), QStringLiteral("locate"),    QStringLiteral("locate-pick"),
-      QStringLiteral("select-list")};
+      QStringLiteral("press"),        QStringLiteral("pick"),       QStringLiteral("type"),
+      QStringLiteral("key"),          QStringLiteral("click"),      QStringLiteral("close"),
+      QStringLiteral("wait"),         QStringLiteral("screenshot"), QStringLiteral("echo"),
+      QStringLiteral("open"),         QStringLiteral("dock"),       QStringLiteral("identify"),
+      QStringLiteral("remove-layer"), QStringLiteral("locate"),     QStringLiteral("locate-pick"),
+      QStringLiteral("select-list"),  QStringLiteral("time")};
   static const QStringList needArgument = {QStringLiteral("pick"), QStringLiteral("type"),
                                            QStringLiteral("key"), QStringLiteral("dock")};
   QTextStream in(&file);
@@ -267,7 +277,7 @@ bool ScriptSession::load(const QString& path, QString& error) {
       step.target = rest;
     }
     if (step.verb != QLatin1String("echo") && step.verb != QLatin1String("screenshot") &&
-        step.target.isEmpty()) {
+        step.verb != QLatin1String("time") && step.target.isEmpty()) {
       error = QStringLiteral("%1 line %2: \"%3\" needs a name").arg(path).arg(line).arg(step.verb);
       return false;
     }
@@ -425,6 +435,13 @@ QString ScriptSession::entryText(const QAbstractItemView* view) const {
 void ScriptSession::perform(const Step& step) {
   if (step.verb == QLatin1String("echo")) {
     mOut << step.target << '\n';
+  } else if (step.verb == QLatin1String("time")) {
+    const double processor = processorSeconds();
+    mOut << "TIME: " << QString::number(double(mSinceTime.nsecsElapsed()) / 1e6, 'f', 1)
+         << " ms, processor " << QString::number((processor - mProcessorAtTime) * 1e3, 'f', 1)
+         << " ms\n";
+    mSinceTime.restart();
+    mProcessorAtTime = processor;
   } else if (step.verb == QLatin1String("wait")) {
     // The application runs on; the next step is started that much later.
     mDelay = step.target.toInt();

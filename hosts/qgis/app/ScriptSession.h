@@ -2,6 +2,7 @@
 
 #include "platform/Services.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QAbstractItemModel>
 #include <QObject>
@@ -118,4 +119,6 @@ private:
   QString mCrs;
   int mDelay = 0;   // milliseconds a wait step holds the next step back
   int mHolding = 0; // the session itself lets events through (waiting for the map)
+  QElapsedTimer mSinceTime;    // wall time since the last time step (or the start)
+  double mProcessorAtTime = 0; // the process's processor seconds then
 };

@@ -13,7 +13,16 @@ namespace LarkhillQgis {
  * for a layer not counted so (not a PostgreSQL table, a query, unsaved edits)
  * and when the server refuses the connection or the count. Raises
  * DataSourceUnavailable as PgConnection::run does.
+ *
+ * A count is kept for the layer, as QGIS keeps its own, until the layer's rows
+ * may have changed (an edit, a save, an undo, a reload, a new filter or
+ * source), so that each press of the tool does not count the table again.
+ * Rows another program adds on the server show after QGIS's reload of the
+ * layer, as they do in QGIS's own count.
  */
 qint64 countRowsInDatabase(QgsVectorLayer* layer);
+
+/** Forgets every kept count and stops watching the layers (at unload). */
+void forgetRowCounts();
 
 } // namespace LarkhillQgis

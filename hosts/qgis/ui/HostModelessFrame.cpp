@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QVBoxLayout>
+#include <qgsmapcanvas.h>
 #include <qgssettings.h>
 
 namespace LarkhillQgis {
@@ -73,6 +74,26 @@ private:
   QHash<QWidget*, QRect> mPlaces;
 };
 
+// Keeps a map from drawing for a scope: a drawing in progress is stopped, and
+// the map is drawn again when the scope ends. Nothing in the scope may let
+// events through, or a drawing the map schedules meanwhile would start.
+class DrawingPause {
+public:
+  explicit DrawingPause(QgsMapCanvas* map) : mMap(map) {
+    mStopped = mMap && mMap->isDrawing();
+    if (mStopped)
+      mMap->stopRendering();
+  }
+  ~DrawingPause() {
+    if (mStopped && mMap)
+      mMap->refresh();
+  }
+
+private:
+  QPointer<QgsMapCanvas> mMap;
+  bool mStopped = false;
+};
+
 // The settings that keep the panel's place, in QGIS's own settings.
 const QString kDockedKey = QStringLiteral("LarkhillGIS/searchPanel/docked");
 const QString kAreaKey = QStringLiteral("LarkhillGIS/searchPanel/area");
@@ -116,9 +137,9 @@ void PanelPlace::remember() const {
 }
 
 HostModelessFrame::HostModelessFrame(QWidget* owner, std::shared_ptr<PanelPlace> place,
-                                     std::function<void()> panelClosed)
+                                     std::function<void()> panelClosed, QgsMapCanvas* map)
     : mWindow(new QWidget(owner, Qt::Tool)), mPlace(std::move(place)),
-      mPanelClosed(std::move(panelClosed)) {
+      mPanelClosed(std::move(panelClosed)), mMap(map) {
   mWindow->setObjectName(QStringLiteral("larkhillFrame"));
   auto* layout = new QVBoxLayout(mWindow);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -190,7 +211,12 @@ void HostModelessFrame::Create(Form* window) {
     host->layout()->addWidget(window);
   }
   window->show();
-  window->Load();
+  {
+    // The map drawing beside the load would take half of the load's processors;
+    // a docked panel, once shown, narrows the map and so starts its drawing again.
+    const DrawingPause pause(isDockedPanel() ? mMap.data() : nullptr);
+    window->Load();
+  }
   // A panel's list takes the height the dock gives it, from the form's layout
   // as its load left it.
   auto* list = window->findChild<QAbstractItemView*>();

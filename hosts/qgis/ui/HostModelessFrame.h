@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+class QgsMapCanvas;
+
 namespace LarkhillQgis {
 using namespace Larkhill;
 
@@ -41,16 +43,23 @@ struct PanelPlace {
  * leave it alone and its list takes the panel's height, or floating, where it
  * goes where the component moves it (the centre of the screen). Where the user
  * docks or floats it is where the next panel (the next load) opens.
+ *
+ * While a docked panel's form loads (the search list is read and sorted), the
+ * map does not draw: a drawing in progress is stopped and started again once
+ * the load is over. The drawing of a large layer takes seconds of a processor
+ * that the load would use, and the panel narrows the map when it appears,
+ * which starts the drawing again in any case.
  */
 class HostModelessFrame : public IModelessFrame, public IWindowPosition {
 public:
   /**
    * A frame over `owner` (none: a free window). Panels record their place in
    * `place` (none: each panel starts floating) and call `panelClosed` when the
-   * user or the component closes them, or they go.
+   * user or the component closes them, or they go. `map` (none: no map) is
+   * the map that does not draw while a docked panel's form loads.
    */
   explicit HostModelessFrame(QWidget* owner, std::shared_ptr<PanelPlace> place = nullptr,
-                             std::function<void()> panelClosed = {});
+                             std::function<void()> panelClosed = {}, QgsMapCanvas* map = nullptr);
   ~HostModelessFrame() override;
 
   /**
@@ -76,6 +85,7 @@ private:
   QPointer<QWidget> mForm;
   std::shared_ptr<PanelPlace> mPlace;
   std::function<void()> mPanelClosed;
+  QPointer<QgsMapCanvas> mMap;
 };
 
 } // namespace LarkhillQgis

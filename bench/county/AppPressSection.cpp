@@ -1,0 +1,209 @@
+// (h) A press on the configured button in the map application itself, and in
+// QGIS with the plugin where there is a display and QGIS, at 1M and 3M: the
+// application is started on the GeoPackage and, as soon as its window is up
+// (its map still drawing), a script presses the button and types a letter into
+// the search box; the application times that itself, in wall time and in the
+// processor time of all its threads. Against the list's own time (read and
+// sort in this process, where no map draws), the two run in turn.
+#include "Sections.h"
+
+#include "ParcelSearchSetup.h"
+#include "shared/LarkhillGIS_Public.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+using namespace Larkhill;
+
+namespace County {
+
+namespace {
+
+// The second TIME line spans the press and the letter typed.
+const char* const kScript = "time\n"
+                            "press LarkhillParcelSearch\n"
+                            "type frmMain/Text1 r\n"
+                            "time\n";
+
+/** What one session gave: its press in wall and processor seconds, its list's entries. */
+struct AppPress {
+  double wall = -1, cpu = -1;
+  long long entries = -1;
+};
+
+/** An application to press in: the map application or QGIS with the plugin. */
+struct Application {
+  std::string name;
+  QString program;
+  QStringList arguments;
+  QProcessEnvironment environment;
+  QString transcript; // the file it writes its transcript to; none: its output
+};
+
+/** Runs the application once and reads the last TIME line and the list's entries it wrote. */
+AppPress run(const Application& application) {
+  QProcess process;
+  process.setProcessEnvironment(application.environment);
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  if (!application.transcript.isEmpty())
+    QFile::remove(application.transcript);
+  process.start(application.program, application.arguments);
+  AppPress press;
+  const bool ended = process.waitForFinished(600000);
+  QString transcript = QString::fromUtf8(process.readAllStandardOutput());
+  QFile file(application.transcript);
+  if (!application.transcript.isEmpty() && file.open(QIODevice::ReadOnly))
+    transcript = QString::fromUtf8(file.readAll());
+  if (!ended || process.exitCode() != 0) {
+    std::fprintf(stderr, "%s failed:\n%s\n", application.name.c_str(), qPrintable(transcript));
+    process.kill();
+    process.waitForFinished();
+    return press;
+  }
+  static const QRegularExpression time(
+      QStringLiteral("TIME: ([0-9.]+) ms, processor ([0-9.]+) ms"));
+  static const QRegularExpression list(
+      QStringLiteral("LIST frmMain/List1 [^:]*: ([0-9]+) entries"));
+  QRegularExpressionMatchIterator times = time.globalMatch(transcript);
+  QRegularExpressionMatch last;
+  while (times.hasNext())
+    last = times.next();
+  const QRegularExpressionMatch entries = list.match(transcript);
+  if (last.hasMatch() && entries.hasMatch()) {
+    press.wall = last.captured(1).toDouble() / 1e3;
+    press.cpu = last.captured(2).toDouble() / 1e3;
+    press.entries = entries.captured(1).toLongLong();
+  } else {
+    std::fprintf(stderr, "%s gave no press:\n%s\n", application.name.c_str(),
+                 qPrintable(transcript));
+  }
+  return press;
+}
+
+/**
+ * The environment of a session in `folder`: its settings there, the
+ * configuration read from `dataHome`. Where there is a display, the X one is
+ * used, as a user's would be.
+ */
+QProcessEnvironment sessionEnvironment(const QString& folder, const QString& dataHome) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("HOME"), folder);
+  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder + QStringLiteral("/config"));
+  environment.insert(QStringLiteral("XDG_CACHE_HOME"), folder + QStringLiteral("/cache"));
+  environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+  environment.insert(QStringLiteral("LARKHILL_SCRIPT_KEEP_CONFIG"), QStringLiteral("1"));
+  if (environment.contains(QStringLiteral("DISPLAY")))
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  return environment;
+}
+
+bool writeFile(const QString& path, const QByteArray& text) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+/** The map application, pressing by the script in `folder`. */
+Application mapApplication(const QString& folder, const QString& dataHome) {
+  Application application{"the map application",
+                          QStringLiteral(LARKHILL_MAP_APP),
+                          {QStringLiteral("--script"), folder + QStringLiteral("/press.script")},
+                          sessionEnvironment(folder, dataHome),
+                          QString()};
+  if (!writeFile(folder + QStringLiteral("/press.script"), kScript))
+    application.program.clear();
+  return application;
+}
+
+/**
+ * QGIS with the plugin ticked on a fresh profile, pressing by qgis_press.py;
+ * none (no program) where there is no display or no QGIS.
+ */
+Application qgis(const QString& folder, const QString& dataHome) {
+  Application application{"QGIS",
+                          QStandardPaths::findExecutable(QStringLiteral("qgis")),
+                          {},
+                          sessionEnvironment(folder, dataHome),
+                          folder + QStringLiteral("/qgis-press.txt")};
+  if (!application.environment.contains(QStringLiteral("DISPLAY")))
+    application.program.clear();
+  // The profile "default" in the folder (given as the profiles' path), the
+  // plugin ticked there as the Plugin Manager records it.
+  const QByteArray settings = "[Plugins]\nliblarkhillparcelsearchplugin=true\n\n"
+                              "[plugins]\nsearchPathsForPlugins=" LARKHILL_QGIS_PLUGIN_DIR "\n\n"
+                              "[qgis]\ncheckVersion=false\nshowTips=false\n";
+  if (!writeFile(folder + QStringLiteral("/profiles/default/QGIS/QGIS3.ini"), settings))
+    application.program.clear();
+  QDir().mkpath(folder + QStringLiteral("/runtime"));
+  QFile::setPermissions(folder + QStringLiteral("/runtime"),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  application.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                                 folder + QStringLiteral("/runtime"));
+  application.environment.insert(QStringLiteral("LARKHILL_PRESS_OUT"), application.transcript);
+  application.arguments =
+      QStringList{QStringLiteral("--profiles-path"), folder,
+                  QStringLiteral("--nologo"),        QStringLiteral("--noversioncheck"),
+                  QStringLiteral("--code"),          QStringLiteral(LARKHILL_QGIS_PRESS_SCRIPT)};
+  return application;
+}
+
+} // namespace
+
+void pressInApplication(BenchContext& bench) {
+  if (!bench.section('h'))
+    return;
+  const Options& options = bench.options;
+  QTemporaryDir folder;
+  // The configuration the bench writes to its drive C: is the one the
+  // applications read from their data folder.
+  LarkhillBench::configureParcelSearch(folder.path());
+  const QString dataHome = folder.filePath(QStringLiteral("Program Files"));
+  std::vector<Application> applications = {mapApplication(folder.path(), dataHome),
+                                           qgis(folder.path(), dataHome)};
+  for (long long size : {kMillion, 3 * kMillion}) {
+    if (std::find(options.sizes.begin(), options.sizes.end(), size) == options.sizes.end())
+      continue;
+    const QString file = options.data + "/parcels-" + QString::number(size) + ".gpkg";
+    bench.host.open(file, QStringLiteral("ogr"));
+    for (Application& application : applications) {
+      if (application.program.isEmpty())
+        continue;
+      if (application.transcript.isEmpty())
+        application.arguments.append(file);
+      application.environment.insert(QStringLiteral("LARKHILL_PRESS_FILE"), file);
+      bench.threads(2);
+      AppPress press;
+      long long listed = -1;
+      Times times;
+      Pair pair = bench.pair(
+          [&] {
+            press = run(application);
+            if (press.entries >= 0) {
+              times.wall.push_back(press.wall);
+              times.cpu.push_back(press.cpu);
+            }
+          },
+          [&] {
+            SortedListModel model;
+            bench.host.loadList(model, QStringLiteral("PIN"));
+            listed = model.count();
+          },
+          [&] { return press.entries >= 0 && press.entries == listed; });
+      if (application.transcript.isEmpty())
+        application.arguments.removeLast();
+      pair.ours = times;
+      bench.report("(h) press to usable in " + application.name + ", gpkg " + std::to_string(size) +
+                       " (" + std::to_string(listed) + " listed)",
+                   pair, "the list alone", "<= 1.15x");
+    }
+  }
+}
+
+} // namespace County

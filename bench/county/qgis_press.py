@@ -1,0 +1,92 @@
+"""Times a press on the LarkhillParcelSearch button inside a running QGIS.
+
+QGIS runs this file at start-up (--code), with the plugin ticked and its
+configuration (layer Parcels, field PIN) written beforehand. It adds the
+GeoPackage named by LARKHILL_PRESS_FILE as the layer Parcels, zooms to it and,
+as soon as the map has started drawing, presses the button and types "r" into
+the search box, as a user who presses right after opening would. It writes to
+the file named by LARKHILL_PRESS_OUT the lines the map application's scripted
+session writes for the same steps:
+
+    TIME: <wall> ms, processor <processor> ms      (the press and the letter)
+    LIST frmMain/List1 (LarkhillParcelSearch): <n> entries
+
+(processor: every thread of QGIS), then quits QGIS.
+"""
+import os
+import time
+
+from qgis.PyQt.QtCore import QTimer
+from qgis.PyQt.QtTest import QTest
+from qgis.PyQt.QtWidgets import QApplication, QLineEdit, QListView, QToolBar, QWidget
+from qgis.core import QgsProject, QgsVectorLayer
+from qgis.utils import iface
+
+FILE = os.environ["LARKHILL_PRESS_FILE"]
+OUT = os.environ["LARKHILL_PRESS_OUT"]
+started = time.time()
+lines = []
+
+
+def finish():
+    with open(OUT, "w") as out:
+        out.write("".join(lines))
+    iface.newProject(False)
+    QApplication.instance().exit(0)
+
+
+def visible(name):
+    for top in QApplication.topLevelWidgets():
+        for w in [top] + top.findChildren(QWidget, name):
+            if w.objectName() == name and w.isVisible():
+                return w
+    return None
+
+
+def button():
+    for bar in iface.mainWindow().findChildren(QToolBar):
+        for action in bar.actions():
+            if action.text() == "LarkhillParcelSearch":
+                return action
+    return None
+
+
+def press():
+    wall, processor = time.perf_counter(), time.process_time()
+    button().trigger()
+    form = visible("frmMain")
+    box = form.findChild(QLineEdit, "Text1") if form else None
+    if box is None:
+        lines.append("no search window after the press\n")
+        return finish()
+    box.setFocus()
+    QTest.keyClicks(box, "r")
+    QApplication.processEvents()
+    if box.text() != "r":
+        lines.append("the search box holds %r\n" % box.text())
+        return finish()
+    lines.append("TIME: %.1f ms, processor %.1f ms\n" % ((time.perf_counter() - wall) * 1e3,
+                                                        (time.process_time() - processor) * 1e3))
+    view = form.findChild(QListView, "List1")
+    lines.append("LIST frmMain/List1 (LarkhillParcelSearch): %d entries\n" % view.model().rowCount())
+    finish()
+
+
+def wait():
+    if time.time() - started > 300:
+        lines.append("gave up waiting for the button and the map\n")
+        return finish()
+    if button() is None or not iface.mapCanvas().isDrawing():
+        return QTimer.singleShot(20, wait)
+    QTimer.singleShot(0, press)
+
+
+def start():
+    layer = QgsVectorLayer(FILE + "|layername=Parcels", "Parcels", "ogr")
+    QgsProject.instance().addMapLayer(layer)
+    iface.mapCanvas().setExtent(layer.extent())
+    iface.mapCanvas().refresh()
+    wait()
+
+
+QTimer.singleShot(0, start)
