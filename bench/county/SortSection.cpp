@@ -13,25 +13,6 @@ namespace County {
 
 namespace {
 
-/**
- * Whether the list sorts `ids` by comparison rather than by bytes at the top:
- * it does when they are nearly in order, fewer than one in eight lower than
- * the one before by their first eight folded bytes (on two threads, each
- * half, which its split leaves nearly in order too).
- */
-bool sortedByComparison(const Column& ids) {
-  auto key = [&](size_t i) {
-    std::string eight(8, '\0');
-    for (uint32_t k = 0; k < std::min<uint32_t>(8, ids.length(i)); ++k)
-      eight[k] = char(foldByte(uint8_t(ids.data(i)[k])));
-    return eight;
-  };
-  size_t descents = 0;
-  for (size_t i = 1; i < ids.size(); ++i)
-    descents += key(i) < key(i - 1);
-  return descents * 8 <= ids.size();
-}
-
 /** Our sort of `ids` on `threads` threads against radixSort's, in turn. */
 Pair sortAgainst(BenchContext& bench, const Column& ids, int threads) {
   bench.threads(threads);
@@ -99,10 +80,8 @@ void sortAlone(BenchContext& bench) {
                   perEntry(base[t].cpu, sizes) + " radix", spread(ours[t].cpu, sizes)});
   for (const char* kind : {"all-digit", "nearly sorted"}) {
     const Column ids = syntheticIds(kind, kMillion);
-    const std::string method =
-        sortedByComparison(ids) ? " (the list sorts them by comparison: nearly in order)" : "";
     for (int threads : {1, 2})
-      bench.report(std::string("(e) sort 1M ") + kind + " IDs" + threadsText(threads) + method,
+      bench.report(std::string("(e) sort 1M ") + kind + " IDs" + threadsText(threads),
                    sortAgainst(bench, ids, threads), "radix", "");
   }
 }

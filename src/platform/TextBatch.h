@@ -2,6 +2,7 @@
 
 #include "platform/Export.h"
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -77,12 +78,19 @@ public:
       next = target.size();
       return !target.isEmpty();
     }
-    while (target.size() < max && next < source.size()) {
-      if (source.isNull(next))
-        target.appendNull();
-      else
-        target.append(source.text(next));
-      ++next;
+    // The values that fit, in one piece: their bytes at once, their ends moved
+    // to the target's bytes.
+    const int take = std::max(0, std::min(max - target.size(), source.size() - next));
+    if (take > 0) {
+      const uint32_t from = next == 0 ? 0 : source.mEnds[size_t(next) - 1];
+      const uint32_t to = source.mEnds[size_t(next + take) - 1];
+      const uint32_t base = uint32_t(target.mBytes.size());
+      target.mBytes.append(source.mBytes, from, to - from);
+      for (int i = next; i < next + take; ++i)
+        target.mEnds.push_back(source.mEnds[size_t(i)] - from + base);
+      target.mNull.insert(target.mNull.end(), source.mNull.begin() + next,
+                          source.mNull.begin() + next + take);
+      next += take;
     }
     return !target.isEmpty();
   }

@@ -81,6 +81,56 @@ void ListEntries::sameTextRun(int row, int& first, int& count) const {
   count = edge(1) - first + 1;
 }
 
+int ListEntries::compareKeys(uint32_t a, uint32_t b) const {
+  if (!isWide(a) && !isWide(b)) {
+    const uint8_t* pa = reinterpret_cast<const uint8_t*>(asciiBytes(a));
+    const uint8_t* pb = reinterpret_cast<const uint8_t*>(asciiBytes(b));
+    const uint32_t la = asciiLength(a), lb = asciiLength(b);
+    const uint32_t common = std::min(la, lb);
+    for (uint32_t i = 0; i < common; ++i) {
+      const uint8_t ua = ListEntries::foldByte(pa[i]), ub = ListEntries::foldByte(pb[i]);
+      if (ua != ub)
+        return ua < ub ? -1 : 1;
+    }
+    return la == lb ? 0 : (la < lb ? -1 : 1);
+  }
+  const uint32_t la = keyLength(a), lb = keyLength(b);
+  const uint32_t common = std::min(la, lb);
+  for (uint32_t i = 0; i < common; ++i) {
+    const char16_t ua = keyUnit(a, i), ub = keyUnit(b, i);
+    if (ua != ub)
+      return ua < ub ? -1 : 1;
+  }
+  return la == lb ? 0 : (la < lb ? -1 : 1);
+}
+
+bool ListEntries::less(uint32_t a, uint32_t b) const {
+  const int byKey = compareKeys(a, b);
+  if (byKey != 0)
+    return byKey < 0;
+  // Equal ignoring case: exact text first (by UTF-16 units), then the order of
+  // adding, so the order never depends on the sort algorithm.
+  if (!isWide(a) && !isWide(b)) {
+    const uint32_t la = asciiLength(a), lb = asciiLength(b);
+    // memcmp may not be given the null bytes of two empty entries.
+    const uint32_t shorter = std::min(la, lb);
+    const int byText = shorter == 0 ? 0 : std::memcmp(asciiBytes(a), asciiBytes(b), shorter);
+    if (byText != 0)
+      return byText < 0;
+    if (la != lb)
+      return la < lb;
+    return a < b;
+  }
+  const QString ta = entryText(a), tb = entryText(b);
+  const int common = std::min(ta.size(), tb.size());
+  for (int i = 0; i < common; ++i)
+    if (ta[i] != tb[i])
+      return ta[i].unicode() < tb[i].unicode();
+  if (ta.size() != tb.size())
+    return ta.size() < tb.size();
+  return a < b;
+}
+
 int ListEntries::compareKeyTo(uint32_t entry, const char16_t* units, int length) const {
   const uint32_t entryLength = keyLength(entry);
   const uint32_t common = std::min(entryLength, uint32_t(length));

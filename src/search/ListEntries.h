@@ -4,10 +4,28 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace LARKHILL_API Larkhill {
+
+/**
+ * An allocator that leaves a value made without arguments uninitialized: a
+ * vector resized to be written over then takes its memory as it is written,
+ * rather than all of it at once to write zeros first.
+ */
+template <typename T> struct UninitializedAllocator : std::allocator<T> {
+  template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
+  UninitializedAllocator() = default;
+  template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+  template <typename U, typename... Args> void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
 
 /**
  * The entries of the sorted search list and their order, kept compactly: the
@@ -30,10 +48,11 @@ struct ListEntries {
   static constexpr uint32_t kWideFlag = 0x80000000u;
   static constexpr uint32_t kEndMask = 0x7FFFFFFFu;
 
-  std::vector<char> bytes;     // the ASCII entries' text, one after another
-  std::vector<uint32_t> ends;  // per entry: end offset in bytes, kWideFlag for a wide entry
-  std::vector<Wide> wides;     // the wide entries, in the order they were added
-  std::vector<uint32_t> order; // row -> entry
+  std::vector<char> bytes;    // the ASCII entries' text, one after another
+  std::vector<uint32_t> ends; // per entry: end offset in bytes, kWideFlag for a wide entry
+  std::vector<Wide> wides;    // the wide entries, in the order they were added
+  using Order = std::vector<uint32_t, UninitializedAllocator<uint32_t>>;
+  Order order; // row -> entry
 
   static char16_t foldAscii(char16_t unit) {
     return (unit >= u'a' && unit <= u'z') ? char16_t(unit - (u'a' - u'A')) : unit;
@@ -57,6 +76,14 @@ struct ListEntries {
   }
   /** The entry's key against a key given as UTF-16 units: <0, 0 or >0. */
   int compareKeyTo(uint32_t entry, const char16_t* units, int length) const;
+  /** The two entries' keys: <0, 0 or >0. */
+  int compareKeys(uint32_t a, uint32_t b) const;
+  /**
+   * The list's order: by key; entries equal in key by their exact text (by
+   * UTF-16 units), then by the order in which they were added, so that the
+   * order never depends on the way the list was sorted.
+   */
+  bool less(uint32_t a, uint32_t b) const;
   QString entryText(uint32_t entry) const;
   /** True when the two entries' texts are exactly the same. */
   bool sameText(uint32_t a, uint32_t b) const;

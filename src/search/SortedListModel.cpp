@@ -2,11 +2,10 @@
 
 #include "platform/ComError.h"
 #include "platform/Processors.h"
+#include "search/ListSort.h"
 #include "search/ServedEntries.h"
 
 #include <algorithm>
-#include <cstring>
-#include <thread>
 
 namespace Larkhill {
 
@@ -125,7 +124,7 @@ void SortedListModel::Clear() {
   std::vector<char>().swap(mEntries.bytes);
   std::vector<uint32_t>().swap(mEntries.ends);
   std::vector<Wide>().swap(mEntries.wides);
-  std::vector<uint32_t>().swap(mEntries.order);
+  ListEntries::Order().swap(mEntries.order);
   endResetModel();
 }
 
@@ -151,8 +150,9 @@ void SortedListModel::appendWide(const QString& text, uint32_t end) {
 
 void SortedListModel::placeLast() {
   const uint32_t added = uint32_t(mEntries.ends.size() - 1);
-  const auto place = std::upper_bound(mEntries.order.begin(), mEntries.order.end(), added,
-                                      [this](uint32_t a, uint32_t b) { return less(a, b); });
+  const auto place =
+      std::upper_bound(mEntries.order.begin(), mEntries.order.end(), added,
+                       [this](uint32_t a, uint32_t b) { return mEntries.less(a, b); });
   const int row = int(place - mEntries.order.begin());
   beginInsertRows(QModelIndex(), row, row);
   mEntries.order.insert(place, added);
@@ -239,241 +239,12 @@ void SortedListModel::endBulkLoad() {
   endResetModel();
 }
 
-int SortedListModel::compareKeys(uint32_t a, uint32_t b) const {
-  if (!isWide(a) && !isWide(b)) {
-    const uint8_t* pa = reinterpret_cast<const uint8_t*>(asciiBytes(a));
-    const uint8_t* pb = reinterpret_cast<const uint8_t*>(asciiBytes(b));
-    const uint32_t la = asciiLength(a), lb = asciiLength(b);
-    const uint32_t common = std::min(la, lb);
-    for (uint32_t i = 0; i < common; ++i) {
-      const uint8_t ua = ListEntries::foldByte(pa[i]), ub = ListEntries::foldByte(pb[i]);
-      if (ua != ub)
-        return ua < ub ? -1 : 1;
-    }
-    return la == lb ? 0 : (la < lb ? -1 : 1);
-  }
-  const uint32_t la = keyLength(a), lb = keyLength(b);
-  const uint32_t common = std::min(la, lb);
-  for (uint32_t i = 0; i < common; ++i) {
-    const char16_t ua = keyUnit(a, i), ub = keyUnit(b, i);
-    if (ua != ub)
-      return ua < ub ? -1 : 1;
-  }
-  return la == lb ? 0 : (la < lb ? -1 : 1);
-}
-
-bool SortedListModel::less(uint32_t a, uint32_t b) const {
-  const int byKey = compareKeys(a, b);
-  if (byKey != 0)
-    return byKey < 0;
-  // Equal ignoring case: exact text first (by UTF-16 units), then the order of
-  // adding, so the order never depends on the sort algorithm.
-  if (!isWide(a) && !isWide(b)) {
-    const uint32_t la = asciiLength(a), lb = asciiLength(b);
-    // memcmp may not be given the null bytes of two empty entries.
-    const uint32_t shorter = std::min(la, lb);
-    const int byText = shorter == 0 ? 0 : std::memcmp(asciiBytes(a), asciiBytes(b), shorter);
-    if (byText != 0)
-      return byText < 0;
-    if (la != lb)
-      return la < lb;
-    return a < b;
-  }
-  const QString ta = entryText(a), tb = entryText(b);
-  const int common = std::min(ta.size(), tb.size());
-  for (int i = 0; i < common; ++i)
-    if (ta[i] != tb[i])
-      return ta[i].unicode() < tb[i].unicode();
-  if (ta.size() != tb.size())
-    return ta.size() < tb.size();
-  return a < b;
-}
-
-namespace {
-
-/** Eight ASCII bytes with a-z folded to A-Z, all at once (every byte is below 0x80). */
-inline uint64_t foldEight(uint64_t bytes) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  const uint64_t fromA = (bytes + 0x1F * kOnes) & (0x80 * kOnes); // byte >= 'a'
-  const uint64_t pastZ = (bytes + 0x05 * kOnes) & (0x80 * kOnes); // byte > 'z'
-  return bytes - ((fromA & ~pastZ) >> 2);
-}
-
-} // namespace
-
-uint64_t SortedListModel::sortKey(uint32_t entry, uint32_t level) const {
-  // Key bytes 8*level ... 8*level+7, the first of them highest; bytes past the
-  // end are zero. A unit beyond ASCII becomes 0x80 with every byte after it,
-  // so that two keys differ only where the entries' order is already decided.
-  const uint32_t from = level * 8;
-  uint8_t prefix[8] = {};
-  if (!isWide(entry)) {
-    const uint32_t length = asciiLength(entry);
-    const char* bytes = asciiBytes(entry);
-    uint64_t eight = 0;
-    if (length >= from + 8) {
-      std::memcpy(&eight, bytes + from, 8);
-    } else if (length > from) {
-      std::memcpy(prefix, bytes + from, length - from);
-      std::memcpy(&eight, prefix, 8);
-    }
-    return __builtin_bswap64(foldEight(eight));
-  }
-  const std::u16string& key = wide(entry).key;
-  for (uint32_t k = 0; k < 8 && from + k < key.size(); ++k) {
-    if (key[from + k] >= 0x80) {
-      std::fill(prefix + k, prefix + 8, uint8_t(0x80));
-      break;
-    }
-    prefix[k] = uint8_t(key[from + k]);
-  }
-  uint64_t value = 0;
-  for (int k = 0; k < 8; ++k)
-    value = (value << 8) | prefix[k];
-  return value;
-}
-
-void SortedListModel::sortRun(SortItem* first, SortItem* last, uint32_t level) const {
-  // Items here agree on every key byte before 8*level; their keys hold the next eight.
-  const size_t count = size_t(last - first);
-  if (count < 2)
-    return;
-  // Items nearly in order already (IDs numbered as they were added) sort
-  // faster by comparison, which moves few of them.
-  size_t descents = 0;
-  if (level == 0)
-    for (SortItem* item = first + 1; item != last; ++item)
-      descents += item->key() < item[-1].key();
-  if (mSorting.method == SortMethod::Radix && count >= 1024 &&
-      (level > 0 || descents * 8 > count)) {
-    radixRun(first, last, level, 0);
-    return;
-  }
-  std::sort(first, last, [](const SortItem& a, const SortItem& b) { return a.key() < b.key(); });
-  tiedRuns(first, last, level);
-}
-
-void SortedListModel::tiedRuns(SortItem* first, SortItem* last, uint32_t level) const {
-  // Runs of equal keys go on with the next eight bytes, or, once their keys
-  // end (or a wide entry is among them), are ordered by the full comparison.
-  for (SortItem* run = first; run != last;) {
-    SortItem* end = run + 1;
-    while (end != last && end->key() == run->key())
-      ++end;
-    if (end - run > 1) {
-      // The next eight key bytes of each, in one pass; the entries lie all
-      // over the buffers, so those a few items ahead are fetched early.
-      bool wide = false, longer = false;
-      const uint32_t from = (level + 1) * 8;
-      for (SortItem* item = run; item != end; ++item) {
-        if (last - item > 16)
-          __builtin_prefetch(&mEntries.ends[item[16].entry]);
-        if (last - item > 8) {
-          const uint32_t ahead = item[8].entry;
-          __builtin_prefetch(mEntries.bytes.data() + begin(ahead) + from);
-        }
-        wide = wide || isWide(item->entry);
-        longer = longer || asciiLength(item->entry) > from;
-        item->setKey(sortKey(item->entry, level + 1));
-      }
-      if (!wide && longer)
-        sortRun(run, end, level + 1);
-      else
-        std::sort(run, end,
-                  [this](const SortItem& a, const SortItem& b) { return less(a.entry, b.entry); });
-    }
-    run = end;
-  }
-}
-
-void SortedListModel::radixRun(SortItem* first, SortItem* last, uint32_t level, int byte) const {
-  // Most significant byte first, in place: count the items per value of this
-  // key byte, move each into its bucket, then sort each bucket on the next byte.
-  const int shift = 56 - 8 * byte;
-  size_t counts[256] = {};
-  for (SortItem* item = first; item != last; ++item)
-    ++counts[(item->key() >> shift) & 0xFF];
-  SortItem* heads[256];
-  SortItem* tails[256];
-  SortItem* at = first;
-  int used = 0;
-  for (int b = 0; b < 256; ++b) {
-    heads[b] = at;
-    at += counts[b];
-    tails[b] = at;
-    used += counts[b] != 0;
-  }
-  if (used > 1) {
-    for (int b = 0; b < 256; ++b) {
-      while (heads[b] != tails[b]) {
-        SortItem item = *heads[b];
-        int home = int((item.key() >> shift) & 0xFF);
-        while (home != b) {
-          std::swap(item, *heads[home]++);
-          home = int((item.key() >> shift) & 0xFF);
-        }
-        *heads[b]++ = item;
-      }
-    }
-  }
-  at = first;
-  for (int b = 0; b < 256; ++b) {
-    SortItem* end = at + counts[b];
-    if (end - at > 1) {
-      if (byte == 7)
-        tiedRuns(at, end, level);
-      else if (end - at >= 96)
-        radixRun(at, end, level, byte + 1);
-      else {
-        std::sort(at, end, [](const SortItem& x, const SortItem& y) { return x.key() < y.key(); });
-        tiedRuns(at, end, level);
-      }
-    }
-    at = end;
-  }
-}
-
 void SortedListModel::sortAll() {
-  const uint32_t count = uint32_t(mEntries.ends.size());
-  std::vector<SortItem> items(count);
   // A second thread only where there is a second processor for it.
-  const int threads =
-      count >= 65536 ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()})) : 1;
-  auto fill = [&](uint32_t from, uint32_t to) {
-    for (uint32_t i = from; i < to; ++i) {
-      items[i].setKey(sortKey(i, 0));
-      items[i].entry = i;
-    }
-  };
-  if (threads == 1) {
-    fill(0, count);
-    sortRun(items.data(), items.data() + count, 0);
-  } else {
-    // Two parts split by key around a sampled middle key, each sorted by a
-    // thread of its own: every item of the first part comes before every
-    // item of the second, so the parts need no merge, and the order is the
-    // one a single sort gives (the order is total).
-    std::thread helper(fill, count / 2, count);
-    fill(0, count / 2);
-    helper.join();
-    std::vector<uint64_t> sample;
-    for (uint32_t i = 0; i < count; i += count / 255)
-      sample.push_back(items[i].key());
-    std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
-    const uint64_t middle = sample[sample.size() / 2];
-    SortItem* split =
-        std::partition(items.data(), items.data() + count,
-                       [middle](const SortItem& item) { return item.key() < middle; });
-    if (split == items.data())
-      split = std::partition(items.data(), items.data() + count,
-                             [middle](const SortItem& item) { return item.key() <= middle; });
-    std::thread second([&] { sortRun(split, items.data() + count, 0); });
-    sortRun(items.data(), split, 0);
-    second.join();
-  }
-  mEntries.order.resize(count);
-  for (uint32_t i = 0; i < count; ++i)
-    mEntries.order[i] = items[i].entry;
+  const int threads = mEntries.ends.size() >= 65536
+                          ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
+                          : 1;
+  sortEntries(mEntries, ListSortWay{mSorting.method == SortMethod::Radix, threads});
 }
 
 bool SortedListModel::entryMatches(const QString& entry, const QString& text,

@@ -37,10 +37,10 @@ class ServedEntries;
 class SortedListModel : public QAbstractListModel, public IListControl {
   Q_OBJECT
 public:
-  /** How a bulk load sorts: most significant byte first, or by comparison. */
+  /** How a bulk load sorts: by the bits of packed keys (ListSort.h), or by comparing keys. */
   enum class SortMethod { Radix, Compare };
   /**
-   * The way a bulk load sorts. A list sorts by bytes on up to two threads, and
+   * The way a bulk load sorts. A list sorts by key bits on up to two threads, and
    * never on more threads than the processors the process may run on; a
    * measurement that compares ways makes its own list with another.
    */
@@ -135,37 +135,10 @@ private:
   void appendAscii(const char* bytes, size_t length);
   void appendWide(const QString& text);
   void appendWide(const QString& text, uint32_t end);
-  /** An entry's sort record: eight key bytes and the entry, twelve bytes in all. */
-  struct SortItem {
-    uint32_t high, low, entry;
-    uint64_t key() const { return uint64_t(high) << 32 | low; }
-    void setKey(uint64_t key) {
-      high = uint32_t(key >> 32);
-      low = uint32_t(key);
-    }
-  };
-
   /** Every served entry, in the list's order, as a copied list holds them. */
   ListEntries servedEntries() const;
   void placeLast();
   void sortAll();
-  uint64_t sortKey(uint32_t entry, uint32_t level) const;
-  void sortRun(SortItem* first, SortItem* last, uint32_t level) const;
-  void tiedRuns(SortItem* first, SortItem* last, uint32_t level) const;
-  void radixRun(SortItem* first, SortItem* last, uint32_t level, int byte) const;
-  bool less(uint32_t a, uint32_t b) const;
-
-  bool isWide(uint32_t entry) const { return mEntries.isWide(entry); }
-  uint32_t begin(uint32_t entry) const { return mEntries.begin(entry); }
-  uint32_t asciiLength(uint32_t entry) const { return mEntries.asciiLength(entry); }
-  const char* asciiBytes(uint32_t entry) const { return mEntries.asciiBytes(entry); }
-  const Wide& wide(uint32_t entry) const { return mEntries.wide(entry); }
-  uint32_t keyLength(uint32_t entry) const { return mEntries.keyLength(entry); }
-  char16_t keyUnit(uint32_t entry, uint32_t position) const {
-    return mEntries.keyUnit(entry, position);
-  }
-  int compareKeys(uint32_t a, uint32_t b) const;
-  QString entryText(uint32_t entry) const { return mEntries.entryText(entry); }
 
   ListEntries mEntries;
   /** The copy that readers on other threads were given, while the list has not changed since. */

@@ -213,13 +213,15 @@ namespace {
 // The documented order: upper-cased text by UTF-16 units, then the exact text,
 // then the order of adding.
 QStringList referenceOrder(const QStringList& entries) {
+  std::vector<QString> upper;
+  for (const QString& entry : entries)
+    upper.push_back(entry.toUpper());
   std::vector<int> order(size_t(entries.size()));
   for (int i = 0; i < entries.size(); ++i)
     order[size_t(i)] = i;
   std::sort(order.begin(), order.end(), [&](int a, int b) {
-    const QString ua = entries[a].toUpper(), ub = entries[b].toUpper();
-    if (ua != ub)
-      return ua < ub;
+    if (upper[size_t(a)] != upper[size_t(b)])
+      return upper[size_t(a)] < upper[size_t(b)];
     if (entries[a] != entries[b])
       return entries[a] < entries[b];
     return a < b;
@@ -348,22 +350,7 @@ TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison)
                      QString::number(n % 50));
     }
   }
-  std::vector<QString> upper;
-  for (const QString& entry : entries)
-    upper.push_back(entry.toUpper());
-  std::vector<int> order(size_t(entries.size()));
-  for (int i = 0; i < entries.size(); ++i)
-    order[size_t(i)] = i;
-  std::sort(order.begin(), order.end(), [&](int a, int b) {
-    if (upper[size_t(a)] != upper[size_t(b)])
-      return upper[size_t(a)] < upper[size_t(b)];
-    if (entries[a] != entries[b])
-      return entries[a] < entries[b];
-    return a < b;
-  });
-  QStringList expected;
-  for (int i : order)
-    expected.append(entries[i]);
+  const QStringList expected = referenceOrder(entries);
 
   for (const auto method :
        {SortedListModel::SortMethod::Radix, SortedListModel::SortMethod::Compare})
@@ -403,4 +390,31 @@ TEST(SortedListModel, FoldsExactlyTheLettersAToZ) {
   for (const QString& entry : entries.mid(0, 300))
     oneByOne.AddItem(entry);
   EXPECT_EQ(shown(oneByOne), sorted(entries.mid(0, 300)));
+}
+
+TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
+  // Loads large enough to be bucketed by the top bits of their keys first:
+  // IDs that all share their first characters; two halves each in order but
+  // not the whole; and a load in order by key whose case twins are not in
+  // order by their exact text.
+  std::mt19937 random(31);
+  const int size = 70000;
+  QStringList shared, halves, twins;
+  for (int i = 0; i < size; ++i) {
+    shared.append(QStringLiteral("%1-%2")
+                      .arg(random() % 2 ? "PARC" : "parc")
+                      .arg(random() % 100000, 5, 10, QLatin1Char('0')));
+    halves.append(QStringLiteral("B%1").arg(i < size / 2 ? 2 * i : 2 * (i - size / 2) + 1, 6, 10,
+                                            QLatin1Char('0')));
+    twins.append(QStringLiteral("%1%2").arg(i % 2 ? "C" : "c").arg(i / 2, 6, 10, QLatin1Char('0')));
+  }
+  for (const QStringList& entries : {shared, halves, twins}) {
+    const QStringList expected = referenceOrder(entries);
+    for (int threads : {1, 2}) {
+      SortedListModel model(SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
+      model.AddItems(entries);
+      EXPECT_EQ(shown(model), expected)
+          << entries.first().toStdString() << " on " << threads << " threads";
+    }
+  }
 }

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/Export.h"
+
+#include <cstddef>
+
+namespace LARKHILL_API Larkhill {
+
+/**
+ * Memory for a large array that lives for one piece of work: mapped from the
+ * system on its own and given back to it whole when the block is destroyed,
+ * so that the heap never keeps it after the work (as it keeps freed memory
+ * below its mapping threshold). The pages are zero; with `populate` they are
+ * all made at once rather than one fault at a time as they are first
+ * touched. Throws std::bad_alloc when the memory cannot be had.
+ */
+class PageBlock {
+public:
+  PageBlock(size_t bytes, bool populate);
+  ~PageBlock();
+  PageBlock(const PageBlock&) = delete;
+  PageBlock& operator=(const PageBlock&) = delete;
+
+  void* data() const { return mData; }
+  /**
+   * Gives the whole pages between the two byte offsets back to the system
+   * while the block lives (a read of them gives zeros after); the partial
+   * pages at either end are kept.
+   */
+  void release(size_t from, size_t to);
+
+private:
+  void* mData = nullptr;
+  size_t mBytes = 0;
+};
+
+/** A PageBlock of `count` objects of a trivial type. */
+template <typename T> class PageArray {
+public:
+  explicit PageArray(size_t count, bool populate = false) : mBlock(count * sizeof(T), populate) {}
+  T* data() const { return static_cast<T*>(mBlock.data()); }
+  T& operator[](size_t i) const { return data()[i]; }
+  /** PageBlock::release of the whole pages that hold objects from..to-1 only. */
+  void release(size_t from, size_t to) { mBlock.release(from * sizeof(T), to * sizeof(T)); }
+
+private:
+  PageBlock mBlock;
+};
+
+} // namespace Larkhill

@@ -1,0 +1,507 @@
+#include "search/ListSort.h"
+
+#include "platform/PageBlock.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace Larkhill {
+
+namespace {
+
+/** An entry's sort record: its key and the entry, twelve bytes in all. */
+struct __attribute__((packed)) Record {
+  uint64_t key;
+  uint32_t entry;
+};
+static_assert(sizeof(Record) == 12, "a record is twelve bytes");
+
+/** Runs `body(0)` here and, with two threads, `body(1)` on a second thread at the same time. */
+template <typename Body> void onThreads(int threads, Body body) {
+  if (threads < 2) {
+    body(0);
+    return;
+  }
+  std::thread second(body, 1);
+  body(0);
+  second.join();
+}
+
+/** The half [from, to) of n that thread t of `threads` takes. */
+inline std::pair<size_t, size_t> half(size_t n, int t, int threads) {
+  const size_t middle = threads > 1 ? n / 2 : n;
+  return t == 0 ? std::make_pair(size_t(0), middle) : std::make_pair(middle, n);
+}
+
+/**
+ * The keys of the entries: units from 64/bits * level on, each as its rank
+ * among the units that occur (1 for the lowest, 0 for the end), the first
+ * highest; a unit beyond ASCII takes the rank above every ASCII unit, and
+ * every unit of the key after it too, so that two keys differ only where the
+ * entries' order is already decided by the units before.
+ */
+class KeyMaker {
+public:
+  KeyMaker(const ListEntries& entries, int threads) : mEntries(entries) {
+    // The units that occur: every byte of the buffer (a wide entry's bytes
+    // add units that need not occur, which only widens the ranks), and the
+    // units of the wide entries' keys.
+    uint8_t seen[2][256] = {};
+    const std::vector<char>& bytes = entries.bytes;
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(bytes.size(), t, threads);
+      const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+      for (size_t i = from; i < to; ++i)
+        seen[t][p[i]] = 1;
+    });
+    bool occurs[kBeyond + 1] = {};
+    for (int b = 0; b < 256; ++b)
+      if (seen[0][b] || seen[1][b])
+        occurs[b < 0x80 ? ListEntries::foldByte(uint8_t(b)) : kBeyond] = true;
+    if (!entries.wides.empty()) {
+      occurs[kBeyond] = true;
+      for (const ListEntries::Wide& wide : entries.wides)
+        for (const char16_t unit : wide.key)
+          occurs[unit < 0x80 ? unit : kBeyond] = true;
+    }
+    uint8_t rank = 0;
+    for (int u = 0; u <= kBeyond; ++u)
+      mUnitRank[u] = occurs[u] ? ++rank : 0;
+    for (int b = 0; b < 256; ++b)
+      mByteRank[b] = b < 0x80 ? mUnitRank[ListEntries::foldByte(uint8_t(b))] : mUnitRank[kBeyond];
+    mBits = rank == 0 ? 1 : 32 - __builtin_clz(rank);
+    mUnits = 64 / uint32_t(mBits);
+    // For a large load, the ranks of two bytes at once (their bits side by
+    // side) halve the look-ups per key.
+    if (entries.ends.size() >= kPairsFrom) {
+      // Only pairs of bytes that occur are looked up.
+      std::vector<int> bytesSeen;
+      for (int b = 0; b < 0x80; ++b)
+        if (seen[0][b] || seen[1][b])
+          bytesSeen.push_back(b);
+      mPairs = std::make_unique<PageArray<uint16_t>>(65536);
+      mPairRank = mPairs->data();
+      for (const int first : bytesSeen)
+        for (const int second : bytesSeen)
+          mPairs->data()[first | second << 8] =
+              uint16_t(mByteRank[first] << mBits | mByteRank[second]);
+    }
+  }
+
+  /** Units per key. */
+  uint32_t units() const { return mUnits; }
+  /** The units that make a key's highest `bits` bits. */
+  uint32_t unitsOf(int bits) const {
+    return std::min(mUnits, uint32_t((bits + mBits - 1) / mBits));
+  }
+
+  /**
+   * The key of the entry's units from units() * level on; of its first
+   * `most` of them only when `most` is given.
+   */
+  uint64_t key(uint32_t entry, uint32_t level, uint32_t most = 0) const {
+    const uint32_t from = level * mUnits;
+    most = most == 0 ? mUnits : most;
+    uint64_t packed = 0;
+    uint32_t n = 0;
+    if (!mEntries.isWide(entry)) {
+      const uint32_t length = mEntries.asciiLength(entry);
+      if (length > from) {
+        n = std::min(length - from, most);
+        const auto* p = reinterpret_cast<const uint8_t*>(mEntries.asciiBytes(entry)) + from;
+        uint32_t k = 0;
+        if (mPairRank)
+          for (; k + 2 <= n; k += 2)
+            packed = packed << (2 * mBits) | mPairRank[p[k] | p[k + 1] << 8];
+        for (; k < n; ++k)
+          packed = packed << mBits | mByteRank[p[k]];
+      }
+    } else {
+      const std::u16string& key = mEntries.wide(entry).key;
+      for (; n < most && from + n < key.size(); ++n) {
+        const char16_t unit = key[from + n];
+        if (unit >= 0x80) {
+          for (; n < most; ++n)
+            packed = packed << mBits | mUnitRank[kBeyond];
+          break;
+        }
+        packed = packed << mBits | mUnitRank[unit];
+      }
+    }
+    return n == 0 ? 0 : packed << (64 - uint32_t(mBits) * n);
+  }
+
+private:
+  static constexpr int kBeyond = 0x80; // the slot of every unit beyond ASCII
+  static constexpr size_t kPairsFrom = 16384;
+  const ListEntries& mEntries;
+  // Per two bytes (the first lowest): their ranks, the first higher.
+  std::unique_ptr<PageArray<uint16_t>> mPairs;
+  const uint16_t* mPairRank = nullptr;
+  uint8_t mUnitRank[kBeyond + 1];
+  uint8_t mByteRank[256];
+  int mBits = 8;
+  uint32_t mUnits = 8;
+};
+
+/** Runs of at most this many records are sorted by insertion. */
+constexpr size_t kSmall = 32;
+/** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
+constexpr size_t kInCache = 32768;
+/** Records that fill whole pages (12 KiB), and those given back at once after their rows are
+ * written. */
+constexpr size_t kPageRecords = 1024;
+constexpr size_t kReleaseStep = 64 * kPageRecords;
+/** Loads from this many entries take a first pass by the top bits of the keys. */
+constexpr size_t kTopFrom = 65536;
+/** The bits of that pass: about one bucket for each sixteen records, at most 2^16 buckets. */
+inline int topBits(size_t count) {
+  return std::min(16, 64 - __builtin_clzll(count) - 4);
+}
+
+void insertionSort(Record* first, Record* last) {
+  for (Record* item = first + 1; item < last; ++item) {
+    const Record r = *item;
+    Record* at = item;
+    for (; at > first && r.key < at[-1].key; --at)
+      *at = at[-1];
+    *at = r;
+  }
+}
+
+/** The key bits in which the records differ, of those in `bits`. */
+uint64_t differing(const Record* first, const Record* last, uint64_t bits) {
+  const uint64_t key0 = first->key;
+  uint64_t differ = 0;
+  for (const Record* item = first; item != last; ++item)
+    differ |= item->key ^ key0;
+  return differ & bits;
+}
+
+/**
+ * Sorts n records by key, lowest byte first, through `buffer` (room for n):
+ * one pass per eight bits, from the lowest of the `differ` bits, each next
+ * one from the lowest of them above the last.
+ */
+void sortInCache(Record* first, size_t n, uint64_t differ, Record* buffer) {
+  int shifts[8];
+  int passes = 0;
+  for (uint64_t left = differ; left != 0;) {
+    const int shift = __builtin_ctzll(left);
+    shifts[passes++] = shift;
+    left = shift + 8 >= 64 ? 0 : left & (~0ull << (shift + 8));
+  }
+  uint32_t counts[8][256] = {};
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t key = first[i].key;
+    for (int p = 0; p < passes; ++p)
+      ++counts[p][(key >> shifts[p]) & 0xFF];
+  }
+  Record* from = first;
+  Record* to = buffer;
+  for (int p = 0; p < passes; ++p) {
+    uint32_t places[256];
+    uint32_t at = 0;
+    for (int v = 0; v < 256; ++v) {
+      places[v] = at;
+      at += counts[p][v];
+    }
+    const int shift = shifts[p];
+    for (size_t i = 0; i < n; ++i)
+      to[places[(from[i].key >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != first)
+    std::memcpy(first, from, n * sizeof(Record));
+}
+
+/**
+ * Sorts the records by key where they may differ only in `bits` (the key's
+ * bits below those they share): in place, eight bits at a time from the
+ * highest in which any differ, until a run fits the cache.
+ */
+void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
+  const size_t n = size_t(last - first);
+  if (n <= kSmall) {
+    insertionSort(first, last);
+    return;
+  }
+  const uint64_t differ = differing(first, last, bits);
+  if (differ == 0)
+    return;
+  if (n <= kInCache) {
+    sortInCache(first, n, differ, buffer);
+    return;
+  }
+  const int high = 63 - __builtin_clzll(differ);
+  const int shift = high >= 7 ? high - 7 : 0;
+  size_t counts[256] = {};
+  for (const Record* item = first; item != last; ++item)
+    ++counts[(item->key >> shift) & 0xFF];
+  Record* heads[256];
+  Record* tails[256];
+  Record* at = first;
+  for (int b = 0; b < 256; ++b) {
+    heads[b] = at;
+    at += counts[b];
+    tails[b] = at;
+  }
+  for (int b = 0; b < 256; ++b) {
+    while (heads[b] != tails[b]) {
+      Record item = *heads[b];
+      int home = int((item.key >> shift) & 0xFF);
+      while (home != b) {
+        std::swap(item, *heads[home]++);
+        home = int((item.key >> shift) & 0xFF);
+      }
+      *heads[b]++ = item;
+    }
+  }
+  const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+  at = first;
+  for (int b = 0; b < 256; ++b) {
+    Record* end = at + counts[b];
+    if (end - at > 1)
+      sortByKey(at, end, below, buffer);
+    at = end;
+  }
+}
+
+class Sorter {
+public:
+  Sorter(ListEntries& entries, ListSortWay way)
+      : mEntries(entries), mWay(way), mKeys(entries, way.threads) {}
+
+  void run() {
+    const size_t count = mEntries.ends.size();
+    const int threads = mWay.threads;
+    // The records' pages made at once, and given back whole after the sort.
+    PageArray<Record> records(count, true);
+    mRecords = &records;
+    mItems = records.data();
+    mEntries.order.resize(count);
+    mOrder = mEntries.order.data();
+    // Every buffer is taken here, and given back whole after the sort:
+    // memory a sorting thread took itself would stay with that thread's heap.
+    for (int t = 0; t < threads; ++t)
+      mBuffers[t] = std::make_unique<PageArray<Record>>(std::min(count, kInCache));
+    if (mWay.radix && count >= kTopFrom)
+      sortLarge(count, threads);
+    else
+      sortSmall(count, threads);
+  }
+
+private:
+  /**
+   * Makes the record of every entry, thread t of `threads` those of half of
+   * them, each where `place(t, entry, key)` says; returns whether the keys
+   * came in order.
+   */
+  template <typename Place> bool makeRecords(size_t count, int threads, Place place) {
+    bool ordered[2] = {true, true};
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(count, t, threads);
+      bool inOrder = true;
+      uint64_t previous = 0;
+      for (size_t i = from; i < to; ++i) {
+        const uint64_t key = mKeys.key(uint32_t(i), 0);
+        mItems[place(t, i, key)] = Record{key, uint32_t(i)};
+        inOrder = inOrder && previous <= key;
+        previous = key;
+      }
+      ordered[t] = inOrder;
+    });
+    const size_t middle = half(count, 0, threads).second;
+    return ordered[0] && ordered[1] &&
+           (threads < 2 || middle == 0 ||
+            mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
+  }
+
+  /** The records made in the entries' order and sorted as one run. */
+  void sortSmall(size_t count, int threads) {
+    Record* items = mItems;
+    // Records in order already (as read through an index) are left so.
+    const bool inOrder = makeRecords(count, threads, [](int, size_t i, uint64_t) { return i; });
+    const size_t middle = half(count, 0, threads).second;
+    if (!inOrder && mWay.radix) {
+      sortByKey(items, items + count, ~0ull, mBuffers[0]->data());
+    } else if (!inOrder) {
+      std::sort(items, items + count,
+                [](const Record& a, const Record& b) { return a.key < b.key; });
+    }
+    size_t split = middle;
+    while (split > 0 && split < count && items[split].key == items[split - 1].key)
+      ++split;
+    onThreads(threads, [&](int t) {
+      Record* first = t == 0 ? items : items + split;
+      Record* last = t == 0 ? items + split : items + count;
+      finish(first, last, mBuffers[t]->data());
+    });
+  }
+
+  /**
+   * The records made straight into their buckets by the top bits of
+   * their keys (topBits; the highest, or those from the highest in which
+   * any differ when all share those), counted first from the units that make them;
+   * each thread makes those of half of the entries, into places set apart
+   * for it in each bucket. Then each thread sorts the buckets of about half
+   * of the records one by one, and writes each bucket's rows of the order
+   * while it is at hand.
+   */
+  void sortLarge(size_t count, int threads) {
+    Record* items = mItems;
+    const int digitBits = topBits(count);
+    const size_t buckets = size_t(1) << digitBits;
+    int shift = 64 - digitBits;
+    const uint32_t topUnits = mKeys.unitsOf(digitBits);
+    // Per thread, the count of each value, then the next place for each.
+    std::unique_ptr<PageArray<uint32_t>> places[2];
+    for (int t = 0; t < threads; ++t)
+      places[t] = std::make_unique<PageArray<uint32_t>>(buckets);
+    onThreads(threads, [&](int t) {
+      const auto [from, to] = half(count, t, threads);
+      uint32_t* c = places[t]->data();
+      for (size_t i = from; i < to; ++i)
+        ++c[mKeys.key(uint32_t(i), 0, topUnits) >> shift];
+    });
+    auto counted = [&](size_t v) { return (*places[0])[v] + (threads > 1 ? (*places[1])[v] : 0); };
+    bool one = false;
+    for (size_t v = 0; v < buckets && !one; ++v)
+      one = counted(v) == count;
+    if (one) {
+      // All share those bits: the bits from the highest in which any differ.
+      const uint64_t key0 = mKeys.key(0, 0);
+      uint64_t differ[2] = {};
+      onThreads(threads, [&](int t) {
+        const auto [from, to] = half(count, t, threads);
+        uint64_t bits = 0;
+        for (size_t i = from; i < to; ++i)
+          bits |= mKeys.key(uint32_t(i), 0) ^ key0;
+        differ[t] = bits;
+      });
+      const uint64_t bits = differ[0] | differ[1];
+      shift = bits == 0 ? 0 : std::max(0, 63 - __builtin_clzll(bits) - (digitBits - 1));
+      onThreads(threads, [&](int t) {
+        const auto [from, to] = half(count, t, threads);
+        uint32_t* c = places[t]->data();
+        std::fill(c, c + buckets, 0);
+        for (size_t i = from; i < to; ++i)
+          ++c[(mKeys.key(uint32_t(i), 0) >> shift) & (buckets - 1)];
+      });
+    }
+    for (size_t v = 0, at = 0; v < buckets; ++v)
+      for (int t = 0; t < threads; ++t) {
+        const size_t counts = (*places[t])[v];
+        (*places[t])[v] = uint32_t(at);
+        at += counts;
+      }
+    // Records that came in order are in order in their buckets already.
+    uint32_t* const placesOf[2] = {places[0]->data(), places[threads - 1]->data()};
+    const bool inOrder = makeRecords(count, threads, [&](int t, size_t, uint64_t key) {
+      return placesOf[t][(key >> shift) & (buckets - 1)]++;
+    });
+    // The last thread's places are now the ends of the buckets; the first's
+    // are of no more use with two.
+    const uint32_t* ends = places[threads - 1]->data();
+    if (threads > 1)
+      places[0].reset();
+    size_t split = buckets;
+    if (threads > 1)
+      split = std::min(
+          buckets, size_t(std::lower_bound(ends, ends + buckets, uint32_t(count / 2)) - ends) + 1);
+    const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+    onThreads(threads, [&](int t) {
+      const size_t from = t == 0 ? 0 : split, to = t == 0 ? split : buckets;
+      Record* buffer = mBuffers[t]->data();
+      size_t kept = from == 0 ? 0 : ends[from - 1]; // the first record not given back
+      for (size_t v = from; v < to; ++v) {
+        Record* first = items + (v == 0 ? 0 : ends[v - 1]);
+        Record* last = items + ends[v];
+        if (first != last) {
+          if (!inOrder)
+            sortByKey(first, last, below, buffer);
+          finish(first, last, buffer);
+        }
+        // The records whose rows are written are given back as the rows
+        // take memory, so that the two are not held whole at once; at
+        // multiples of kPageRecords, which end on a page.
+        const size_t done = ends[v] / kPageRecords * kPageRecords;
+        if (done >= kept + kReleaseStep) {
+          mRecords->release(kept, done);
+          kept = done;
+        }
+      }
+    });
+  }
+
+  /** Sorts records that agree on every key unit before units() * level; their keys hold the next.
+   */
+  void sortRange(Record* first, Record* last, uint32_t level, Record* buffer) const {
+    if (mWay.radix)
+      sortByKey(first, last, ~0ull, buffer);
+    else
+      std::sort(first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
+    tiedRuns(first, last, level, buffer);
+  }
+
+  /** The runs of equal keys of sorted records ordered, and the records' rows of the order written.
+   */
+  void finish(Record* first, Record* last, Record* buffer) const {
+    tiedRuns(first, last, 0, buffer);
+    for (Record* item = first; item != last; ++item)
+      mOrder[item - mItems] = item->entry;
+  }
+
+  /**
+   * Runs of equal keys go on with the next units, or, once their entries end
+   * (or a wide entry is among them), are ordered by the full comparison.
+   */
+  void tiedRuns(Record* first, Record* last, uint32_t level, Record* buffer) const {
+    const uint32_t from = (level + 1) * mKeys.units();
+    for (Record* run = first; run != last;) {
+      Record* end = run + 1;
+      while (end != last && end->key == run->key)
+        ++end;
+      if (end - run > 1) {
+        // The next key of each, in one pass; the entries lie all over the
+        // buffers, so those a few records ahead are fetched early.
+        bool wide = false, longer = false;
+        for (Record* item = run; item != end; ++item) {
+          if (end - item > 16)
+            __builtin_prefetch(&mEntries.ends[item[16].entry]);
+          if (end - item > 8)
+            __builtin_prefetch(mEntries.bytes.data() + mEntries.begin(item[8].entry) + from);
+          wide = wide || mEntries.isWide(item->entry);
+          longer = longer || mEntries.asciiLength(item->entry) > from;
+          item->key = mKeys.key(item->entry, level + 1);
+        }
+        if (!wide && longer)
+          sortRange(run, end, level + 1, buffer);
+        else
+          std::sort(run, end, [this](const Record& a, const Record& b) {
+            return mEntries.less(a.entry, b.entry);
+          });
+      }
+      run = end;
+    }
+  }
+
+  ListEntries& mEntries;
+  const ListSortWay mWay;
+  const KeyMaker mKeys;
+  std::unique_ptr<PageArray<Record>> mBuffers[2]; // per thread, for the runs that fit the cache
+  PageArray<Record>* mRecords = nullptr;
+  Record* mItems = nullptr;   // the records sorted
+  uint32_t* mOrder = nullptr; // the order written from them
+};
+
+} // namespace
+
+void sortEntries(ListEntries& entries, ListSortWay way) {
+  Sorter(entries, way).run();
+}
+
+} // namespace Larkhill
