@@ -110,6 +110,9 @@ void LarkhillParcelSearch::OnClick() {
       gConfigured = true;
     if (gConfigured) {
       // A window whose frame could not be made has reported it and gives none.
+      // A press also loads anew a served list whose data source failed it (a
+      // closed connection never answers again), as Configure would.
+      required(gSearchWindow)->RefreshList();
       required(required(gSearchWindow)->Frame())->setVisible(true);
       return;
     }

@@ -52,6 +52,7 @@ bool SortedListModel::ShowOrderedValues(const Ref<IOrderedValues>& values) {
     throw;
   }
   mServedHeld = false;
+  mServedFailed = false;
   endResetModel();
   return true;
 }
@@ -68,6 +69,7 @@ ListEntries SortedListModel::servedEntries() const {
       copy.AddItems(mServed->read(first, kBlock));
     copy.endBulkLoad();
   } catch (const ComError& error) {
+    mServedFailed = true;
     emit const_cast<SortedListModel*>(this)->servedRowsFailed(error);
     return ListEntries();
   }
@@ -96,6 +98,7 @@ QVariant SortedListModel::data(const QModelIndex& index, int role) const {
     return mServed->text(index.row());
   } catch (const ComError& error) {
     mServedHeld = true;
+    mServedFailed = true;
     emit const_cast<SortedListModel*>(this)->servedRowsFailed(error);
     return QVariant();
   }
@@ -104,9 +107,7 @@ QVariant SortedListModel::data(const QModelIndex& index, int role) const {
 QString SortedListModel::text(int row) const {
   if (!mServed)
     return mEntries.text(row);
-  const QString text = mServed->text(row);
-  mServedHeld = false;
-  return text;
+  return servedRead([&] { return mServed->text(row); });
 }
 
 size_t SortedListModel::memoryUsed() const {
@@ -261,20 +262,14 @@ int SortedListModel::walkFirstMatch(const QString& text) const {
 }
 
 int SortedListModel::findFirstMatch(const QString& text) const {
-  if (mServed) {
-    const int row = mServed->findFirstMatch(text);
-    mServedHeld = false;
-    return row;
-  }
+  if (mServed)
+    return servedRead([&] { return mServed->findFirstMatch(text); });
   return mEntries.findFirstMatch(text);
 }
 
 int SortedListModel::occurrence(int row) const {
-  if (mServed) {
-    const int place = mServed->occurrence(row);
-    mServedHeld = false;
-    return place;
-  }
+  if (mServed)
+    return servedRead([&] { return mServed->occurrence(row); });
   int first = row;
   int count = 0;
   mEntries.sameTextRun(row, first, count);

@@ -2,6 +2,7 @@
 
 #include "platform/Export.h"
 #include "platform/IListControl.h"
+#include "platform/ComError.h"
 #include "search/ListEntries.h"
 
 #include <QAbstractListModel>
@@ -116,6 +117,13 @@ public:
    */
   std::shared_ptr<const ListSnapshot> snapshot() const;
 
+  /**
+   * True when the list is served and its last read of the data source failed
+   * (a view's, a search's or a click's): a source whose connection has closed
+   * never answers again, so the list is worth loading anew.
+   */
+  bool servedFailed() const { return mServed && mServedFailed; }
+
   /** Bytes held for the entries, with the spare room of their buffers. */
   size_t memoryUsed() const;
 
@@ -137,6 +145,21 @@ private:
   void appendWide(const QString& text, uint32_t end);
   /** Every served entry, in the list's order, as a copied list holds them. */
   ListEntries servedEntries() const;
+  /**
+   * A read of the served values by a search or a click: one that succeeds lets
+   * a view read again, one that fails is remembered (servedFailed) and raised.
+   */
+  template <typename Read> auto servedRead(Read read) const {
+    try {
+      auto answer = read();
+      mServedHeld = false;
+      mServedFailed = false;
+      return answer;
+    } catch (const ComError&) {
+      mServedFailed = true;
+      throw;
+    }
+  }
   void placeLast();
   void sortAll();
 
@@ -149,6 +172,8 @@ private:
   std::unique_ptr<ServedEntries> mServed;
   /** A view's read of served rows failed, and no read has succeeded since. */
   mutable bool mServedHeld = false;
+  /** The last read of the served values failed. */
+  mutable bool mServedFailed = false;
 };
 
 } // namespace Larkhill

@@ -213,16 +213,31 @@ void frmMain::Form_Load() {
       return;
     }
     ConfigFile::read(gConfigFile, gParcelLayerName, gParcelIdField);
-    {
-      BulkLoad load(*mModel);
-      LarkhillGIS_ArcMap::LoadListWithFieldValues(gParcelLayerName, gParcelIdField, *mModel,
-                                                  nullptr);
-    }
+    loadList();
     setMousePointer(MousePointer::Default);
   } catch (const ComError& error) {
     FileChannel::close(ConfigFile::kChannel);
     setMousePointer(MousePointer::Default);
     ConfigFile::reportIfUnusable(gConfigFile);
+    ErrorHandling::ReportTrapped(QStringLiteral("Form_Load"), kModule, error);
+  }
+}
+
+void frmMain::loadList() {
+  BulkLoad load(*mModel);
+  LarkhillGIS_ArcMap::LoadListWithFieldValues(gParcelLayerName, gParcelIdField, *mModel, nullptr);
+}
+
+void frmMain::RefreshList() {
+  if (!isLoaded() || !mModel->servedFailed())
+    return;
+  try {
+    setMousePointer(MousePointer::Hourglass);
+    mModel->Clear();
+    loadList();
+    setMousePointer(MousePointer::Default);
+  } catch (const ComError& error) {
+    setMousePointer(MousePointer::Default);
     ErrorHandling::ReportTrapped(QStringLiteral("Form_Load"), kModule, error);
   }
 }

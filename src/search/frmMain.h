@@ -35,6 +35,7 @@ public:
   Ref<IModelessFrame> Frame() override;
   /** Hides the frame and the window and empties the list; a later load fills it anew. */
   void Unload() override;
+  void RefreshList() override;
 
   /** "Go": selects the first entry that begins with the text of the search box. */
   void Command4_Click();
@@ -58,6 +59,8 @@ public:
 
 protected:
   void Form_Load() override;
+  /** Fills the list with the configured field's values (raises ComError). */
+  void loadList();
   void keyPressEvent(QKeyEvent* event) override;
 
 private:

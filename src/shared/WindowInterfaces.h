@@ -23,6 +23,11 @@ public:
   virtual Ref<IModelessFrame> Frame() = 0;
   /** Unloads the window: hides its frame and drops what it loaded. */
   virtual void Unload() = 0;
+  /**
+   * Loads the list anew where what it shows can no longer be read (a list
+   * served by a data source whose last read failed); does nothing otherwise.
+   */
+  virtual void RefreshList() {}
 };
 
 /**

@@ -37,7 +37,9 @@ class StubSearchWindow : public QObject, public ISearchWindow {
 public:
   Ref<IModelessFrame> Frame() override { return frame; }
   void Unload() override {}
+  void RefreshList() override { ++refreshes; }
   Ref<StubFrame> frame = std::make_shared<StubFrame>();
+  int refreshes = 0;
 };
 
 class StubWindows : public IWindowFactory {
@@ -167,6 +169,8 @@ TEST_F(CommandTest, ConfiguredRuleAndLatch) {
   command->OnClick();
   EXPECT_EQ(mWindows.created, 1);
   EXPECT_EQ(mWindows.last->frame->shows, 2);
+  // Each press that shows the window lets it mend a list it can no longer read.
+  EXPECT_EQ(mWindows.last->refreshes, 2);
   EXPECT_EQ(mMessages.texts.size(), 2);
 }
 

@@ -566,3 +566,35 @@ TEST_F(SearchWindowTest, AServedPageThatCannotBeReadIsReportedOnceAndAskedForAga
   EXPECT_EQ(map()->highlights.last(), "Parcels feature 1501");
   EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
 }
+
+TEST_F(SearchWindowTest, AServedListWhoseSourceFailedIsLoadedAnewAtTheNextPressOnly) {
+  QStringList pins;
+  for (int i = 0; i < 2000; ++i)
+    pins << QStringLiteral("P-%1").arg(i, 4, 10, QLatin1Char('0'));
+  mParcels = addParcels(QStringLiteral("Parcels"), pins);
+  mParcels->table->setServesOrderedValues(10);
+  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+  frmMain* window = newSearchWindow();
+  window->Frame()->setVisible(true);
+  ASSERT_TRUE(window->listModel().isServed());
+  const QString opening = QStringLiteral("IOrderedValueSource.OrderedValues");
+  const int opened = SimJournal::callCount(opening);
+  window->RefreshList();
+  EXPECT_EQ(SimJournal::callCount(opening), opened) << "a sound list is not read again";
+
+  // A source that stops answering (a connection the server closed) fails Go;
+  // the next press opens the values anew, and Go finds its entry again.
+  SimJournal::failAlways(QStringLiteral("IOrderedValues.Texts"), SimJournal::Unspecified,
+                         QStringLiteral("The connection to the database was closed."));
+  typeAndGo(window, QStringLiteral("p-1500"));
+  ASSERT_EQ(mMessages.texts.size(), 1);
+  EXPECT_EQ(moduleLine(mMessages.texts[0]), "MODULE: Command4_Click frmMain ");
+  SimJournal::clear();
+  mMessages.texts.clear();
+  window->RefreshList();
+  EXPECT_EQ(SimJournal::callCount(opening), 1);
+  EXPECT_EQ(window->listModel().count(), 2000);
+  typeAndGo(window, QStringLiteral("p-1500"));
+  EXPECT_EQ(selectedRow(window), 1500);
+  EXPECT_TRUE(mMessages.texts.isEmpty()) << mMessages.texts.join(" | ").toStdString();
+}
