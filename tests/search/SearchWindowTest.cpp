@@ -45,6 +45,17 @@ protected:
     window->Frame()->setVisible(true);
     return window;
   }
+  // A configured search window over 2,000 PINs P-0000 ... P-1999 served ten a
+  // page, not yet shown.
+  frmMain* servedWindow() {
+    QStringList pins;
+    for (int i = 0; i < 2000; ++i)
+      pins << QStringLiteral("P-%1").arg(i, 4, 10, QLatin1Char('0'));
+    mParcels = addParcels(QStringLiteral("Parcels"), pins);
+    mParcels->table->setServesOrderedValues(10);
+    writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
+    return newSearchWindow();
+  }
   template <class T> T* child(frmMain* window, const char* name) {
     T* found = window->findChild<T*>(QString::fromLatin1(name));
     EXPECT_TRUE(found) << name;
@@ -528,13 +539,7 @@ TEST_F(SearchWindowTest, AServedListShowsFindsAndZoomsAsTheCopiedOne) {
 }
 
 TEST_F(SearchWindowTest, AServedPageThatCannotBeReadIsReportedOnceAndAskedForAgainByGo) {
-  QStringList pins;
-  for (int i = 0; i < 2000; ++i)
-    pins << QStringLiteral("P-%1").arg(i, 4, 10, QLatin1Char('0'));
-  mParcels = addParcels(QStringLiteral("Parcels"), pins);
-  mParcels->table->setServesOrderedValues(10);
-  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
-  frmMain* window = newSearchWindow();
+  frmMain* window = servedWindow();
   SimJournal::failAlways(QStringLiteral("IOrderedValues.Texts"), SimJournal::Unspecified,
                          QStringLiteral("The server went away"));
   window->Frame()->setVisible(true);
@@ -568,13 +573,7 @@ TEST_F(SearchWindowTest, AServedPageThatCannotBeReadIsReportedOnceAndAskedForAga
 }
 
 TEST_F(SearchWindowTest, AServedListWhoseSourceFailedIsLoadedAnewAtTheNextPressOnly) {
-  QStringList pins;
-  for (int i = 0; i < 2000; ++i)
-    pins << QStringLiteral("P-%1").arg(i, 4, 10, QLatin1Char('0'));
-  mParcels = addParcels(QStringLiteral("Parcels"), pins);
-  mParcels->table->setServesOrderedValues(10);
-  writeConfig(QStringLiteral("Parcels"), QStringLiteral("PIN"));
-  frmMain* window = newSearchWindow();
+  frmMain* window = servedWindow();
   window->Frame()->setVisible(true);
   ASSERT_TRUE(window->listModel().isServed());
   const QString opening = QStringLiteral("IOrderedValueSource.OrderedValues");
