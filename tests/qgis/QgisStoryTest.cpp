@@ -92,6 +92,16 @@ QString afterStep(const QString& transcript, const QString& step) {
   return nthStep(transcript, step, 1);
 }
 
+/** Whether the step starting with `step` printed `text`; the whole transcript is shown when not. */
+::testing::AssertionResult stepShows(const QString& transcript, const QString& step,
+                                     const QString& text) {
+  if (afterStep(transcript, step).contains(text))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "no \"" << text.toStdString() << "\" after \"" << step.toStdString() << "\" in:\n"
+         << transcript.toStdString();
+}
+
 QString selectedEntry(const QString& text) {
   const QRegularExpression re(
       QStringLiteral("LIST frmMain/List1 \\([^)]*\\): \\d+ entries, selected: \"([^\"]*)\""));
@@ -462,15 +472,12 @@ TEST_P(QgisFindingStoryTest, ForgivingMatchesTheThirdParcelOfASharedIdAndAPasted
       << transcript;
 
   // The locator forgives other spacing, dashes and letter case, and finds IDs that hold the text.
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("locate pid 01001"))
-                  .contains(QStringLiteral("LOCATOR: 2 results: \"01-001-0105\", \"X01-001-0105\"\n")))
-      << transcript;
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("locate pid ab"))
-                  .contains(QStringLiteral("LOCATOR: 1 results: \"AB-12/C\"\n")))
-      << transcript;
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("locate 0105"))
-                  .contains(QStringLiteral("LOCATOR: 2 results: \"01-001-0105\", \"X01-001-0105\"\n")))
-      << transcript;
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("locate pid 01001"),
+                        QStringLiteral("LOCATOR: 2 results: \"01-001-0105\", \"X01-001-0105\"\n")));
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("locate pid ab"),
+                        QStringLiteral("LOCATOR: 1 results: \"AB-12/C\"\n")));
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("locate 0105"),
+                        QStringLiteral("LOCATOR: 2 results: \"01-001-0105\", \"X01-001-0105\"\n")));
   const QString picked = afterStep(session.transcript, QStringLiteral("locate-pick"));
   const auto x0105 = featuresHolding(uri, QStringLiteral("X01-001-0105"));
   ASSERT_EQ(x0105.size(), 1);
@@ -674,26 +681,21 @@ TEST(QgisSessionTest, OpenReportsWhatItCannotOpenAndTheToolbarSetsQgisMapTools) 
   const std::string transcript = session.transcript.toStdString();
   EXPECT_EQ(session.exitCode, 0) << transcript;
   // Files that cannot be opened are reported as the menu reports them, and the session goes on.
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("open ") + missing)
-                  .contains(QStringLiteral("MESSAGE BOX: %1: no such file").arg(missing)))
-      << transcript;
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("open ") + notes)
-                  .contains(QStringLiteral("MESSAGE BOX: %1: the zip archive holds no vector data "
-                                           "set GDAL can read")
-                                .arg(notes)))
-      << transcript;
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("open ") + missing,
+                        QStringLiteral("MESSAGE BOX: %1: no such file").arg(missing)));
+  EXPECT_TRUE(stepShows(
+      session.transcript, QStringLiteral("open ") + notes,
+      QStringLiteral("MESSAGE BOX: %1: the zip archive holds no vector data set GDAL can read")
+          .arg(notes)));
   // Pan is the tool the map starts with; the toolbar's buttons set QGIS's map tools.
   const QString start = session.transcript.left(session.transcript.indexOf(QStringLiteral("\n> ")));
   EXPECT_TRUE(start.contains(QStringLiteral("MAP TOOL: Pan Map\n"))) << transcript;
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("press mActionZoomIn"))
-                  .contains(QStringLiteral("MAP TOOL: Zoom In\n")))
-      << transcript;
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("press Zoom Out"))
-                  .contains(QStringLiteral("MAP TOOL: Zoom Out\n")))
-      << transcript;
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("press mActionPan"))
-                  .contains(QStringLiteral("MAP TOOL: Pan Map\n")))
-      << transcript;
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("press mActionZoomIn"),
+                        QStringLiteral("MAP TOOL: Zoom In\n")));
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("press Zoom Out"),
+                        QStringLiteral("MAP TOOL: Zoom Out\n")));
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("press mActionPan"),
+                        QStringLiteral("MAP TOOL: Pan Map\n")));
 }
 
 TEST(QgisSessionTest, AnyTextIsTypedAndABadStepEndsTheSessionCleanly) {
@@ -712,9 +714,8 @@ TEST(QgisSessionTest, AnyTextIsTypedAndABadStepEndsTheSessionCleanly) {
                 {QDir(folder).filePath(QStringLiteral("town.qgs"))}, data.path(), false);
   const std::string transcript = session.transcript.toStdString();
   // Letters beyond ASCII, and beyond the basic plane, are typed whole.
-  EXPECT_TRUE(afterStep(session.transcript, QStringLiteral("type"))
-                  .contains(QStringLiteral("TEXT frmMain/Text1: \"%1\"").arg(typed)))
-      << transcript;
+  EXPECT_TRUE(stepShows(session.transcript, QStringLiteral("type"),
+                        QStringLiteral("TEXT frmMain/Text1: \"%1\"").arg(typed)));
   // A bad step ends the session cleanly, with status 1, and says where.
   EXPECT_EQ(session.exitCode, 1) << transcript;
   EXPECT_TRUE(session.transcript.contains(

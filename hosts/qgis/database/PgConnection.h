@@ -14,6 +14,14 @@ class QgsDataSourceUri;
 namespace LarkhillQgis {
 
 /**
+ * SQL for the middle bound of the histogram in the pg_stats row `s`, as text:
+ * a value ANALYZE read, near the middle of the column's order, that splits a
+ * read into two halves of about equal size.
+ */
+constexpr char kStatsMiddleBound[] =
+    "(s.histogram_bounds::text::text[])[array_length(s.histogram_bounds::text::text[], 1) / 2 + 1]";
+
+/**
  * Waits until the socket is ready for the poll events or `limitMs` has
  * passed, going on when a signal interrupts the wait: above 0 when ready, 0
  * when the time ran out, below 0 when the wait failed.

@@ -31,21 +31,18 @@ std::vector<RememberedCount>& rememberedCounts() {
   return counts;
 }
 
-void forget(std::vector<RememberedCount>::iterator entry) {
+/** Stops watching the entry's layer and forgets the entry; gives the entry after it. */
+std::vector<RememberedCount>::iterator forget(std::vector<RememberedCount>::iterator entry) {
   for (const QMetaObject::Connection& connection : qAsConst(entry->watch))
     QObject::disconnect(connection);
-  rememberedCounts().erase(entry);
+  return rememberedCounts().erase(entry);
 }
 
+/** Forgets the layer's count, and those of layers that are gone. */
 void forgetLayer(const QgsVectorLayer* layer) {
   auto& counts = rememberedCounts();
   for (auto entry = counts.begin(); entry != counts.end();)
-    if (entry->layer == layer || !entry->layer) {
-      forget(entry);
-      entry = counts.begin();
-    } else {
-      ++entry;
-    }
+    entry = entry->layer == layer || !entry->layer ? forget(entry) : entry + 1;
 }
 
 void remember(QgsVectorLayer* layer, const QString& source, const QString& filter, qint64 count) {
@@ -100,8 +97,8 @@ qint64 countRowsInDatabase(QgsVectorLayer* layer) {
 
 void forgetRowCounts() {
   auto& counts = rememberedCounts();
-  while (!counts.empty())
-    forget(counts.begin());
+  for (auto entry = counts.begin(); entry != counts.end();)
+    entry = forget(entry);
 }
 
 } // namespace LarkhillQgis

@@ -197,8 +197,6 @@ QString PgOrderedValues::middleKey(const QString& index, const QString& name) {
   // upper-cased (its own collation orders it a little otherwise, which only
   // makes the parts less even). Either is a value the server read, never
   // the exact middle, and any key splits the pass exactly.
-  const QString middle = QStringLiteral("(s.histogram_bounds::text::text[])[array_length("
-                                        "s.histogram_bounds::text::text[], 1) / 2 + 1]");
   QString key;
   if (!mConnection->run(
           QStringLiteral(
@@ -210,8 +208,8 @@ QString PgOrderedValues::middleKey(const QString& index, const QString& name) {
               "(SELECT upper(%1) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
               "JOIN pg_stats s ON s.schemaname = n.nspname AND s.tablename = c.relname "
               "AND s.attname = %4 WHERE c.oid = to_regclass(%2)))")
-              .arg(middle, mConnection->literal(mTable), mConnection->literal(index),
-                   mConnection->literal(name)),
+              .arg(QLatin1String(kStatsMiddleBound), mConnection->literal(mTable),
+                   mConnection->literal(index), mConnection->literal(name)),
           &key))
     return QString();
   return key;

@@ -49,15 +49,15 @@ PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, long long spl
   // neither. Elsewhere the halves are the table's first and last pages.
   QString plan, middleValue;
   if (!first->run(QStringLiteral("EXPLAIN SELECT %1 FROM %2").arg(column, table), &plan) ||
-      !first->run(QStringLiteral("SELECT (SELECT (s.histogram_bounds::text::text[])[array_length("
-                                 "s.histogram_bounds::text::text[], 1) / 2 + 1] FROM pg_stats s "
-                                 "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
-                                 "AND s.attname = a.attname) FROM pg_class c "
-                                 "JOIN pg_namespace n ON n.oid = c.relnamespace "
-                                 "JOIN pg_attribute a ON a.attrelid = c.oid "
-                                 "WHERE c.oid = %1::regclass AND a.attname = %2 AND a.attnotnull")
-                      .arg(first->literal(table), first->literal(name)),
-                  &middleValue))
+      !first->run(
+          QStringLiteral("SELECT (SELECT %1 FROM pg_stats s "
+                         "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
+                         "AND s.attname = a.attname) FROM pg_class c "
+                         "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                         "JOIN pg_attribute a ON a.attrelid = c.oid "
+                         "WHERE c.oid = %2::regclass AND a.attname = %3 AND a.attnotnull")
+              .arg(QLatin1String(kStatsMiddleBound), first->literal(table), first->literal(name)),
+          &middleValue))
     return nullptr;
   const bool byValue = plan.startsWith(QLatin1String("Index Only Scan")) && !middleValue.isEmpty();
   const QString split = byValue ? middleValue : QStringLiteral("(%1,0)").arg(middle);
