@@ -95,9 +95,12 @@ public:
    * the list as it is. Returns the number of rows it held.
    */
   int appendBatch(const TextBatch& texts) {
-    bool clean = !texts.hasNull();
-    for (int i = 0; i < texts.size() && clean; ++i)
-      clean = !isBlank(texts.text(i));
+    bool clean = !texts.mayBeBlank();
+    if (!clean) {
+      clean = !texts.hasNull();
+      for (int i = 0; i < texts.size() && clean; ++i)
+        clean = !isBlank(texts.text(i));
+    }
     if (!clean) {
       for (int i = 0; i < texts.size(); ++i)
         if (!texts.isNull(i) && !isBlank(texts.text(i)))

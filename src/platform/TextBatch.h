@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,7 @@ public:
     mBytes.clear();
     mEnds.clear();
     mNull.clear();
+    mMayBeBlank = false;
   }
   void reserve(size_t values, size_t bytes) {
     mEnds.reserve(values);
@@ -30,6 +32,7 @@ public:
   }
   /** Appends one text value, given as UTF-8. */
   void append(const char* data, size_t size) {
+    mMayBeBlank |= size == 0 || data[0] == ' ';
     mBytes.append(data, size);
     mEnds.push_back(uint32_t(mBytes.size()));
     mNull.push_back(0);
@@ -37,6 +40,7 @@ public:
   void append(std::string_view text) { append(text.data(), text.size()); }
   /** Appends a null value. */
   void appendNull() {
+    mMayBeBlank = true;
     mEnds.push_back(uint32_t(mBytes.size()));
     mNull.push_back(1);
   }
@@ -59,11 +63,13 @@ public:
   /** Per value: the end of its bytes. */
   const uint32_t* ends() const { return mEnds.data(); }
   /** True when a value is null. */
+  /**
+   * False when no value is null, empty or begins with a space, known without
+   * a look at the values: a reader's batch of IDs is seldom anything else.
+   */
+  bool mayBeBlank() const { return mMayBeBlank; }
   bool hasNull() const {
-    for (const uint8_t null : mNull)
-      if (null)
-        return true;
-    return false;
+    return !mNull.empty() && std::memchr(mNull.data(), 1, mNull.size()) != nullptr;
   }
 
   /**
@@ -90,6 +96,7 @@ public:
         target.mEnds.push_back(source.mEnds[size_t(i)] - from + base);
       target.mNull.insert(target.mNull.end(), source.mNull.begin() + next,
                           source.mNull.begin() + next + take);
+      target.mMayBeBlank |= source.mMayBeBlank;
       next += take;
     }
     return !target.isEmpty();
@@ -99,6 +106,7 @@ private:
   std::string mBytes;
   std::vector<uint32_t> mEnds;
   std::vector<uint8_t> mNull;
+  bool mMayBeBlank = false;
 };
 
 } // namespace Larkhill

@@ -6,6 +6,7 @@
 #include "search/ServedEntries.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Larkhill {
 
@@ -19,7 +20,20 @@ bool isAscii(const QString& text) {
 }
 
 bool isAscii(const char* bytes, size_t length) {
-  for (size_t i = 0; i < length; ++i)
+  // A whole batch is tested at once: 64 bytes at a time without a branch
+  // inside, which the compiler turns into vector instructions.
+  constexpr uint64_t highBits = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + 64 <= length; i += 64) {
+    uint64_t words[8];
+    std::memcpy(words, bytes + i, sizeof words);
+    uint64_t any = 0;
+    for (const uint64_t word : words)
+      any |= word;
+    if (any & highBits)
+      return false;
+  }
+  for (; i < length; ++i)
     if (static_cast<uint8_t>(bytes[i]) >= 0x80)
       return false;
   return true;
@@ -203,8 +217,11 @@ void SortedListModel::AddTexts(const TextBatch& texts) {
   const uint32_t* ends = texts.ends();
   mEntries.bytes.insert(mEntries.bytes.end(), bytes, bytes + texts.byteCount());
   if (isAscii(bytes, texts.byteCount())) {
+    const size_t from = mEntries.ends.size();
+    mEntries.ends.resize(from + size_t(texts.size()));
+    uint32_t* to = mEntries.ends.data() + from;
     for (int i = 0; i < texts.size(); ++i)
-      mEntries.ends.push_back(uint32_t(base + ends[i]));
+      to[i] = uint32_t(base + ends[i]);
   } else {
     for (int i = 0; i < texts.size(); ++i) {
       const std::string_view text = texts.text(i);

@@ -249,10 +249,13 @@ TEST_F(DeletedRecordTest, ADbfRecordMarkedDeletedIsNotListed) {
 
 TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {
   TextBatch texts;
-  for (const char* line : {"plain", "", "\\N", "\\\\N", "a\\tb\\nc\\rd", "\\b\\f\\v",
-                           "oct\\101\\0601", "hex\\x41\\x4g", "trail\\"})
+  for (const char* line :
+       {"plain", "", "\\N", "\\\\N", "a\\tb\\nc\\rd", "\\b\\f\\v", "oct\\101\\0601",
+        "hex\\x41\\x4g", "trail\\",
+        // The only escape past the first eight bytes, and past the first sixteen.
+        "parcel-001\\t", "0123456789abcdef\\101"})
     PgColumnReader::appendCopyText(line, std::strlen(line), texts);
-  ASSERT_EQ(texts.size(), 9);
+  ASSERT_EQ(texts.size(), 11);
   EXPECT_EQ(texts.text(0), "plain");
   EXPECT_FALSE(texts.isNull(1));
   EXPECT_EQ(texts.text(1), "");
@@ -263,6 +266,8 @@ TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {
   EXPECT_EQ(texts.text(6), "octA01");
   EXPECT_EQ(texts.text(7), "hexA\x04g");
   EXPECT_EQ(texts.text(8), "trail\\");
+  EXPECT_EQ(texts.text(9), "parcel-001\t");
+  EXPECT_EQ(texts.text(10), "0123456789abcdefA");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BulkTextTest, ::testing::Values("gpkg", "shp"));

@@ -69,37 +69,81 @@ PgConnection::~PgConnection() {
 }
 
 std::unique_ptr<PgConnection> PgConnection::open(const QgsDataSourceUri& uri, int connectMs) {
+  std::vector<std::unique_ptr<PgConnection>> opened = open(uri, 1, connectMs);
+  return opened.empty() ? nullptr : std::move(opened.front());
+}
+
+std::vector<std::unique_ptr<PgConnection>> PgConnection::open(const QgsDataSourceUri& uri,
+                                                              int count, int connectMs) {
   const int limitMs = DatabaseLimit::seconds() * 1000;
-  const QString conninfo = uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8");
-  PGconn* connection = PQconnectStart(conninfo.toUtf8().constData());
-  if (!connection || PQstatus(connection) == CONNECTION_BAD) {
-    PQfinish(connection);
-    return nullptr;
+  const QByteArray conninfo =
+      (uri.connectionInfo(true) + QStringLiteral(" client_encoding=UTF8")).toUtf8();
+  // The connections are made at once: the server starts a process for each,
+  // and the waits overlap.
+  std::vector<PGconn*> connections;
+  std::vector<PostgresPollingStatusType> states;
+  auto finishAll = [&connections] {
+    for (PGconn* connection : connections)
+      PQfinish(connection);
+  };
+  for (int i = 0; i < count; ++i) {
+    PGconn* connection = PQconnectStart(conninfo.constData());
+    if (!connection || PQstatus(connection) == CONNECTION_BAD) {
+      PQfinish(connection);
+      finishAll();
+      return {};
+    }
+    connections.push_back(connection);
+    states.push_back(PGRES_POLLING_WRITING);
   }
   // The attempt as a whole is bounded like every other wait: a server that
   // takes the connection and never answers is a failure.
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline =
       Clock::now() + std::chrono::milliseconds(connectMs > 0 ? connectMs : limitMs);
-  for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;
-       state = PQconnectPoll(connection)) {
-    if (state == PGRES_POLLING_FAILED) {
-      PQfinish(connection);
-      return nullptr;
+  for (;;) {
+    std::vector<pollfd> waits;
+    for (size_t i = 0; i < connections.size(); ++i) {
+      if (states[i] == PGRES_POLLING_FAILED) {
+        finishAll();
+        return {};
+      }
+      if (states[i] != PGRES_POLLING_OK)
+        waits.push_back({PQsocket(connections[i]),
+                         short(states[i] == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0});
     }
+    if (waits.empty())
+      break;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0 ||
-        waitForSocket(PQsocket(connection),
-                      short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), int(left)) == 0) {
-      PQfinish(connection);
+    int ready = 0;
+    if (left > 0) {
+      do
+        ready = ::poll(waits.data(), waits.size(), int(left));
+      while (ready < 0 && errno == EINTR);
+    }
+    if (ready <= 0) {
+      finishAll();
       HostErrors::raise(HostErrors::DataSourceUnavailable, DatabaseLimit::timeoutText());
     }
+    // Each connection that is ready takes its next step.
+    size_t wait = 0;
+    for (size_t i = 0; i < connections.size(); ++i) {
+      if (states[i] == PGRES_POLLING_OK)
+        continue;
+      if (waits[wait++].revents)
+        states[i] = PQconnectPoll(connections[i]);
+    }
   }
-  std::unique_ptr<PgConnection> opened(new PgConnection(connection, limitMs));
-  if (!opened->run(
-          QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %1").arg(limitMs)))
-    return nullptr;
+  std::vector<std::unique_ptr<PgConnection>> opened;
+  for (PGconn* connection : connections)
+    opened.emplace_back(new PgConnection(connection, limitMs));
+  for (const auto& connection : opened)
+    connection->send(
+        QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %1").arg(limitMs));
+  for (const auto& connection : opened)
+    if (!connection->answered())
+      return {};
   return opened;
 }
 
@@ -149,9 +193,21 @@ void PgConnection::raiseBroken(const QString& what) const {
 }
 
 bool PgConnection::exchange(const QString& sql, const std::function<void(pg_result*)>& take) {
+  send(sql);
+  return receive(take);
+}
+
+void PgConnection::send(const QString& sql) {
   mError.clear();
   if (!PQsendQuery(mConnection, sql.toUtf8().constData()))
     raiseBroken(QStringLiteral("The database did not take the statement"));
+}
+
+void PgConnection::sendCopy(const QString& query) {
+  send(QStringLiteral("SET statement_timeout = 0; COPY (%1) TO STDOUT").arg(query));
+}
+
+bool PgConnection::receive(const std::function<void(pg_result*)>& take) {
   bool ok = true;
   while (const Result result = nextResult()) {
     const ExecStatusType status = PQresultStatus(result.get());
@@ -170,7 +226,12 @@ bool PgConnection::exchange(const QString& sql, const std::function<void(pg_resu
 }
 
 bool PgConnection::run(const QString& sql, QString* value) {
-  return exchange(sql, [value](pg_result* result) {
+  send(sql);
+  return answered(value);
+}
+
+bool PgConnection::answered(QString* value) {
+  return receive([value](pg_result* result) {
     if (value)
       *value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
   });
@@ -204,7 +265,8 @@ bool PgConnection::rows(const QString& sql, QList<QByteArrayList>& rows) {
 }
 
 bool PgConnection::copy(const QString& query) {
-  return run(QStringLiteral("SET statement_timeout = 0; COPY (%1) TO STDOUT").arg(query));
+  sendCopy(query);
+  return answered();
 }
 
 bool PgConnection::copyRow(const char*& row, size_t& size) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct pg_conn;
 struct pg_result;
@@ -50,6 +51,12 @@ public:
    * does not answer within `connectMs`, by default the limit.
    */
   static std::unique_ptr<PgConnection> open(const QgsDataSourceUri& uri, int connectMs = 0);
+  /**
+   * `count` connections made at once, as open() makes one: all of them, or
+   * none when the server refuses one.
+   */
+  static std::vector<std::unique_ptr<PgConnection>> open(const QgsDataSourceUri& uri, int count,
+                                                         int connectMs);
   ~PgConnection();
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
@@ -92,6 +99,15 @@ public:
    */
   bool copy(const QString& query);
   /**
+   * Sends SQL, or the COPY of a query's rows as copy() does, without waiting
+   * for the answer, so that this server works while the caller does other
+   * things; answered() then waits for it. Raises as run().
+   */
+  void send(const QString& sql);
+  void sendCopy(const QString& query);
+  /** Waits for the answer to what send() or sendCopy() sent: as run() or copy(). */
+  bool answered(QString* value = nullptr);
+  /**
    * The next row of the COPY, without its line end, valid until the next
    * call; false after the last. Raises as run() does, and with the server's
    * words when it broke the COPY off.
@@ -108,6 +124,8 @@ private:
    * statement; raises as run().
    */
   bool exchange(const QString& sql, const std::function<void(pg_result*)>& take);
+  /** Takes in every result of what was sent, as exchange() does. */
+  bool receive(const std::function<void(pg_result*)>& take);
   /** Waits within the limit until the server sends more, and takes it in; raises as run(). */
   void waitForServer();
   using Result = std::unique_ptr<pg_result, void (*)(pg_result*)>;

@@ -21,6 +21,34 @@ int hexValue(char c) {
   return -1;
 }
 
+/**
+ * True when the bytes hold a backslash. A word of eight bytes at a time: the
+ * common ID is short, and a call to memchr costs as much as the test.
+ */
+bool hasBackslash(const char* bytes, size_t size) {
+  constexpr uint64_t ones = 0x0101010101010101ull;
+  constexpr uint64_t backslashes = ones * uint64_t('\\');
+  auto any = [](uint64_t word) {
+    const uint64_t x = word ^ backslashes;
+    return ((x - ones) & ~x & (ones << 7)) != 0;
+  };
+  if (size < 8) {
+    for (size_t i = 0; i < size; ++i)
+      if (bytes[i] == '\\')
+        return true;
+    return false;
+  }
+  uint64_t word;
+  for (size_t i = 0; i + 8 < size; i += 8) {
+    std::memcpy(&word, bytes + i, 8);
+    if (any(word))
+      return true;
+  }
+  // The last eight bytes, overlapping the words before where the size is not a multiple of eight.
+  std::memcpy(&word, bytes + size - 8, 8);
+  return any(word);
+}
+
 } // namespace
 
 PgColumnReader::CopyHalf::CopyHalf(std::unique_ptr<PgConnection> connection)
@@ -72,7 +100,7 @@ void PgColumnReader::appendCopyText(const char* line, size_t size, TextBatch& te
     texts.appendNull();
     return;
   }
-  if (!std::memchr(line, '\\', size)) {
+  if (!hasBackslash(line, size)) {
     texts.append(line, size);
     return;
   }
