@@ -18,7 +18,7 @@ import time
 
 from qgis.PyQt.QtCore import QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import QApplication, QLineEdit, QListView, QToolBar, QWidget
+from qgis.PyQt.QtWidgets import QAbstractItemView, QApplication, QLineEdit, QToolBar, QWidget
 from qgis.core import QgsProject, QgsVectorLayer
 from qgis.utils import iface
 
@@ -67,7 +67,7 @@ def press():
         return finish()
     lines.append("TIME: %.1f ms, processor %.1f ms\n" % ((time.perf_counter() - wall) * 1e3,
                                                         (time.process_time() - processor) * 1e3))
-    view = form.findChild(QListView, "List1")
+    view = form.findChild(QAbstractItemView, "List1")
     lines.append("LIST frmMain/List1 (LarkhillParcelSearch): %d entries\n" % view.model().rowCount())
     finish()
 

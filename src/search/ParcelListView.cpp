@@ -1,16 +1,57 @@
 #include "search/ParcelListView.h"
 
+#include <QEvent>
+#include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyleOptionViewItem>
 
 namespace Larkhill {
 
-ParcelListView::ParcelListView(QWidget* parent) : QListView(parent) {
+ParcelListView::ParcelListView(QWidget* parent) : QTableView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // Every row has the same height, so a million rows scroll without measuring each.
-  setUniformItemSizes(true);
-  setLayoutMode(QListView::SinglePass);
+  // A list: one column as wide as the view, no headers, no grid; Tab leaves it.
+  horizontalHeader()->hide();
+  horizontalHeader()->setStretchLastSection(true);
+  verticalHeader()->hide();
+  setShowGrid(false);
+  setWordWrap(false);
+  setTabKeyNavigation(false);
+  setCornerButtonEnabled(false);
+  // Every row has the same height, so a million rows are shown and scrolled
+  // without measuring or placing each.
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setMinimumSectionSize(1);
+  fitRowHeight();
+}
+
+void ParcelListView::fitRowHeight() {
+  // The height the item delegate gives a line of text in this font.
+  QStyleOptionViewItem option;
+  option.initFrom(this);
+  option.font = font();
+  option.fontMetrics = fontMetrics();
+  option.features = QStyleOptionViewItem::HasDisplay;
+  option.text = QStringLiteral("Xg");
+  const int height =
+      style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height();
+  if (height > 0 && height != verticalHeader()->defaultSectionSize())
+    verticalHeader()->setDefaultSectionSize(height);
+}
+
+void ParcelListView::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    fitRowHeight();
+}
+
+QModelIndex ParcelListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  if (model() && (action == MoveHome || action == MoveEnd)) {
+    const int rows = model()->rowCount();
+    return rows == 0 ? QModelIndex() : model()->index(action == MoveHome ? 0 : rows - 1, 0);
+  }
+  return QTableView::moveCursor(action, modifiers);
 }
 
 int ParcelListView::selectedRow() const {
@@ -31,7 +72,7 @@ void ParcelListView::selectRow(int row) {
 }
 
 void ParcelListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  QListView::currentChanged(current, previous);
+  QTableView::currentChanged(current, previous);
   // A mouse press is reported when the button is released; a list that gains
   // the focus gets a current row that is not selected, which is no choice.
   if (mMouseDown || mByProgram || !current.isValid())
@@ -42,11 +83,11 @@ void ParcelListView::currentChanged(const QModelIndex& current, const QModelInde
 
 void ParcelListView::mousePressEvent(QMouseEvent* event) {
   mMouseDown = true;
-  QListView::mousePressEvent(event);
+  QTableView::mousePressEvent(event);
 }
 
 void ParcelListView::mouseReleaseEvent(QMouseEvent* event) {
-  QListView::mouseReleaseEvent(event);
+  QTableView::mouseReleaseEvent(event);
   const bool wasDown = mMouseDown;
   mMouseDown = false;
   if (!wasDown || event->button() != Qt::LeftButton)

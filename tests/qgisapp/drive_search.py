@@ -24,9 +24,9 @@ import time
 
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
-from qgis.PyQt.QtWidgets import (QAbstractButton, QApplication, QDialog, QDockWidget, QLineEdit,
-                                 QListView, QListWidget, QMessageBox, QProgressBar, QToolBar,
-                                 QTreeView, QWidget)
+from qgis.PyQt.QtWidgets import (QAbstractButton, QAbstractItemView, QApplication, QDialog,
+                                 QDockWidget, QLineEdit, QListView, QListWidget, QMessageBox,
+                                 QProgressBar, QToolBar, QTreeView, QWidget)
 from qgis.core import QgsProject, QgsProviderRegistry
 from qgis.PyQt import sip
 from qgis.gui import QgsHighlight, QgsLocatorWidget
@@ -339,7 +339,7 @@ class Driver:
         search = visible_widget("frmMain")
         if not search:
             return
-        entries = search.findChild(QListView, "List1")
+        entries = search.findChild(QAbstractItemView, "List1")
         model = entries.model()
         if model is None or model.rowCount() == 0:
             return
@@ -421,7 +421,7 @@ class Driver:
         search = visible_widget("frmMain")
         if not search:
             return
-        entries = search.findChild(QListView, "List1")
+        entries = search.findChild(QAbstractItemView, "List1")
         if entries.model() is None or entries.model().rowCount() == 0:
             return
         seen["frame_state_reopened"] = panel_state(search)
@@ -548,7 +548,7 @@ class Driver:
         search = visible_widget("frmMain")
         if not search:
             return
-        entries = search.findChild(QListView, "List1")
+        entries = search.findChild(QAbstractItemView, "List1")
         if entries.model() is None or entries.model().rowCount() == 0:
             return
         seen["list_count_again"] = entries.model().rowCount()
