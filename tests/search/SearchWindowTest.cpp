@@ -275,6 +275,8 @@ TEST_F(SearchWindowTest, ClicksAndKeysOnTheListZoom) {
   QTest::keyClick(list, Qt::Key_Home);
   EXPECT_EQ(selectedRow(window), 0);
   EXPECT_EQ(zooms().size(), 4u);
+  QTest::keyClick(list, Qt::Key_End);
+  EXPECT_EQ(selectedRow(window), 2);
   EXPECT_TRUE(mMessages.texts.isEmpty());
 }
 
@@ -403,7 +405,8 @@ TEST_F(SearchWindowTest, EachRowOfASharedIdReachesItsOwnParcelWithOneSearch) {
 }
 
 TEST_F(SearchWindowTest, LookTabOrderAndTexts) {
-  frmMain* window = openWith({"1"});
+  // Two entries: Tab leaves the list, also where a next entry could take it.
+  frmMain* window = openWith({"1", "2"});
   EXPECT_EQ(window->windowTitle(), "LarkhillParcelSearch");
   EXPECT_EQ(child<QGroupBox>(window, "Frame1")->title(), "Parcel search:");
   EXPECT_EQ(child<QLabel>(window, "Label11")->text(), " Search:");
