@@ -1,29 +1,47 @@
 #include "search/ParcelListView.h"
 
+#include <QCursor>
 #include <QEvent>
-#include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
+#include <algorithm>
+#include <climits>
 
 namespace Larkhill {
 
-ParcelListView::ParcelListView(QWidget* parent) : QTableView(parent) {
+ParcelListView::ParcelListView(QWidget* parent) : QAbstractItemView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // A list: one column as wide as the view, no headers, no grid; Tab leaves it.
-  horizontalHeader()->hide();
-  horizontalHeader()->setStretchLastSection(true);
-  verticalHeader()->hide();
-  setShowGrid(false);
-  setWordWrap(false);
-  setTabKeyNavigation(false);
-  setCornerButtonEnabled(false);
-  // Every row has the same height, so a million rows are shown and scrolled
-  // without measuring or placing each.
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  verticalHeader()->setMinimumSectionSize(1);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   fitRowHeight();
+}
+
+void ParcelListView::setModel(QAbstractItemModel* model) {
+  for (const QMetaObject::Connection& connection : mRowConnections)
+    disconnect(connection);
+  mRowConnections.clear();
+  QAbstractItemView::setModel(model);
+  if (!model)
+    return;
+  // Rows added or taken away change the scroll range; a reset and a new
+  // layout are seen to by the base class.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    mRowConnections.append(connect(model, signal, this, [this] { scheduleDelayedItemsLayout(); }));
+}
+
+int ParcelListView::rowCount() const {
+  return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+int ParcelListView::firstRow() const {
+  return verticalScrollBar()->value();
+}
+
+int ParcelListView::rowsShown() const {
+  return std::max(1, viewport()->height() / mRowHeight);
 }
 
 void ParcelListView::fitRowHeight() {
@@ -36,22 +54,180 @@ void ParcelListView::fitRowHeight() {
   option.text = QStringLiteral("Xg");
   const int height =
       style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height();
-  if (height > 0 && height != verticalHeader()->defaultSectionSize())
-    verticalHeader()->setDefaultSectionSize(height);
+  if (height > 0 && height != mRowHeight) {
+    mRowHeight = height;
+    updateGeometries();
+    viewport()->update();
+  }
 }
 
 void ParcelListView::changeEvent(QEvent* event) {
-  QTableView::changeEvent(event);
+  QAbstractItemView::changeEvent(event);
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
     fitRowHeight();
 }
 
-QModelIndex ParcelListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-  if (model() && (action == MoveHome || action == MoveEnd)) {
-    const int rows = model()->rowCount();
-    return rows == 0 ? QModelIndex() : model()->index(action == MoveHome ? 0 : rows - 1, 0);
+QRect ParcelListView::visualRect(const QModelIndex& index) const {
+  if (!index.isValid() || index.column() != 0 || index.parent() != rootIndex())
+    return QRect();
+  // Far rows are placed far outside the viewport, without overflowing.
+  const long long y = (long long)(index.row() - firstRow()) * mRowHeight;
+  return QRect(0, int(std::clamp(y, (long long)INT_MIN / 2, (long long)INT_MAX / 2)),
+               viewport()->width(), mRowHeight);
+}
+
+QModelIndex ParcelListView::indexAt(const QPoint& point) const {
+  if (point.y() < 0 || point.x() < 0 || point.x() >= viewport()->width())
+    return QModelIndex();
+  const long long row = firstRow() + (long long)point.y() / mRowHeight;
+  return row < rowCount() ? model()->index(int(row), 0, rootIndex()) : QModelIndex();
+}
+
+void ParcelListView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  if (!index.isValid() || index.parent() != rootIndex())
+    return;
+  // Rows just added have their scroll range first.
+  executeDelayedItemsLayout();
+  const int row = index.row();
+  const int shown = rowsShown();
+  int first = firstRow();
+  switch (hint) {
+  case PositionAtTop:
+    first = row;
+    break;
+  case PositionAtBottom:
+    first = row - shown + 1;
+    break;
+  case PositionAtCenter:
+    first = row - shown / 2;
+    break;
+  case EnsureVisible:
+    if (row < first)
+      first = row;
+    else if (row >= first + shown)
+      first = row - shown + 1;
+    break;
   }
-  return QTableView::moveCursor(action, modifiers);
+  verticalScrollBar()->setValue(first);
+}
+
+QModelIndex ParcelListView::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
+  const int rows = rowCount();
+  if (rows == 0)
+    return QModelIndex();
+  const QModelIndex current = currentIndex();
+  if (!current.isValid())
+    return model()->index(0, 0, rootIndex());
+  int row = current.row();
+  switch (action) {
+  case MoveUp:
+  case MovePrevious:
+    --row;
+    break;
+  case MoveDown:
+  case MoveNext:
+    ++row;
+    break;
+  case MovePageUp:
+    row -= rowsShown();
+    break;
+  case MovePageDown:
+    row += rowsShown();
+    break;
+  case MoveHome:
+    row = 0;
+    break;
+  case MoveEnd:
+    row = rows - 1;
+    break;
+  case MoveLeft:
+  case MoveRight:
+    break;
+  }
+  return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
+}
+
+int ParcelListView::horizontalOffset() const {
+  return 0;
+}
+
+int ParcelListView::verticalOffset() const {
+  return firstRow() * mRowHeight;
+}
+
+bool ParcelListView::isIndexHidden(const QModelIndex&) const {
+  return false;
+}
+
+void ParcelListView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) {
+  const int rows = rowCount();
+  const QRect shown = rect.normalized();
+  QItemSelection selection;
+  if (rows > 0 && shown.bottom() >= 0 && shown.left() < viewport()->width() && shown.right() >= 0) {
+    const long long top = firstRow() + (long long)std::max(0, shown.top()) / mRowHeight;
+    const long long bottom = firstRow() + (long long)shown.bottom() / mRowHeight;
+    if (top < rows)
+      selection.select(model()->index(int(top), 0, rootIndex()),
+                       model()->index(int(std::min<long long>(bottom, rows - 1)), 0, rootIndex()));
+  }
+  selectionModel()->select(selection, flags);
+}
+
+QRegion ParcelListView::visualRegionForSelection(const QItemSelection& selection) const {
+  QRegion region;
+  const int first = firstRow(), last = first + rowsShown();
+  for (const QItemSelectionRange& range : selection) {
+    if (range.parent() != rootIndex())
+      continue;
+    const int top = std::max(range.top(), first), bottom = std::min(range.bottom(), last);
+    if (top <= bottom)
+      region += QRect(0, (top - first) * mRowHeight, viewport()->width(),
+                      (bottom - top + 1) * mRowHeight);
+  }
+  return region;
+}
+
+void ParcelListView::updateGeometries() {
+  const int shown = rowsShown();
+  verticalScrollBar()->setSingleStep(1);
+  verticalScrollBar()->setPageStep(shown);
+  verticalScrollBar()->setRange(0, std::max(0, rowCount() - shown));
+  QAbstractItemView::updateGeometries();
+}
+
+void ParcelListView::scrollContentsBy(int, int) {
+  viewport()->update();
+}
+
+void ParcelListView::paintEvent(QPaintEvent* event) {
+  if (!model())
+    return;
+  QStyleOptionViewItem base;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+  initViewItemOption(&base);
+#else
+  base = viewOptions();
+#endif
+  QPainter painter(viewport());
+  const QModelIndex current = currentIndex();
+  const bool focus = (hasFocus() || viewport()->hasFocus()) && current.isValid();
+  const QModelIndex hover =
+      viewport()->underMouse() ? indexAt(viewport()->mapFromGlobal(QCursor::pos())) : QModelIndex();
+  const QRect area = event->rect();
+  const int first = firstRow() + std::max(0, area.top()) / mRowHeight;
+  const int last = std::min(rowCount() - 1, firstRow() + area.bottom() / mRowHeight);
+  for (int row = first; row <= last; ++row) {
+    const QModelIndex index = model()->index(row, 0, rootIndex());
+    QStyleOptionViewItem option = base;
+    option.rect = visualRect(index);
+    if (selectionModel() && selectionModel()->isSelected(index))
+      option.state |= QStyle::State_Selected;
+    if (focus && index == current)
+      option.state |= QStyle::State_HasFocus;
+    if (index == hover)
+      option.state |= QStyle::State_MouseOver;
+    itemDelegate()->paint(&painter, option, index);
+  }
 }
 
 int ParcelListView::selectedRow() const {
@@ -72,7 +248,7 @@ void ParcelListView::selectRow(int row) {
 }
 
 void ParcelListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  QTableView::currentChanged(current, previous);
+  QAbstractItemView::currentChanged(current, previous);
   // A mouse press is reported when the button is released; a list that gains
   // the focus gets a current row that is not selected, which is no choice.
   if (mMouseDown || mByProgram || !current.isValid())
@@ -83,11 +259,11 @@ void ParcelListView::currentChanged(const QModelIndex& current, const QModelInde
 
 void ParcelListView::mousePressEvent(QMouseEvent* event) {
   mMouseDown = true;
-  QTableView::mousePressEvent(event);
+  QAbstractItemView::mousePressEvent(event);
 }
 
 void ParcelListView::mouseReleaseEvent(QMouseEvent* event) {
-  QTableView::mouseReleaseEvent(event);
+  QAbstractItemView::mouseReleaseEvent(event);
   const bool wasDown = mMouseDown;
   mMouseDown = false;
   if (!wasDown || event->button() != Qt::LeftButton)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Export.h"
-#include <QTableView>
+#include <QAbstractItemView>
 
 namespace LARKHILL_API Larkhill {
 
@@ -11,12 +11,13 @@ namespace LARKHILL_API Larkhill {
  * chosen again) or a keyboard move of the selection. A selection set by the
  * program is not reported; the program acts on it itself.
  *
- * It is a table of one column without headers or grid, which looks and
- * answers the keys as a list does: a list view places every row when the
- * list is shown (a fifth of a second for three million parcels), where a
- * table of rows of one height places none.
+ * Every entry is one line of the same height, so a row's place is its number
+ * times that height: showing a list of millions of entries places none of
+ * them and keeps nothing per entry (a list or table view of Qt's keeps a
+ * position or a height for each, a fifth of a second and tens of megabytes
+ * for three million parcels). It scrolls an entry at a time.
  */
-class ParcelListView : public QTableView {
+class ParcelListView : public QAbstractItemView {
   Q_OBJECT
 public:
   explicit ParcelListView(QWidget* parent = nullptr);
@@ -25,23 +26,45 @@ public:
   int selectedRow() const;
   /** Selects the row and makes it visible, without reporting a choice. */
   void selectRow(int row);
+  /** The height of every entry, in pixels. */
+  int rowHeight() const { return mRowHeight; }
+
+  void setModel(QAbstractItemModel* model) override;
+  QRect visualRect(const QModelIndex& index) const override;
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+  QModelIndex indexAt(const QPoint& point) const override;
 
 signals:
   /** The user chose the selected entry. */
   void entryChosen();
 
 protected:
-  /** Home and End go to the first and the last entry, as in a list. */
+  /** Up, Down, Page Up, Page Down, Home and End, as in a list; Left and Right stay. */
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  int horizontalOffset() const override;
+  int verticalOffset() const override;
+  bool isIndexHidden(const QModelIndex& index) const override;
+  void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) override;
+  QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+  void updateGeometries() override;
+  void scrollContentsBy(int dx, int dy) override;
+  void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-  /** Every row as high as the font's line: the height a list gives its entries. */
+  int rowCount() const;
+  /** The first row shown. */
+  int firstRow() const;
+  /** The rows that fit the viewport whole, at least one. */
+  int rowsShown() const;
+  /** Every row as high as the item delegate makes a line of text in the font. */
   void fitRowHeight();
 
+  QList<QMetaObject::Connection> mRowConnections;
+  int mRowHeight = 16;
   bool mMouseDown = false;
   bool mByProgram = false;
 };
