@@ -122,22 +122,15 @@ void HostStatusBar::Hide() {
     clearText();
 }
 
-int HostStatusBar::filledShare() {
-  const int32_t top = std::max(mMin, mMax);
-  return top > mMin ? int((int64_t(progress()->value()) - mMin) * 100 / (int64_t(top) - mMin)) : 0;
-}
-
 void HostStatusBar::showPosition() {
+  // The bar paints itself at once when what it shows changes, at most once a
+  // hundredth however often the component steps (a row total of 0, or one far
+  // below the rows read, steps on every row). The rest of the status bar
+  // (QGIS keeps a dozen widgets there) is not painted again.
   progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
-  // A row total of 0, or one far below the rows read, steps on every row; the
-  // bar shows no change there, and painting each step would cost more than
-  // the reading.
-  if (mShown && filledShare() != mPaintedShare)
-    paint();
 }
 
 void HostStatusBar::paint() {
-  mPaintedShare = filledShare();
   if (statusBar()->isVisible())
     statusBar()->repaint();
 }

@@ -62,10 +62,9 @@ private:
   void showText(const QString& text, int timeoutMs);
   QString shownText();
   void clearText();
-  /** The hundredths of the bar that its value fills. */
-  int filledShare();
-  /** Puts the position on the bar; paints when the filled share changed by a hundredth. */
+  /** Puts the position on the bar, which paints itself when what it shows changes. */
   void showPosition();
+  /** Paints the whole status bar at once: the message with the bar. */
   void paint();
 
   QPointer<QStatusBar> mStatusBar;
@@ -75,8 +74,6 @@ private:
   int32_t mMax = 100;
   int32_t mStep = 1;
   int32_t mPosition = 0;
-  /** The hundredths of the bar filled when it was last painted; -1 before. */
-  int mPaintedShare = -1;
   QString mMessage;
   /** The last status message shown, which an empty one takes away. */
   QString mStatusText;
