@@ -152,7 +152,10 @@ int ParcelListView::horizontalOffset() const {
 }
 
 int ParcelListView::verticalOffset() const {
-  return firstRow() * mRowHeight;
+  // A list of more than about 150 million entries would pass the range of an
+  // int in pixels; the offset then stops at a large value, which only the
+  // base class's drag of a selection rectangle uses.
+  return int(std::min((long long)firstRow() * mRowHeight, (long long)INT_MAX / 2));
 }
 
 bool ParcelListView::isIndexHidden(const QModelIndex&) const {
