@@ -192,11 +192,6 @@ void PgConnection::raiseBroken(const QString& what) const {
       QStringLiteral("%1: %2").arg(what, QString::fromUtf8(PQerrorMessage(mConnection)).trimmed()));
 }
 
-bool PgConnection::exchange(const QString& sql, const std::function<void(pg_result*)>& take) {
-  send(sql);
-  return receive(take);
-}
-
 void PgConnection::send(const QString& sql) {
   mError.clear();
   if (!PQsendQuery(mConnection, sql.toUtf8().constData()))
@@ -244,7 +239,8 @@ void PgConnection::settle() {
 
 bool PgConnection::rows(const QString& sql, QList<QByteArrayList>& rows) {
   rows.clear();
-  const bool ok = exchange(sql, [&rows](pg_result* result) {
+  send(sql);
+  const bool ok = receive([&rows](pg_result* result) {
     const int count = PQntuples(result);
     const int fields = PQnfields(result);
     rows.reserve(rows.size() + count);

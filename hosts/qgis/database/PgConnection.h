@@ -15,6 +15,13 @@ class QgsDataSourceUri;
 namespace LarkhillQgis {
 
 /**
+ * Begins a transaction that reads the rows as they were when it began, the
+ * same for every statement in it (and for a second connection that takes
+ * its snapshot).
+ */
+constexpr char kBeginSnapshotRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+
+/**
  * SQL for the middle bound of the histogram in the pg_stats row `s`, as text:
  * a value ANALYZE read, near the middle of the column's order, that splits a
  * read into two halves of about equal size.
@@ -119,12 +126,10 @@ public:
 private:
   PgConnection(pg_conn* connection, int limitMs);
   /**
-   * Sends the SQL and takes in every result, handing each set of rows to
+   * Takes in every result of what send() sent, handing each set of rows to
    * `take`; stops where a COPY's rows begin. False when the server refused a
    * statement; raises as run().
    */
-  bool exchange(const QString& sql, const std::function<void(pg_result*)>& take);
-  /** Takes in every result of what was sent, as exchange() does. */
   bool receive(const std::function<void(pg_result*)>& take);
   /** Waits within the limit until the server sends more, and takes it in; raises as run(). */
   void waitForServer();

@@ -75,11 +75,6 @@ QString readSettings() {
                         "SET jit = off");
 }
 
-/** Begins the transaction that keeps the rows as they were at the press. */
-QString beginRead() {
-  return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-}
-
 /** The first time for each layer and column: whether to tell the user of the index. */
 bool firstAdvice(const QString& where) {
   static QMutex mutex;
@@ -185,7 +180,7 @@ Ref<PgOrderedValues> PgOrderedValues::open(QgsVectorLayer* layer, int attribute,
       same != QLatin1String("t"))
     return nullptr;
   const QString middle = values->middleKey(indexName(top), layer->fields().at(attribute).name());
-  if (!sql.run(beginRead()) || !values->sample(uri, middle) ||
+  if (!sql.run(QLatin1String(kBeginSnapshotRead)) || !values->sample(uri, middle) ||
       !sql.run(QStringLiteral("SAVEPOINT list_read")))
     return nullptr;
   return values;
@@ -288,10 +283,10 @@ bool PgOrderedValues::sample(const QgsDataSourceUri& uri, const QString& key) {
   if (!key.isEmpty()) {
     if (!mConnection->run(QStringLiteral("SELECT pg_export_snapshot()"), &snapshot)) {
       // The refusal ended the transaction: a new one, read in one part.
-      if (!mConnection->run(QStringLiteral("ROLLBACK; ") + beginRead()))
+      if (!mConnection->run(QStringLiteral("ROLLBACK; ") + QLatin1String(kBeginSnapshotRead)))
         return false;
     } else if ((helper = PgConnection::open(uri)) &&
-               !(helper->run(readSettings()) && helper->run(beginRead()) &&
+               !(helper->run(readSettings()) && helper->run(QLatin1String(kBeginSnapshotRead)) &&
                  helper->run(QStringLiteral("SET TRANSACTION SNAPSHOT %1")
                                  .arg(helper->literal(snapshot))))) {
       helper.reset();

@@ -41,20 +41,22 @@ PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, long long spl
   // that may hold nulls is not split so, as nulls are in neither. Elsewhere
   // the halves are the table's first and last pages.
   QList<QByteArrayList> rows;
-  if (!first.rows(QStringLiteral(
-                      "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; EXPLAIN SELECT %1 FROM %2; "
-                      "SELECT CASE WHEN c.relkind = 'r' THEN pg_relation_size(c.oid) / "
-                      "current_setting('block_size')::bigint ELSE 0 END, c.reltuples::bigint, "
-                      "CASE WHEN a.attnotnull THEN s.middle END, s.avg_width, pg_export_snapshot() "
-                      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-                      "JOIN pg_attribute a ON a.attrelid = c.oid "
-                      "LEFT JOIN LATERAL (SELECT %3 AS middle, s.avg_width FROM pg_stats s "
-                      "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
-                      "AND s.attname = a.attname) s ON true "
-                      "WHERE c.oid = %4::regclass AND a.attname = %5")
-                      .arg(column, table, QLatin1String(kStatsMiddleBound), first.literal(table),
-                           first.literal(name)),
-                  rows) ||
+  if (!first.rows(
+          QLatin1String(kBeginSnapshotRead) +
+              QStringLiteral(
+                  "; EXPLAIN SELECT %1 FROM %2; "
+                  "SELECT CASE WHEN c.relkind = 'r' THEN pg_relation_size(c.oid) / "
+                  "current_setting('block_size')::bigint ELSE 0 END, c.reltuples::bigint, "
+                  "CASE WHEN a.attnotnull THEN s.middle END, s.avg_width, pg_export_snapshot() "
+                  "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                  "JOIN pg_attribute a ON a.attrelid = c.oid "
+                  "LEFT JOIN LATERAL (SELECT %3 AS middle, s.avg_width FROM pg_stats s "
+                  "WHERE s.schemaname = n.nspname AND s.tablename = c.relname "
+                  "AND s.attname = a.attname) s ON true "
+                  "WHERE c.oid = %4::regclass AND a.attname = %5")
+                  .arg(column, table, QLatin1String(kStatsMiddleBound), first.literal(table),
+                       first.literal(name)),
+          rows) ||
       rows.size() < 2 || rows.last().size() != 5)
     return nullptr;
   const QByteArrayList& facts = rows.last();
@@ -65,10 +67,9 @@ PgParallelColumnReader::open(QgsVectorLayer* layer, int attribute, long long spl
   const QString middleValue = QString::fromUtf8(facts[2]);
   const bool byValue = plan.startsWith(QLatin1String("Index Only Scan")) && !facts[2].isNull();
   const QString split = byValue ? middleValue : QStringLiteral("(%1,0)").arg(pages / 2);
-  if (!second.answered() ||
-      !second.run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; "
-                                 "SET TRANSACTION SNAPSHOT %1")
-                      .arg(second.literal(QString::fromUtf8(facts[4])))))
+  if (!second.answered() || !second.run(QLatin1String(kBeginSnapshotRead) +
+                                        QStringLiteral("; SET TRANSACTION SNAPSHOT %1")
+                                            .arg(second.literal(QString::fromUtf8(facts[4])))))
     return nullptr;
   const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ")
                              .arg(column, table, byValue ? column : QStringLiteral("ctid"));
