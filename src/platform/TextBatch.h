@@ -62,12 +62,12 @@ public:
   const char* bytes() const { return mBytes.data(); }
   /** Per value: the end of its bytes. */
   const uint32_t* ends() const { return mEnds.data(); }
-  /** True when a value is null. */
   /**
    * False when no value is null, empty or begins with a space, known without
    * a look at the values: a reader's batch of IDs is seldom anything else.
    */
   bool mayBeBlank() const { return mMayBeBlank; }
+  /** True when a value is null. */
   bool hasNull() const {
     return !mNull.empty() && std::memchr(mNull.data(), 1, mNull.size()) != nullptr;
   }
