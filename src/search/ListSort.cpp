@@ -219,26 +219,14 @@ void sortInCache(Record* first, size_t n, uint64_t differ, Record* buffer) {
 }
 
 /**
- * Sorts the records by key where they may differ only in `bits` (the key's
- * bits below those they share): in place, eight bits at a time from the
- * highest in which any differ, until a run fits the cache.
+ * Moves the records, in place, into 256 runs by the eight key bits from the
+ * highest of the `differ` bits down; counts[b] is the size of run b. Returns
+ * the shift of those bits.
  */
-void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
-  const size_t n = size_t(last - first);
-  if (n <= kSmall) {
-    insertionSort(first, last);
-    return;
-  }
-  const uint64_t differ = differing(first, last, bits);
-  if (differ == 0)
-    return;
-  if (n <= kInCache) {
-    sortInCache(first, n, differ, buffer);
-    return;
-  }
+int partition(Record* first, Record* last, uint64_t differ, size_t counts[256]) {
   const int high = 63 - __builtin_clzll(differ);
   const int shift = high >= 7 ? high - 7 : 0;
-  size_t counts[256] = {};
+  std::fill(counts, counts + 256, size_t(0));
   for (const Record* item = first; item != last; ++item)
     ++counts[(item->key >> shift) & 0xFF];
   Record* heads[256];
@@ -260,8 +248,31 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
       *heads[b]++ = item;
     }
   }
+  return shift;
+}
+
+/**
+ * Sorts the records by key where they may differ only in `bits` (the key's
+ * bits below those they share): in place, eight bits at a time from the
+ * highest in which any differ, until a run fits the cache.
+ */
+void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
+  const size_t n = size_t(last - first);
+  if (n <= kSmall) {
+    insertionSort(first, last);
+    return;
+  }
+  const uint64_t differ = differing(first, last, bits);
+  if (differ == 0)
+    return;
+  if (n <= kInCache) {
+    sortInCache(first, n, differ, buffer);
+    return;
+  }
+  size_t counts[256];
+  const int shift = partition(first, last, differ, counts);
   const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
-  at = first;
+  Record* at = first;
   for (int b = 0; b < 256; ++b) {
     Record* end = at + counts[b];
     if (end - at > 1)
@@ -408,31 +419,74 @@ private:
     const uint32_t* ends = places[threads - 1]->data();
     if (threads > 1)
       places[0].reset();
-    size_t split = buckets;
-    if (threads > 1)
-      split = std::min(
-          buckets, size_t(std::lower_bound(ends, ends + buckets, uint32_t(count / 2)) - ends) + 1);
     const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+    auto start = [&](size_t v) { return v == 0 ? size_t(0) : size_t(ends[v - 1]); };
+    // The first thread sorts the buckets before the bucket edge nearest the
+    // middle of the records, the second the rest. Where that edge is far from
+    // the middle, as where a few buckets hold much of the load (IDs whose
+    // first units vary little), the bucket across the middle is split by its
+    // next bits first, into runs (from `edges`) of which the first thread
+    // takes those before `cut`.
+    size_t lastOf0 = buckets, firstOf1 = buckets;
+    size_t edges[257];
+    size_t runs = 0, cut = 0;
+    uint64_t runBits = 0;
+    if (threads > 1) {
+      const size_t mid = count / 2;
+      auto away = [mid](size_t at) { return at > mid ? at - mid : mid - at; };
+      const size_t middle = std::min(
+          buckets - 1, size_t(std::upper_bound(ends, ends + buckets, uint32_t(mid)) - ends));
+      lastOf0 = firstOf1 = away(start(middle)) < away(ends[middle]) ? middle : middle + 1;
+      const uint64_t differ =
+          !inOrder && std::min(away(start(middle)), away(ends[middle])) > count / 16
+              ? differing(items + start(middle), items + ends[middle], below)
+              : 0;
+      if (differ != 0) {
+        size_t counts[256];
+        const int runShift = partition(items + start(middle), items + ends[middle], differ, counts);
+        runBits = runShift == 0 ? 0 : (1ull << runShift) - 1;
+        runs = 256;
+        edges[0] = start(middle);
+        for (size_t r = 0; r < runs; ++r)
+          edges[r + 1] = edges[r] + counts[r];
+        for (size_t r = 1; r <= runs; ++r)
+          if (away(edges[r]) < away(edges[cut]))
+            cut = r;
+        lastOf0 = middle;
+        firstOf1 = middle + 1;
+      }
+    }
     onThreads(threads, [&](int t) {
-      const size_t from = t == 0 ? 0 : split, to = t == 0 ? split : buckets;
       Record* buffer = mBuffers[t]->data();
-      size_t kept = from == 0 ? 0 : ends[from - 1]; // the first record not given back
-      for (size_t v = from; v < to; ++v) {
-        Record* first = items + (v == 0 ? 0 : ends[v - 1]);
-        Record* last = items + ends[v];
-        if (first != last) {
+      size_t kept = t == 0 ? 0
+                    : runs ? edges[cut]
+                           : start(firstOf1); // the first record not given back
+      // Sorts records [from, to), which may differ in `bits`, and writes their rows.
+      auto sortPart = [&](size_t from, size_t to, uint64_t bits) {
+        if (from != to) {
           if (!inOrder)
-            sortByKey(first, last, below, buffer);
-          finish(first, last, buffer);
+            sortByKey(items + from, items + to, bits, buffer);
+          finish(items + from, items + to, buffer);
         }
         // The records whose rows are written are given back as the rows
         // take memory, so that the two are not held whole at once; at
         // multiples of kPageRecords, which end on a page.
-        const size_t done = ends[v] / kPageRecords * kPageRecords;
+        const size_t done = to / kPageRecords * kPageRecords;
         if (done >= kept + kReleaseStep) {
           mRecords->release(kept, done);
           kept = done;
         }
+      };
+      if (t == 0) {
+        for (size_t v = 0; v < lastOf0; ++v)
+          sortPart(start(v), ends[v], below);
+        for (size_t r = 0; r < cut; ++r)
+          sortPart(edges[r], edges[r + 1], runBits);
+      } else {
+        for (size_t r = cut; r < runs; ++r)
+          sortPart(edges[r], edges[r + 1], runBits);
+        for (size_t v = firstOf1; v < buckets; ++v)
+          sortPart(start(v), ends[v], below);
       }
     });
   }

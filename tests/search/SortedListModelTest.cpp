@@ -394,13 +394,17 @@ TEST(SortedListModel, FoldsExactlyTheLettersAToZ) {
 
 TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
   // Loads large enough to be bucketed by the top bits of their keys first:
-  // IDs that all share their first characters; two halves each in order but
-  // not the whole; and a load in order by key whose case twins are not in
-  // order by their exact text.
+  // IDs that all share their first characters; most of them sharing their
+  // first characters, so that one bucket holds most of the load; two halves
+  // each in order but not the whole; and a load in order by key whose case
+  // twins are not in order by their exact text.
   std::mt19937 random(31);
   const int size = 70000;
-  QStringList shared, halves, twins;
+  QStringList shared, lopsided, halves, twins;
   for (int i = 0; i < size; ++i) {
+    lopsided.append(QStringLiteral("%1-%2")
+                        .arg(i % 7 ? "14-100" : "27")
+                        .arg(random() % 100000, 5, 10, QLatin1Char('0')));
     shared.append(QStringLiteral("%1-%2")
                       .arg(random() % 2 ? "PARC" : "parc")
                       .arg(random() % 100000, 5, 10, QLatin1Char('0')));
@@ -408,7 +412,7 @@ TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
                                             QLatin1Char('0')));
     twins.append(QStringLiteral("%1%2").arg(i % 2 ? "C" : "c").arg(i / 2, 6, 10, QLatin1Char('0')));
   }
-  for (const QStringList& entries : {shared, halves, twins}) {
+  for (const QStringList& entries : {shared, lopsided, halves, twins}) {
     const QStringList expected = referenceOrder(entries);
     for (int threads : {1, 2}) {
       SortedListModel model(SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
