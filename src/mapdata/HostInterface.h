@@ -155,8 +155,9 @@ public:
   virtual bool HasTextValues(int32_t fieldIndex) = 0;
   /**
    * Reads the texts of up to `max` further rows into `texts` (cleared first),
-   * moving the cursor as NextValues would. Returns false at the end, when
-   * nothing was read. Only for a field where HasTextValues is true. A read of
+   * moving the cursor as NextValues would; more when the host has them at
+   * hand in one piece already, so that they are not copied. Returns false at
+   * the end, when nothing was read. Only for a field where HasTextValues is true. A read of
    * every row may come straight from the data source, in the order it gives
    * the rows, which need not be the order NextRow gives them.
    */

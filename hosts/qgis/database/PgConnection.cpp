@@ -198,8 +198,9 @@ void PgConnection::send(const QString& sql) {
     raiseBroken(QStringLiteral("The database did not take the statement"));
 }
 
-void PgConnection::sendCopy(const QString& query) {
-  send(QStringLiteral("SET statement_timeout = 0; COPY (%1) TO STDOUT").arg(query));
+void PgConnection::sendCopy(const QString& query, const QString& before) {
+  send((before.isEmpty() ? QString() : before + QStringLiteral("; ")) +
+       QStringLiteral("SET statement_timeout = 0; COPY (%1) TO STDOUT").arg(query));
 }
 
 bool PgConnection::receive(const std::function<void(pg_result*)>& take) {
@@ -238,8 +239,12 @@ void PgConnection::settle() {
 }
 
 bool PgConnection::rows(const QString& sql, QList<QByteArrayList>& rows) {
-  rows.clear();
   send(sql);
+  return answeredRows(rows);
+}
+
+bool PgConnection::answeredRows(QList<QByteArrayList>& rows) {
+  rows.clear();
   const bool ok = receive([&rows](pg_result* result) {
     const int count = PQntuples(result);
     const int fields = PQnfields(result);

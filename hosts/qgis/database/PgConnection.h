@@ -92,6 +92,8 @@ public:
    * refused it (`rows` is then empty); raises as run().
    */
   bool rows(const QString& sql, QList<QByteArrayList>& rows);
+  /** Waits for the answer to what send() sent and gives its rows, as rows() does. */
+  bool answeredRows(QList<QByteArrayList>& rows);
   /**
    * Lets a statement that an earlier call gave up on (the limit ran out)
    * finish, waiting for it within the limit, and drops its answer, so that
@@ -111,7 +113,8 @@ public:
    * things; answered() then waits for it. Raises as run().
    */
   void send(const QString& sql);
-  void sendCopy(const QString& query);
+  /** `before`, when given, is SQL run first in the same exchange. */
+  void sendCopy(const QString& query, const QString& before = QString());
   /** Waits for the answer to what send() or sendCopy() sent: as run() or copy(). */
   bool answered(QString* value = nullptr);
   /**

@@ -61,21 +61,40 @@ void remember(QgsVectorLayer* layer, const QString& source, const QString& filte
   rememberedCounts().push_back(std::move(entry));
 }
 
-} // namespace
-
-qint64 countRowsInDatabase(QgsVectorLayer* layer) {
+/** True when the layer is counted by its server (see countRowsInDatabase). */
+bool countable(QgsVectorLayer* layer) {
   if (!layer || !layer->isValid() || layer->providerType() != QLatin1String("postgres") ||
       !layer->dataProvider() || layer->isModified())
-    return -1;
-  const QString source = layer->dataProvider()->dataSourceUri();
-  const QgsDataSourceUri uri(source);
-  if (uri.table().isEmpty() || uri.table().startsWith(QLatin1Char('(')))
-    return -1;
-  // The filter is the layer's own SQL for this server, as QGIS sends it.
-  const QString filter = layer->subsetString();
+    return false;
+  const QgsDataSourceUri uri(layer->dataProvider()->dataSourceUri());
+  return !uri.table().isEmpty() && !uri.table().startsWith(QLatin1Char('('));
+}
+
+/** The count kept for the layer under this source and filter; -1 when none is. */
+qint64 remembered(const QgsVectorLayer* layer, const QString& source, const QString& filter) {
   for (const RememberedCount& entry : rememberedCounts())
     if (entry.layer == layer && entry.source == source && entry.filter == filter)
       return entry.count;
+  return -1;
+}
+
+} // namespace
+
+qint64 rememberedRowCount(QgsVectorLayer* layer) {
+  return countable(layer)
+             ? remembered(layer, layer->dataProvider()->dataSourceUri(), layer->subsetString())
+             : -1;
+}
+
+qint64 countRowsInDatabase(QgsVectorLayer* layer) {
+  if (!countable(layer))
+    return -1;
+  const QString source = layer->dataProvider()->dataSourceUri();
+  const QgsDataSourceUri uri(source);
+  // The filter is the layer's own SQL for this server, as QGIS sends it.
+  const QString filter = layer->subsetString();
+  if (const qint64 count = remembered(layer, source, filter); count >= 0)
+    return count;
 
   const std::unique_ptr<PgConnection> connection = PgConnection::open(uri);
   if (!connection)

@@ -22,6 +22,12 @@ namespace LarkhillQgis {
  */
 qint64 countRowsInDatabase(QgsVectorLayer* layer);
 
+/**
+ * The count kept for the layer as it is now (see countRowsInDatabase), without
+ * asking the server; -1 when none is kept.
+ */
+qint64 rememberedRowCount(QgsVectorLayer* layer);
+
 /** Forgets every kept count and stops watching the layers (at unload). */
 void forgetRowCounts();
 

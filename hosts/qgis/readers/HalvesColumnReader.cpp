@@ -32,7 +32,9 @@ bool HalvesColumnReader::next(int max, TextBatch& texts) {
   texts.clear();
   if (!mLowerDone) {
     mLowerDone = !mLower->read(max, texts, mStop);
-    if (texts.size() >= max || !mUpper)
+    // The lower half's last values come on their own, so that the upper
+    // half can come whole in the next.
+    if (!texts.isEmpty() || !mUpper)
       return !texts.isEmpty();
   }
   if (!mUpper)
@@ -43,7 +45,8 @@ bool HalvesColumnReader::next(int max, TextBatch& texts) {
     if (mUpperFailure)
       throw *mUpperFailure;
   }
-  return TextBatch::handOver(mUpperTexts, mUpperNext, texts, max);
+  // Read whole, the upper half is handed over whole, not copied.
+  return TextBatch::handOver(mUpperTexts, mUpperNext, texts, std::numeric_limits<int>::max());
 }
 
 } // namespace LarkhillQgis

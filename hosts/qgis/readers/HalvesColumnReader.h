@@ -34,7 +34,12 @@ public:
   /** Stops the second thread's read, and waits until it has stopped. */
   ~HalvesColumnReader() override;
 
-  /** Raises the upper half's failure when the lower half is read and the upper half failed. */
+  /**
+   * As DirectColumnReader::next, but the upper half comes in one batch,
+   * whatever `max`: it is at hand whole, and is handed over without a copy.
+   * Raises the upper half's failure when the lower half is read and the
+   * upper half failed.
+   */
   bool next(int max, TextBatch& texts) override;
 
 protected:
