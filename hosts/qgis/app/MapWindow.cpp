@@ -6,6 +6,7 @@
 #include "qgis/adapters/HostApplication.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QStatusBar>
@@ -61,6 +62,18 @@ MapWindow::MapWindow(QgsProject* project, QWidget* parent)
 
 // The buttons go while the window that holds their toolbars is whole.
 MapWindow::~MapWindow() = default;
+
+void MapWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The busy pointer is read from the pointer theme's files the first time it
+  // shows, a few milliseconds: read once the window is up, so that the first
+  // command that shows it (a press of the parcel search) does not wait for it.
+  if (!mBusyPointerRead) {
+    mBusyPointerRead = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+  }
+}
 
 QStringList MapWindow::registeredCommands() {
   return {QStringLiteral("LarkhillGIS.LarkhillParcelSearch")};

@@ -58,6 +58,9 @@ public:
   /** The ProgIDs of the commands the application offers. */
   static QStringList registeredCommands();
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private:
   bool openDataFile(const QString& path, QString& error);
   void zoomToAll();
@@ -71,4 +74,5 @@ private:
   QgsLayerTreeMapCanvasBridge* mBridge;
   Larkhill::Ref<LarkhillQgis::HostApplication> mApplication;
   std::vector<std::unique_ptr<LarkhillQgis::CommandButton>> mButtons;
+  bool mBusyPointerRead = false;
 };
