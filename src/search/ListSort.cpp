@@ -289,8 +289,10 @@ public:
   void run() {
     const size_t count = mEntries.ends.size();
     const int threads = mWay.threads;
-    // The records' pages made at once, and given back whole after the sort.
-    PageArray<Record> records(count, true);
+    // The records' pages are made where the threads first write them, by both
+    // at once (made beforehand, they were made by one); given back whole
+    // after the sort.
+    PageArray<Record> records(count);
     mRecords = &records;
     mItems = records.data();
     mEntries.order.resize(count);
