@@ -1,5 +1,9 @@
 #include "search/ParcelListView.h"
 
+#include "platform/ComError.h"
+#include "search/SortedListModel.h"
+
+#include <QApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QMouseEvent>
@@ -248,6 +252,48 @@ void ParcelListView::selectRow(int row) {
   selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   mByProgram = false;
   scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void ParcelListView::keyboardSearch(const QString& search) {
+  auto* list = qobject_cast<SortedListModel*>(model());
+  if (!list) {
+    QAbstractItemView::keyboardSearch(search);
+    return;
+  }
+  // No text begins a new search at the next key.
+  if (search.isEmpty() || list->count() == 0) {
+    mTyped.clear();
+    mSinceTyped.invalidate();
+    return;
+  }
+  // A key typed within the interval adds to the text; otherwise it begins a
+  // new search, from the entry after the current one.
+  const bool adding =
+      mSinceTyped.isValid() && mSinceTyped.elapsed() <= QApplication::keyboardInputInterval();
+  mSinceTyped.restart();
+  mTyped = adding ? mTyped + search : search;
+  const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+  // The same letter typed again and again goes from entry to entry among
+  // those that begin with it.
+  const bool sameLetter = mTyped.count(mTyped.back()) == mTyped.size();
+  const QString text = sameLetter ? QString(mTyped.front()) : mTyped;
+  const int from =
+      (!adding || (sameLetter && mTyped.size() > 1)) ? current + 1 : std::max(current, 0);
+  int row = -1;
+  try {
+    // The entries that begin with the text stand together from the first of
+    // them: the one at `from` if it is among them, else (from the top again)
+    // the first.
+    row = list->findFirstMatch(text);
+    if (row >= 0 && from > row && from < list->count() &&
+        SortedListModel::entryMatches(list->text(from), text, text.toUpper()))
+      row = from;
+  } catch (const ComError& error) {
+    emit list->servedRowsFailed(error);
+    return;
+  }
+  if (row >= 0)
+    setCurrentIndex(list->index(row, 0));
 }
 
 void ParcelListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -2,6 +2,7 @@
 
 #include "platform/Export.h"
 #include <QAbstractItemView>
+#include <QElapsedTimer>
 
 namespace LARKHILL_API Larkhill {
 
@@ -33,6 +34,16 @@ public:
   QRect visualRect(const QModelIndex& index) const override;
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
   QModelIndex indexAt(const QPoint& point) const override;
+  /**
+   * Letters typed while the list has the focus, as in any list: the next
+   * entry from the current one that begins with them (letter case aside),
+   * keys typed in quick succession adding up, one letter typed again going
+   * on to the next entry that begins with it. Over the search list it is
+   * found by the list's own search, not by reading every entry from the
+   * current one (a second for a million parcels, a read of the whole table
+   * for a list served from the database).
+   */
+  void keyboardSearch(const QString& search) override;
 
 signals:
   /** The user chose the selected entry. */
@@ -67,6 +78,8 @@ private:
   int mRowHeight = 16;
   bool mMouseDown = false;
   bool mByProgram = false;
+  QString mTyped;            // the keys typed in quick succession
+  QElapsedTimer mSinceTyped; // since the last of them
 };
 
 } // namespace Larkhill

@@ -1,4 +1,5 @@
 #include "search/ParcelListView.h"
+#include "search/SortedListModel.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -51,4 +52,60 @@ TEST(ParcelListView, RowsArePlacedByNumberAndEveryRowCanBeShown) {
   EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
   EXPECT_EQ(view.indexAt(QPoint(5, 9 * height)), QModelIndex());
   EXPECT_EQ(view.indexAt(QPoint(5, 4 * height)).row(), 4);
+}
+
+namespace {
+
+/** The search list, counting the entries a view reads. */
+class CountingList : public SortedListModel {
+public:
+  QVariant data(const QModelIndex& index, int role) const override {
+    ++reads;
+    return SortedListModel::data(index, role);
+  }
+  mutable int reads = 0;
+};
+
+} // namespace
+
+// Letters typed into the list go to the next entry that begins with them, found
+// by the list's search: the entries in between are not read one by one.
+TEST(ParcelListView, TypedLettersFindTheNextEntryWithoutReadingEveryEntry) {
+  QStringList ids;
+  for (int i = 0; i < 50000; ++i)
+    ids.append(QStringLiteral("%1-%2").arg(10 + i % 90).arg(i, 5, 10, QLatin1Char('0')));
+  ids << QStringLiteral("r7") << QStringLiteral("R10") << QStringLiteral("Rose")
+      << QStringLiteral("ra");
+  CountingList list;
+  list.AddItems(ids);
+  ParcelListView view;
+  view.setModel(&list);
+  view.setCurrentIndex(list.index(0, 0));
+  const int interval = QApplication::keyboardInputInterval();
+  auto typed = [&] { return view.currentIndex().data().toString(); };
+
+  // Keys in quick succession add up; the same letter again goes on among its
+  // entries (in the list's order R10, r7, ra, Rose).
+  QApplication::setKeyboardInputInterval(1000000);
+  list.reads = 0;
+  for (const char* next : {"R10", "r7", "ra"}) {
+    view.keyboardSearch(QStringLiteral("r"));
+    EXPECT_EQ(typed(), QLatin1String(next));
+  }
+  view.keyboardSearch(QString());
+  view.keyboardSearch(QStringLiteral("r"));
+  view.keyboardSearch(QStringLiteral("o"));
+  EXPECT_EQ(typed(), QStringLiteral("Rose"));
+  view.keyboardSearch(QStringLiteral("x"));
+  EXPECT_EQ(typed(), QStringLiteral("Rose")) << "no entry begins with rox";
+  EXPECT_LT(list.reads, 100);
+
+  // A new search begins after the current entry, and comes round from the top.
+  view.keyboardSearch(QString());
+  view.keyboardSearch(QStringLiteral("R"));
+  EXPECT_EQ(typed(), QStringLiteral("R10"));
+  view.keyboardSearch(QString());
+  view.keyboardSearch(QStringLiteral("1"));
+  EXPECT_EQ(typed(), QStringLiteral("10-00000"));
+  QApplication::setKeyboardInputInterval(interval);
 }
