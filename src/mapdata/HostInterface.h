@@ -157,9 +157,9 @@ public:
    * Reads the texts of up to `max` further rows into `texts` (cleared first),
    * moving the cursor as NextValues would; more when the host has them at
    * hand in one piece already, so that they are not copied. Returns false at
-   * the end, when nothing was read. Only for a field where HasTextValues is true. A read of
-   * every row may come straight from the data source, in the order it gives
-   * the rows, which need not be the order NextRow gives them.
+   * the end, when nothing was read. Only for a field where HasTextValues is
+   * true. A read of every row may come straight from the data source, in the
+   * order it gives the rows, which need not be the order NextRow gives them.
    */
   virtual bool NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) = 0;
 };

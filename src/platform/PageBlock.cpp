@@ -6,9 +6,8 @@
 
 namespace Larkhill {
 
-PageBlock::PageBlock(size_t bytes, bool populate) : mBytes(bytes > 0 ? bytes : 1) {
-  void* data = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE,
-                    MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
+PageBlock::PageBlock(size_t bytes) : mBytes(bytes > 0 ? bytes : 1) {
+  void* data = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (data == MAP_FAILED)
     throw std::bad_alloc();
   mData = data;

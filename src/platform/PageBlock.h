@@ -10,13 +10,12 @@ namespace LARKHILL_API Larkhill {
  * Memory for a large array that lives for one piece of work: mapped from the
  * system on its own and given back to it whole when the block is destroyed,
  * so that the heap never keeps it after the work (as it keeps freed memory
- * below its mapping threshold). The pages are zero; with `populate` they are
- * all made at once rather than one fault at a time as they are first
+ * below its mapping threshold). The pages are zero, each made as it is first
  * touched. Throws std::bad_alloc when the memory cannot be had.
  */
 class PageBlock {
 public:
-  PageBlock(size_t bytes, bool populate);
+  explicit PageBlock(size_t bytes);
   ~PageBlock();
   PageBlock(const PageBlock&) = delete;
   PageBlock& operator=(const PageBlock&) = delete;
@@ -37,7 +36,7 @@ private:
 /** A PageBlock of `count` objects of a trivial type. */
 template <typename T> class PageArray {
 public:
-  explicit PageArray(size_t count, bool populate = false) : mBlock(count * sizeof(T), populate) {}
+  explicit PageArray(size_t count) : mBlock(count * sizeof(T)) {}
   T* data() const { return static_cast<T*>(mBlock.data()); }
   T& operator[](size_t i) const { return data()[i]; }
   /** PageBlock::release of the whole pages that hold objects from..to-1 only. */

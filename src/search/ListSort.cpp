@@ -147,6 +147,11 @@ private:
   uint32_t mUnits = 8;
 };
 
+/** The key bits below bit `shift`. */
+inline uint64_t bitsBelow(int shift) {
+  return shift == 0 ? 0 : (1ull << shift) - 1;
+}
+
 /** Runs of at most this many records are sorted by insertion. */
 constexpr size_t kSmall = 32;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
@@ -271,7 +276,7 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
   }
   size_t counts[256];
   const int shift = partition(first, last, differ, counts);
-  const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+  const uint64_t below = bitsBelow(shift);
   Record* at = first;
   for (int b = 0; b < 256; ++b) {
     Record* end = at + counts[b];
@@ -290,8 +295,7 @@ public:
     const size_t count = mEntries.ends.size();
     const int threads = mWay.threads;
     // The records' pages are made where the threads first write them, by both
-    // at once (made beforehand, they were made by one); given back whole
-    // after the sort.
+    // at once; given back whole after the sort.
     PageArray<Record> records(count);
     mRecords = &records;
     mItems = records.data();
@@ -421,7 +425,7 @@ private:
     const uint32_t* ends = places[threads - 1]->data();
     if (threads > 1)
       places[0].reset();
-    const uint64_t below = shift == 0 ? 0 : (1ull << shift) - 1;
+    const uint64_t below = bitsBelow(shift);
     auto start = [&](size_t v) { return v == 0 ? size_t(0) : size_t(ends[v - 1]); };
     // The first thread sorts the buckets before the bucket edge nearest the
     // middle of the records, the second the rest. Where that edge is far from
@@ -446,7 +450,7 @@ private:
       if (differ != 0) {
         size_t counts[256];
         const int runShift = partition(items + start(middle), items + ends[middle], differ, counts);
-        runBits = runShift == 0 ? 0 : (1ull << runShift) - 1;
+        runBits = bitsBelow(runShift);
         runs = 256;
         edges[0] = start(middle);
         for (size_t r = 0; r < runs; ++r)
