@@ -1,6 +1,8 @@
 #include "Baselines.h"
 
 #include "CountyIds.h"
+#include "platform/PageBlock.h"
+#include "platform/SideThread.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,12 +27,10 @@ namespace {
 
 /** Runs `body(0)` here and, for two threads, `body(1)` on a second thread at the same time. */
 void onThreads(int threads, const std::function<void(int)>& body) {
-  std::thread second;
+  SideThread second;
   if (threads > 1)
-    second = std::thread(body, 1);
+    second.start([&] { body(1); });
   body(0);
-  if (second.joinable())
-    second.join();
 }
 
 /** Where each part's entries start among all of them. */
@@ -79,7 +79,7 @@ class RadixSorter {
 public:
   RadixSorter(const Parts& parts, int threads)
       : mParts(parts), mStarts(starts(parts)), mCount(mStarts.back()), mThreads(threads),
-        mItems(new Record[mCount]), mScratch(new Record[mCount]) {}
+        mItems(mCount), mScratch(mCount) {}
 
   std::vector<uint32_t> run() {
     std::vector<uint32_t> order(mCount);
@@ -119,7 +119,7 @@ public:
         d == 16) {
       // In order already, or every key the same and the full comparison to decide.
       if (d == 16)
-        std::sort(mItems.get(), mItems.get() + mCount,
+        std::sort(mItems.data(), mItems.data() + mCount,
                   [this](const Record& x, const Record& y) { return tieLess(x, y); });
       for (size_t i = 0; i < mCount; ++i)
         order[i] = mItems[i].index;
@@ -166,7 +166,7 @@ public:
       for (size_t v = first; v < last; ++v) {
         const size_t begin = bucketStart[v], size = bucketStart[v + 1] - begin;
         if (size > 0)
-          sortBucket(mScratch.get() + begin, mItems.get() + begin, size, d + 2, false);
+          sortBucket(mScratch.data() + begin, mItems.data() + begin, size, d + 2, false);
       }
       for (size_t i = bucketStart[first]; i < bucketStart[last]; ++i)
         order[i] = mItems[i].index;
@@ -287,7 +287,10 @@ private:
   const std::vector<size_t> mStarts;
   const size_t mCount;
   const int mThreads;
-  std::unique_ptr<Record[]> mItems, mScratch;
+  // In the memory and the threads our list sorts with (large pages, and the
+  // second thread started on another processor), so that the two compare
+  // as sorts.
+  PageArray<Record> mItems, mScratch;
 };
 
 [[noreturn]] void fail(const std::string& what) {

@@ -11,7 +11,9 @@ namespace LARKHILL_API Larkhill {
  * system on its own and given back to it whole when the block is destroyed,
  * so that the heap never keeps it after the work (as it keeps freed memory
  * below its mapping threshold). The pages are zero, each made as it is first
- * touched. Throws std::bad_alloc when the memory cannot be had.
+ * touched; a block of a megabyte or more is asked for in the system's large
+ * pages where it has them, all but a last part shorter than half of one.
+ * Throws std::bad_alloc when the memory cannot be had.
  */
 class PageBlock {
 public:
@@ -24,7 +26,8 @@ public:
   /**
    * Gives the whole pages between the two byte offsets back to the system
    * while the block lives (a read of them gives zeros after); the partial
-   * pages at either end are kept.
+   * pages at either end are kept. A large page is split to give back part
+   * of it.
    */
   void release(size_t from, size_t to);
 

@@ -1,11 +1,15 @@
 #include "search/ListSort.h"
 
 #include "platform/PageBlock.h"
+#include "platform/SideThread.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 namespace Larkhill {
@@ -19,16 +23,127 @@ struct __attribute__((packed)) Record {
 };
 static_assert(sizeof(Record) == 12, "a record is twelve bytes");
 
-/** Runs `body(0)` here and, with two threads, `body(1)` on a second thread at the same time. */
-template <typename Body> void onThreads(int threads, Body body) {
-  if (threads < 2) {
-    body(0);
-    return;
+/**
+ * A count that one thread raises and one other waits to see change: the
+ * waiter spins for a short while (the raiser is at work on another processor
+ * and raises it soon), then sleeps until it is raised.
+ */
+class Beacon {
+public:
+  uint64_t value() const { return mCount.load(std::memory_order_acquire); }
+
+  void raise() {
+    mCount.fetch_add(1, std::memory_order_seq_cst);
+    if (mSleeping.load(std::memory_order_seq_cst)) {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mWake.notify_one();
+    }
   }
-  std::thread second(body, 1);
-  body(0);
-  second.join();
-}
+
+  /** Waits for the count to differ from `seen`; returns it. */
+  uint64_t waitPast(uint64_t seen) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+    for (unsigned spin = 1;; ++spin) {
+      const uint64_t count = mCount.load(std::memory_order_acquire);
+      if (count != seen)
+        return count;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+      if (spin % 64 == 0 && std::chrono::steady_clock::now() > until)
+        break;
+    }
+    std::unique_lock<std::mutex> lock(mMutex);
+    // Either this sees the count raised, or the raiser sees it asleep.
+    mSleeping.store(true, std::memory_order_seq_cst);
+    mWake.wait(lock, [&] { return mCount.load(std::memory_order_seq_cst) != seen; });
+    mSleeping.store(false, std::memory_order_relaxed);
+    return mCount.load(std::memory_order_acquire);
+  }
+
+private:
+  std::atomic<uint64_t> mCount{0};
+  std::atomic<bool> mSleeping{false};
+  std::mutex mMutex;
+  std::condition_variable mWake;
+};
+
+/**
+ * Runs each step of the sort in two parts: part 0 on the calling thread,
+ * part 1 on a helper that lives for the whole sort, or on the calling thread
+ * as well when the helper has not taken it up by the time part 0 is done. A
+ * helper late to start (its processor asleep, or busy with another program)
+ * then costs no more than its own start; a thread started for each step
+ * would be waited for at each. With one thread there is no helper, and each
+ * step is part 0 alone (its halves are then the whole; see half()).
+ */
+class TwoParts {
+public:
+  explicit TwoParts(int threads) {
+    if (threads > 1)
+      mHelper.start([this] { help(); });
+  }
+
+  ~TwoParts() {
+    if (mHelper.joinable()) {
+      mEnding.store(true, std::memory_order_relaxed);
+      mSteps.raise();
+      mHelper.join();
+    }
+  }
+
+  TwoParts(const TwoParts&) = delete;
+  TwoParts& operator=(const TwoParts&) = delete;
+
+  /** Runs body(0) and, with two threads, body(1); returns when both are done. */
+  template <typename Body> void run(Body body) {
+    if (!mHelper.joinable()) {
+      body(0);
+      return;
+    }
+    mBody = &body;
+    mCall = [](void* b, int part) { (*static_cast<Body*>(b))(part); };
+    const uint64_t finished = mFinished.value();
+    // The helper that takes part 1 sees the body through this store.
+    mTaken.store(false, std::memory_order_release);
+    mSteps.raise();
+    try {
+      body(0);
+    } catch (...) {
+      // The body lives on this stack: the helper must be done with it.
+      if (mTaken.exchange(true, std::memory_order_acq_rel))
+        mFinished.waitPast(finished);
+      throw;
+    }
+    if (!mTaken.exchange(true, std::memory_order_acq_rel))
+      body(1);
+    else
+      mFinished.waitPast(finished);
+  }
+
+private:
+  void help() {
+    for (uint64_t seen = 0;;) {
+      seen = mSteps.waitPast(seen);
+      if (mEnding.load(std::memory_order_relaxed))
+        return;
+      // Taken, part 1 is of the step whose body is set now: a step's body
+      // is set before its part is offered.
+      if (!mTaken.exchange(true, std::memory_order_acq_rel)) {
+        mCall(mBody, 1);
+        mFinished.raise();
+      }
+    }
+  }
+
+  Beacon mSteps;    // raised for each step, and to end
+  Beacon mFinished; // raised as the helper finishes a part
+  std::atomic<bool> mTaken{true};
+  std::atomic<bool> mEnding{false};
+  void* mBody = nullptr;
+  void (*mCall)(void*, int) = nullptr;
+  SideThread mHelper; // last: started once the rest is made, joined first
+};
 
 /** The half [from, to) of n that thread t of `threads` takes. */
 inline std::pair<size_t, size_t> half(size_t n, int t, int threads) {
@@ -45,13 +160,13 @@ inline std::pair<size_t, size_t> half(size_t n, int t, int threads) {
  */
 class KeyMaker {
 public:
-  KeyMaker(const ListEntries& entries, int threads) : mEntries(entries) {
+  KeyMaker(const ListEntries& entries, TwoParts& parts, int threads) : mEntries(entries) {
     // The units that occur: every byte of the buffer (a wide entry's bytes
     // add units that need not occur, which only widens the ranks), and the
     // units of the wide entries' keys.
     uint8_t seen[2][256] = {};
     const std::vector<char>& bytes = entries.bytes;
-    onThreads(threads, [&](int t) {
+    parts.run([&](int t) {
       const auto [from, to] = half(bytes.size(), t, threads);
       const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
       for (size_t i = from; i < to; ++i)
@@ -154,6 +269,12 @@ inline uint64_t bitsBelow(int shift) {
 
 /** Runs of at most this many records are sorted by insertion. */
 constexpr size_t kSmall = 32;
+/**
+ * Runs of at most this many are sorted by comparing keys: a pass by eight
+ * bits costs a count and a sum over 256 values whatever the run's length, and
+ * a run of a hundred records takes five or six.
+ */
+constexpr size_t kByComparison = 128;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
 constexpr size_t kInCache = 32768;
 /** Records that fill whole pages (12 KiB), and those given back at once after their rows are
@@ -199,7 +320,10 @@ void sortInCache(Record* first, size_t n, uint64_t differ, Record* buffer) {
     shifts[passes++] = shift;
     left = shift + 8 >= 64 ? 0 : left & (~0ull << (shift + 8));
   }
-  uint32_t counts[8][256] = {};
+  // Only the passes' counts are cleared: for a run of a hundred records,
+  // clearing all eight would cost more than the counting.
+  uint32_t counts[8][256];
+  std::memset(counts, 0, sizeof counts[0] * size_t(passes));
   for (size_t i = 0; i < n; ++i) {
     const uint64_t key = first[i].key;
     for (int p = 0; p < passes; ++p)
@@ -270,6 +394,10 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
   const uint64_t differ = differing(first, last, bits);
   if (differ == 0)
     return;
+  if (n <= kByComparison) {
+    std::sort(first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
+    return;
+  }
   if (n <= kInCache) {
     sortInCache(first, n, differ, buffer);
     return;
@@ -289,7 +417,7 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
 class Sorter {
 public:
   Sorter(ListEntries& entries, ListSortWay way)
-      : mEntries(entries), mWay(way), mKeys(entries, way.threads) {}
+      : mEntries(entries), mWay(way), mParts(way.threads), mKeys(entries, mParts, way.threads) {}
 
   void run() {
     const size_t count = mEntries.ends.size();
@@ -319,7 +447,7 @@ private:
    */
   template <typename Place> bool makeRecords(size_t count, int threads, Place place) {
     bool ordered[2] = {true, true};
-    onThreads(threads, [&](int t) {
+    mParts.run([&](int t) {
       const auto [from, to] = half(count, t, threads);
       bool inOrder = true;
       uint64_t previous = 0;
@@ -352,7 +480,7 @@ private:
     size_t split = middle;
     while (split > 0 && split < count && items[split].key == items[split - 1].key)
       ++split;
-    onThreads(threads, [&](int t) {
+    mParts.run([&](int t) {
       Record* first = t == 0 ? items : items + split;
       Record* last = t == 0 ? items + split : items + count;
       finish(first, last, mBuffers[t]->data());
@@ -378,7 +506,7 @@ private:
     std::unique_ptr<PageArray<uint32_t>> places[2];
     for (int t = 0; t < threads; ++t)
       places[t] = std::make_unique<PageArray<uint32_t>>(buckets);
-    onThreads(threads, [&](int t) {
+    mParts.run([&](int t) {
       const auto [from, to] = half(count, t, threads);
       uint32_t* c = places[t]->data();
       for (size_t i = from; i < to; ++i)
@@ -392,7 +520,7 @@ private:
       // All share those bits: the bits from the highest in which any differ.
       const uint64_t key0 = mKeys.key(0, 0);
       uint64_t differ[2] = {};
-      onThreads(threads, [&](int t) {
+      mParts.run([&](int t) {
         const auto [from, to] = half(count, t, threads);
         uint64_t bits = 0;
         for (size_t i = from; i < to; ++i)
@@ -401,7 +529,7 @@ private:
       });
       const uint64_t bits = differ[0] | differ[1];
       shift = bits == 0 ? 0 : std::max(0, 63 - __builtin_clzll(bits) - (digitBits - 1));
-      onThreads(threads, [&](int t) {
+      mParts.run([&](int t) {
         const auto [from, to] = half(count, t, threads);
         uint32_t* c = places[t]->data();
         std::fill(c, c + buckets, 0);
@@ -462,7 +590,7 @@ private:
         firstOf1 = middle + 1;
       }
     }
-    onThreads(threads, [&](int t) {
+    mParts.run([&](int t) {
       Record* buffer = mBuffers[t]->data();
       size_t kept = t == 0 ? 0
                     : runs ? edges[cut]
@@ -551,6 +679,7 @@ private:
 
   ListEntries& mEntries;
   const ListSortWay mWay;
+  TwoParts mParts; // the threads of each step
   const KeyMaker mKeys;
   std::unique_ptr<PageArray<Record>> mBuffers[2]; // per thread, for the runs that fit the cache
   PageArray<Record>* mRecords = nullptr;

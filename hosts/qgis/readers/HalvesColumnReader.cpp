@@ -18,7 +18,7 @@ void HalvesColumnReader::start(std::unique_ptr<Half> lower, std::unique_ptr<Half
     return;
   if (upperValues > 0)
     mUpperTexts.reserve(upperValues, upperBytes);
-  mWorker = std::thread([this] {
+  mWorker.start([this] {
     try {
       while (mUpper->read(std::numeric_limits<int64_t>::max(), mUpperTexts, mStop)) {
       }

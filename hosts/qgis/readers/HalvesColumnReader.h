@@ -1,13 +1,13 @@
 #pragma once
 
 #include "platform/ComError.h"
+#include "platform/SideThread.h"
 #include "qgis/readers/DirectColumnReader.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <thread>
 
 namespace LarkhillQgis {
 
@@ -56,7 +56,7 @@ protected:
 private:
   std::unique_ptr<Half> mLower, mUpper;
   bool mLowerDone = false;
-  std::thread mWorker;
+  Larkhill::SideThread mWorker;
   std::atomic<bool> mStop{false};
   TextBatch mUpperTexts;
   std::optional<ComError> mUpperFailure;

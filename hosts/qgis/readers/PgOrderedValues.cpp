@@ -4,6 +4,7 @@
 #include "qgis/database/DatabaseLimit.h"
 #include "qgis/database/PgConnection.h"
 #include "qgis/database/PgRowCount.h"
+#include "platform/SideThread.h"
 #include "qgis/readers/PgColumnReader.h"
 
 #include <QJsonArray>
@@ -13,7 +14,6 @@
 #include <QSet>
 #include <algorithm>
 #include <exception>
-#include <thread>
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
 #include <qgsvectorlayer.h>
@@ -308,7 +308,7 @@ bool PgOrderedValues::sample(const QgsDataSourceUri& uri, const QString& key) {
     const QString below = split.arg(mColumn, QLatin1String("<"), mConnection->literal(key));
     const QString above = split.arg(mColumn, QLatin1String(">="), mConnection->literal(key));
     std::exception_ptr upperFailure;
-    std::thread upper([&] {
+    Larkhill::SideThread upper([&] {
       try {
         readPart(*helper, above, parts[1], stop);
       } catch (...) {
