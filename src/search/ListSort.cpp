@@ -269,12 +269,6 @@ inline uint64_t bitsBelow(int shift) {
 
 /** Runs of at most this many records are sorted by insertion. */
 constexpr size_t kSmall = 32;
-/**
- * Runs of at most this many are sorted by comparing keys: a pass by eight
- * bits costs a count and a sum over 256 values whatever the run's length, and
- * a run of a hundred records takes five or six.
- */
-constexpr size_t kByComparison = 128;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
 constexpr size_t kInCache = 32768;
 /** Records that fill whole pages (12 KiB), and those given back at once after their rows are
@@ -394,10 +388,6 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
   const uint64_t differ = differing(first, last, bits);
   if (differ == 0)
     return;
-  if (n <= kByComparison) {
-    std::sort(first, last, [](const Record& a, const Record& b) { return a.key < b.key; });
-    return;
-  }
   if (n <= kInCache) {
     sortInCache(first, n, differ, buffer);
     return;
