@@ -48,8 +48,9 @@ void SideThread::start(std::function<void()> body) {
     pthread_attr_destroy(&attributes);
   }
   // Held to one processor, or refused that set (a processor taken offline
-  // since): started where the system places it.
-  if (failed == EINVAL) {
+  // since, or a system that lets no thread choose): started where the
+  // system places it.
+  if (failed != 0) {
     if (!known)
       CPU_ZERO(&start->processors); // left as the system set them
     failed = pthread_create(&thread, nullptr, run, start.get());
