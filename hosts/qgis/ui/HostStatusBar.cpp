@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <algorithm>
+#include <utility>
 #include <qgsstatusbar.h>
 
 namespace LarkhillQgis {
@@ -107,6 +108,8 @@ void HostStatusBar::Show() {
   progress()->show();
   showText(mMessage, 0);
   paint();
+  mSincePaint.start();
+  mBehind = false;
 }
 
 void HostStatusBar::Step() {
@@ -123,11 +126,34 @@ void HostStatusBar::Hide() {
 }
 
 void HostStatusBar::showPosition() {
-  // The bar paints itself at once when what it shows changes, at most once a
-  // hundredth however often the component steps (a row total of 0, or one far
-  // below the rows read, steps on every row). The rest of the status bar
-  // (QGIS keeps a dozen widgets there) is not painted again.
-  progress()->setValue(std::clamp(mPosition, mMin, std::max(mMin, mMax)));
+  // The bar paints itself at once when what it shows changes (the load holds
+  // the event loop), at most once a hundredth however often the component
+  // steps (a row total of 0, or one far below the rows read, steps on every
+  // row), and here at most ten times a second: a paint costs a fifth of a
+  // millisecond or more, and a load of a million rows takes a tenth of a
+  // second. The rest of the status bar (QGIS keeps a dozen widgets there) is
+  // not painted again.
+  QProgressBar* bar = progress();
+  const int value = std::clamp(mPosition, mMin, std::max(mMin, mMax));
+  const bool due = !mShown || !mSincePaint.isValid() || mSincePaint.elapsed() >= 100;
+  if (!due) {
+    // Only the value for now; its paint comes with the next step that is due.
+    if (value != bar->value()) {
+      bar->setUpdatesEnabled(false);
+      bar->setValue(value);
+      bar->setUpdatesEnabled(true);
+      mBehind = true;
+    }
+    return;
+  }
+  const bool behind = std::exchange(mBehind, false);
+  if (value == bar->value() && !behind)
+    return;
+  bar->setValue(value);
+  if (behind)
+    bar->repaint();
+  if (mShown)
+    mSincePaint.start();
 }
 
 void HostStatusBar::paint() {

@@ -2,6 +2,7 @@
 
 #include "mapdata/HostInterface.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 class QProgressBar;
@@ -62,7 +63,10 @@ private:
   void showText(const QString& text, int timeoutMs);
   QString shownText();
   void clearText();
-  /** Puts the position on the bar, which paints itself when what it shows changes. */
+  /**
+   * Puts the position on the bar, which is painted at once when what it shows
+   * changes, at most ten times a second.
+   */
   void showPosition();
   /** Paints the whole status bar at once: the message with the bar. */
   void paint();
@@ -78,6 +82,8 @@ private:
   /** The last status message shown, which an empty one takes away. */
   QString mStatusText;
   bool mShown = false;
+  QElapsedTimer mSincePaint; // since the bar was last painted
+  bool mBehind = false;      // the bar holds a value not painted yet
 };
 
 } // namespace LarkhillQgis
