@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 namespace Larkhill {
@@ -79,9 +80,14 @@ private:
  */
 class TwoParts {
 public:
-  explicit TwoParts(int threads) {
-    if (threads > 1)
-      mHelper.start([this] { help(); });
+  explicit TwoParts(int threads) : mParts(threads > 1 ? 2 : 1) {
+    if (mParts > 1) {
+      try {
+        mHelper.start([this] { help(); });
+      } catch (const std::system_error&) {
+        // No thread to be had (the system's limit reached): both parts here.
+      }
+    }
   }
 
   ~TwoParts() {
@@ -99,6 +105,8 @@ public:
   template <typename Body> void run(Body body) {
     if (!mHelper.joinable()) {
       body(0);
+      if (mParts > 1)
+        body(1);
       return;
     }
     mBody = &body;
@@ -136,6 +144,7 @@ private:
     }
   }
 
+  const int mParts; // 2, or 1 for one thread
   Beacon mSteps;    // raised for each step, and to end
   Beacon mFinished; // raised as the helper finishes a part
   std::atomic<bool> mTaken{true};
