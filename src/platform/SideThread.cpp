@@ -1,6 +1,6 @@
 #include "platform/SideThread.h"
 
-#include <exception>
+#include <memory>
 #include <pthread.h>
 #include <sched.h>
 #include <system_error>
@@ -50,11 +50,8 @@ void SideThread::start(std::function<void()> body) {
   // Held to one processor, or refused that set (a processor taken offline
   // since, or a system that lets no thread choose): started where the
   // system places it.
-  if (failed != 0) {
-    if (!known)
-      CPU_ZERO(&start->processors); // left as the system set them
+  if (failed != 0)
     failed = pthread_create(&thread, nullptr, run, start.get());
-  }
   if (failed != 0)
     throw std::system_error(failed, std::generic_category(), "a thread could not be started");
   start.release(); // the thread's own now

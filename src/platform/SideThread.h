@@ -3,7 +3,6 @@
 #include "platform/Export.h"
 
 #include <functional>
-#include <memory>
 
 namespace LARKHILL_API Larkhill {
 

@@ -1,10 +1,10 @@
 #include "qgis/readers/PgOrderedValues.h"
 
+#include "platform/SideThread.h"
 #include "qgis/common/HostErrors.h"
 #include "qgis/database/DatabaseLimit.h"
 #include "qgis/database/PgConnection.h"
 #include "qgis/database/PgRowCount.h"
-#include "platform/SideThread.h"
 #include "qgis/readers/PgColumnReader.h"
 
 #include <QJsonArray>

@@ -135,7 +135,7 @@ void HostStatusBar::showPosition() {
   // not painted again.
   QProgressBar* bar = progress();
   const int value = std::clamp(mPosition, mMin, std::max(mMin, mMax));
-  const bool due = !mShown || !mSincePaint.isValid() || mSincePaint.elapsed() >= 100;
+  const bool due = !mShown || mSincePaint.elapsed() >= 100;
   if (!due) {
     // Only the value for now; its paint comes with the next step that is due.
     if (value != bar->value()) {
@@ -152,8 +152,7 @@ void HostStatusBar::showPosition() {
   bar->setValue(value);
   if (behind)
     bar->repaint();
-  if (mShown)
-    mSincePaint.start();
+  mSincePaint.start();
 }
 
 void HostStatusBar::paint() {

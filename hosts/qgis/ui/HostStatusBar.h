@@ -21,7 +21,7 @@ using namespace Larkhill;
  * (QgsStatusBar), elsewhere the status bar's message. Changes during a load
  * are painted at once, as the work that reports progress does not return to
  * the event loop, but no more often than the filled share of the bar changes
- * by a hundredth, whatever the steps are.
+ * by a hundredth, whatever the steps are, nor more than ten times a second.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
