@@ -61,12 +61,17 @@ def press():
     action.trigger()
     # The docked window is found in the tool's panel, a child of the main
     # window (a search of all QGIS's widgets takes 15 ms); a floating one
-    # among the top-level windows.
+    # among the top-level windows. The lookup is the harness's work, as a
+    # user's typing goes straight to the search box (about 2 ms, as PyQt
+    # wraps each of QGIS's hundreds of actions to test its type): its time is
+    # taken out of the press's.
+    looking = time.perf_counter(), time.process_time()
     panel = window.findChild(QDockWidget, "larkhillFrame", Qt.FindDirectChildrenOnly)
     form = panel.findChild(QWidget, "frmMain") if panel is not None else None
     if form is None or not form.isVisible():
         form = visible("frmMain")
     box = form.findChild(QLineEdit, "Text1") if form else None
+    looked = time.perf_counter() - looking[0], time.process_time() - looking[1]
     if box is None:
         lines.append("no search window after the press\n")
         return finish()
@@ -76,8 +81,9 @@ def press():
     if box.text() != "r":
         lines.append("the search box holds %r\n" % box.text())
         return finish()
-    lines.append("TIME: %.1f ms, processor %.1f ms\n" % ((time.perf_counter() - wall) * 1e3,
-                                                        (time.process_time() - processor) * 1e3))
+    lines.append("TIME: %.1f ms, processor %.1f ms\n" %
+                 ((time.perf_counter() - wall - looked[0]) * 1e3,
+                  (time.process_time() - processor - looked[1]) * 1e3))
     view = form.findChild(QAbstractItemView, "List1")
     lines.append("LIST frmMain/List1 (LarkhillParcelSearch): %d entries\n" % view.model().rowCount())
     finish()

@@ -79,7 +79,7 @@ def main():
     expect("Go marks the parcel %s on the map: %s" % (wanted, seen.get("marked_after_go")),
            seen.get("marked_after_go") == [wanted])
     expect("an ID of one parcel says nothing in the status bar: %r" % seen.get("status_after_go"),
-           seen.get("status_after_go") == "")
+           "status_after_go" in seen and seen.get("status_after_go") == seen.get("status_before_go"))
     expect("the user docks the panel at the left of the map",
            seen.get("frame_state_after_docking") == "docked left")
     expect("the mark stays while the panel is docked", seen.get("marked_when_docked") == [wanted])

@@ -362,6 +362,8 @@ class Driver:
         self.search = search
         self.entries = entries
         self.step = self.wait_zoom
+        # QGIS's own message (as "Project loaded") may stand there; Go must add none.
+        seen["status_before_go"] = status_text()
         QTimer.singleShot(0, search.findChild(QAbstractButton, "Command4").click)
 
     def wait_zoom(self):

@@ -5,6 +5,7 @@
 #include "qgis/database/FeatureFeed.h"
 #include "qgis/readers/DbfColumnReader.h"
 #include "qgis/readers/DirectColumnReader.h"
+#include "qgis/ui/HostStatusBar.h"
 #include "qgis/adapters/HostRow.h"
 #include "qgis/adapters/LayerTable.h"
 #include "qgis/common/QgisCompat.h"
@@ -133,6 +134,8 @@ bool HostCursor::fetch(QgsFeature& feature) {
 }
 
 Ref<IRow> HostCursor::NextRow() {
+  if ((mReturned & 4095) == 0)
+    HostStatusBar::catchUp();
   return next();
 }
 
@@ -141,6 +144,7 @@ Ref<IFeature> HostCursor::NextFeature() {
 }
 
 bool HostCursor::NextValues(int32_t fieldIndex, int32_t max, QVector<QVariant>& values) {
+  HostStatusBar::catchUp();
   values.clear();
   mBulkReads = true;
   const auto& fields = mTable->fields();
@@ -182,6 +186,7 @@ bool HostCursor::HasTextValues(int32_t fieldIndex) {
 }
 
 bool HostCursor::NextTexts(int32_t fieldIndex, int32_t max, TextBatch& texts) {
+  HostStatusBar::catchUp();
   texts.clear();
   if (!HasTextValues(fieldIndex))
     HostErrors::raise(

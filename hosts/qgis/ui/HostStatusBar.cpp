@@ -10,7 +10,11 @@
 
 namespace LarkhillQgis {
 
+HostStatusBar* HostStatusBar::sWaiting = nullptr;
+
 HostStatusBar::~HostStatusBar() {
+  if (sWaiting == this)
+    sWaiting = nullptr;
   if (!mProgress)
     return;
   if (mStatusBar)
@@ -97,19 +101,26 @@ void HostStatusBar::setPosition(int32_t value) {
 
 void HostStatusBar::setMessage(const QString& message) {
   mMessage = message;
-  if (mShown) {
+  if (mShown && sWaiting != this) {
     showText(mMessage, 0);
     paint();
   }
 }
 
 void HostStatusBar::Show() {
+  // Nothing shows yet: the bar and its message come with the first step or
+  // read a tenth of a second on (see showPosition), so that a load that ends
+  // sooner flashes no bar and costs no paint of the status bar.
   mShown = true;
-  progress()->show();
-  showText(mMessage, 0);
-  paint();
+  progress();
   mSincePaint.start();
   mBehind = false;
+  sWaiting = this;
+}
+
+void HostStatusBar::catchUp() {
+  if (sWaiting && sWaiting->mSincePaint.elapsed() >= PaintMs)
+    sWaiting->showPosition();
 }
 
 void HostStatusBar::Step() {
@@ -119,6 +130,11 @@ void HostStatusBar::Step() {
 
 void HostStatusBar::Hide() {
   mShown = false;
+  if (sWaiting == this) {
+    sWaiting = nullptr;
+    if (progress()->isHidden())
+      return; // not shown since Show
+  }
   progress()->hide();
   // Only the progress's own text goes: a message shown since then stays.
   if (shownText() == mMessage)
@@ -135,7 +151,18 @@ void HostStatusBar::showPosition() {
   // not painted again.
   QProgressBar* bar = progress();
   const int value = std::clamp(mPosition, mMin, std::max(mMin, mMax));
-  const bool due = !mShown || mSincePaint.elapsed() >= 100;
+  const bool due = !mShown || mSincePaint.elapsed() >= PaintMs;
+  if (due && sWaiting == this) {
+    // The load has run a tenth of a second: the bar shows, with the message.
+    sWaiting = nullptr;
+    bar->setValue(value);
+    bar->show();
+    showText(mMessage, 0);
+    paint();
+    mSincePaint.start();
+    mBehind = false;
+    return;
+  }
   if (!due) {
     // Only the value for now; its paint comes with the next step that is due.
     if (value != bar->value()) {

@@ -4,9 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QStatusBar>
 
 class QProgressBar;
-class QStatusBar;
 class QgsStatusBar;
 
 namespace LarkhillQgis {
@@ -18,10 +18,13 @@ using namespace Larkhill;
  * only while a list loads; it is the one widget of ours in the status bar.
  * Every text (the progress's message and the status messages) goes to the
  * window's own temporary message: in QGIS's main window QGIS's message area
- * (QgsStatusBar), elsewhere the status bar's message. Changes during a load
- * are painted at once, as the work that reports progress does not return to
- * the event loop, but no more often than the filled share of the bar changes
- * by a hundredth, whatever the steps are, nor more than ten times a second.
+ * (QgsStatusBar), elsewhere the status bar's message. The bar and its message
+ * show once the load has run a tenth of a second (a shorter one shows none),
+ * with its first step after that or its first read of rows (catchUp). Changes
+ * during a load are painted at once, as the work that reports progress does
+ * not return to the event loop, but no more often than the filled share of
+ * the bar changes by a hundredth, whatever the steps are, nor more than ten
+ * times a second.
  */
 class HostStatusBar : public IStatusBar,
                       public IStepProgressor,
@@ -29,6 +32,16 @@ class HostStatusBar : public IStatusBar,
 public:
   /** How long a status message shows, unless the next one replaces it. */
   static constexpr int MessageMs = 10000;
+  /** The least time between two paints of the bar during a load, and from Show to the first. */
+  static constexpr int PaintMs = 100;
+
+  /**
+   * Shows a progress bar whose load has run PaintMs since Show and that no
+   * step has shown yet. The host's reads of rows call it between batches, so
+   * that a load whose first step is slow to come (a tenth of the rows of a
+   * slow source) shows its progress all the same. On the user-interface thread.
+   */
+  static void catchUp();
 
   /** The status bar of the window; a status message shows for `messageMs` milliseconds. */
   explicit HostStatusBar(QStatusBar* statusBar, int messageMs = MessageMs)
@@ -84,6 +97,8 @@ private:
   bool mShown = false;
   QElapsedTimer mSincePaint; // since the bar was last painted
   bool mBehind = false;      // the bar holds a value not painted yet
+  /** The status bar whose Show has not shown the bar yet, if any. */
+  static HostStatusBar* sWaiting;
 };
 
 } // namespace LarkhillQgis
