@@ -23,6 +23,8 @@ public:
   PageBlock& operator=(const PageBlock&) = delete;
 
   void* data() const { return mData; }
+  /** The bytes it holds: those asked for, rounded up to whole pages. */
+  size_t size() const { return mBytes; }
   /**
    * Gives the whole pages between the two byte offsets back to the system
    * while the block lives (a read of them gives zeros after); the partial
@@ -42,6 +44,8 @@ public:
   explicit PageArray(size_t count) : mBlock(count * sizeof(T)) {}
   T* data() const { return static_cast<T*>(mBlock.data()); }
   T& operator[](size_t i) const { return data()[i]; }
+  /** The objects it holds room for: those asked for, and any more its last page holds. */
+  size_t size() const { return mBlock.size() / sizeof(T); }
   /** PageBlock::release of the whole pages that hold objects from..to-1 only. */
   void release(size_t from, size_t to) { mBlock.release(from * sizeof(T), to * sizeof(T)); }
 
