@@ -317,12 +317,13 @@ TEST(SortedListModel, TextsGivenAsUtf8AreTheEntriesTheirTextMakes) {
 }
 
 TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison) {
-  // Enough entries for two sorting threads and byte-wise bucketing: IDs that
-  // share eight, sixteen and more leading characters, letter case that
-  // differs, duplicates, all digits, and a few beyond ASCII.
+  // Enough entries for two sorting threads and byte-wise bucketing, and for
+  // the sort's records to take a large page with room in it past them for
+  // its buffers: IDs that share eight, sixteen and more leading characters,
+  // letter case that differs, duplicates, all digits, and a few beyond ASCII.
   std::mt19937 random(14);
   QStringList entries;
-  for (int i = 0; i < 70000; ++i) {
+  for (int i = 0; i < 100000; ++i) {
     const unsigned n = random();
     switch (n % 6) {
     case 0:
