@@ -45,6 +45,11 @@ int main(int argc, char** argv) {
     QgsApplication::exitQgis();
     return 0;
   }
+  if (argc == 3 && std::string(argv[1]) == "--list") {
+    printListTime(QString::fromUtf8(argv[2]));
+    QgsApplication::exitQgis();
+    return 0;
+  }
 
   Options options;
   if (!options.parse(app.arguments())) {

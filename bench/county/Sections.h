@@ -61,4 +61,12 @@ void memoryOfList(BenchContext& bench);
  */
 void printListMemory(const QString& path);
 
+/**
+ * The child's side of (h)'s baseline, run as `county-bench --list <file.gpkg>`:
+ * loads the list of the file's PIN column in a fresh host, as the application
+ * loads it in its own process, and prints the entries and the load's wall
+ * and processor seconds, separated by spaces.
+ */
+void printListTime(const QString& path);
+
 } // namespace County
