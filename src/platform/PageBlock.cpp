@@ -7,6 +7,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23 // Linux 5.14; older systems refuse it
+#endif
+
 namespace Larkhill {
 
 namespace {
@@ -74,6 +78,10 @@ void PageBlock::release(size_t from, size_t to) {
   const size_t first = (from + page - 1) / page * page, last = to / page * page;
   if (first < last && last <= mBytes)
     madvise(static_cast<char*>(mData) + first, last - first, MADV_DONTNEED);
+}
+
+void PageBlock::populate() {
+  madvise(mData, mBytes, MADV_POPULATE_WRITE);
 }
 
 } // namespace Larkhill

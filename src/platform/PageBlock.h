@@ -32,6 +32,14 @@ public:
    * of it.
    */
   void release(size_t from, size_t to);
+  /**
+   * Makes every page of the block at once, for a block that is written
+   * whole: on a virtual machine, one request for all of them cost a quarter
+   * of what a fault for each cost as they were first written (32 pages of
+   * bucket counts: 45 against 230 us). Where the system cannot, the pages
+   * are made as they are touched, as before.
+   */
+  void populate();
 
 private:
   void* mData = nullptr;
@@ -48,6 +56,7 @@ public:
   size_t size() const { return mBlock.size() / sizeof(T); }
   /** PageBlock::release of the whole pages that hold objects from..to-1 only. */
   void release(size_t from, size_t to) { mBlock.release(from * sizeof(T), to * sizeof(T)); }
+  void populate() { mBlock.populate(); }
 
 private:
   PageBlock mBlock;

@@ -529,19 +529,23 @@ private:
     int shift = 64 - digitBits;
     const uint32_t topUnits = mKeys.unitsOf(digitBits);
     // Per thread, the count of each value, then the next place for each.
+    // Every count is written, as its place, before the records are made.
     std::unique_ptr<PageArray<uint32_t>> places[2];
-    for (int t = 0; t < threads; ++t)
+    for (int t = 0; t < threads; ++t) {
       places[t] = std::make_unique<PageArray<uint32_t>>(buckets);
+      places[t]->populate();
+    }
     mParts.run([&](int t) {
       const auto [from, to] = half(count, t, threads);
       uint32_t* c = places[t]->data();
       for (size_t i = from; i < to; ++i)
         ++c[mKeys.key(uint32_t(i), 0, topUnits) >> shift];
     });
-    auto counted = [&](size_t v) { return (*places[0])[v] + (threads > 1 ? (*places[1])[v] : 0); };
-    bool one = false;
-    for (size_t v = 0; v < buckets && !one; ++v)
-      one = counted(v) == count;
+    // All in one bucket, that of the first entry's key? Only its count is
+    // read: the pages of the counts that no key touched are not made yet, and
+    // reading them all would make each of them.
+    const size_t first = size_t(mKeys.key(0, 0, topUnits) >> shift);
+    const bool one = size_t((*places[0])[first]) + (threads > 1 ? (*places[1])[first] : 0) == count;
     if (one) {
       // All share those bits: the bits from the highest in which any differ.
       const uint64_t key0 = mKeys.key(0, 0);
