@@ -541,9 +541,7 @@ private:
       for (size_t i = from; i < to; ++i)
         ++c[mKeys.key(uint32_t(i), 0, topUnits) >> shift];
     });
-    // All in one bucket, that of the first entry's key? Only its count is
-    // read: the pages of the counts that no key touched are not made yet, and
-    // reading them all would make each of them.
+    // All in one bucket? Then in the first entry's: only its count is read.
     const size_t first = size_t(mKeys.key(0, 0, topUnits) >> shift);
     const bool one = size_t((*places[0])[first]) + (threads > 1 ? (*places[1])[first] : 0) == count;
     if (one) {
@@ -712,8 +710,8 @@ private:
   TwoParts mParts; // the threads of each step
   const KeyMaker mKeys;
   Record* mBuffers[2] = {}; // per thread, for the runs that fit the cache
-  std::unique_ptr<PageArray<Record>>
-      mOwnBuffers[2]; // the buffers, where they have pages of their own
+  // The buffers, where they have pages of their own.
+  std::unique_ptr<PageArray<Record>> mOwnBuffers[2];
   PageArray<Record>* mRecords = nullptr;
   Record* mItems = nullptr;   // the records sorted
   uint32_t* mOrder = nullptr; // the order written from them
