@@ -35,7 +35,7 @@ size_t largePage() {
 
 } // namespace
 
-PageBlock::PageBlock(size_t bytes) {
+PageBlock::PageBlock(size_t bytes, bool populate) {
   static const size_t page = size_t(sysconf(_SC_PAGESIZE));
   mBytes = (std::max(bytes, size_t(1)) + page - 1) / page * page;
   // The part in large pages: the whole large pages, and the last, partly
@@ -45,7 +45,8 @@ PageBlock::PageBlock(size_t bytes) {
   const size_t tail = large == 0 ? 0 : mBytes % large;
   const size_t inLarge = large == 0 ? 0 : tail >= large / 2 ? mBytes - tail + large : mBytes - tail;
   if (inLarge == 0) {
-    void* data = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* data = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
     if (data == MAP_FAILED)
       throw std::bad_alloc();
     mData = data;
@@ -67,6 +68,10 @@ PageBlock::PageBlock(size_t bytes) {
   // Asked for where the system gives large pages only on request; where it
   // gives none, the block is in small pages, as any other.
   madvise(mData, inLarge, MADV_HUGEPAGE);
+  // Made once the kind of page is set; a system that cannot leaves them to
+  // be made as they are touched.
+  if (populate)
+    madvise(mData, mBytes, MADV_POPULATE_WRITE);
 }
 
 PageBlock::~PageBlock() {
@@ -78,10 +83,6 @@ void PageBlock::release(size_t from, size_t to) {
   const size_t first = (from + page - 1) / page * page, last = to / page * page;
   if (first < last && last <= mBytes)
     madvise(static_cast<char*>(mData) + first, last - first, MADV_DONTNEED);
-}
-
-void PageBlock::populate() {
-  madvise(mData, mBytes, MADV_POPULATE_WRITE);
 }
 
 } // namespace Larkhill

@@ -11,13 +11,16 @@ namespace LARKHILL_API Larkhill {
  * system on its own and given back to it whole when the block is destroyed,
  * so that the heap never keeps it after the work (as it keeps freed memory
  * below its mapping threshold). The pages are zero, each made as it is first
- * touched; a block of a megabyte or more is asked for in the system's large
+ * touched; with `populate` (for a block that is written whole) they are all
+ * made at once where the system can, which costs less than a fault for each
+ * (on a virtual machine here, 32 pages of bucket counts took 45 us against
+ * 230). A block of a megabyte or more is asked for in the system's large
  * pages where it has them, all but a last part shorter than half of one.
  * Throws std::bad_alloc when the memory cannot be had.
  */
 class PageBlock {
 public:
-  explicit PageBlock(size_t bytes);
+  explicit PageBlock(size_t bytes, bool populate = false);
   ~PageBlock();
   PageBlock(const PageBlock&) = delete;
   PageBlock& operator=(const PageBlock&) = delete;
@@ -32,14 +35,6 @@ public:
    * of it.
    */
   void release(size_t from, size_t to);
-  /**
-   * Makes every page of the block at once, for a block that is written
-   * whole: one request for all of them costs less than a fault for each as
-   * it is first written (on a virtual machine here, 32 pages of bucket
-   * counts took 45 us against 230). Where the system cannot, the pages are
-   * made as they are touched.
-   */
-  void populate();
 
 private:
   void* mData = nullptr;
@@ -49,14 +44,13 @@ private:
 /** A PageBlock of `count` objects of a trivial type. */
 template <typename T> class PageArray {
 public:
-  explicit PageArray(size_t count) : mBlock(count * sizeof(T)) {}
+  explicit PageArray(size_t count, bool populate = false) : mBlock(count * sizeof(T), populate) {}
   T* data() const { return static_cast<T*>(mBlock.data()); }
   T& operator[](size_t i) const { return data()[i]; }
   /** The objects it holds room for: those asked for, and any more its last page holds. */
   size_t size() const { return mBlock.size() / sizeof(T); }
   /** PageBlock::release of the whole pages that hold objects from..to-1 only. */
   void release(size_t from, size_t to) { mBlock.release(from * sizeof(T), to * sizeof(T)); }
-  void populate() { mBlock.populate(); }
 
 private:
   PageBlock mBlock;

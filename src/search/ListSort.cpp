@@ -531,10 +531,8 @@ private:
     // Per thread, the count of each value, then the next place for each.
     // Every count is written, as its place, before the records are made.
     std::unique_ptr<PageArray<uint32_t>> places[2];
-    for (int t = 0; t < threads; ++t) {
-      places[t] = std::make_unique<PageArray<uint32_t>>(buckets);
-      places[t]->populate();
-    }
+    for (int t = 0; t < threads; ++t)
+      places[t] = std::make_unique<PageArray<uint32_t>>(buckets, true);
     mParts.run([&](int t) {
       const auto [from, to] = half(count, t, threads);
       uint32_t* c = places[t]->data();
