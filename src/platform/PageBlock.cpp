@@ -33,46 +33,64 @@ size_t largePage() {
   return size;
 }
 
-} // namespace
+/** The block's length for `bytes`, and the part of it in large pages. */
+struct Extent {
+  size_t bytes;
+  size_t inLarge;
+};
 
-PageBlock::PageBlock(size_t bytes, bool populate) {
+Extent extentFor(size_t bytes) {
   static const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  mBytes = (std::max(bytes, size_t(1)) + page - 1) / page * page;
+  const size_t whole = (std::max(bytes, size_t(1)) + page - 1) / page * page;
   // The part in large pages: the whole large pages, and the last, partly
   // used one where at least half of it is used, so that at most half a
   // large page is made for nothing (a block of a megabyte takes one).
   const size_t large = largePage();
-  const size_t tail = large == 0 ? 0 : mBytes % large;
-  const size_t inLarge = large == 0 ? 0 : tail >= large / 2 ? mBytes - tail + large : mBytes - tail;
-  if (inLarge == 0) {
-    void* data = mmap(nullptr, mBytes, PROT_READ | PROT_WRITE,
+  const size_t tail = large == 0 ? 0 : whole % large;
+  const size_t inLarge = large == 0 ? 0 : tail >= large / 2 ? whole - tail + large : whole - tail;
+  return {std::max(whole, inLarge), inLarge};
+}
+
+} // namespace
+
+void* PageBlock::map(size_t bytes, bool populate) {
+  const Extent extent = extentFor(bytes);
+  if (extent.inLarge == 0) {
+    void* data = mmap(nullptr, extent.bytes, PROT_READ | PROT_WRITE,
                       MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
     if (data == MAP_FAILED)
       throw std::bad_alloc();
-    mData = data;
-    return;
+    return data;
   }
-  mBytes = std::max(mBytes, inLarge);
   // Mapped a large page longer, so that a large-page boundary lies in it to
   // begin from; what lies before that and after the block goes back at once.
-  void* data =
-      mmap(nullptr, mBytes + large, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const size_t large = largePage();
+  void* data = mmap(nullptr, extent.bytes + large, PROT_READ | PROT_WRITE,
+                    MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (data == MAP_FAILED)
     throw std::bad_alloc();
   const uintptr_t at = reinterpret_cast<uintptr_t>(data);
   const uintptr_t aligned = (at + large - 1) / large * large;
   if (aligned > at)
     munmap(data, aligned - at);
-  munmap(reinterpret_cast<void*>(aligned + mBytes), at + large - aligned);
-  mData = reinterpret_cast<void*>(aligned);
+  munmap(reinterpret_cast<void*>(aligned + extent.bytes), at + large - aligned);
+  void* block = reinterpret_cast<void*>(aligned);
   // Asked for where the system gives large pages only on request; where it
   // gives none, the block is in small pages, as any other.
-  madvise(mData, inLarge, MADV_HUGEPAGE);
+  madvise(block, extent.inLarge, MADV_HUGEPAGE);
   // Made once the kind of page is set; a system that cannot leaves them to
   // be made as they are touched.
   if (populate)
-    madvise(mData, mBytes, MADV_POPULATE_WRITE);
+    madvise(block, extent.bytes, MADV_POPULATE_WRITE);
+  return block;
 }
+
+void PageBlock::unmap(void* data, size_t bytes) noexcept {
+  munmap(data, extentFor(bytes).bytes);
+}
+
+PageBlock::PageBlock(size_t bytes, bool populate)
+    : mData(map(bytes, populate)), mBytes(extentFor(bytes).bytes) {}
 
 PageBlock::~PageBlock() {
   munmap(mData, mBytes);

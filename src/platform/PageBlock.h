@@ -25,6 +25,11 @@ public:
   PageBlock(const PageBlock&) = delete;
   PageBlock& operator=(const PageBlock&) = delete;
 
+  /** The memory of a block of `bytes`, for a container's allocator; see unmap. */
+  static void* map(size_t bytes, bool populate = false);
+  /** Gives back what map(bytes) gave. */
+  static void unmap(void* data, size_t bytes) noexcept;
+
   void* data() const { return mData; }
   /** The bytes it holds: those asked for, rounded up to whole pages. */
   size_t size() const { return mBytes; }

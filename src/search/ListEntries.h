@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Export.h"
+#include "platform/PageBlock.h"
 
 #include <QString>
 #include <cstdint>
@@ -15,12 +16,28 @@ namespace LARKHILL_API Larkhill {
 /**
  * An allocator that leaves a value made without arguments uninitialized: a
  * vector resized to be written over then takes its memory as it is written,
- * rather than all of it at once to write zeros first.
+ * rather than all of it at once to write zeros first. An array of 32 MiB or
+ * more (the order of eight million entries) is a PageBlock's, in large pages:
+ * its small pages would cost a fault each as it is written, a tenth of the
+ * sort of ten million. A large page is made whole at its first write, so
+ * the writers run up to one ahead each; at that size, a hundredth of the
+ * list's memory at most.
  */
 template <typename T> struct UninitializedAllocator : std::allocator<T> {
   template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
   UninitializedAllocator() = default;
   template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  static constexpr size_t kInPagesFrom = size_t(32) << 20;
+  T* allocate(size_t n) {
+    return n * sizeof(T) >= kInPagesFrom ? static_cast<T*>(PageBlock::map(n * sizeof(T)))
+                                         : std::allocator<T>::allocate(n);
+  }
+  void deallocate(T* at, size_t n) noexcept {
+    if (n * sizeof(T) >= kInPagesFrom)
+      PageBlock::unmap(at, n * sizeof(T));
+    else
+      std::allocator<T>::deallocate(at, n);
+  }
   template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
   template <typename U, typename... Args> void construct(U* at, Args&&... args) {
     ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);

@@ -423,3 +423,18 @@ TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
     }
   }
 }
+
+TEST(SortedListModel, AnOrderOfMillionsOfRowsIsMadeCopiedGrownAndGivenBack) {
+  // Past 32 MiB the order is mapped in pages of its own rather than taken
+  // from the heap: every copy and regrowth must give back what it was given.
+  ListEntries::Order order(size_t(9) << 20);
+  order.front() = 1;
+  order.back() = 2;
+  ListEntries::Order copy = order;
+  copy.push_back(3);
+  EXPECT_EQ(copy.front(), 1u);
+  EXPECT_EQ(copy[order.size() - 1], 2u);
+  EXPECT_EQ(copy.back(), 3u);
+  ListEntries::Order().swap(order);
+  EXPECT_EQ(copy.size(), (size_t(9) << 20) + 1);
+}
