@@ -489,13 +489,33 @@ public:
         mBuffers[t] = mOwnBuffers[t]->data();
       }
     }
-    if (mWay.radix && count >= kTopFrom)
+    if (mWay.radix && count >= kTopFrom && !looksInOrder(count))
       sortLarge(count, threads);
     else
       sortSmall(count, threads);
   }
 
 private:
+  /**
+   * Whether the entries seem to come in order by key, as a column read
+   * through its index does: 256 entries evenly spaced, and the entry after
+   * each. Those are made in place and only checked, with no bucket pass; a
+   * load that was not in order after all is then bucketed (sortSmall).
+   */
+  bool looksInOrder(size_t count) const {
+    constexpr size_t kSamples = 256;
+    uint64_t previous = 0;
+    for (size_t s = 0; s < kSamples; ++s) {
+      const size_t i = s * (count - 2) / (kSamples - 1);
+      const uint64_t key = mKeys.key(uint32_t(i), 0);
+      const uint64_t next = mKeys.key(uint32_t(i + 1), 0);
+      if (key < previous || next < key)
+        return false;
+      previous = next;
+    }
+    return true;
+  }
+
   /**
    * Makes the record of every entry, thread t of `threads` those of half of
    * them, each where `place(t, entry, key)` says; returns whether the keys
@@ -521,12 +541,19 @@ private:
             mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
   }
 
-  /** The records made in the entries' order and sorted as one run. */
+  /**
+   * The records made in the entries' order and sorted as one run; a large
+   * load found out of order is bucketed instead (sortLarge).
+   */
   void sortSmall(size_t count, int threads) {
     Record* items = mItems;
     // Records in order already (as read through an index) are left so.
     const bool inOrder = makeRecords(count, threads, [](int, size_t i, uint64_t) { return i; });
     const size_t middle = half(count, 0, threads).second;
+    if (!inOrder && mWay.radix && count >= kTopFrom) {
+      sortLarge(count, threads);
+      return;
+    }
     if (!inOrder && mWay.radix) {
       sortByKey(items, items + count, ~0ull, mBuffers[0]);
     } else if (!inOrder) {

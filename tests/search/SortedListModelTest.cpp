@@ -398,10 +398,11 @@ TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
   // IDs that all share their first characters; most of them sharing their
   // first characters, so that one bucket holds most of the load; two halves
   // each in order but not the whole; and a load in order by key whose case
-  // twins are not in order by their exact text.
+  // twins are not in order by their exact text; and a load in order but for
+  // two entries that change places, far from any entry a glance checks.
   std::mt19937 random(31);
   const int size = 70000;
-  QStringList shared, lopsided, halves, twins;
+  QStringList shared, lopsided, halves, twins, swapped;
   for (int i = 0; i < size; ++i) {
     lopsided.append(QStringLiteral("%1-%2")
                         .arg(i % 7 ? "14-100" : "27")
@@ -412,8 +413,10 @@ TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
     halves.append(QStringLiteral("B%1").arg(i < size / 2 ? 2 * i : 2 * (i - size / 2) + 1, 6, 10,
                                             QLatin1Char('0')));
     twins.append(QStringLiteral("%1%2").arg(i % 2 ? "C" : "c").arg(i / 2, 6, 10, QLatin1Char('0')));
+    swapped.append(QStringLiteral("D%1").arg(i, 6, 10, QLatin1Char('0')));
   }
-  for (const QStringList& entries : {shared, lopsided, halves, twins}) {
+  swapped.swapItemsAt(1000, 1001);
+  for (const QStringList& entries : {shared, lopsided, halves, twins, swapped}) {
     const QStringList expected = referenceOrder(entries);
     for (int threads : {1, 2}) {
       SortedListModel model(SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
