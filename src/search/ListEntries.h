@@ -18,10 +18,10 @@ namespace LARKHILL_API Larkhill {
  * vector resized to be written over then takes its memory as it is written,
  * rather than all of it at once to write zeros first. An array of 32 MiB or
  * more (the order of eight million entries) is a PageBlock's, in large pages:
- * its small pages would cost a fault each as it is written, a tenth of the
- * sort of ten million. A large page is made whole at its first write, so
- * the writers run up to one ahead each; at that size, a hundredth of the
- * list's memory at most.
+ * its small pages would cost a fault each as it is written, 6% of the sort of
+ * ten million. A large page is made whole at its first write, so the sort's
+ * threads run up to one ahead each: 2-4 MB more at the peak of a load of ten
+ * million, about a hundredth.
  */
 template <typename T> struct UninitializedAllocator : std::allocator<T> {
   template <typename U> struct rebind { using other = UninitializedAllocator<U>; };

@@ -287,8 +287,7 @@ inline size_t roundToPage(size_t bytes) {
  * load after the first). Pages of their own cost a fault each to make and,
  * with two threads running, a call to the other processor to unmap; at 100k
  * entries on two threads, taking them from the heap made the whole sort a
- * tenth faster.
- * Larger, they are pages of their own, all made at once.
+ * tenth faster. Larger, they are pages of their own, all made at once.
  */
 class Counts {
 public:
@@ -499,8 +498,9 @@ private:
   /**
    * Whether the entries seem to come in order by key, as a column read
    * through its index does: 256 entries evenly spaced, and the entry after
-   * each. Those are made in place and only checked, with no bucket pass; a
-   * load that was not in order after all is then bucketed (sortSmall).
+   * each. Such a load's records are made in place and only checked, with no
+   * bucket pass; one found out of order after all is bucketed then
+   * (sortSmall).
    */
   bool looksInOrder(size_t count) const {
     constexpr size_t kSamples = 256;
