@@ -12,6 +12,9 @@
 
 #include <QFile>
 #include <QMainWindow>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <cstring>
@@ -268,6 +271,72 @@ TEST(PgCopyText, EscapesAreUndoneAndBackslashNIsNull) {
   EXPECT_EQ(texts.text(8), "trail\\");
   EXPECT_EQ(texts.text(9), "parcel-001\t");
   EXPECT_EQ(texts.text(10), "0123456789abcdefA");
+}
+
+namespace {
+
+// Halves that give each key from..to as its text. The upper half, read by
+// the second thread, begins only once the caller has taken rows from it
+// twice, as a second thread that starts late would let it.
+class KeyHalf : public HalvesColumnReader::Half {
+public:
+  KeyHalf(int64_t from, int64_t to, std::shared_ptr<HalvesColumnReader::Shared> shared = {},
+          KeyHalf* lower = nullptr)
+      : mAt(from), mTo(to), mShared(std::move(shared)), mLower(lower) {}
+
+  bool read(int64_t max, TextBatch& texts, const std::atomic<bool>&) override {
+    if (mLower) {
+      std::unique_lock<std::mutex> lock(mLower->mMutex);
+      mLower->mRestarted.wait_for(lock, std::chrono::seconds(10),
+                                  [&] { return mLower->mRestarts >= 2; });
+    }
+    for (int64_t n = 0; n < max && mAt <= mTo; ++n, ++mAt) {
+      if (mShared && !mShared->take(mAt))
+        return false;
+      texts.append(std::to_string(mAt));
+    }
+    return mAt <= mTo;
+  }
+  bool restart(int64_t from, int64_t to) override {
+    mAt = from;
+    mTo = to;
+    const std::lock_guard<std::mutex> lock(mMutex);
+    ++mRestarts;
+    mRestarted.notify_all();
+    return true;
+  }
+
+private:
+  int64_t mAt, mTo;
+  std::shared_ptr<HalvesColumnReader::Shared> mShared;
+  KeyHalf* mLower;
+  std::mutex mMutex;
+  std::condition_variable mRestarted;
+  int mRestarts = 0;
+};
+
+class KeyReader : public HalvesColumnReader {
+public:
+  KeyReader(int64_t middle, int64_t high) {
+    auto shared = std::make_shared<Shared>(middle + 1, high);
+    auto lower = std::make_unique<KeyHalf>(1, middle);
+    auto upper = std::make_unique<KeyHalf>(middle + 1, high, shared, lower.get());
+    share(shared);
+    start(std::move(lower), std::move(upper));
+  }
+};
+
+} // namespace
+
+TEST(HalvesColumnReader, RowsTakenFromALateSecondThreadComeInTheOrderOfOneReader) {
+  KeyReader reader(50000, 150000);
+  std::vector<std::string> read;
+  for (TextBatch batch; reader.next(7000, batch);)
+    for (int i = 0; i < batch.size(); ++i)
+      read.emplace_back(batch.text(i));
+  ASSERT_EQ(read.size(), 150000u);
+  for (size_t i = 0; i < read.size(); ++i)
+    ASSERT_EQ(read[i], std::to_string(i + 1)) << "at " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BulkTextTest, ::testing::Values("gpkg", "shp"));

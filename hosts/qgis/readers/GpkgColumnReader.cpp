@@ -99,10 +99,16 @@ public:
     sqlite3_close(mDb);
   }
 
-  /** The range read by `sql` (the ids from ?1 to ?2); none when it cannot be read. */
+  /**
+   * The range read by `sql` (the ids from ?1 to ?2); none when it cannot be
+   * read. With `shared`, only the rows whose ids (second in each row) it
+   * lets this reader take.
+   */
   static std::unique_ptr<RangeHalf> open(const QString& path, const QString& sql, int64_t from,
-                                         int64_t to) {
+                                         int64_t to,
+                                         std::shared_ptr<HalvesColumnReader::Shared> shared = {}) {
     auto range = std::make_unique<RangeHalf>();
+    range->mShared = std::move(shared);
     range->mDb = openFile(path);
     // A read straight through the table reads each page once: a small page
     // cache does, and leaves little for the heap to keep after the load.
@@ -126,6 +132,10 @@ public:
                             QString::fromUtf8(sqlite3_errmsg(mDb)));
         break;
       }
+      if (mShared && !mShared->take(sqlite3_column_int64(mStatement, 1))) {
+        mDone = true; // the rest is the other reader's
+        break;
+      }
       if (sqlite3_column_type(mStatement, 0) == SQLITE_NULL) {
         texts.appendNull();
       } else {
@@ -140,7 +150,15 @@ public:
     return !mDone;
   }
 
+  bool restart(int64_t from, int64_t to) override {
+    sqlite3_reset(mStatement);
+    mDone = sqlite3_bind_int64(mStatement, 1, from) != SQLITE_OK ||
+            sqlite3_bind_int64(mStatement, 2, to) != SQLITE_OK;
+    return !mDone;
+  }
+
 private:
+  std::shared_ptr<HalvesColumnReader::Shared> mShared;
   sqlite3* mDb = nullptr;
   sqlite3_stmt* mStatement = nullptr;
   bool mDone = false;
@@ -198,19 +216,27 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
     if (!read)
       return nullptr;
   }
+  // The upper half's reader gives each row's id too, to share its rows (see
+  // HalvesColumnReader); the lower half's has no use for it.
   const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
                           .arg(quoted(column), quoted(table), quoted(fid));
+  const QString sqlWithIds =
+      QStringLiteral("SELECT %1, %3 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
+          .arg(quoted(column), quoted(table), quoted(fid));
   // Small tables are read by one reader: a thread costs more than it saves.
   constexpr int64_t kSplitFrom = 50000;
   const bool split =
       threads > 1 && usableProcessors() > 1 && high - low >= kSplitFrom;
   const int64_t middle = split ? low + (high - low) / 2 : high;
+  auto shared = split ? std::make_shared<HalvesColumnReader::Shared>(middle + 1, high) : nullptr;
   std::unique_ptr<RangeHalf> lower = RangeHalf::open(path, sql, low, middle);
-  std::unique_ptr<RangeHalf> upper = split ? RangeHalf::open(path, sql, middle + 1, high) : nullptr;
+  std::unique_ptr<RangeHalf> upper =
+      split ? RangeHalf::open(path, sqlWithIds, middle + 1, high, shared) : nullptr;
   if (!lower || (split && !upper))
     return nullptr;
   const size_t values = split ? size_t(std::min<int64_t>(high - middle, 0x3FFFFFFF)) : 0;
   std::unique_ptr<GpkgColumnReader> reader(new GpkgColumnReader());
+  reader->share(shared);
   reader->start(std::move(lower), std::move(upper), values,
                 size_t(double(values) * (bytesPerValue + 1.0) * 1.25));
   return reader;

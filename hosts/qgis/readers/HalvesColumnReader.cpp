@@ -1,5 +1,8 @@
 #include "qgis/readers/HalvesColumnReader.h"
 
+#include "qgis/common/HostErrors.h"
+
+#include <algorithm>
 #include <limits>
 
 namespace LarkhillQgis {
@@ -25,7 +28,33 @@ void HalvesColumnReader::start(std::unique_ptr<Half> lower, std::unique_ptr<Half
     } catch (const ComError& failure) {
       mUpperFailure = failure;
     }
+    if (mShared)
+      mShared->finish();
   });
+}
+
+bool HalvesColumnReader::Shared::claim(int64_t key) {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  if (key >= mLimit)
+    return false;
+  mClaimed = std::min(key + kStretch - 1, mLimit - 1);
+  return true;
+}
+
+void HalvesColumnReader::Shared::finish() {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mFinished = true;
+}
+
+bool HalvesColumnReader::Shared::takeUpperPart(int64_t& from, int64_t& to) {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  const int64_t left = mLimit - 1 - mClaimed;
+  if (mFinished || left < kLeast)
+    return false;
+  to = mLimit - 1;
+  from = mClaimed + 1 + left / 2;
+  mLimit = from;
+  return true;
 }
 
 bool HalvesColumnReader::next(int max, TextBatch& texts) {
@@ -40,13 +69,31 @@ bool HalvesColumnReader::next(int max, TextBatch& texts) {
   if (!mUpper)
     return false;
   if (mUpperNext < 0) {
+    // The upper part of what the second thread has left, read here with the
+    // lower half's reader, while it goes on with the rest.
+    int64_t from = 0, to = 0;
+    while (mShared && mShared->takeUpperPart(from, to)) {
+      mTaken.emplace_back();
+      if (!mLower->restart(from, to))
+        HostErrors::raise(HostErrors::DataSourceUnavailable,
+                          QStringLiteral("The column's rows could not be read again."));
+      while (mLower->read(std::numeric_limits<int64_t>::max(), mTaken.back(), mStop)) {
+      }
+    }
     mWorker.join();
     mUpperNext = 0;
     if (mUpperFailure)
       throw *mUpperFailure;
   }
-  // Read whole, the upper half is handed over whole, not copied.
-  return TextBatch::handOver(mUpperTexts, mUpperNext, texts, std::numeric_limits<int>::max());
+  // Read whole, the upper half is handed over whole, not copied; then what
+  // the caller took of it, from the lowest.
+  if (mUpperNext < mUpperTexts.size() || mTaken.empty())
+    return TextBatch::handOver(mUpperTexts, mUpperNext, texts, std::numeric_limits<int>::max());
+  const bool any =
+      TextBatch::handOver(mTaken.back(), mTakenNext, texts, std::numeric_limits<int>::max());
+  mTaken.pop_back();
+  mTakenNext = 0;
+  return any || next(max, texts);
 }
 
 } // namespace LarkhillQgis

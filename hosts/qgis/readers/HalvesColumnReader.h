@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 namespace LarkhillQgis {
 
@@ -17,6 +19,13 @@ namespace LarkhillQgis {
  * half whole in a second thread. The upper half's values follow the lower
  * half's, so the values come in the order one reader of the whole would give
  * them. A reader of one half reads in the caller's thread only.
+ *
+ * Where the upper half's rows are keyed by increasing numbers (Shared), a
+ * caller's thread done with the lower half before the second thread is done
+ * with the upper takes the upper end of what is left of it, and again while
+ * enough is left: a second thread that starts late or is slowed (the map
+ * drawing beside it takes a processor) then does not keep the caller
+ * waiting. The rows so taken follow the second thread's.
  */
 class HalvesColumnReader : public DirectColumnReader {
 public:
@@ -29,6 +38,43 @@ public:
      * more (also when `stop` was set). Raises ComError when the read fails.
      */
     virtual bool read(int64_t max, TextBatch& texts, const std::atomic<bool>& stop) = 0;
+    /**
+     * Reads the rows of keys `from` to `to` from now on, its own being read;
+     * false where it cannot (the rows are then left to the second thread).
+     */
+    virtual bool restart(int64_t, int64_t) { return false; }
+  };
+
+  /**
+   * The upper half's rows, by their keys, between the second thread and the
+   * caller's: the second thread claims keys ahead of its reads, a stretch at
+   * a time, and stops at the first key it may not claim; the caller takes
+   * the upper part of the keys not yet claimed.
+   */
+  class Shared {
+  public:
+    /** For the keys `from` to `to`. */
+    Shared(int64_t from, int64_t to) : mClaimed(from - 1), mLimit(to + 1) {}
+    /** The second thread: whether it reads the row of `key` (keys come in increasing order). */
+    bool take(int64_t key) { return key <= mClaimed || claim(key); }
+    /** The second thread: its reading is over. */
+    void finish();
+    /**
+     * The caller's thread: the upper half of the keys not claimed, now its
+     * own, in `from` and `to`; false when too few are left or the second
+     * thread is done.
+     */
+    bool takeUpperPart(int64_t& from, int64_t& to);
+
+  private:
+    bool claim(int64_t key);
+    static constexpr int64_t kStretch = 4096; // keys claimed at a time
+    static constexpr int64_t kLeast = 16384;  // keys left that are worth taking
+    std::mutex mMutex;
+    int64_t
+        mClaimed; // the keys up to this are the second thread's (its thread only reads it unlocked)
+    int64_t mLimit; // the keys from this on are the caller's
+    bool mFinished = false;
   };
 
   /** Stops the second thread's read, and waits until it has stopped. */
@@ -52,6 +98,8 @@ protected:
    */
   void start(std::unique_ptr<Half> lower, std::unique_ptr<Half> upper, size_t upperValues = 0,
              size_t upperBytes = 0);
+  /** The upper half's keys, shared (see Shared); set before start, read through by `upper`. */
+  void share(std::shared_ptr<Shared> shared) { mShared = std::move(shared); }
 
 private:
   std::unique_ptr<Half> mLower, mUpper;
@@ -61,6 +109,9 @@ private:
   TextBatch mUpperTexts;
   std::optional<ComError> mUpperFailure;
   int mUpperNext = -1; // the next of mUpperTexts to hand out; -1 before the worker is joined
+  std::shared_ptr<Shared> mShared;
+  std::vector<TextBatch> mTaken; // the rows the caller took, the last taken (the lowest) last
+  int mTakenNext = 0;            // the next of mTaken.back() to hand out
 };
 
 } // namespace LarkhillQgis
