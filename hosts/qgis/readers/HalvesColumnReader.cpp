@@ -19,6 +19,8 @@ void HalvesColumnReader::start(std::unique_ptr<Half> lower, std::unique_ptr<Half
   mUpper = std::move(upper);
   if (!mUpper)
     return;
+  mUpperValues = upperValues;
+  mUpperBytes = upperBytes;
   if (upperValues > 0)
     mUpperTexts.reserve(upperValues, upperBytes);
   mWorker.start([this] {
@@ -48,8 +50,10 @@ void HalvesColumnReader::Shared::finish() {
 
 bool HalvesColumnReader::Shared::takeUpperPart(int64_t& from, int64_t& to) {
   const std::lock_guard<std::mutex> lock(mMutex);
+  // Not where the second thread is nearly done, as where it started with
+  // the caller's: the rows taken would be held twice meanwhile, for little.
   const int64_t left = mLimit - 1 - mClaimed;
-  if (mFinished || left < kLeast)
+  if (mFinished || left < std::max(kLeast, mKeys / 8))
     return false;
   to = mLimit - 1;
   from = mClaimed + 1 + left / 2;
@@ -73,7 +77,12 @@ bool HalvesColumnReader::next(int max, TextBatch& texts) {
     // lower half's reader, while it goes on with the rest.
     int64_t from = 0, to = 0;
     while (mShared && mShared->takeUpperPart(from, to)) {
+      // With room for its share of the upper half made at once: grown as it
+      // is read, the batch would take up to twice its size meanwhile.
       mTaken.emplace_back();
+      const double share = double(to - from + 1) / double(mShared->keys());
+      mTaken.back().reserve(size_t(double(mUpperValues) * share) + 1,
+                            size_t(double(mUpperBytes) * share) + 1);
       if (!mLower->restart(from, to))
         HostErrors::raise(HostErrors::DataSourceUnavailable,
                           QStringLiteral("The column's rows could not be read again."));

@@ -54,26 +54,30 @@ public:
   class Shared {
   public:
     /** For the keys `from` to `to`. */
-    Shared(int64_t from, int64_t to) : mClaimed(from - 1), mLimit(to + 1) {}
+    Shared(int64_t from, int64_t to) : mKeys(to - from + 1), mClaimed(from - 1), mLimit(to + 1) {}
+    /** The keys shared, in all. */
+    int64_t keys() const { return mKeys; }
     /** The second thread: whether it reads the row of `key` (keys come in increasing order). */
     bool take(int64_t key) { return key <= mClaimed || claim(key); }
     /** The second thread: its reading is over. */
     void finish();
     /**
      * The caller's thread: the upper half of the keys not claimed, now its
-     * own, in `from` and `to`; false when too few are left or the second
-     * thread is done.
+     * own, in `from` and `to`; false when the second thread is done or has
+     * less than an eighth of its keys (and at least kLeast) left.
      */
     bool takeUpperPart(int64_t& from, int64_t& to);
 
   private:
     bool claim(int64_t key);
     static constexpr int64_t kStretch = 4096; // keys claimed at a time
-    static constexpr int64_t kLeast = 16384;  // keys left that are worth taking
+    static constexpr int64_t kLeast = 16384;  // keys left that are worth taking, at least
+    const int64_t mKeys;
     std::mutex mMutex;
-    int64_t
-        mClaimed; // the keys up to this are the second thread's (its thread only reads it unlocked)
-    int64_t mLimit; // the keys from this on are the caller's
+    // The keys up to mClaimed are the second thread's (which alone writes it,
+    // and reads it unlocked); those from mLimit on are the caller's.
+    int64_t mClaimed;
+    int64_t mLimit;
     bool mFinished = false;
   };
 
@@ -107,6 +111,7 @@ private:
   Larkhill::SideThread mWorker;
   std::atomic<bool> mStop{false};
   TextBatch mUpperTexts;
+  size_t mUpperValues = 0, mUpperBytes = 0; // the room made for the upper half
   std::optional<ComError> mUpperFailure;
   int mUpperNext = -1; // the next of mUpperTexts to hand out; -1 before the worker is joined
   std::shared_ptr<Shared> mShared;
