@@ -40,7 +40,8 @@ public:
     virtual bool read(int64_t max, TextBatch& texts, const std::atomic<bool>& stop) = 0;
     /**
      * Reads the rows of keys `from` to `to` from now on, its own being read;
-     * false where it cannot (the rows are then left to the second thread).
+     * false where it cannot (a reader whose lower half cannot is given no
+     * Shared: rows taken and not read fail the read).
      */
     virtual bool restart(int64_t, int64_t) { return false; }
   };
