@@ -218,20 +218,20 @@ std::unique_ptr<GpkgColumnReader> GpkgColumnReader::open(const QString& path,
   }
   // The upper half's reader gives each row's id too, to share its rows (see
   // HalvesColumnReader); the lower half's has no use for it.
-  const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
-                          .arg(quoted(column), quoted(table), quoted(fid));
-  const QString sqlWithIds =
-      QStringLiteral("SELECT %1, %3 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
-          .arg(quoted(column), quoted(table), quoted(fid));
+  auto rangeSql = [&](bool withIds) {
+    return QStringLiteral("SELECT %1%4 FROM %2 WHERE %3 BETWEEN ?1 AND ?2 ORDER BY %3")
+        .arg(quoted(column), quoted(table), quoted(fid),
+             withIds ? QStringLiteral(", ") + quoted(fid) : QString());
+  };
   // Small tables are read by one reader: a thread costs more than it saves.
   constexpr int64_t kSplitFrom = 50000;
   const bool split =
       threads > 1 && usableProcessors() > 1 && high - low >= kSplitFrom;
   const int64_t middle = split ? low + (high - low) / 2 : high;
   auto shared = split ? std::make_shared<HalvesColumnReader::Shared>(middle + 1, high) : nullptr;
-  std::unique_ptr<RangeHalf> lower = RangeHalf::open(path, sql, low, middle);
+  std::unique_ptr<RangeHalf> lower = RangeHalf::open(path, rangeSql(false), low, middle);
   std::unique_ptr<RangeHalf> upper =
-      split ? RangeHalf::open(path, sqlWithIds, middle + 1, high, shared) : nullptr;
+      split ? RangeHalf::open(path, rangeSql(true), middle + 1, high, shared) : nullptr;
   if (!lower || (split && !upper))
     return nullptr;
   const size_t values = split ? size_t(std::min<int64_t>(high - middle, 0x3FFFFFFF)) : 0;
