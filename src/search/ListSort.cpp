@@ -452,10 +452,131 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
   }
 }
 
+/** Eight bytes from p, as they lie in memory. */
+inline uint64_t eightBytes(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+/** The first byte from `k` on, before `end`, in which p and q differ; `end` when none. */
+inline uint32_t firstDifference(const uint8_t* p, const uint8_t* q, uint32_t k, uint32_t end) {
+  for (; k + 8 <= end; k += 8)
+    if (const uint64_t differ = eightBytes(p + k) ^ eightBytes(q + k))
+      return k + uint32_t(__builtin_ctzll(differ) / 8);
+  if (k == end)
+    return end;
+  if (end >= 8) {
+    // The last eight bytes, without those before k (found equal already).
+    const uint32_t from = end - 8;
+    const uint64_t differ =
+        (eightBytes(p + from) ^ eightBytes(q + from)) & (~0ull << (8 * (k - from)));
+    return differ == 0 ? end : from + uint32_t(__builtin_ctzll(differ) / 8);
+  }
+  for (; k < end; ++k)
+    if (p[k] != q[k])
+      return k;
+  return end;
+}
+
+/**
+ * Whether the ASCII text a (of la bytes) may stand just before the next
+ * entry's text b, in the list's order: compared eight bytes at a time, from
+ * one differing byte to the next until the two differ in more than letter
+ * case. Where the keys are the same, the first difference of case decides;
+ * the same text is in order (the entry added first stands first).
+ */
+inline bool asciiMayPrecede(const uint8_t* pa, uint32_t la, const uint8_t* pb, uint32_t lb) {
+  const uint32_t common = std::min(la, lb);
+  int byCase = 0;
+  for (uint32_t at = firstDifference(pa, pb, 0, common); at != common;
+       at = firstDifference(pa, pb, at + 1, common)) {
+    const uint8_t fa = ListEntries::foldByte(pa[at]), fb = ListEntries::foldByte(pb[at]);
+    if (fa != fb)
+      return fa < fb;
+    if (byCase == 0)
+      byCase = pa[at] < pb[at] ? -1 : 1;
+  }
+  // One is the start of the other, or the two keys are the same.
+  return la != lb ? la < lb : byCase <= 0;
+}
+
+/** Whether entry a may stand just before entry b, a < b: b is not less than a (ListEntries::less).
+ */
+bool mayPrecede(const ListEntries& entries, uint32_t a, uint32_t b) {
+  if (entries.isWide(a) || entries.isWide(b))
+    return !entries.less(b, a);
+  return asciiMayPrecede(
+      reinterpret_cast<const uint8_t*>(entries.asciiBytes(a)), entries.asciiLength(a),
+      reinterpret_cast<const uint8_t*>(entries.asciiBytes(b)), entries.asciiLength(b));
+}
+
+/**
+ * When the entries come in the list's order already, as a column read
+ * through its index does, writes the order (each row its entry) and returns
+ * true; otherwise returns false. A glance at 256 pairs of neighbours evenly
+ * spaced turns most other loads away at once; the rest are checked pair by
+ * pair, each thread half of them, writing the order as they go.
+ */
+bool orderIfInOrder(ListEntries& entries, TwoParts& parts, int threads) {
+  const size_t count = entries.ends.size();
+  if (count < 2)
+    return false;
+  constexpr size_t kGlances = 256;
+  for (size_t s = 0, previous = 0; s < kGlances; ++s) {
+    const size_t i = s * (count - 2) / (kGlances - 1);
+    if (!mayPrecede(entries, uint32_t(previous), uint32_t(i)) ||
+        !mayPrecede(entries, uint32_t(i), uint32_t(i + 1)))
+      return false;
+    previous = i + 1;
+  }
+  entries.order.resize(count);
+  uint32_t* order = entries.order.data();
+  const uint32_t* ends = entries.ends.data();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(entries.bytes.data());
+  std::atomic<bool> outOfOrder{false};
+  parts.run([&](int t) {
+    // Each thread checks the pairs that begin in its half.
+    const auto [from, to] = half(count, t, threads);
+    constexpr size_t kStep = 8192; // pairs between looks at the other thread's finding
+    for (size_t i = from; i < to; i += kStep) {
+      if (outOfOrder.load(std::memory_order_relaxed))
+        return;
+      // Each entry's text begins where the one before ends: the ends are
+      // read once each, as the pairs go by.
+      const size_t end = std::min(to, i + kStep);
+      uint32_t begin = entries.begin(uint32_t(i));
+      uint32_t endOfA = ends[i];
+      for (size_t j = i; j < end; ++j) {
+        order[j] = uint32_t(j);
+        if (j + 1 == count)
+          break;
+        const uint32_t endOfB = ends[j + 1];
+        const uint32_t beginOfB = endOfA & ListEntries::kEndMask;
+        const bool inOrder = ((endOfA | endOfB) & ListEntries::kWideFlag) != 0
+                                 ? mayPrecede(entries, uint32_t(j), uint32_t(j + 1))
+                                 : asciiMayPrecede(bytes + begin, endOfA - begin, bytes + beginOfB,
+                                                   endOfB - beginOfB);
+        if (!inOrder) {
+          outOfOrder.store(true, std::memory_order_relaxed);
+          return;
+        }
+        begin = beginOfB;
+        endOfA = endOfB;
+      }
+    }
+  });
+  if (outOfOrder.load(std::memory_order_relaxed)) {
+    entries.order.clear();
+    return false;
+  }
+  return true;
+}
+
 class Sorter {
 public:
-  Sorter(ListEntries& entries, ListSortWay way)
-      : mEntries(entries), mWay(way), mParts(way.threads), mKeys(entries, mParts, way.threads) {}
+  Sorter(ListEntries& entries, ListSortWay way, TwoParts& parts)
+      : mEntries(entries), mWay(way), mParts(parts), mKeys(entries, mParts, way.threads) {}
 
   void run() {
     const size_t count = mEntries.ends.size();
@@ -488,34 +609,14 @@ public:
         mBuffers[t] = mOwnBuffers[t]->data();
       }
     }
-    if (mWay.radix && count >= kTopFrom && !looksInOrder(count))
+    // A large load here is not in order (see sortEntries).
+    if (mWay.radix && count >= kTopFrom)
       sortLarge(count, threads);
     else
       sortSmall(count, threads);
   }
 
 private:
-  /**
-   * Whether the entries seem to come in order by key, as a column read
-   * through its index does: 256 entries evenly spaced, and the entry after
-   * each. Such a load's records are made in place and only checked, with no
-   * bucket pass; one found out of order after all is bucketed then
-   * (sortSmall).
-   */
-  bool looksInOrder(size_t count) const {
-    constexpr size_t kSamples = 256;
-    uint64_t previous = 0;
-    for (size_t s = 0; s < kSamples; ++s) {
-      const size_t i = s * (count - 2) / (kSamples - 1);
-      const uint64_t key = mKeys.key(uint32_t(i), 0);
-      const uint64_t next = mKeys.key(uint32_t(i + 1), 0);
-      if (key < previous || next < key)
-        return false;
-      previous = next;
-    }
-    return true;
-  }
-
   /**
    * Makes the record of every entry, thread t of `threads` those of half of
    * them, each where `place(t, entry, key)` says; returns whether the keys
@@ -541,19 +642,12 @@ private:
             mKeys.key(uint32_t(middle - 1), 0) <= mKeys.key(uint32_t(middle), 0));
   }
 
-  /**
-   * The records made in the entries' order and sorted as one run; a large
-   * load found out of order is bucketed instead (sortLarge).
-   */
+  /** The records made in the entries' order and sorted as one run. */
   void sortSmall(size_t count, int threads) {
     Record* items = mItems;
     // Records in order already (as read through an index) are left so.
     const bool inOrder = makeRecords(count, threads, [](int, size_t i, uint64_t) { return i; });
     const size_t middle = half(count, 0, threads).second;
-    if (!inOrder && mWay.radix && count >= kTopFrom) {
-      sortLarge(count, threads);
-      return;
-    }
     if (!inOrder && mWay.radix) {
       sortByKey(items, items + count, ~0ull, mBuffers[0]);
     } else if (!inOrder) {
@@ -762,7 +856,7 @@ private:
 
   ListEntries& mEntries;
   const ListSortWay mWay;
-  TwoParts mParts; // the threads of each step
+  TwoParts& mParts; // the threads of each step
   const KeyMaker mKeys;
   Record* mBuffers[2] = {}; // per thread, for the runs that fit the cache
   // The buffers, where they have pages of their own.
@@ -775,7 +869,12 @@ private:
 } // namespace
 
 void sortEntries(ListEntries& entries, ListSortWay way) {
-  Sorter(entries, way).run();
+  TwoParts parts(way.threads);
+  // A large load that comes in order already needs no keys, records or
+  // buckets: only each entry checked against the next.
+  if (way.radix && entries.ends.size() >= kTopFrom && orderIfInOrder(entries, parts, way.threads))
+    return;
+  Sorter(entries, way, parts).run();
 }
 
 } // namespace Larkhill

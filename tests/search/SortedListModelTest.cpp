@@ -415,7 +415,10 @@ TEST(SortedListModel, LargeLoadsThatShareTheirStartOrComeInOrderSortTheSame) {
     twins.append(QStringLiteral("%1%2").arg(i % 2 ? "C" : "c").arg(i / 2, 6, 10, QLatin1Char('0')));
     swapped.append(QStringLiteral("D%1").arg(i, 6, 10, QLatin1Char('0')));
   }
-  swapped.swapItemsAt(1000, 1001);
+  // The two are wide, and stand across the middle, where two threads' halves meet.
+  swapped[size / 2 - 1].append(QChar(0xE9));
+  swapped[size / 2].append(QChar(0xE9));
+  swapped.swapItemsAt(size / 2 - 1, size / 2);
   for (const QStringList& entries : {shared, lopsided, halves, twins, swapped}) {
     const QStringList expected = referenceOrder(entries);
     for (int threads : {1, 2}) {
