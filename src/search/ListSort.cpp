@@ -567,7 +567,9 @@ bool orderIfInOrder(ListEntries& entries, TwoParts& parts, int threads) {
     }
   });
   if (outOfOrder.load(std::memory_order_relaxed)) {
-    entries.order.clear();
+    // Given back, not kept for the sort: the rows written so far would
+    // otherwise be held beside the sort's records.
+    ListEntries::Order().swap(entries.order);
     return false;
   }
   return true;
