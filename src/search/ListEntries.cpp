@@ -105,22 +105,15 @@ int ListEntries::compareKeys(uint32_t a, uint32_t b) const {
 }
 
 bool ListEntries::less(uint32_t a, uint32_t b) const {
+  if (!isWide(a) && !isWide(b)) {
+    const int order = compareAscii(asciiBytes(a), asciiLength(a), asciiBytes(b), asciiLength(b));
+    return order != 0 ? order < 0 : a < b;
+  }
   const int byKey = compareKeys(a, b);
   if (byKey != 0)
     return byKey < 0;
   // Equal ignoring case: exact text first (by UTF-16 units), then the order of
   // adding, so the order never depends on the sort algorithm.
-  if (!isWide(a) && !isWide(b)) {
-    const uint32_t la = asciiLength(a), lb = asciiLength(b);
-    // memcmp may not be given the null bytes of two empty entries.
-    const uint32_t shorter = std::min(la, lb);
-    const int byText = shorter == 0 ? 0 : std::memcmp(asciiBytes(a), asciiBytes(b), shorter);
-    if (byText != 0)
-      return byText < 0;
-    if (la != lb)
-      return la < lb;
-    return a < b;
-  }
   const QString ta = entryText(a), tb = entryText(b);
   const int common = std::min(ta.size(), tb.size());
   for (int i = 0; i < common; ++i)

@@ -4,7 +4,9 @@
 #include "platform/PageBlock.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -101,6 +103,13 @@ struct ListEntries {
    * order never depends on the way the list was sorted.
    */
   bool less(uint32_t a, uint32_t b) const;
+  /**
+   * Two ASCII texts in the list's order, but for the order of adding: by
+   * key, then by exact text; <0, 0 (the same text) or >0. Compared eight
+   * bytes at a time, from one differing byte to the next until the two
+   * differ in more than letter case.
+   */
+  static int compareAscii(const char* a, uint32_t la, const char* b, uint32_t lb);
   QString entryText(uint32_t entry) const;
   /** True when the two entries' texts are exactly the same. */
   bool sameText(uint32_t a, uint32_t b) const;
@@ -127,6 +136,52 @@ struct ListEntries {
 
   /** The match rule of the search, for one entry. */
   static bool entryMatches(const QString& entry, const QString& text, const QString& upperText);
+
+private:
+  /** The first byte from `k` on, before `end`, in which p and q differ; `end` when none. */
+  static uint32_t firstDifference(const uint8_t* p, const uint8_t* q, uint32_t k, uint32_t end);
 };
+
+inline uint32_t ListEntries::firstDifference(const uint8_t* p, const uint8_t* q, uint32_t k,
+                                             uint32_t end) {
+  auto eight = [](const uint8_t* at) {
+    uint64_t v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+  };
+  for (; k + 8 <= end; k += 8)
+    if (const uint64_t differ = eight(p + k) ^ eight(q + k))
+      return k + uint32_t(__builtin_ctzll(differ) / 8);
+  if (k == end)
+    return end;
+  if (end >= 8) {
+    // The last eight bytes, without those before k (found equal already).
+    const uint32_t from = end - 8;
+    const uint64_t differ = (eight(p + from) ^ eight(q + from)) & (~0ull << (8 * (k - from)));
+    return differ == 0 ? end : from + uint32_t(__builtin_ctzll(differ) / 8);
+  }
+  for (; k < end; ++k)
+    if (p[k] != q[k])
+      return k;
+  return end;
+}
+
+inline int ListEntries::compareAscii(const char* a, uint32_t la, const char* b, uint32_t lb) {
+  const auto* pa = reinterpret_cast<const uint8_t*>(a);
+  const auto* pb = reinterpret_cast<const uint8_t*>(b);
+  const uint32_t common = std::min(la, lb);
+  // Where the keys are the same, the first difference of case decides.
+  int byCase = 0;
+  for (uint32_t at = firstDifference(pa, pb, 0, common); at != common;
+       at = firstDifference(pa, pb, at + 1, common)) {
+    const uint8_t fa = foldByte(pa[at]), fb = foldByte(pb[at]);
+    if (fa != fb)
+      return fa < fb ? -1 : 1;
+    if (byCase == 0)
+      byCase = pa[at] < pb[at] ? -1 : 1;
+  }
+  // One is the start of the other, or the two keys are the same.
+  return la != lb ? (la < lb ? -1 : 1) : byCase;
+}
 
 } // namespace Larkhill

@@ -458,65 +458,6 @@ void sortByKey(Record* first, Record* last, uint64_t bits, Record* buffer) {
   }
 }
 
-/** Eight bytes from p, as they lie in memory. */
-inline uint64_t eightBytes(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-/** The first byte from `k` on, before `end`, in which p and q differ; `end` when none. */
-inline uint32_t firstDifference(const uint8_t* p, const uint8_t* q, uint32_t k, uint32_t end) {
-  for (; k + 8 <= end; k += 8)
-    if (const uint64_t differ = eightBytes(p + k) ^ eightBytes(q + k))
-      return k + uint32_t(__builtin_ctzll(differ) / 8);
-  if (k == end)
-    return end;
-  if (end >= 8) {
-    // The last eight bytes, without those before k (found equal already).
-    const uint32_t from = end - 8;
-    const uint64_t differ =
-        (eightBytes(p + from) ^ eightBytes(q + from)) & (~0ull << (8 * (k - from)));
-    return differ == 0 ? end : from + uint32_t(__builtin_ctzll(differ) / 8);
-  }
-  for (; k < end; ++k)
-    if (p[k] != q[k])
-      return k;
-  return end;
-}
-
-/**
- * Whether the ASCII text a (of la bytes) may stand just before the next
- * entry's text b, in the list's order: compared eight bytes at a time, from
- * one differing byte to the next until the two differ in more than letter
- * case. Where the keys are the same, the first difference of case decides;
- * the same text is in order (the entry added first stands first).
- */
-inline bool asciiMayPrecede(const uint8_t* pa, uint32_t la, const uint8_t* pb, uint32_t lb) {
-  const uint32_t common = std::min(la, lb);
-  int byCase = 0;
-  for (uint32_t at = firstDifference(pa, pb, 0, common); at != common;
-       at = firstDifference(pa, pb, at + 1, common)) {
-    const uint8_t fa = ListEntries::foldByte(pa[at]), fb = ListEntries::foldByte(pb[at]);
-    if (fa != fb)
-      return fa < fb;
-    if (byCase == 0)
-      byCase = pa[at] < pb[at] ? -1 : 1;
-  }
-  // One is the start of the other, or the two keys are the same.
-  return la != lb ? la < lb : byCase <= 0;
-}
-
-/** Whether entry a may stand just before entry b, a < b: b is not less than a (ListEntries::less).
- */
-bool mayPrecede(const ListEntries& entries, uint32_t a, uint32_t b) {
-  if (entries.isWide(a) || entries.isWide(b))
-    return !entries.less(b, a);
-  return asciiMayPrecede(
-      reinterpret_cast<const uint8_t*>(entries.asciiBytes(a)), entries.asciiLength(a),
-      reinterpret_cast<const uint8_t*>(entries.asciiBytes(b)), entries.asciiLength(b));
-}
-
 /**
  * When the entries come in the list's order already, as a column read
  * through its index does, writes the order (each row its entry) and returns
@@ -531,15 +472,14 @@ bool orderIfInOrder(ListEntries& entries, TwoParts& parts, int threads) {
   constexpr size_t kGlances = 256;
   for (size_t s = 0, previous = 0; s < kGlances; ++s) {
     const size_t i = s * (count - 2) / (kGlances - 1);
-    if (!mayPrecede(entries, uint32_t(previous), uint32_t(i)) ||
-        !mayPrecede(entries, uint32_t(i), uint32_t(i + 1)))
+    if (entries.less(uint32_t(i), uint32_t(previous)) || entries.less(uint32_t(i + 1), uint32_t(i)))
       return false;
     previous = i + 1;
   }
   entries.order.resize(count);
   uint32_t* order = entries.order.data();
   const uint32_t* ends = entries.ends.data();
-  const auto* bytes = reinterpret_cast<const uint8_t*>(entries.bytes.data());
+  const char* bytes = entries.bytes.data();
   std::atomic<bool> outOfOrder{false};
   parts.run([&](int t) {
     // Each thread checks the pairs that begin in its half.
@@ -559,10 +499,12 @@ bool orderIfInOrder(ListEntries& entries, TwoParts& parts, int threads) {
           break;
         const uint32_t endOfB = ends[j + 1];
         const uint32_t beginOfB = endOfA & ListEntries::kEndMask;
-        const bool inOrder = ((endOfA | endOfB) & ListEntries::kWideFlag) != 0
-                                 ? mayPrecede(entries, uint32_t(j), uint32_t(j + 1))
-                                 : asciiMayPrecede(bytes + begin, endOfA - begin, bytes + beginOfB,
-                                                   endOfB - beginOfB);
+        // Two entries the same in all but their order of adding are in order.
+        const bool inOrder =
+            ((endOfA | endOfB) & ListEntries::kWideFlag) != 0
+                ? !entries.less(uint32_t(j + 1), uint32_t(j))
+                : ListEntries::compareAscii(bytes + begin, endOfA - begin, bytes + beginOfB,
+                                            endOfB - beginOfB) <= 0;
         if (!inOrder) {
           outOfOrder.store(true, std::memory_order_relaxed);
           return;
