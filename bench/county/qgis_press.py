@@ -4,7 +4,9 @@ QGIS runs this file at start-up (--code), with the plugin ticked and its
 configuration (layer Parcels, field PIN) written beforehand. It adds the
 GeoPackage named by LARKHILL_PRESS_FILE as the layer Parcels, zooms to it and,
 as soon as the map has started drawing, presses the button and types "r" into
-the search box, as a user who presses right after opening would. It writes to
+the search box, as a user who presses right after opening would; with
+LARKHILL_PRESS_ONCE_DRAWN set, it presses once the map is drawn (no drawing
+for 300 ms after one), as a user who looks at the map first would. It writes to
 the file named by LARKHILL_PRESS_OUT the lines the map application's scripted
 session writes for the same steps:
 
@@ -25,8 +27,10 @@ from qgis.utils import iface
 
 FILE = os.environ["LARKHILL_PRESS_FILE"]
 OUT = os.environ["LARKHILL_PRESS_OUT"]
+ONCE_DRAWN = bool(os.environ.get("LARKHILL_PRESS_ONCE_DRAWN"))
 started = time.time()
 lines = []
+drew = None  # when a drawing was last seen running
 
 
 def finish():
@@ -90,10 +94,15 @@ def press():
 
 
 def wait():
+    global drew
     if time.time() - started > 300:
         lines.append("gave up waiting for the button and the map\n")
         return finish()
-    if button() is None or not iface.mapCanvas().isDrawing():
+    drawing = iface.mapCanvas().isDrawing()
+    if drawing:
+        drew = time.time()
+    ready = drawing if not ONCE_DRAWN else drew is not None and time.time() - drew > 0.3
+    if button() is None or not ready:
         return QTimer.singleShot(20, wait)
     QTimer.singleShot(0, press)
 

@@ -731,7 +731,8 @@ TEST(QgisSessionTest, AWaitHoldsTheNextStepBack) {
   const QString path = data.filePath(QStringLiteral("wait.script"));
   QFile script(path);
   ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-  script.write("echo start\nwait 1000\nwait 1000\nwait 1000\necho done\n");
+  // The map of a few parcels is drawn at once: waiting for it passes.
+  script.write("wait map\necho start\nwait 1000\nwait 1000\nwait 1000\necho done\n");
   script.close();
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -297,9 +297,11 @@ bool ScriptSession::load(const QString& path, QString& error) {
       }
     }
     bool number = false;
-    if (step.verb == QLatin1String("wait") && (step.target.toInt(&number) < 0 || !number)) {
-      error =
-          QStringLiteral("%1 line %2: \"wait\" needs a number of milliseconds").arg(path).arg(line);
+    if (step.verb == QLatin1String("wait") && step.target != QLatin1String("map") &&
+        (step.target.toInt(&number) < 0 || !number)) {
+      error = QStringLiteral("%1 line %2: \"wait\" needs a number of milliseconds, or \"map\"")
+                  .arg(path)
+                  .arg(line);
       return false;
     }
     mSteps << step;
@@ -442,6 +444,8 @@ void ScriptSession::perform(const Step& step) {
          << " ms\n";
     mSinceTime.restart();
     mProcessorAtTime = processor;
+  } else if (step.verb == QLatin1String("wait") && step.target == QLatin1String("map")) {
+    waitForDrawn();
   } else if (step.verb == QLatin1String("wait")) {
     // The application runs on; the next step is started that much later.
     mDelay = step.target.toInt();
@@ -709,6 +713,28 @@ void ScriptSession::waitForMap() {
   }
   QApplication::processEvents();
   --mHolding;
+}
+
+void ScriptSession::waitForDrawn() {
+  QgsMapCanvas* canvas = mWindow->canvas();
+  ++mHolding;
+  QElapsedTimer timer;
+  timer.start();
+  // A window just opened draws its map more than once (at its first size,
+  // then at its last): the map is drawn when no drawing has run for a while.
+  QElapsedTimer quiet;
+  quiet.start();
+  while (quiet.elapsed() < 300 && timer.elapsed() < 60000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (canvas->isDrawing()) {
+      canvas->waitWhileRendering();
+      quiet.restart();
+    }
+  }
+  QApplication::processEvents();
+  --mHolding;
+  if (quiet.elapsed() < 300)
+    failStep(QStringLiteral("the map was still drawing after a minute"));
 }
 
 void ScriptSession::saveScreenshot(const QString& name) {

@@ -39,6 +39,8 @@ class QgsLocatorWidget;
  *   close <window caption>             closes a window
  *   dock <panel> <left|right|float>    docks a panel at a side of the window, or floats it
  *   wait <milliseconds>                lets the application run; the next step starts that late
+ *   wait map                           lets the application run until the map is drawn (a minute
+ *                                      at most)
  *   open <file>                        opens a file as File > Open does
  *   identify <x> <y>                   clicks the map with Identify Features at a point (map units)
  *   remove-layer <layer name>          picks Remove in the layer tree's menu on the layer
@@ -94,6 +96,8 @@ private:
   void reportLists();
   void saveScreenshot(const QString& name);
   void waitForMap();
+  /** Lets the application run until no drawing of the map has run for a while. */
+  void waitForDrawn();
   void locate(const QString& text);
   /** Lets the application run until the locator's search has ended. */
   void waitForLocator();
