@@ -1,7 +1,9 @@
 // (e) The sort alone: the list's bulk load ended (its keys made, sorted, its
 // order written) against radixSort on the same IDs, with one thread and two;
 // county IDs at 100k, 1M, 3M and 10M with the cost per entry across them, and
-// two other kinds of IDs at 1M.
+// two other kinds of IDs at 1M. The four sizes take their turns within each
+// repetition, so that a machine that runs slower for a minute (as a shared
+// one does) slows every size alike rather than the one measured then.
 #include "Baselines.h"
 #include "Sections.h"
 
@@ -13,27 +15,89 @@ namespace County {
 
 namespace {
 
-/** Our sort of `ids` on `threads` threads against radixSort's, in turn. */
-Pair sortAgainst(BenchContext& bench, const Column& ids, int threads) {
-  bench.threads(threads);
-  const TextBatch batch = toBatch(ids);
-  const Parts parts{ids};
-  std::unique_ptr<SortedListModel> model;
-  std::vector<uint32_t> order;
-  auto fill = [&] {
+/** The IDs of one sort, the list that sorts them and the baseline's order. */
+struct SortCase {
+  SortCase(const Column& ids, int threads) : batch(toBatch(ids)), parts{ids}, threads(threads) {}
+  /** A list with the IDs added, its load to be ended, as the list's readers leave it. */
+  void fill() {
     model = std::make_unique<SortedListModel>(
         SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
     model->beginBulkLoad();
     model->AddTexts(batch);
-  };
-  fill();
-  return bench.pair([&] { model->endBulkLoad(); }, [&] { order = radixSort(parts, threads); },
+  }
+  /** Reads the baseline's IDs through, as its reader would just have written them. */
+  void touch() {
+    size_t sum = 0;
+    for (const Column& part : parts) {
+      for (size_t i = 0; i < part.bytes.size(); i += 64)
+        sum += uint8_t(part.bytes[i]);
+      for (size_t i = 0; i < part.ends.size(); i += 16)
+        sum += part.ends[i];
+    }
+    touched = sum;
+  }
+  void ours() { model->endBulkLoad(); }
+  void base() { order = radixSort(parts, threads); }
+  /** Compares the two sorted lists, and lets both go. */
+  bool check() {
+    const bool same = sameList(*model, parts, order);
+    std::vector<uint32_t>().swap(order);
+    model.reset();
+    return same;
+  }
+
+  const TextBatch batch;
+  const Parts parts;
+  const int threads;
+  std::unique_ptr<SortedListModel> model;
+  std::vector<uint32_t> order;
+  volatile size_t touched = 0;
+};
+
+/** Our sort of `ids` on `threads` threads against radixSort's, in turn. */
+Pair sortAgainst(BenchContext& bench, const Column& ids, int threads) {
+  bench.threads(threads);
+  SortCase sort(ids, threads);
+  sort.fill();
+  return bench.pair([&] { sort.ours(); }, [&] { sort.base(); },
                     [&] {
-                      const bool same = sameList(*model, parts, order);
-                      std::vector<uint32_t>().swap(order);
-                      fill();
+                      const bool same = sort.check();
+                      sort.fill();
                       return same;
                     });
+}
+
+/**
+ * The sorts of `cases`, ours against the baseline in turn as in
+ * BenchContext::pair; each repetition takes every case once, the one that
+ * goes first changing with each repetition. Each sort's input is made (ours)
+ * or read through (the baseline's) just before it, untimed, as a load leaves
+ * it in the cache for its sort.
+ */
+std::vector<Pair> sortsInTurn(BenchContext& bench, std::vector<std::unique_ptr<SortCase>>& cases) {
+  std::vector<Pair> pairs(cases.size());
+  for (int i = 0; i < bench.options.reps; ++i)
+    for (size_t k = 0; k < cases.size(); ++k) {
+      const size_t c = (k + size_t(i)) % cases.size();
+      SortCase& sort = *cases[c];
+      auto ours = [&] {
+        sort.fill();
+        pairs[c].ours.time([&] { sort.ours(); });
+      };
+      auto base = [&] {
+        sort.touch();
+        pairs[c].base.time([&] { sort.base(); });
+      };
+      if (i % 2 == 0) {
+        ours();
+        base();
+      } else {
+        base();
+        ours();
+      }
+      pairs[c].agree = sort.check() && pairs[c].agree;
+    }
+  return pairs;
 }
 
 /** The cost per entry at each size, in ns, of `times` (medians) over `sizes`. */
@@ -59,25 +123,28 @@ void sortAlone(BenchContext& bench) {
   if (!bench.section('e'))
     return;
   const std::vector<long long> sizes = {100000, kMillion, 3 * kMillion, 10 * kMillion};
-  Times ours[2], base[2]; // the medians at each size, by threads
-  for (long long size : sizes) {
-    const Column ids = syntheticIds("county", size);
-    for (int threads : {1, 2}) {
-      const Pair pair = sortAgainst(bench, ids, threads);
-      bench.report("(e) sort county IDs " + std::to_string(size) + threadsText(threads), pair,
-                   "radix", size >= kMillion ? "<= 1.0x" : "");
-      ours[threads - 1].wall.push_back(median(pair.ours.wall));
-      ours[threads - 1].cpu.push_back(median(pair.ours.cpu));
-      base[threads - 1].wall.push_back(median(pair.base.wall));
-      base[threads - 1].cpu.push_back(median(pair.base.cpu));
+  for (int threads : {1, 2}) {
+    bench.threads(threads);
+    std::vector<std::unique_ptr<SortCase>> cases;
+    for (long long size : sizes)
+      cases.push_back(std::make_unique<SortCase>(syntheticIds("county", size), threads));
+    const std::vector<Pair> pairs = sortsInTurn(bench, cases);
+    cases.clear();
+    Times ours, base; // the medians at each size
+    for (size_t c = 0; c < sizes.size(); ++c) {
+      bench.report("(e) sort county IDs " + std::to_string(sizes[c]) + threadsText(threads),
+                   pairs[c], "radix", sizes[c] >= kMillion ? "<= 1.0x" : "");
+      ours.wall.push_back(median(pairs[c].ours.wall));
+      ours.cpu.push_back(median(pairs[c].ours.cpu));
+      base.wall.push_back(median(pairs[c].base.wall));
+      base.cpu.push_back(median(pairs[c].base.cpu));
     }
-  }
-  for (int t = 0; t < 2; ++t)
     bench.report({"(e) sort county IDs, cost per entry at 100k / 1M / 3M / 10M, over 1M's" +
-                      threadsText(t + 1),
-                  perEntry(ours[t].wall, sizes), perEntry(base[t].wall, sizes) + " radix",
-                  spread(ours[t].wall, sizes), "0.90-1.10x", perEntry(ours[t].cpu, sizes),
-                  perEntry(base[t].cpu, sizes) + " radix", spread(ours[t].cpu, sizes)});
+                      threadsText(threads),
+                  perEntry(ours.wall, sizes), perEntry(base.wall, sizes) + " radix",
+                  spread(ours.wall, sizes), "0.90-1.10x", perEntry(ours.cpu, sizes),
+                  perEntry(base.cpu, sizes) + " radix", spread(ours.cpu, sizes)});
+  }
   for (const char* kind : {"all-digit", "nearly sorted"}) {
     const Column ids = syntheticIds(kind, kMillion);
     for (int threads : {1, 2})
