@@ -89,6 +89,13 @@ void PageBlock::unmap(void* data, size_t bytes) noexcept {
   munmap(data, extentFor(bytes).bytes);
 }
 
+void PageBlock::releaseBeyond(void* data, size_t used, size_t bytes) noexcept {
+  static const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  const size_t first = (used + page - 1) / page * page, last = extentFor(bytes).bytes;
+  if (first < last)
+    madvise(static_cast<char*>(data) + first, last - first, MADV_DONTNEED);
+}
+
 PageBlock::PageBlock(size_t bytes, bool populate)
     : mData(map(bytes, populate)), mBytes(extentFor(bytes).bytes) {}
 

@@ -29,6 +29,12 @@ public:
   static void* map(size_t bytes, bool populate = false);
   /** Gives back what map(bytes) gave. */
   static void unmap(void* data, size_t bytes) noexcept;
+  /**
+   * Gives back the whole pages past the first `used` bytes of what map(bytes)
+   * gave, keeping the mapping (they read as zeros after): the unused end of
+   * a large page made whole by the write of its first bytes.
+   */
+  static void releaseBeyond(void* data, size_t used, size_t bytes) noexcept;
 
   void* data() const { return mData; }
   /** The bytes it holds: those asked for, rounded up to whole pages. */

@@ -174,7 +174,7 @@ public:
     // add units that need not occur, which only widens the ranks), and the
     // units of the wide entries' keys.
     uint8_t seen[2][256] = {};
-    const std::vector<char>& bytes = entries.bytes;
+    const auto& bytes = entries.bytes;
     parts.run([&](int t) {
       const auto [from, to] = half(bytes.size(), t, threads);
       const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());

@@ -136,8 +136,8 @@ void SortedListModel::Clear() {
   mSnapshot.reset();
   beginResetModel();
   mServed.reset();
-  std::vector<char>().swap(mEntries.bytes);
-  std::vector<uint32_t>().swap(mEntries.ends);
+  ListEntries::Bytes().swap(mEntries.bytes);
+  ListEntries::Ends().swap(mEntries.ends);
   std::vector<Wide>().swap(mEntries.wides);
   ListEntries::Order().swap(mEntries.order);
   endResetModel();
@@ -262,6 +262,8 @@ void SortedListModel::sortAll() {
   const int threads = mEntries.ends.size() >= 65536
                           ? std::max(1, std::min({mSorting.threads, 2, usableProcessors()}))
                           : 1;
+  // The sort's arrays come on top of the texts: the texts hold no more than they use.
+  mEntries.releaseSpare();
   sortEntries(mEntries, ListSortWay{mSorting.method == SortMethod::Radix, threads});
 }
 

@@ -316,6 +316,32 @@ TEST(SortedListModel, TextsGivenAsUtf8AreTheEntriesTheirTextMakes) {
   EXPECT_EQ(resets.count(), 2);
 }
 
+// A load's texts beyond 4 MiB lie in large pages, whose unused part the list
+// gives back before its sort: its last texts stay, and it grows again after.
+TEST(SortedListModel, TheLastTextsOfALargeLoadStayAndTheListGrowsAfterIt) {
+  const int count = 500000;
+  auto idBatch = [](int from, int to) {
+    TextBatch batch;
+    for (int n = from; n < to; ++n) {
+      const std::string id = "L" + std::to_string(10000000 + n);
+      batch.append(id.data(), id.size());
+    }
+    return batch;
+  };
+  SortedListModel model;
+  model.beginBulkLoad();
+  model.ReserveTexts(count + count / 4, size_t(count) * 12);
+  model.AddTexts(idBatch(0, count));
+  model.endBulkLoad();
+  ASSERT_EQ(model.count(), count);
+  for (int row = count - 2000; row < count; ++row)
+    ASSERT_EQ(model.text(row).toStdString(), "L" + std::to_string(10000000 + row));
+  model.AddTexts(idBatch(count, count + 40000));
+  ASSERT_EQ(model.count(), count + 40000);
+  for (int row = count - 2000; row < count + 40000; row += 7)
+    ASSERT_EQ(model.text(row).toStdString(), "L" + std::to_string(10000000 + row));
+}
+
 TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison) {
   // Enough entries for two sorting threads and byte-wise bucketing, and for
   // the sort's records to take a large page with room in it past them for
