@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Export.h"
+#include "platform/PageBlock.h"
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -33,7 +34,11 @@ public:
   /** Appends one text value, given as UTF-8. */
   void append(const char* data, size_t size) {
     mMayBeBlank |= size == 0 || data[0] == ' ';
-    mBytes.append(data, size);
+    if (size > 0) {
+      const size_t at = mBytes.size();
+      mBytes.resize(at + size);
+      std::memcpy(mBytes.data() + at, data, size);
+    }
     mEnds.push_back(uint32_t(mBytes.size()));
     mNull.push_back(0);
   }
@@ -91,7 +96,8 @@ public:
       const uint32_t from = next == 0 ? 0 : source.mEnds[size_t(next) - 1];
       const uint32_t to = source.mEnds[size_t(next + take) - 1];
       const uint32_t base = uint32_t(target.mBytes.size());
-      target.mBytes.append(source.mBytes, from, to - from);
+      target.mBytes.insert(target.mBytes.end(), source.mBytes.begin() + from,
+                           source.mBytes.begin() + to);
       for (int i = next; i < next + take; ++i)
         target.mEnds.push_back(source.mEnds[size_t(i)] - from + base);
       target.mNull.insert(target.mNull.end(), source.mNull.begin() + next,
@@ -103,9 +109,17 @@ public:
   }
 
 private:
-  std::string mBytes;
-  std::vector<uint32_t> mEnds;
-  std::vector<uint8_t> mNull;
+  // A batch of a reader's half, or of the part of it another thread took
+  // over, holds arrays of megabytes for a short while. From the size at which
+  // the heap maps a block of its own until it has freed one, they are given
+  // back to the system as they are freed: kept by the heap instead (its
+  // threshold by then raised by a larger block freed), about a megabyte of it
+  // stayed in the process after a load of three million.
+  static constexpr size_t kInPagesFrom = 128 * 1024;
+  template <typename T> using Array = std::vector<T, UninitializedAllocator<T, kInPagesFrom>>;
+  Array<char> mBytes;
+  Array<uint32_t> mEnds;
+  Array<uint8_t> mNull;
   bool mMayBeBlank = false;
 };
 

@@ -16,45 +16,6 @@
 namespace LARKHILL_API Larkhill {
 
 /**
- * An allocator that leaves a value made without arguments uninitialized: a
- * vector resized to be written over then takes its memory as it is written,
- * rather than all of it at once to write zeros first. An array of 32 MiB or
- * more (the order of eight million entries) is a PageBlock's, in large pages:
- * its small pages would cost a fault each as it is written, 6% of the sort of
- * ten million. A large page is made whole at its first write, so the sort's
- * threads run up to one ahead each: 2-4 MB more at the peak of a load of ten
- * million, about a hundredth.
- */
-template <typename T, size_t InPagesFrom = (size_t(32) << 20)>
-struct UninitializedAllocator : std::allocator<T> {
-  template <typename U> struct rebind { using other = UninitializedAllocator<U, InPagesFrom>; };
-  UninitializedAllocator() = default;
-  template <typename U>
-  UninitializedAllocator(const UninitializedAllocator<U, InPagesFrom>&) noexcept {}
-  static constexpr size_t kInPagesFrom = InPagesFrom;
-  T* allocate(size_t n) {
-    return n * sizeof(T) >= kInPagesFrom ? static_cast<T*>(PageBlock::map(n * sizeof(T)))
-                                         : std::allocator<T>::allocate(n);
-  }
-  void deallocate(T* at, size_t n) noexcept {
-    if (n * sizeof(T) >= kInPagesFrom)
-      PageBlock::unmap(at, n * sizeof(T));
-    else
-      std::allocator<T>::deallocate(at, n);
-  }
-  /** Gives back the whole pages of a vector's block past its values (PageBlock::releaseBeyond). */
-  template <typename Vector> static void releaseSpare(Vector& values) noexcept {
-    if (values.capacity() * sizeof(T) >= kInPagesFrom)
-      PageBlock::releaseBeyond(values.data(), values.size() * sizeof(T),
-                               values.capacity() * sizeof(T));
-  }
-  template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
-  template <typename U, typename... Args> void construct(U* at, Args&&... args) {
-    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-  }
-};
-
-/**
  * The entries of the sorted search list and their order, kept compactly: the
  * ASCII entries (nearly every parcel ID) as bytes in one buffer with one end
  * offset each, the others with their UTF-16 text and upper-cased key beside;
