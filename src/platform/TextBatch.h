@@ -110,11 +110,11 @@ public:
 
 private:
   // A batch of a reader's half, or of the part of it another thread took
-  // over, holds arrays of megabytes for a short while. From the size at which
-  // the heap maps a block of its own until it has freed one, they are given
-  // back to the system as they are freed: kept by the heap instead (its
-  // threshold by then raised by a larger block freed), about a megabyte of it
-  // stayed in the process after a load of three million.
+  // over, holds arrays of megabytes for a short while. From 128 KiB (where
+  // the heap maps a block of its own until a freed one raises that size)
+  // they are blocks of their own, given back to the system when freed. Taken
+  // from the heap after such a rise, about a megabyte of them stayed resident
+  // in the heap after a load of three million.
   static constexpr size_t kInPagesFrom = 128 * 1024;
   template <typename T> using Array = std::vector<T, UninitializedAllocator<T, kInPagesFrom>>;
   Array<char> mBytes;
