@@ -445,7 +445,8 @@ void ScriptSession::perform(const Step& step) {
     mSinceTime.restart();
     mProcessorAtTime = processor;
   } else if (step.verb == QLatin1String("wait") && step.target == QLatin1String("map")) {
-    waitForDrawn();
+    if (!waitForMap(300, 60000))
+      failStep(QStringLiteral("the map was still drawing after a minute"));
   } else if (step.verb == QLatin1String("wait")) {
     // The application runs on; the next step is started that much later.
     mDelay = step.target.toInt();
@@ -698,33 +699,17 @@ void ScriptSession::reportMapTool() {
   }
 }
 
-void ScriptSession::waitForMap() {
-  ++mHolding;
-  QgsMapCanvas* canvas = mWindow->canvas();
-  QElapsedTimer timer;
-  timer.start();
-  // The canvas starts a render shortly after a change; wait for it to start and end.
-  while (timer.elapsed() < 3000) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (canvas->isDrawing())
-      canvas->waitWhileRendering();
-    else if (timer.elapsed() > 150)
-      break;
-  }
-  QApplication::processEvents();
-  --mHolding;
-}
-
-void ScriptSession::waitForDrawn() {
+bool ScriptSession::waitForMap(int quietMs, int limitMs) {
   QgsMapCanvas* canvas = mWindow->canvas();
   ++mHolding;
   QElapsedTimer timer;
   timer.start();
-  // A window just opened draws its map more than once (at its first size,
-  // then at its last): the map is drawn when no drawing has run for a while.
+  // The canvas starts a drawing shortly after a change, and a window just
+  // opened draws its map more than once (at its first size, then at its
+  // last): the map is drawn when no drawing has run for a while.
   QElapsedTimer quiet;
   quiet.start();
-  while (quiet.elapsed() < 300 && timer.elapsed() < 60000) {
+  while (quiet.elapsed() < quietMs && timer.elapsed() < limitMs) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
     if (canvas->isDrawing()) {
       canvas->waitWhileRendering();
@@ -733,12 +718,11 @@ void ScriptSession::waitForDrawn() {
   }
   QApplication::processEvents();
   --mHolding;
-  if (quiet.elapsed() < 300)
-    failStep(QStringLiteral("the map was still drawing after a minute"));
+  return quiet.elapsed() >= quietMs;
 }
 
 void ScriptSession::saveScreenshot(const QString& name) {
-  waitForMap();
+  waitForMap(150, 3000);
   QImage image = mWindow->grab().toImage();
   QPainter painter(&image);
   const QPoint origin = mWindow->mapToGlobal(QPoint(0, 0));

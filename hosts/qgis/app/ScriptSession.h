@@ -95,9 +95,11 @@ private:
   void finish(int exitCode);
   void reportLists();
   void saveScreenshot(const QString& name);
-  void waitForMap();
-  /** Lets the application run until no drawing of the map has run for a while. */
-  void waitForDrawn();
+  /**
+   * Lets the application run until no drawing of the map has run for
+   * `quietMs`, or for `limitMs` at most; returns whether the map was drawn.
+   */
+  bool waitForMap(int quietMs, int limitMs);
   void locate(const QString& text);
   /** Lets the application run until the locator's search has ended. */
   void waitForLocator();
