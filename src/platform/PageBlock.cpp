@@ -97,17 +97,26 @@ void PageBlock::releaseBeyond(void* data, size_t used, size_t bytes) noexcept {
 }
 
 PageBlock::PageBlock(size_t bytes, bool populate)
-    : mData(map(bytes, populate)), mBytes(extentFor(bytes).bytes) {}
+    : mData(map(bytes, populate)), mBytes(extentFor(bytes).bytes),
+      mInLarge(extentFor(bytes).inLarge) {}
 
 PageBlock::~PageBlock() {
   munmap(mData, mBytes);
 }
 
-void PageBlock::release(size_t from, size_t to) {
+size_t PageBlock::release(size_t from, size_t to) {
   static const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  const size_t first = (from + page - 1) / page * page, last = to / page * page;
-  if (first < last && last <= mBytes)
-    madvise(static_cast<char*>(mData) + first, last - first, MADV_DONTNEED);
+  // Part of a large page given back splits it into small ones first: done
+  // for every 768 KB of a sort's records as it went, that took a third of
+  // the sort of a million entries (on a virtual machine here).
+  to = std::min(to, mBytes);
+  auto pageAt = [&](size_t at) { return at < mInLarge ? largePage() : page; };
+  const size_t first = (from + pageAt(from) - 1) / pageAt(from) * pageAt(from);
+  const size_t last = to == 0 ? 0 : to / pageAt(to - 1) * pageAt(to - 1);
+  if (first >= last)
+    return from;
+  madvise(static_cast<char*>(mData) + first, last - first, MADV_DONTNEED);
+  return last;
 }
 
 } // namespace Larkhill

@@ -45,14 +45,17 @@ public:
   /**
    * Gives the whole pages between the two byte offsets back to the system
    * while the block lives (a read of them gives zeros after); the partial
-   * pages at either end are kept. A large page is split to give back part
-   * of it.
+   * pages at either end are kept. Where the block is in large pages, only
+   * whole large pages go. Returns the offset up to which the pages from
+   * `from` on are given back: the next call may start there, and one that
+   * gives nothing back returns `from`.
    */
-  void release(size_t from, size_t to);
+  size_t release(size_t from, size_t to);
 
 private:
   void* mData = nullptr;
   size_t mBytes = 0;
+  size_t mInLarge = 0; // the bytes from the start that are in large pages
 };
 
 /** A PageBlock of `count` objects of a trivial type. */
@@ -63,8 +66,13 @@ public:
   T& operator[](size_t i) const { return data()[i]; }
   /** The objects it holds room for: those asked for, and any more its last page holds. */
   size_t size() const { return mBlock.size() / sizeof(T); }
-  /** PageBlock::release of the whole pages that hold objects from..to-1 only. */
-  void release(size_t from, size_t to) { mBlock.release(from * sizeof(T), to * sizeof(T)); }
+  /**
+   * PageBlock::release of the whole pages that hold objects from..to-1 only;
+   * returns the object the next call may start from.
+   */
+  size_t release(size_t from, size_t to) {
+    return mBlock.release(from * sizeof(T), to * sizeof(T)) / sizeof(T);
+  }
 
 private:
   PageBlock mBlock;

@@ -745,12 +745,11 @@ private:
         }
         // The records whose rows are written are given back as the rows
         // take memory, so that the two are not held whole at once; at
-        // multiples of kPageRecords, which end on a page.
+        // multiples of kPageRecords, which end on a page, as far as whole
+        // large pages go where the records are in them.
         const size_t done = to / kPageRecords * kPageRecords;
-        if (done >= kept + kReleaseStep) {
-          mRecords->release(kept, done);
-          kept = done;
-        }
+        if (done >= kept + kReleaseStep)
+          kept = mRecords->release(kept, done);
       };
       if (t == 0) {
         for (size_t v = 0; v < lastOf0; ++v)
