@@ -314,10 +314,8 @@ private:
 constexpr size_t kSmall = 32;
 /** Runs of at most this many records (with as many in the buffer) fit a processor's cache. */
 constexpr size_t kInCache = 32768;
-/** Records that fill whole pages (12 KiB), and those given back at once after their rows are
- * written. */
-constexpr size_t kPageRecords = 1024;
-constexpr size_t kReleaseStep = 64 * kPageRecords;
+/** Records whose rows are written that are given back at once, at least. */
+constexpr size_t kReleaseStep = 65536;
 /**
  * Records of more bytes than this (a processor's last cache is some tens of
  * MiB) are written with the bucket's line kAhead records on asked for.
@@ -744,12 +742,11 @@ private:
           finish(items + from, items + to, buffer);
         }
         // The records whose rows are written are given back as the rows
-        // take memory, so that the two are not held whole at once; at
-        // multiples of kPageRecords, which end on a page, as far as whole
-        // large pages go where the records are in them.
-        const size_t done = to / kPageRecords * kPageRecords;
-        if (done >= kept + kReleaseStep)
-          kept = mRecords->release(kept, done);
+        // take memory, so that the two are not held whole at once: their
+        // whole pages (large ones where the records are in them), the next
+        // time from where this time stopped.
+        if (to >= kept + kReleaseStep)
+          kept = mRecords->release(kept, to);
       };
       if (t == 0) {
         for (size_t v = 0; v < lastOf0; ++v)
