@@ -206,11 +206,11 @@ public:
       for (int b = 0; b < 0x80; ++b)
         if (seen[0][b] || seen[1][b])
           bytesSeen.push_back(b);
-      mPairs = std::make_unique<PageArray<uint16_t>>(65536);
-      mPairRank = mPairs->data();
+      mPairs.assign(kPairs, 0);
+      mPairRank = mPairs.data();
       for (const int first : bytesSeen)
         for (const int second : bytesSeen)
-          mPairs->data()[first | second << 8] =
+          mPairs[size_t(first | second << 7)] =
               uint16_t(mByteRank[first] << mBits | mByteRank[second]);
     }
   }
@@ -239,7 +239,7 @@ public:
         uint32_t k = 0;
         if (mPairRank)
           for (; k + 2 <= n; k += 2)
-            packed = packed << (2 * mBits) | mPairRank[p[k] | p[k + 1] << 8];
+            packed = packed << (2 * mBits) | mPairRank[p[k] | p[k + 1] << 7];
         for (; k < n; ++k)
           packed = packed << mBits | mByteRank[p[k]];
       }
@@ -262,8 +262,14 @@ private:
   static constexpr int kBeyond = 0x80; // the slot of every unit beyond ASCII
   static constexpr size_t kPairsFrom = 16384;
   const ListEntries& mEntries;
-  // Per two bytes (the first lowest): their ranks, the first higher.
-  std::unique_ptr<PageArray<uint16_t>> mPairs;
+  // Per two ASCII bytes (the first lowest, the second from bit 7 on): their
+  // ranks, the first higher. Any two bytes index within it (a byte beyond
+  // ASCII, which no ASCII entry holds, would only read a wrong rank). 64 KiB,
+  // from the heap: pages of its own cost a fault for each that a pair falls
+  // in, and a call to the other processor to unmap them, about a tenth of
+  // the sort of 100k entries on two threads.
+  static constexpr size_t kPairs = 1 << 15;
+  std::vector<uint16_t> mPairs;
   const uint16_t* mPairRank = nullptr;
   uint8_t mUnitRank[kBeyond + 1];
   uint8_t mByteRank[256];
