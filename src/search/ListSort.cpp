@@ -266,10 +266,12 @@ private:
   // ranks, the first higher. Any two bytes index within it (a byte beyond
   // ASCII, which no ASCII entry holds, would only read a wrong rank). 64 KiB,
   // from the heap: pages of its own cost a fault for each that a pair falls
-  // in, and a call to the other processor to unmap them, about a tenth of
+  // in, and a call to the other processor to unmap them, about a seventh of
   // the sort of 100k entries on two threads.
   static constexpr size_t kPairs = 1 << 15;
   std::vector<uint16_t> mPairs;
+  // Its entries, or none for a small load. Read through this pointer rather
+  // than the vector, the keys are made about 3% faster.
   const uint16_t* mPairRank = nullptr;
   uint8_t mUnitRank[kBeyond + 1];
   uint8_t mByteRank[256];
