@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <gdal_priv.h>
 #include <qgsapplication.h>
 #include <random>
@@ -45,8 +46,8 @@ int main(int argc, char** argv) {
     QgsApplication::exitQgis();
     return 0;
   }
-  if (argc == 3 && std::string(argv[1]) == "--list") {
-    printListTime(QString::fromUtf8(argv[2]));
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--list") {
+    printListTime(QString::fromUtf8(argv[2]), argc == 4 ? std::atoi(argv[3]) : 0);
     QgsApplication::exitQgis();
     return 0;
   }

@@ -62,11 +62,13 @@ void memoryOfList(BenchContext& bench);
 void printListMemory(const QString& path);
 
 /**
- * The child's side of (h)'s baseline, run as `county-bench --list <file.gpkg>`:
- * loads the list of the file's PIN column in a fresh host, as the application
- * loads it in its own process, and prints the entries and the load's wall
- * and processor seconds, separated by spaces.
+ * The child's side of (h)'s baseline, run as `county-bench --list <file.gpkg>
+ * [settle-ms]`: loads the list of the file's PIN column in a fresh host, as
+ * the application loads it in its own process, settle-ms after the file is
+ * opened (as the application presses on a drawn map seconds after it opened
+ * it), and prints the entries and the load's wall and processor seconds,
+ * separated by spaces.
  */
-void printListTime(const QString& path);
+void printListTime(const QString& path, int settleMs);
 
 } // namespace County
