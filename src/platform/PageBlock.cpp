@@ -96,6 +96,13 @@ void PageBlock::releaseBeyond(void* data, size_t used, size_t bytes) noexcept {
     madvise(static_cast<char*>(data) + first, last - first, MADV_DONTNEED);
 }
 
+void PageBlock::populateBeyond(void* data, size_t used, size_t bytes) noexcept {
+  static const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  const size_t first = (used + page - 1) / page * page, last = extentFor(bytes).bytes;
+  if (first < last)
+    madvise(static_cast<char*>(data) + first, last - first, MADV_POPULATE_WRITE);
+}
+
 PageBlock::PageBlock(size_t bytes, bool populate)
     : mData(map(bytes, populate)), mBytes(extentFor(bytes).bytes),
       mInLarge(extentFor(bytes).inLarge) {}

@@ -38,6 +38,13 @@ public:
    * a large page made whole by the write of its first bytes.
    */
   static void releaseBeyond(void* data, size_t used, size_t bytes) noexcept;
+  /**
+   * Makes the pages past the first `used` bytes of what map(bytes) gave
+   * now, where the system can, rather than one at a time as they are first
+   * written: for room that a load will fill, made while the thread has
+   * nothing else to do.
+   */
+  static void populateBeyond(void* data, size_t used, size_t bytes) noexcept;
 
   void* data() const { return mData; }
   /** The bytes it holds: those asked for, rounded up to whole pages. */
@@ -112,6 +119,12 @@ struct UninitializedAllocator : std::allocator<T> {
     if (values.capacity() * sizeof(T) >= kInPagesFrom)
       PageBlock::releaseBeyond(values.data(), values.size() * sizeof(T),
                                values.capacity() * sizeof(T));
+  }
+  /** Makes the pages of a vector's block past its values now (PageBlock::populateBeyond). */
+  template <typename Vector> static void populateSpare(Vector& values) noexcept {
+    if (values.capacity() * sizeof(T) >= kInPagesFrom)
+      PageBlock::populateBeyond(values.data(), values.size() * sizeof(T),
+                                values.capacity() * sizeof(T));
   }
   template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
   template <typename U, typename... Args> void construct(U* at, Args&&... args) {

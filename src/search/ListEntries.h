@@ -98,6 +98,11 @@ struct ListEntries {
     Bytes::allocator_type::releaseSpare(bytes);
     Ends::allocator_type::releaseSpare(ends);
   }
+  /** Makes the pages of the room reserved past the last value now (PageBlock::populateBeyond). */
+  void populateSpare() noexcept {
+    Bytes::allocator_type::populateSpare(bytes);
+    Ends::allocator_type::populateSpare(ends);
+  }
 
   /** The text of the entry shown at the row; empty outside the rows. */
   QString text(int row) const;

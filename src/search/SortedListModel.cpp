@@ -241,6 +241,12 @@ void SortedListModel::ReserveTexts(int32_t entries, size_t bytes) {
     return;
   mEntries.ends.reserve(mEntries.ends.size() + size_t(entries));
   mEntries.bytes.reserve(mEntries.bytes.size() + bytes);
+  // The room is made here, at the start of the read, rather than as the
+  // texts are written. A GeoPackage's rows are read by two threads, and the
+  // second's half is written here at once when it is done: its pages were
+  // then made on the one thread, with the other idle. The first thread has
+  // time to spare at the start, as the second ends after it.
+  mEntries.populateSpare();
 }
 
 void SortedListModel::beginBulkLoad() {
