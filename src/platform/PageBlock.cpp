@@ -96,9 +96,10 @@ void PageBlock::releaseBeyond(void* data, size_t used, size_t bytes) noexcept {
     madvise(static_cast<char*>(data) + first, last - first, MADV_DONTNEED);
 }
 
-void PageBlock::populateBeyond(void* data, size_t used, size_t bytes) noexcept {
+void PageBlock::populate(void* data, size_t from, size_t to, size_t bytes) noexcept {
   static const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  const size_t first = (used + page - 1) / page * page, last = extentFor(bytes).bytes;
+  const size_t first = (from + page - 1) / page * page;
+  const size_t last = std::min((to + page - 1) / page * page, extentFor(bytes).bytes);
   if (first < last)
     madvise(static_cast<char*>(data) + first, last - first, MADV_POPULATE_WRITE);
 }

@@ -39,12 +39,11 @@ public:
    */
   static void releaseBeyond(void* data, size_t used, size_t bytes) noexcept;
   /**
-   * Makes the pages past the first `used` bytes of what map(bytes) gave
+   * Makes the pages from byte `from` up to byte `to` of what map(bytes) gave
    * now, where the system can, rather than one at a time as they are first
-   * written: for room that a load will fill, made while the thread has
-   * nothing else to do.
+   * written: for room that will be filled at a moment when time is dearer.
    */
-  static void populateBeyond(void* data, size_t used, size_t bytes) noexcept;
+  static void populate(void* data, size_t from, size_t to, size_t bytes) noexcept;
 
   void* data() const { return mData; }
   /** The bytes it holds: those asked for, rounded up to whole pages. */
@@ -120,11 +119,14 @@ struct UninitializedAllocator : std::allocator<T> {
       PageBlock::releaseBeyond(values.data(), values.size() * sizeof(T),
                                values.capacity() * sizeof(T));
   }
-  /** Makes the pages of a vector's block past its values now (PageBlock::populateBeyond). */
-  template <typename Vector> static void populateSpare(Vector& values) noexcept {
+  /**
+   * Makes the pages of a vector's block past its values, up to as many
+   * bytes again as they take, now (PageBlock::populate).
+   */
+  template <typename Vector> static void populateAhead(Vector& values) noexcept {
     if (values.capacity() * sizeof(T) >= kInPagesFrom)
-      PageBlock::populateBeyond(values.data(), values.size() * sizeof(T),
-                                values.capacity() * sizeof(T));
+      PageBlock::populate(values.data(), values.size() * sizeof(T), 2 * values.size() * sizeof(T),
+                          values.capacity() * sizeof(T));
   }
   template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
   template <typename U, typename... Args> void construct(U* at, Args&&... args) {

@@ -98,10 +98,11 @@ struct ListEntries {
     Bytes::allocator_type::releaseSpare(bytes);
     Ends::allocator_type::releaseSpare(ends);
   }
-  /** Makes the pages of the room reserved past the last value now (PageBlock::populateBeyond). */
-  void populateSpare() noexcept {
-    Bytes::allocator_type::populateSpare(bytes);
-    Ends::allocator_type::populateSpare(ends);
+  /** Makes the pages of the room reserved past the values, up to twice theirs
+   * (PageBlock::populate). */
+  void populateAhead() noexcept {
+    Bytes::allocator_type::populateAhead(bytes);
+    Ends::allocator_type::populateAhead(ends);
   }
 
   /** The text of the entry shown at the row; empty outside the rows. */

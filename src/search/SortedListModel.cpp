@@ -12,6 +12,9 @@ namespace Larkhill {
 
 namespace {
 
+/** The texts' bytes between the steps at which the room ahead of them is made. */
+constexpr size_t kAheadStep = size_t(2) << 20;
+
 bool isAscii(const QString& text) {
   for (const QChar c : text)
     if (c.unicode() >= 0x80)
@@ -134,6 +137,7 @@ size_t SortedListModel::memoryUsed() const {
 
 void SortedListModel::Clear() {
   mSnapshot.reset();
+  mReserved = false;
   beginResetModel();
   mServed.reset();
   ListEntries::Bytes().swap(mEntries.bytes);
@@ -231,6 +235,20 @@ void SortedListModel::AddTexts(const TextBatch& texts) {
         appendWide(texts.toQString(i), uint32_t(base + ends[i]));
     }
   }
+  // Room reserved for a load is made a little ahead of the texts, up to
+  // twice what they take, each time they pass another step. A GeoPackage's rows
+  // are read in two halves on two threads, and the second's half comes here
+  // at once when both are done: its room, made then, took the one thread
+  // with the other idle (40 ms of a 3M load where the host had taken the
+  // memory back). Made as the first half comes, it is made while the second
+  // is still being read, which ends after the first. Twice what is held,
+  // not all that was reserved: the room is reserved from the first rows'
+  // lengths, and where the rest are shorter it would be made for nothing.
+  // Not after a batch of more than a step: that is a half handed over whole,
+  // read already, and little may be to come.
+  if (mReserved && texts.byteCount() < kAheadStep &&
+      base / kAheadStep != mEntries.bytes.size() / kAheadStep)
+    mEntries.populateAhead();
   if (!inLoad)
     endBulkLoad();
 }
@@ -241,12 +259,7 @@ void SortedListModel::ReserveTexts(int32_t entries, size_t bytes) {
     return;
   mEntries.ends.reserve(mEntries.ends.size() + size_t(entries));
   mEntries.bytes.reserve(mEntries.bytes.size() + bytes);
-  // The room is made here, at the start of the read, rather than as the
-  // texts are written. A GeoPackage's rows are read by two threads, and the
-  // second's half is written here at once when it is done: its pages were
-  // then made on the one thread, with the other idle. The first thread has
-  // time to spare at the start, as the second ends after it.
-  mEntries.populateSpare();
+  mReserved = true;
 }
 
 void SortedListModel::beginBulkLoad() {
@@ -257,6 +270,7 @@ void SortedListModel::endBulkLoad() {
   if (!mBulk)
     return;
   mBulk = false;
+  mReserved = false;
   mSnapshot.reset();
   beginResetModel();
   sortAll();

@@ -167,6 +167,8 @@ private:
   /** The copy that readers on other threads were given, while the list has not changed since. */
   mutable std::shared_ptr<const ListSnapshot> mSnapshot;
   bool mBulk = false;
+  /** Room was reserved for the load under way, and is made ahead of its texts (AddTexts). */
+  bool mReserved = false;
   Sorting mSorting;
   /** The served values shown instead of mEntries, when there are. */
   std::unique_ptr<ServedEntries> mServed;
