@@ -98,8 +98,10 @@ struct ListEntries {
     Bytes::allocator_type::releaseSpare(bytes);
     Ends::allocator_type::releaseSpare(ends);
   }
-  /** Makes the pages of the room reserved past the values, up to twice theirs
-   * (PageBlock::populate). */
+  /**
+   * Makes the pages of the room reserved past the values now, up to twice
+   * what the values take (PageBlock::populate).
+   */
   void populateAhead() noexcept {
     Bytes::allocator_type::populateAhead(bytes);
     Ends::allocator_type::populateAhead(ends);
