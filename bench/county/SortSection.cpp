@@ -3,7 +3,13 @@
 // county IDs at 100k, 1M, 3M and 10M with the cost per entry across them, and
 // two other kinds of IDs at 1M. The four sizes take their turns within each
 // repetition, so that a machine that runs slower for a minute (as a shared
-// one does) slows every size alike rather than the one measured then.
+// one does) slows every size alike rather than the one measured then. Each
+// timed sort follows an untimed one of the same list, so that it meets
+// memory just freed, as one sort after another does, rather than memory
+// freed seconds before by another size: a virtual machine's balloon device
+// gives that back to its host, which makes it again, slowly, when it is next
+// written (a sort of 100k on two threads took 21-25 ns an entry 3 s after a
+// sort of 10M, 16-17 after one of its own size).
 #include "Baselines.h"
 #include "Sections.h"
 
@@ -20,6 +26,7 @@ struct SortCase {
   SortCase(const Column& ids, int threads) : batch(toBatch(ids)), parts{ids}, threads(threads) {}
   /** A list with the IDs added, its load to be ended, as the list's readers leave it. */
   void fill() {
+    model.reset(); // its memory free for the next
     model = std::make_unique<SortedListModel>(
         SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
     model->beginBulkLoad();
@@ -70,9 +77,10 @@ Pair sortAgainst(BenchContext& bench, const Column& ids, int threads) {
 /**
  * The sorts of `cases`, ours against the baseline in turn as in
  * BenchContext::pair; each repetition takes every case once, the one that
- * goes first changing with each repetition. Each sort's input is made (ours)
- * or read through (the baseline's) just before it, untimed, as a load leaves
- * it in the cache for its sort.
+ * goes first changing with each repetition. Each timed sort comes right
+ * after an untimed one of the same list, by the same sort (see above). Each
+ * sort's input is made (ours) or read through (the baseline's) just before
+ * it, untimed, as a load leaves it in the cache for its sort.
  */
 std::vector<Pair> sortsInTurn(BenchContext& bench, std::vector<std::unique_ptr<SortCase>>& cases) {
   std::vector<Pair> pairs(cases.size());
@@ -82,9 +90,14 @@ std::vector<Pair> sortsInTurn(BenchContext& bench, std::vector<std::unique_ptr<S
       SortCase& sort = *cases[c];
       auto ours = [&] {
         sort.fill();
+        sort.ours();
+        sort.fill();
         pairs[c].ours.time([&] { sort.ours(); });
       };
       auto base = [&] {
+        sort.touch();
+        sort.base();
+        std::vector<uint32_t>().swap(sort.order);
         sort.touch();
         pairs[c].base.time([&] { sort.base(); });
       };
