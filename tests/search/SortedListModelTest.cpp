@@ -388,6 +388,30 @@ TEST(SortedListModel, ALargeLoadSortsTheSameOnOneThreadOrTwoByRadixOrComparison)
     }
 }
 
+TEST(SortedListModel, ACharacterThatOccursOnceSortsInItsPlace) {
+  // IDs of digits and '-', with characters that each occur in one entry
+  // only, at places spread through the load's text: each such entry must
+  // sort after its twin with a '9' in that place.
+  std::mt19937 random(44);
+  QStringList entries;
+  for (int i = 0; i < 20000; ++i)
+    entries.append(QStringLiteral("%1-%2")
+                       .arg(random() % 100000, 5, 10, QLatin1Char('0'))
+                       .arg(random() % 1000, 3, 10, QLatin1Char('0')));
+  const QString once = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ:;<=>?@[]^_{|}~");
+  for (int k = 0; k < once.size(); ++k) {
+    const QString start = entries[int(random() % 20000)].left(6);
+    entries.insert(int(random() % unsigned(entries.size())), start + QStringLiteral("91"));
+    entries.insert(int(random() % unsigned(entries.size())), start + once[k] + QStringLiteral("1"));
+  }
+  const QStringList expected = referenceOrder(entries);
+  for (int threads : {1, 2}) {
+    SortedListModel model(SortedListModel::Sorting{SortedListModel::SortMethod::Radix, threads});
+    model.AddItems(entries);
+    EXPECT_EQ(shown(model), expected) << threads << " threads";
+  }
+}
+
 TEST(SortedListModel, FoldsExactlyTheLettersAToZ) {
   // The characters on either side of both letter ranges ('@' 'A' 'Z' '[' and
   // '`' 'a' 'z' '{') sort as their upper-cased text says, in a load large
