@@ -203,16 +203,16 @@ __attribute__((target("avx2"))) void markBytesAvx2(const uint8_t* p, size_t n, u
   markedByLowHalf(seen, lowHalves);
   __m256i lows = _mm256_load_si256(reinterpret_cast<const __m256i*>(lowHalves));
   const __m256i highs = _mm256_load_si256(reinterpret_cast<const __m256i*>(highHalves));
-  const __m256i half = _mm256_set1_epi8(0x0F);
+  const __m256i lowFour = _mm256_set1_epi8(0x0F); // a byte's low half
   const __m256i zero = _mm256_setzero_si256();
   size_t i = 0;
   for (; i + 128 <= n; i += 128) {
     __m256i unmarked = zero;
     for (int k = 0; k < 4; ++k) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32 * k));
-      const __m256i byLow = _mm256_shuffle_epi8(lows, _mm256_and_si256(v, half));
+      const __m256i byLow = _mm256_shuffle_epi8(lows, _mm256_and_si256(v, lowFour));
       const __m256i byHigh =
-          _mm256_shuffle_epi8(highs, _mm256_and_si256(_mm256_srli_epi16(v, 4), half));
+          _mm256_shuffle_epi8(highs, _mm256_and_si256(_mm256_srli_epi16(v, 4), lowFour));
       unmarked =
           _mm256_or_si256(unmarked, _mm256_cmpeq_epi8(_mm256_and_si256(byLow, byHigh), zero));
     }
